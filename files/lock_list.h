@@ -1,0 +1,15 @@
+// The lock list of method files held by this process.
+#ifndef LYRUTIL_LOCK_LIST_H
+#define LYRUTIL_LOCK_LIST_H
+
+namespace lyrutil {
+
+constexpr int kLockListSlots = 50;
+constexpr int kLockListSlotBytes = 255;
+
+// Empties every slot.
+void ClearLockList();
+
+}  // namespace lyrutil
+
+#endif  // LYRUTIL_LOCK_LIST_H

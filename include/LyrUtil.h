@@ -1,0 +1,10 @@
+// LyrUtil: the shared utility library of the Tessera suite. Applications include this header.
+#ifndef LYRUTIL_H
+#define LYRUTIL_H
+
+#include <lyrutil/export.h>
+#include <lyrutil/resources.h>
+#include <lyrutil/frame.h>
+#include <lyrutil/files.h>
+
+#endif  // LYRUTIL_H

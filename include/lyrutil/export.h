@@ -1,0 +1,15 @@
+// LYRUTIL_API marks the library's exported interface; everything else stays inside the library.
+#ifndef LYRUTIL_EXPORT_H
+#define LYRUTIL_EXPORT_H
+
+#if defined(_WIN32)
+#if defined(LYRUTIL_BUILD)
+#define LYRUTIL_API __declspec(dllexport)
+#else
+#define LYRUTIL_API __declspec(dllimport)
+#endif
+#else
+#define LYRUTIL_API __attribute__((visibility("default")))
+#endif
+
+#endif  // LYRUTIL_EXPORT_H

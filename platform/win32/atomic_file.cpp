@@ -1,0 +1,64 @@
+// Whole-file replacement that never leaves a half-written file, and the lock that serialises
+// read-modify-write cycles between processes.
+#include "internal.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lyrwin {
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+DWORD ReplaceFileAtomically(const std::string& hostPath, const std::string& contents, mode_t mode) {
+  std::string temp = hostPath + ".lyrtmp" + std::to_string(::getpid());
+  int fd = OpenRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (fd < 0) return Win32ErrorFromErrno(errno);
+  DWORD err = 0;
+  if (WriteAll(fd, contents.data(), contents.size()) != contents.size() || ::fsync(fd) != 0 ||
+      ::fchmod(fd, mode & 07777) != 0)
+    err = Win32ErrorFromErrno(errno);
+  if (CloseRetrying(fd) != 0 && err == 0) err = Win32ErrorFromErrno(errno);
+  if (err == 0 && ::rename(temp.c_str(), hostPath.c_str()) != 0) err = Win32ErrorFromErrno(errno);
+  if (err != 0) {
+    ::unlink(temp.c_str());
+    return err;
+  }
+  // The rename itself must reach the disk, or a crash could bring the old file back.
+  int dir = OpenRetrying(FolderOf(hostPath).c_str(), O_RDONLY | O_DIRECTORY);
+  if (dir >= 0) {
+    ::fsync(dir);
+    CloseRetrying(dir);
+  }
+  return 0;
+}
+
+FileLock::FileLock(const std::string& hostPath, bool directory) {
+  fd_ = directory ? OpenRetrying(hostPath.c_str(), O_RDONLY | O_DIRECTORY)
+                  : OpenRetrying(hostPath.c_str(), O_RDWR | O_CREAT, 0666);
+  if (fd_ < 0) return;
+  int rc;
+  do {
+    rc = ::flock(fd_, LOCK_EX);
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) {
+    CloseRetrying(fd_);
+    fd_ = -1;
+  }
+}
+
+FileLock::~FileLock() {
+  if (fd_ >= 0) CloseRetrying(fd_);  // closing the descriptor releases the flock
+}
+
+}  // namespace lyrwin

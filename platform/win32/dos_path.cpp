@@ -1,0 +1,343 @@
+// DOS paths over the host's file system.
+//
+// Windows names files by drive letter and backslash-separated components that match without
+// regard to case; Linux names them by one tree of case-sensitive names. The mapping works like
+// Wine's: each drive letter is a symbolic link in the prefix's dosdevices folder, and each
+// component is looked up first by its exact name, then by a case-insensitive scan of the folder,
+// so that C:\DATA\Method.M3 finds /…/drive_c/data/method.m3. Names that do not exist yet keep the
+// case they were given. Normalisation (separators, "." and "..", trailing dots and blanks, the
+// current directory and drive) follows GetFullPathName.
+#include "internal.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <direct.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lyrwin {
+namespace {
+
+constexpr size_t kMaxComponent = 255;
+
+bool IsInvalidNameChar(unsigned char c) {
+  return c < 32 || std::strchr("<>:\"|?*", c) != nullptr;
+}
+
+std::string HostCwd() {
+  char buffer[PATH_MAX];
+  if (::getcwd(buffer, sizeof buffer) == nullptr) return "/";
+  return buffer;
+}
+
+std::string JoinDos(char drive, const std::vector<std::string>& parts) {
+  std::string full(1, drive);
+  full += ":\\";
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i) full += '\\';
+    full += parts[i];
+  }
+  return full;
+}
+
+// The canonical host folder of a drive, or empty when the drive does not exist.
+std::string DriveFolder(char drive) {
+  std::string link = PrefixDir() + "/dosdevices/" + static_cast<char>(FoldLower(drive)) + ":";
+  char resolved[PATH_MAX];
+  if (::realpath(link.c_str(), resolved) == nullptr) return std::string();
+  struct stat st;
+  if (::stat(resolved, &st) != 0 || !S_ISDIR(st.st_mode)) return std::string();
+  return resolved;
+}
+
+// The name in `folder` that equals `name` without regard to case; empty when none.
+std::string FindNoCase(const std::string& folder, const std::string& name) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return std::string();
+  std::string found;
+  while (struct dirent* entry = ::readdir(dir)) {
+    if (EqualNoCase(entry->d_name, name)) {
+      found = entry->d_name;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return found;
+}
+
+std::string Child(const std::string& folder, const std::string& name) {
+  return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+}  // namespace
+
+bool IsReadOnlyMode(mode_t mode) {
+  return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+bool HostToDosPath(const std::string& hostPath, std::string* dosPath) {
+  std::string best;
+  char bestDrive = 0;
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    std::string folder = DriveFolder(letter);
+    if (folder.empty()) continue;
+    bool inside = folder == "/" || hostPath == folder ||
+                  (hostPath.compare(0, folder.size(), folder) == 0 &&
+                   hostPath.size() > folder.size() && hostPath[folder.size()] == '/');
+    if (inside && (bestDrive == 0 || folder.size() > best.size())) {
+      best = folder;
+      bestDrive = letter;
+    }
+  }
+  if (bestDrive == 0) return false;
+  std::string rest = hostPath.substr(best == "/" ? 1 : best.size());
+  if (!rest.empty() && rest[0] == '/') rest.erase(0, 1);
+  for (char& c : rest) {
+    if (c == '/') c = '\\';
+  }
+  *dosPath = std::string(1, bestDrive) + ":\\" + rest;
+  return true;
+}
+
+DWORD NormalizeDosPath(const char* path, DosPath* out) {
+  if (path == nullptr || *path == '\0') return ERROR_PATH_NOT_FOUND;
+  if (std::strlen(path) >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
+  std::string s(path);
+  for (char& c : s) {
+    if (c == '/') c = '\\';
+  }
+  if (s.size() >= 2 && s[0] == '\\' && s[1] == '\\') return ERROR_BAD_NETPATH;
+
+  std::string cwd;
+  if (!HostToDosPath(HostCwd(), &cwd)) cwd = "Z:\\";
+  DosPath current;
+  current.drive = cwd[0];
+  {
+    std::string rest = cwd.substr(3);
+    size_t start = 0;
+    while (start < rest.size()) {
+      size_t end = rest.find('\\', start);
+      if (end == std::string::npos) end = rest.size();
+      if (end > start) current.parts.push_back(rest.substr(start, end - start));
+      start = end + 1;
+    }
+  }
+
+  DosPath result;
+  std::string rest;
+  unsigned char first = static_cast<unsigned char>(s[0]);
+  if (s.size() >= 2 && s[1] == ':' && ((first | 0x20) >= 'a' && (first | 0x20) <= 'z')) {
+    result.drive = static_cast<char>(FoldUpper(first));
+    rest = s.substr(2);
+    if (rest.empty() || rest[0] != '\\') {
+      if (result.drive == current.drive) result.parts = current.parts;
+    }
+  } else if (s[0] == '\\') {
+    result.drive = current.drive;
+    rest = s;
+  } else {
+    result.drive = current.drive;
+    result.parts = current.parts;
+    rest = s;
+  }
+
+  size_t start = 0;
+  while (start <= rest.size()) {
+    size_t end = rest.find('\\', start);
+    if (end == std::string::npos) end = rest.size();
+    std::string part = rest.substr(start, end - start);
+    if (part == "..") {
+      if (!result.parts.empty()) result.parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      result.parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  result.trailingSeparator = !rest.empty() && rest.back() == '\\' && !result.parts.empty();
+  if (!result.trailingSeparator && !result.parts.empty()) {
+    std::string& last = result.parts.back();
+    while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+    if (last.empty()) result.parts.pop_back();
+  }
+  result.full = JoinDos(result.drive, result.parts);
+  if (result.full.size() + (result.trailingSeparator ? 1 : 0) >= MAX_PATH)
+    return ERROR_FILENAME_EXCED_RANGE;
+  *out = std::move(result);
+  return 0;
+}
+
+DWORD MapToHost(const DosPath& dos, HostPath* out) {
+  for (const std::string& part : dos.parts) {
+    if (part.size() > kMaxComponent) return ERROR_FILENAME_EXCED_RANGE;
+    for (unsigned char c : part) {
+      if (IsInvalidNameChar(c)) return ERROR_INVALID_NAME;
+    }
+  }
+  std::string folder = DriveFolder(dos.drive);
+  if (folder.empty()) return ERROR_PATH_NOT_FOUND;
+
+  HostPath result;
+  result.host = folder;
+  result.exists = true;
+  result.isDirectory = true;
+  for (size_t i = 0; i < dos.parts.size(); ++i) {
+    const bool last = i + 1 == dos.parts.size();
+    std::string candidate = Child(result.host, dos.parts[i]);
+    struct stat st;
+    bool found = ::stat(candidate.c_str(), &st) == 0;
+    if (!found) {
+      std::string name = FindNoCase(result.host, dos.parts[i]);
+      if (!name.empty()) {
+        candidate = Child(result.host, name);
+        found = ::stat(candidate.c_str(), &st) == 0;
+      }
+    }
+    result.host = candidate;
+    if (!found) {
+      if (!last) return ERROR_PATH_NOT_FOUND;
+      result.exists = false;
+      result.isDirectory = false;
+      break;
+    }
+    result.isDirectory = S_ISDIR(st.st_mode);
+    if (!last && !result.isDirectory) return ERROR_PATH_NOT_FOUND;
+  }
+  *out = std::move(result);
+  return 0;
+}
+
+DWORD ResolvePath(const char* path, DosPath* dos, HostPath* host) {
+  DWORD err = NormalizeDosPath(path, dos);
+  if (err != 0) return err;
+  return MapToHost(*dos, host);
+}
+
+}  // namespace lyrwin
+
+using lyrwin::DosPath;
+using lyrwin::HostPath;
+
+BOOL LyrDosToHostPath(const char* dosPath, std::string* hostPath) {
+  DosPath dos;
+  HostPath host;
+  DWORD err = lyrwin::ResolvePath(dosPath, &dos, &host);
+  if (err != 0) {
+    SetLastError(err);
+    return FALSE;
+  }
+  *hostPath = host.host;
+  return TRUE;
+}
+
+namespace {
+
+std::string CurrentDosDirectory() {
+  std::string dos;
+  if (!lyrwin::HostToDosPath(lyrwin::HostCwd(), &dos)) dos = "Z:\\";
+  return dos;
+}
+
+// Copies `text` out as the Win32 "required size" convention wants: the length without the
+// terminator when it fits, else the size needed with it (the buffer untouched).
+DWORD CopyOut(const std::string& text, DWORD capacity, LPSTR buffer) {
+  if (buffer != nullptr && capacity > text.size()) {
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    return static_cast<DWORD>(text.size());
+  }
+  return static_cast<DWORD>(text.size() + 1);
+}
+
+}  // namespace
+
+extern "C" DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer,
+                                         LPSTR* lpFilePart) {
+  DosPath dos;
+  DWORD err = lyrwin::NormalizeDosPath(lpFileName, &dos);
+  if (err != 0) {
+    SetLastError(err);
+    return 0;
+  }
+  std::string full = dos.full + (dos.trailingSeparator ? "\\" : "");
+  DWORD n = CopyOut(full, nBufferLength, lpBuffer);
+  if (lpFilePart != nullptr && n == full.size()) {
+    *lpFilePart = (dos.trailingSeparator || dos.parts.empty())
+                      ? nullptr
+                      : lpBuffer + full.size() - dos.parts.back().size();
+  }
+  return n;
+}
+
+extern "C" DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
+  return CopyOut(CurrentDosDirectory(), nBufferLength, lpBuffer);
+}
+
+extern "C" BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {
+  DosPath dos;
+  HostPath host;
+  DWORD err = lyrwin::ResolvePath(lpPathName, &dos, &host);
+  if (err == 0 && !host.exists) err = ERROR_FILE_NOT_FOUND;
+  if (err == 0 && !host.isDirectory) err = ERROR_DIRECTORY;
+  if (err == 0 && ::chdir(host.host.c_str()) != 0) err = lyrwin::Win32ErrorFromErrno(errno);
+  if (err != 0) {
+    SetLastError(err);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// --- The C runtime's directory functions ---
+
+namespace {
+int ErrnoFromWin32(DWORD err) {
+  switch (err) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DIRECTORY:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+      return ENOENT;
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
+      return EEXIST;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return ENAMETOOLONG;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+      return EACCES;
+    default:
+      return EINVAL;
+  }
+}
+}  // namespace
+
+extern "C" char* _getcwd(char* buffer, int maxlen) {
+  std::string dos = CurrentDosDirectory();
+  if (buffer == nullptr) {
+    size_t size = std::max(static_cast<size_t>(maxlen > 0 ? maxlen : 0), dos.size() + 1);
+    buffer = static_cast<char*>(std::malloc(size));
+    if (buffer == nullptr) {
+      errno = ENOMEM;
+      return nullptr;
+    }
+  } else if (maxlen <= 0 || dos.size() + 1 > static_cast<size_t>(maxlen)) {
+    errno = ERANGE;
+    return nullptr;
+  }
+  std::memcpy(buffer, dos.c_str(), dos.size() + 1);
+  return buffer;
+}
+
+extern "C" int _chdir(const char* dirname) {
+  if (SetCurrentDirectoryA(dirname)) return 0;
+  errno = ErrnoFromWin32(GetLastError());
+  return -1;
+}
+
+extern "C" int _mkdir(const char* dirname) {
+  if (CreateDirectoryA(dirname, nullptr)) return 0;
+  errno = ErrnoFromWin32(GetLastError());
+  return -1;
+}

@@ -1,0 +1,448 @@
+// CreateFileA and the functions on file handles and file names.
+//
+// The read-only attribute is the absence of every write permission bit, and the stand-in enforces
+// it itself: CI and many users run as root, whom the kernel lets write anyway, while Windows
+// refuses a write open, a truncation or a deletion of a read-only file whoever asks.
+#include "internal.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lyrwin {
+
+// An open file. Owns the descriptor; closing the handle closes it and so releases its share
+// locks.
+struct FileObject final : KernelObject {
+  int fd = -1;
+  unsigned access = 0;
+  std::string host;
+  ~FileObject() override {
+    if (fd >= 0) CloseRetrying(fd);
+  }
+};
+
+}  // namespace lyrwin
+
+using lyrwin::DosPath;
+using lyrwin::FileObject;
+using lyrwin::HostPath;
+
+namespace {
+
+BOOL Fail(DWORD err) {
+  SetLastError(err);
+  return FALSE;
+}
+
+HANDLE FailHandle(DWORD err) {
+  SetLastError(err);
+  return INVALID_HANDLE_VALUE;
+}
+
+std::shared_ptr<FileObject> FileFromHandle(HANDLE h) {
+  auto file = lyrwin::LookupHandleAs<FileObject>(h);
+  if (!file) SetLastError(ERROR_INVALID_HANDLE);
+  return file;
+}
+
+void ToFileTime(const struct timespec& ts, FILETIME* ft) {
+  // 100-nanosecond intervals since 1601-01-01.
+  uint64_t t = (static_cast<uint64_t>(ts.tv_sec) + 11644473600ULL) * 10000000ULL +
+               static_cast<uint64_t>(ts.tv_nsec) / 100;
+  ft->dwLowDateTime = static_cast<DWORD>(t);
+  ft->dwHighDateTime = static_cast<DWORD>(t >> 32);
+}
+
+}  // namespace
+
+extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                                     LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
+                                     DWORD dwFlagsAndAttributes, HANDLE) {
+  if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING)
+    return FailHandle(ERROR_INVALID_PARAMETER);
+  DosPath dos;
+  HostPath host;
+  DWORD err = lyrwin::ResolvePath(lpFileName, &dos, &host);
+  if (err != 0) return FailHandle(err);
+  if (dos.trailingSeparator || dos.parts.empty()) return FailHandle(ERROR_PATH_NOT_FOUND);
+  if (host.exists && host.isDirectory) return FailHandle(ERROR_ACCESS_DENIED);
+
+  const unsigned access = lyrwin::AccessBitsFromDesired(dwDesiredAccess);
+  const bool truncates =
+      dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING;
+  if (host.exists) {
+    if (dwCreationDisposition == CREATE_NEW) return FailHandle(ERROR_FILE_EXISTS);
+    struct stat st;
+    if (::stat(host.host.c_str(), &st) == 0 && lyrwin::IsReadOnlyMode(st.st_mode) &&
+        ((access & lyrwin::kAccessWrite) || truncates))
+      return FailHandle(ERROR_ACCESS_DENIED);
+  } else if (dwCreationDisposition == OPEN_EXISTING || dwCreationDisposition == TRUNCATE_EXISTING) {
+    return FailHandle(ERROR_FILE_NOT_FOUND);
+  }
+
+  // The descriptor is always readable, because the share locks are read locks.
+  int flags = (access & lyrwin::kAccessWrite) || truncates ? O_RDWR : O_RDONLY;
+  bool created = false;
+  int fd = -1;
+  if (!host.exists) {
+    fd = lyrwin::OpenRetrying(host.host.c_str(), flags | O_CREAT | O_EXCL, 0666);
+    created = fd >= 0;
+    if (fd < 0 && errno == EEXIST && dwCreationDisposition != CREATE_NEW)
+      fd = lyrwin::OpenRetrying(host.host.c_str(), flags);
+  } else {
+    fd = lyrwin::OpenRetrying(host.host.c_str(), flags);
+  }
+  if (fd < 0) {
+    if (errno == EEXIST) return FailHandle(ERROR_FILE_EXISTS);
+    return FailHandle(lyrwin::Win32ErrorFromErrno(errno));
+  }
+
+  auto file = std::make_shared<FileObject>();
+  file->fd = fd;
+  file->access = access;
+  file->host = host.host;
+  err = lyrwin::AcquireShareAccess(fd, access, lyrwin::ShareBitsFromMode(dwShareMode));
+  if (err != 0) {
+    // The file we just made stays, as Windows leaves it when the race is lost after creation.
+    return FailHandle(err);
+  }
+  // Truncation happens only once the sharing test has passed, so a refused open never empties a
+  // file that someone else holds.
+  if (truncates && !created && ::ftruncate(fd, 0) != 0)
+    return FailHandle(lyrwin::Win32ErrorFromErrno(errno));
+  if (created && (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY)) ::fchmod(fd, 0444);
+
+  HANDLE handle = lyrwin::InsertHandle(file);
+  const bool existed = !created && host.exists;
+  SetLastError(
+      existed && (dwCreationDisposition == OPEN_ALWAYS || dwCreationDisposition == CREATE_ALWAYS)
+          ? ERROR_ALREADY_EXISTS
+          : ERROR_SUCCESS);
+  return handle;
+}
+
+extern "C" BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                                LPDWORD lpNumberOfBytesRead, LPOVERLAPPED) {
+  if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
+  auto file = FileFromHandle(hFile);
+  if (!file) return FALSE;
+  if (!(file->access & lyrwin::kAccessRead)) return Fail(ERROR_ACCESS_DENIED);
+  ssize_t n = lyrwin::ReadFull(file->fd, lpBuffer, nNumberOfBytesToRead);
+  if (n < 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
+  if (lpNumberOfBytesRead) *lpNumberOfBytesRead = static_cast<DWORD>(n);
+  return TRUE;
+}
+
+extern "C" BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                                 LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED) {
+  if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
+  auto file = FileFromHandle(hFile);
+  if (!file) return FALSE;
+  if (!(file->access & lyrwin::kAccessWrite)) return Fail(ERROR_ACCESS_DENIED);
+  size_t n = lyrwin::WriteAll(file->fd, lpBuffer, nNumberOfBytesToWrite);
+  if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = static_cast<DWORD>(n);
+  if (n < nNumberOfBytesToWrite) return Fail(lyrwin::Win32ErrorFromErrno(errno));
+  return TRUE;
+}
+
+extern "C" DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove,
+                                       PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {
+  auto file = FileFromHandle(hFile);
+  if (!file) return INVALID_SET_FILE_POINTER;
+  int64_t distance =
+      lpDistanceToMoveHigh
+          ? static_cast<int64_t>(
+                (static_cast<uint64_t>(static_cast<uint32_t>(*lpDistanceToMoveHigh)) << 32) |
+                static_cast<uint32_t>(lDistanceToMove))
+          : static_cast<int64_t>(lDistanceToMove);
+  int whence = dwMoveMethod == FILE_BEGIN     ? SEEK_SET
+               : dwMoveMethod == FILE_CURRENT ? SEEK_CUR
+               : dwMoveMethod == FILE_END     ? SEEK_END
+                                              : -1;
+  if (whence < 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_SET_FILE_POINTER;
+  }
+  off_t base = whence == SEEK_SET ? 0 : ::lseek(file->fd, 0, whence);
+  if (base + distance < 0) {
+    SetLastError(ERROR_NEGATIVE_SEEK);
+    return INVALID_SET_FILE_POINTER;
+  }
+  off_t pos = ::lseek(file->fd, base + distance, SEEK_SET);
+  if (pos < 0) {
+    lyrwin::SetLastErrorFromErrno();
+    return INVALID_SET_FILE_POINTER;
+  }
+  if (lpDistanceToMoveHigh) *lpDistanceToMoveHigh = static_cast<LONG>(pos >> 32);
+  SetLastError(ERROR_SUCCESS);
+  return static_cast<DWORD>(pos);
+}
+
+extern "C" BOOL WINAPI SetEndOfFile(HANDLE hFile) {
+  auto file = FileFromHandle(hFile);
+  if (!file) return FALSE;
+  if (!(file->access & lyrwin::kAccessWrite)) return Fail(ERROR_ACCESS_DENIED);
+  off_t pos = ::lseek(file->fd, 0, SEEK_CUR);
+  if (pos < 0 || ::ftruncate(file->fd, pos) != 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
+  return TRUE;
+}
+
+extern "C" DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
+  auto file = FileFromHandle(hFile);
+  struct stat st;
+  if (!file || ::fstat(file->fd, &st) != 0) {
+    if (file) lyrwin::SetLastErrorFromErrno();
+    return INVALID_FILE_SIZE;
+  }
+  if (lpFileSizeHigh) *lpFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
+  SetLastError(ERROR_SUCCESS);
+  return static_cast<DWORD>(st.st_size);
+}
+
+extern "C" BOOL WINAPI GetFileTime(HANDLE hFile, LPFILETIME lpCreationTime,
+                                   LPFILETIME lpLastAccessTime, LPFILETIME lpLastWriteTime) {
+  auto file = FileFromHandle(hFile);
+  struct stat st;
+  if (!file) return FALSE;
+  if (::fstat(file->fd, &st) != 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
+  if (lpCreationTime) ToFileTime(st.st_mtim, lpCreationTime);
+  if (lpLastAccessTime) ToFileTime(st.st_atim, lpLastAccessTime);
+  if (lpLastWriteTime) ToFileTime(st.st_mtim, lpLastWriteTime);
+  return TRUE;
+}
+
+extern "C" BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
+  auto file = FileFromHandle(hFile);
+  if (!file) return FALSE;
+  if (!(file->access & lyrwin::kAccessWrite)) return Fail(ERROR_ACCESS_DENIED);
+  if (::fsync(file->fd) != 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
+  return TRUE;
+}
+
+// --- Operations on names ---
+
+namespace {
+
+// Resolves a path that must name an existing file or folder.
+DWORD ResolveExisting(LPCSTR name, HostPath* host) {
+  DosPath dos;
+  DWORD err = lyrwin::ResolvePath(name, &dos, host);
+  if (err != 0) return err;
+  if (!host->exists) return ERROR_FILE_NOT_FOUND;
+  return 0;
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
+  HostPath host;
+  DWORD err = ResolveExisting(lpFileName, &host);
+  if (err != 0) return Fail(err);
+  struct stat st;
+  if (::stat(host.host.c_str(), &st) != 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
+  if (S_ISDIR(st.st_mode) || lyrwin::IsReadOnlyMode(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+  int fd = lyrwin::OpenRetrying(host.host.c_str(), O_RDONLY);
+  if (fd < 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
+  err = lyrwin::WithDeleteAccess(fd, [&]() -> DWORD {
+    return ::unlink(host.host.c_str()) == 0 ? 0 : lyrwin::Win32ErrorFromErrno(errno);
+  });
+  lyrwin::CloseRetrying(fd);
+  return err == 0 ? TRUE : Fail(err);
+}
+
+namespace {
+
+DWORD CopyContents(const std::string& from, const std::string& to) {
+  int in = lyrwin::OpenRetrying(from.c_str(), O_RDONLY);
+  if (in < 0) return lyrwin::Win32ErrorFromErrno(errno);
+  struct stat st;
+  ::fstat(in, &st);
+  int out = lyrwin::OpenRetrying(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, st.st_mode & 0777);
+  if (out < 0) {
+    DWORD err = lyrwin::Win32ErrorFromErrno(errno);
+    lyrwin::CloseRetrying(in);
+    return err;
+  }
+  DWORD err = 0;
+  std::vector<char> buffer(1 << 20);
+  for (;;) {
+    ssize_t n = lyrwin::ReadFull(in, buffer.data(), buffer.size());
+    if (n < 0) {
+      err = lyrwin::Win32ErrorFromErrno(errno);
+      break;
+    }
+    if (n == 0) break;
+    if (lyrwin::WriteAll(out, buffer.data(), static_cast<size_t>(n)) != static_cast<size_t>(n)) {
+      err = lyrwin::Win32ErrorFromErrno(errno);
+      break;
+    }
+  }
+  if (err == 0 && ::fsync(out) != 0) err = lyrwin::Win32ErrorFromErrno(errno);
+  lyrwin::CloseRetrying(in);
+  lyrwin::CloseRetrying(out);
+  if (err != 0) ::unlink(to.c_str());
+  return err;
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
+  HostPath from;
+  DWORD err = ResolveExisting(lpExistingFileName, &from);
+  if (err != 0) return Fail(err);
+  DosPath toDos;
+  HostPath to;
+  err = lyrwin::ResolvePath(lpNewFileName, &toDos, &to);
+  if (err != 0) return Fail(err);
+  if (to.exists && to.host != from.host) return Fail(ERROR_ALREADY_EXISTS);
+  int fd = lyrwin::OpenRetrying(from.host.c_str(), O_RDONLY);
+  if (fd < 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
+  err = lyrwin::WithDeleteAccess(fd, [&]() -> DWORD {
+    if (::rename(from.host.c_str(), to.host.c_str()) == 0) return 0;
+    if (errno != EXDEV || from.isDirectory) return lyrwin::Win32ErrorFromErrno(errno);
+    // Another host file system: files move by copy and delete, as across Windows volumes.
+    DWORD copied = CopyContents(from.host, to.host);
+    if (copied != 0) return copied;
+    return ::unlink(from.host.c_str()) == 0 ? 0 : lyrwin::Win32ErrorFromErrno(errno);
+  });
+  lyrwin::CloseRetrying(fd);
+  return err == 0 ? TRUE : Fail(err);
+}
+
+extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName,
+                                 BOOL bFailIfExists) {
+  HANDLE in = CreateFileA(lpExistingFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          0, nullptr);
+  if (in == INVALID_HANDLE_VALUE) return FALSE;
+  HANDLE out = CreateFileA(lpNewFileName, GENERIC_WRITE, 0, nullptr,
+                           bFailIfExists ? CREATE_NEW : CREATE_ALWAYS, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE) {
+    DWORD err = GetLastError();
+    CloseHandle(in);
+    return Fail(err);
+  }
+  auto source = lyrwin::LookupHandleAs<FileObject>(in);
+  auto target = lyrwin::LookupHandleAs<FileObject>(out);
+  DWORD err = 0;
+  std::vector<char> buffer(1 << 20);
+  for (;;) {
+    ssize_t n = lyrwin::ReadFull(source->fd, buffer.data(), buffer.size());
+    if (n < 0) {
+      err = lyrwin::Win32ErrorFromErrno(errno);
+      break;
+    }
+    if (n == 0) break;
+    if (lyrwin::WriteAll(target->fd, buffer.data(), static_cast<size_t>(n)) !=
+        static_cast<size_t>(n)) {
+      err = lyrwin::Win32ErrorFromErrno(errno);
+      break;
+    }
+  }
+  struct stat st;
+  if (err == 0 && ::fstat(source->fd, &st) == 0) {
+    // The copy keeps the source's attributes and time of last write, as Windows does.
+    struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ::futimens(target->fd, times);
+    ::fchmod(target->fd, st.st_mode & 07777);
+  }
+  std::string targetPath = target->host;
+  CloseHandle(in);
+  CloseHandle(out);
+  if (err != 0) {
+    ::unlink(targetPath.c_str());
+    return Fail(err);
+  }
+  return TRUE;
+}
+
+extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
+  HostPath host;
+  DWORD err = ResolveExisting(lpFileName, &host);
+  struct stat st;
+  if (err == 0 && ::stat(host.host.c_str(), &st) != 0) err = lyrwin::Win32ErrorFromErrno(errno);
+  if (err != 0) {
+    SetLastError(err);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+  DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
+  if (lyrwin::IsReadOnlyMode(st.st_mode)) attributes |= FILE_ATTRIBUTE_READONLY;
+  return attributes;
+}
+
+extern "C" BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
+  HostPath host;
+  DWORD err = ResolveExisting(lpFileName, &host);
+  struct stat st;
+  if (err == 0 && ::stat(host.host.c_str(), &st) != 0) err = lyrwin::Win32ErrorFromErrno(errno);
+  if (err != 0) return Fail(err);
+  // On a folder the read-only attribute means nothing to Windows either; leave its mode alone.
+  if (S_ISDIR(st.st_mode)) return TRUE;
+  mode_t mode = st.st_mode & 07777;
+  if (dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+    mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+  } else if (lyrwin::IsReadOnlyMode(mode)) {
+    mode |= S_IWUSR;
+  }
+  if (::chmod(host.host.c_str(), mode) != 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
+  return TRUE;
+}
+
+extern "C" BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES) {
+  DosPath dos;
+  HostPath host;
+  DWORD err = lyrwin::ResolvePath(lpPathName, &dos, &host);
+  if (err != 0) return Fail(err);
+  if (host.exists) return Fail(ERROR_ALREADY_EXISTS);
+  if (::mkdir(host.host.c_str(), 0777) != 0) {
+    return Fail(errno == ENOENT ? ERROR_PATH_NOT_FOUND : lyrwin::Win32ErrorFromErrno(errno));
+  }
+  return TRUE;
+}
+
+extern "C" BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
+  HostPath host;
+  DWORD err = ResolveExisting(lpPathName, &host);
+  if (err != 0) return Fail(err);
+  if (!host.isDirectory) return Fail(ERROR_DIRECTORY);
+  // A process holds its current directory open, so Windows refuses to remove it.
+  char cwd[4096];
+  char target[4096];
+  if (::getcwd(cwd, sizeof cwd) && ::realpath(host.host.c_str(), target) &&
+      std::strcmp(cwd, target) == 0)
+    return Fail(ERROR_SHARING_VIOLATION);
+  if (::rmdir(host.host.c_str()) != 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
+  return TRUE;
+}
+
+extern "C" BOOL WINAPI FileTimeToSystemTime(const FILETIME* lpFileTime, LPSYSTEMTIME lpSystemTime) {
+  if (!lpFileTime || !lpSystemTime) return Fail(ERROR_INVALID_PARAMETER);
+  uint64_t t =
+      (static_cast<uint64_t>(lpFileTime->dwHighDateTime) << 32) | lpFileTime->dwLowDateTime;
+  time_t seconds = static_cast<time_t>(t / 10000000ULL) - 11644473600LL;
+  struct tm utc;
+  if (!gmtime_r(&seconds, &utc)) return Fail(ERROR_INVALID_PARAMETER);
+  lpSystemTime->wYear = static_cast<WORD>(utc.tm_year + 1900);
+  lpSystemTime->wMonth = static_cast<WORD>(utc.tm_mon + 1);
+  lpSystemTime->wDayOfWeek = static_cast<WORD>(utc.tm_wday);
+  lpSystemTime->wDay = static_cast<WORD>(utc.tm_mday);
+  lpSystemTime->wHour = static_cast<WORD>(utc.tm_hour);
+  lpSystemTime->wMinute = static_cast<WORD>(utc.tm_min);
+  lpSystemTime->wSecond = static_cast<WORD>(utc.tm_sec);
+  lpSystemTime->wMilliseconds = static_cast<WORD>((t / 10000ULL) % 1000);
+  return TRUE;
+}
+
+// Windows has no SIGXFSZ: a write beyond the file size limit simply fails, which is how tests
+// provoke a full disk. Ignore the signal so that write() reports EFBIG instead of killing us.
+namespace {
+struct IgnoreFileSizeSignal {
+  IgnoreFileSizeSignal() { ::signal(SIGXFSZ, SIG_IGN); }
+} g_ignoreFileSizeSignal;
+}  // namespace

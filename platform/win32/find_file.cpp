@@ -1,0 +1,136 @@
+// FindFirstFileA / FindNextFileA with Windows wildcards.
+#include "internal.h"
+
+#include <algorithm>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace lyrwin {
+namespace {
+
+// Windows wildcards: '*' any run, '?' any one character, no regard to case. A pattern ending in
+// ".*" also matches a name without a dot ("*.*" matches everything), and one ending in "." matches
+// only names without an extension, as the command prompt's users expect.
+bool MatchWildcard(const char* pattern, const char* name) {
+  if (*pattern == '\0') return *name == '\0';
+  if (*pattern == '*') {
+    while (pattern[1] == '*') ++pattern;
+    for (const char* n = name;; ++n) {
+      if (MatchWildcard(pattern + 1, n)) return true;
+      if (*n == '\0') return false;
+    }
+  }
+  if (*pattern == '.' && *name == '\0') {
+    return std::strcmp(pattern, ".") == 0 || std::strcmp(pattern, ".*") == 0;
+  }
+  if (*name == '\0') return false;
+  if (*pattern == '?' || FoldLower(static_cast<unsigned char>(*pattern)) ==
+                             FoldLower(static_cast<unsigned char>(*name)))
+    return MatchWildcard(pattern + 1, name + 1);
+  return false;
+}
+
+struct FoundEntry {
+  std::string name;
+  struct stat st;
+};
+
+struct FindObject final : KernelObject {
+  std::vector<FoundEntry> entries;
+  size_t next = 0;
+};
+
+void ToFileTime(const struct timespec& ts, FILETIME* ft) {
+  uint64_t t = (static_cast<uint64_t>(ts.tv_sec) + 11644473600ULL) * 10000000ULL +
+               static_cast<uint64_t>(ts.tv_nsec) / 100;
+  ft->dwLowDateTime = static_cast<DWORD>(t);
+  ft->dwHighDateTime = static_cast<DWORD>(t >> 32);
+}
+
+void Fill(const FoundEntry& entry, LPWIN32_FIND_DATAA data) {
+  std::memset(data, 0, sizeof *data);
+  if (S_ISDIR(entry.st.st_mode)) {
+    data->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+  } else {
+    data->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+    if (IsReadOnlyMode(entry.st.st_mode)) data->dwFileAttributes |= FILE_ATTRIBUTE_READONLY;
+    data->nFileSizeLow = static_cast<DWORD>(entry.st.st_size);
+    data->nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(entry.st.st_size) >> 32);
+  }
+  ToFileTime(entry.st.st_mtim, &data->ftCreationTime);
+  ToFileTime(entry.st.st_atim, &data->ftLastAccessTime);
+  ToFileTime(entry.st.st_mtim, &data->ftLastWriteTime);
+  std::strncpy(data->cFileName, entry.name.c_str(), MAX_PATH - 1);
+}
+
+}  // namespace
+}  // namespace lyrwin
+
+extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
+  using namespace lyrwin;
+  DosPath dos;
+  DWORD err = NormalizeDosPath(lpFileName, &dos);
+  if (err == 0 && (dos.parts.empty() || dos.trailingSeparator)) err = ERROR_FILE_NOT_FOUND;
+  if (err != 0) {
+    SetLastError(err);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::string pattern = dos.parts.back();
+  dos.parts.pop_back();
+  HostPath folder;
+  err = MapToHost(dos, &folder);
+  if (err == 0 && (!folder.exists || !folder.isDirectory)) err = ERROR_PATH_NOT_FOUND;
+  DIR* dir = err == 0 ? ::opendir(folder.host.c_str()) : nullptr;
+  if (err == 0 && dir == nullptr) err = Win32ErrorFromErrno(errno);
+  if (err != 0) {
+    SetLastError(err);
+    return INVALID_HANDLE_VALUE;
+  }
+  auto find = std::make_shared<FindObject>();
+  const bool atRoot = dos.parts.empty();
+  while (struct dirent* entry = ::readdir(dir)) {
+    std::string name = entry->d_name;
+    // A drive's root has no "." and ".." entries on Windows.
+    if (atRoot && (name == "." || name == "..")) continue;
+    if (!MatchWildcard(pattern.c_str(), name.c_str())) continue;
+    FoundEntry found{name, {}};
+    std::string path = folder.host == "/" ? "/" + name : folder.host + "/" + name;
+    if (::stat(path.c_str(), &found.st) != 0) continue;  // a dangling link is not there
+    find->entries.push_back(found);
+  }
+  ::closedir(dir);
+  std::sort(find->entries.begin(), find->entries.end(),
+            [](const FoundEntry& a, const FoundEntry& b) {
+              return CompareNoCase(a.name.c_str(), b.name.c_str()) < 0;
+            });
+  if (find->entries.empty()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  Fill(find->entries[0], lpFindFileData);
+  find->next = 1;
+  return InsertHandle(find);
+}
+
+extern "C" BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
+  auto find = lyrwin::LookupHandleAs<lyrwin::FindObject>(hFindFile);
+  if (!find) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (find->next >= find->entries.size()) {
+    SetLastError(ERROR_NO_MORE_FILES);
+    return FALSE;
+  }
+  lyrwin::Fill(find->entries[find->next++], lpFindFileData);
+  return TRUE;
+}
+
+extern "C" BOOL WINAPI FindClose(HANDLE hFindFile) {
+  if (!lyrwin::LookupHandleAs<lyrwin::FindObject>(hFindFile)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  return CloseHandle(hFindFile);
+}

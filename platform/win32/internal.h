@@ -1,0 +1,147 @@
+// Internal pieces of the Win32 stand-in shared between its units. Nothing here is exported.
+#ifndef LYRWIN_INTERNAL_H
+#define LYRWIN_INTERNAL_H
+
+#include <windows.h>
+#include <lyrhost.h>
+
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace lyrwin {
+
+// --- Errors ---
+// The Win32 error code that stands for errno value `err`.
+DWORD Win32ErrorFromErrno(int err);
+// Sets the last error from errno and returns the Win32 code.
+DWORD SetLastErrorFromErrno();
+
+// --- POSIX calls retried on EINTR, reads and writes looped until done ---
+int OpenRetrying(const char* path, int flags, mode_t mode = 0);
+int CloseRetrying(int fd);
+// Writes all of `size` bytes; returns the count written (less than size on error, errno set).
+size_t WriteAll(int fd, const void* data, size_t size);
+// Reads up to `size` bytes, stopping early only at end of file; -1 on error.
+ssize_t ReadFull(int fd, void* data, size_t size);
+bool ReadWholeFile(const std::string& hostPath, std::string* contents);
+
+// --- Code page 1252 ---
+unsigned char FoldLower(unsigned char c);
+unsigned char FoldUpper(unsigned char c);
+// Compares two strings without regard to case; <0, 0, >0.
+int CompareNoCase(const char* a, const char* b);
+bool EqualNoCase(const std::string& a, const std::string& b);
+
+// --- The prefix ---
+// The prefix folder, created on first use; empty when it cannot be made.
+std::string PrefixDir();
+std::string RegistryFile();
+
+// --- DOS paths ---
+struct DosPath {
+  std::string full;  // normalised DOS path, e.g. C:\data\x.txt (no trailing separator)
+  char drive = 0;    // upper-case drive letter
+  std::vector<std::string> parts;  // components after the drive root
+  bool trailingSeparator = false;
+};
+
+// Normalises `path` as GetFullPathName does: separators, ".", "..", the current directory and
+// drive. Returns 0 or a Win32 error.
+DWORD NormalizeDosPath(const char* path, DosPath* out);
+
+struct HostPath {
+  std::string host;     // host path, with existing components in the case found on disk
+  bool exists = false;  // whether the last component exists
+  bool isDirectory = false;
+};
+
+// Maps a normalised DOS path to the host. Intermediate components must be existing folders
+// (else ERROR_PATH_NOT_FOUND); the last one may be missing. Returns 0 or a Win32 error.
+DWORD MapToHost(const DosPath& dos, HostPath* out);
+// NormalizeDosPath followed by MapToHost.
+DWORD ResolvePath(const char* path, DosPath* dos, HostPath* host);
+// The DOS path for a host path, through the drive whose folder is its longest prefix.
+bool HostToDosPath(const std::string& hostPath, std::string* dosPath);
+
+// The read-only attribute is the absence of every write permission bit.
+bool IsReadOnlyMode(mode_t mode);
+
+// --- Kernel objects behind HANDLE values ---
+struct KernelObject {
+  virtual ~KernelObject() = default;
+};
+
+HANDLE InsertHandle(std::shared_ptr<KernelObject> object);
+std::shared_ptr<KernelObject> LookupHandle(HANDLE handle);
+std::shared_ptr<KernelObject> RemoveHandle(HANDLE handle);
+
+template <class T>
+std::shared_ptr<T> LookupHandleAs(HANDLE handle) {
+  return std::dynamic_pointer_cast<T>(LookupHandle(handle));
+}
+
+// --- Share modes ---
+// Kinds of access that Windows share modes govern.
+enum AccessBits : unsigned { kAccessRead = 1, kAccessWrite = 2, kAccessDelete = 4 };
+unsigned AccessBitsFromDesired(DWORD desiredAccess);
+unsigned ShareBitsFromMode(DWORD shareMode);
+
+// Takes the share-mode locks for a new handle on `fd` under the file's gate;
+// ERROR_SHARING_VIOLATION when a handle already open forbids it. `fd` must be open for reading.
+DWORD AcquireShareAccess(int fd, unsigned access, unsigned share);
+
+// Whether the file on `fd` may be deleted or renamed now (every open handle shares delete).
+// Holds the gate while `action` runs, so no handle can be opened in between.
+template <class Action>
+DWORD WithDeleteAccess(int fd, Action action);
+DWORD LockGate(int fd);
+void UnlockGate(int fd);
+bool SomeoneDeniesDelete(int fd);
+
+template <class Action>
+DWORD WithDeleteAccess(int fd, Action action) {
+  DWORD err = LockGate(fd);
+  if (err != 0) return err;
+  if (SomeoneDeniesDelete(fd)) {
+    UnlockGate(fd);
+    return ERROR_SHARING_VIOLATION;
+  }
+  err = action();
+  UnlockGate(fd);
+  return err;
+}
+
+// --- Atomic file replacement ---
+// Writes `contents` to a temporary file beside `hostPath`, flushes it to disk and renames it over
+// the target, so that readers see the old file or the new one, never a mixture. `mode` is the new
+// file's permission bits. Returns 0 or a Win32 error.
+DWORD ReplaceFileAtomically(const std::string& hostPath, const std::string& contents, mode_t mode);
+
+// An exclusive flock held for the lifetime of the object; serialises read-modify-write cycles of
+// processes and threads. Not copyable.
+class FileLock final {
+ public:
+  explicit FileLock(const std::string& hostPath, bool directory = false);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  bool Held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+// --- Host seam ---
+LyrHostUi* HostUi();
+
+// --- Format strings ---
+// Rewrites a Windows printf format so that the host's vsnprintf reads the same arguments: on
+// Windows `l` is 32 bits, so "%ld" takes a LONG (int here); "%I64d" takes a 64-bit integer.
+std::string TranslateWindowsFormat(const char* format);
+
+}  // namespace lyrwin
+
+#endif  // LYRWIN_INTERNAL_H

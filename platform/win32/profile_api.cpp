@@ -1,0 +1,264 @@
+// The profile (INI) functions, with Windows' rules for reading them: sections and keys matched
+// without case and with blanks trimmed, only the first section of a name searched, one pair of
+// enclosing quotes removed from a value, the result truncated to the buffer as the documentation
+// says, and a missing or unreadable file read as an empty one. A change rewrites the file
+// atomically under a lock on its folder, so two writers never lose each other's keys.
+#include "internal.h"
+#include "profile_text.h"
+
+#include <cstring>
+#include <sys/stat.h>
+
+namespace lyrwin {
+namespace {
+
+// A name without any folder is looked for in the Windows directory.
+std::string ProfilePath(LPCSTR fileName) {
+  std::string name = fileName ? fileName : "win.ini";
+  if (name.find_first_of("\\/:") == std::string::npos) {
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    std::string directory = windows;
+    if (directory.back() != '\\') directory += '\\';
+    return directory + name;
+  }
+  return name;
+}
+
+// Reads the file through CreateFileA, so that one held without read sharing reads as absent,
+// as on Windows. False when it cannot be opened.
+bool ReadProfile(const std::string& path, std::string* text) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  text->clear();
+  char buffer[8192];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text->append(buffer, got);
+  CloseHandle(file);
+  return true;
+}
+
+// Copies a value as Windows does: a value in matching single or double quotes loses them.
+void CopyEntry(char* buffer, const std::string& value, DWORD size) {
+  const char* text = value.c_str();
+  char quote = 0;
+  if ((text[0] == '\'' || text[0] == '"') && text[1] && value.back() == text[0]) quote = *text++;
+  lstrcpynA(buffer, text, static_cast<int>(size));
+  if (quote && size >= std::strlen(text)) buffer[std::strlen(buffer) - 1] = '\0';
+}
+
+// A list of NUL-separated names ending in an extra NUL, truncated as the documentation says:
+// the last name cut and followed by two NULs, and the result then the size less two.
+DWORD CopyNameList(const std::vector<std::string>& names, char* buffer, DWORD size) {
+  if (size == 0) return 0;
+  if (size == 1) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  DWORD left = size - 1;
+  char* out = buffer;
+  for (const std::string& name : names) {
+    DWORD needed = static_cast<DWORD>(name.size() + 1);
+    if (needed >= left) {
+      if (left > 0) {
+        std::memcpy(out, name.data(), left - 1);
+        out += left - 1;
+        *out++ = '\0';
+      }
+      *out = '\0';
+      return size - 2;
+    }
+    std::memcpy(out, name.c_str(), needed);
+    out += needed;
+    left -= needed;
+  }
+  *out = '\0';
+  return static_cast<DWORD>(out - buffer);
+}
+
+// The keys of a section, truncated as the names of sections are.
+DWORD CopyKeyList(const ProfileText& profile, int header, char* buffer, DWORD size) {
+  DWORD len = size;
+  char* out = buffer;
+  for (const ProfileLine* entry : profile.Entries(header)) {
+    if (len <= 2) break;
+    if (!entry->name.empty() && entry->name[0] == ';') continue;  // a comment
+    if (!entry->hasValue) continue;                               // a line without '='
+    lstrcpynA(out, entry->name.c_str(), static_cast<int>(len - 1));
+    DWORD n = static_cast<DWORD>(std::strlen(out) + 1);
+    len -= n;
+    out += n;
+    if (len < 2) break;
+  }
+  *out = '\0';
+  if (len <= 1) {
+    out[-1] = '\0';
+    return size - 2;
+  }
+  return size - len;
+}
+
+std::string DefaultWithoutTrailingBlanks(LPCSTR lpDefault) {
+  std::string text = lpDefault ? lpDefault : "";
+  while (text.size() > 1 && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+}  // namespace
+}  // namespace lyrwin
+
+using namespace lyrwin;
+
+extern "C" DWORD WINAPI GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize,
+                                                       LPCSTR lpFileName) {
+  if (lpszReturnBuffer == nullptr || nSize == 0) return 0;
+  std::string text;
+  ReadProfile(ProfilePath(lpFileName), &text);
+  return CopyNameList(ProfileText(text).SectionNames(), lpszReturnBuffer, nSize);
+}
+
+extern "C" DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName,
+                                                 LPCSTR lpDefault, LPSTR lpReturnedString,
+                                                 DWORD nSize, LPCSTR lpFileName) {
+  if (lpReturnedString == nullptr || nSize == 0) return 0;
+  if (lpAppName == nullptr)
+    return GetPrivateProfileSectionNamesA(lpReturnedString, nSize, lpFileName);
+  std::string text;
+  bool opened = ReadProfile(ProfilePath(lpFileName), &text);
+  ProfileText profile(text);
+  if (lpKeyName == nullptr) {
+    int header;
+    DWORD n = 0;
+    if (profile.FindSection(lpAppName, &header)) {
+      n = CopyKeyList(profile, header, lpReturnedString, nSize);
+    } else {
+      lpReturnedString[0] = '\0';
+      if (nSize > 1) lpReturnedString[1] = '\0';
+    }
+    if (lpReturnedString[0] == '\0') {
+      CopyEntry(lpReturnedString, lpDefault ? lpDefault : "", nSize);
+      n = static_cast<DWORD>(std::strlen(lpReturnedString));
+    }
+    return n;
+  }
+  std::string fallback = DefaultWithoutTrailingBlanks(lpDefault);
+  if (!opened) {
+    lstrcpynA(lpReturnedString, fallback.c_str(), static_cast<int>(nSize));
+  } else {
+    const ProfileLine* entry = profile.Find(lpAppName, lpKeyName);
+    CopyEntry(lpReturnedString, entry && entry->hasValue ? entry->value : fallback, nSize);
+  }
+  return static_cast<DWORD>(std::strlen(lpReturnedString));
+}
+
+extern "C" UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault,
+                                             LPCSTR lpFileName) {
+  char buffer[30];
+  if (GetPrivateProfileStringA(lpAppName, lpKeyName, "", buffer, sizeof buffer, lpFileName) == 0)
+    return static_cast<UINT>(nDefault);
+  // The number is read as the system's string-to-integer conversion reads it: leading blanks, a
+  // sign, an optional 0x/0o/0b base prefix, then digits up to the first other character.
+  const char* p = buffer;
+  while (*p && static_cast<unsigned char>(*p) <= ' ') ++p;
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  unsigned base = 10;
+  if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+    base = 16;
+    p += 2;
+  } else if (p[0] == '0' && (p[1] == 'o' || p[1] == 'O')) {
+    base = 8;
+    p += 2;
+  } else if (p[0] == '0' && (p[1] == 'b' || p[1] == 'B')) {
+    base = 2;
+    p += 2;
+  }
+  uint32_t value = 0;
+  for (;; ++p) {
+    unsigned digit;
+    if (*p >= '0' && *p <= '9') {
+      digit = static_cast<unsigned>(*p - '0');
+    } else if ((*p | 0x20) >= 'a' && (*p | 0x20) <= 'f') {
+      digit = static_cast<unsigned>((*p | 0x20) - 'a' + 10);
+    } else {
+      break;
+    }
+    if (digit >= base) break;
+    value = value * base + digit;  // wraps at 32 bits, as the system's conversion does
+  }
+  return negative ? static_cast<UINT>(0u - value) : value;
+}
+
+extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName,
+                                                  LPCSTR lpString, LPCSTR lpFileName) {
+  // With everything null this only flushes Windows' cache; the stand-in keeps none.
+  if (lpAppName == nullptr && lpKeyName == nullptr && lpString == nullptr) return FALSE;
+  std::string path = ProfilePath(lpFileName);
+  DosPath dos;
+  HostPath host;
+  DWORD err = ResolvePath(path.c_str(), &dos, &host);
+  if (err != 0) {
+    SetLastError(err);
+    return FALSE;
+  }
+  if (lpAppName == nullptr) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
+  }
+  std::string folder = host.host.substr(0, host.host.rfind('/'));
+  FileLock lock(folder.empty() ? "/" : folder, true);
+
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_NOT_FOUND) return FALSE;
+  std::string text;
+  if (file != INVALID_HANDLE_VALUE) {
+    char buffer[8192];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+      text.append(buffer, got);
+  }
+  ProfileText profile(text);
+  bool changed;
+  if (lpKeyName == nullptr) {
+    changed = profile.DeleteSection(lpAppName);
+  } else if (lpString == nullptr) {
+    changed = profile.DeleteKey(lpAppName, lpKeyName);
+  } else {
+    changed = profile.Set(lpAppName, lpKeyName, lpString);
+  }
+  if (!changed) {
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return TRUE;
+  }
+  if (file == INVALID_HANDLE_VALUE) {
+    // A new file: nothing to lose, so it is written in place.
+    file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       CREATE_NEW, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return FALSE;
+    std::string contents = profile.Text();
+    DWORD written = 0;
+    BOOL ok =
+        WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr) &&
+        FlushFileBuffers(file);
+    DWORD writeError = GetLastError();
+    CloseHandle(file);
+    if (!ok) {
+      DeleteFileA(path.c_str());
+      SetLastError(writeError);
+    }
+    return ok;
+  }
+  struct stat st;
+  mode_t mode = ::stat(host.host.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0666;
+  err = ReplaceFileAtomically(host.host, profile.Text(), mode);
+  CloseHandle(file);
+  if (err != 0) {
+    SetLastError(err);
+    return FALSE;
+  }
+  return TRUE;
+}

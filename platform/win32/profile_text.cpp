@@ -1,0 +1,179 @@
+#include "profile_text.h"
+
+#include "internal.h"
+
+namespace lyrwin {
+
+bool IsProfileSpace(char c) {
+  return (c >= 0x09 && c <= 0x0d) || c == 0x1a || c == 0x20;
+}
+
+std::string TrimProfileSpace(const std::string& s) {
+  size_t b = 0;
+  size_t e = s.size();
+  while (b < e && IsProfileSpace(s[b])) ++b;
+  while (e > b && IsProfileSpace(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+namespace {
+
+ProfileLine ClassifyLine(std::string raw, std::string eol) {
+  ProfileLine line;
+  line.raw = std::move(raw);
+  line.eol = std::move(eol);
+  std::string text = TrimProfileSpace(line.raw);
+  if (text.empty()) return line;
+  if (text[0] == '[') {
+    size_t close = text.rfind(']');
+    if (close != std::string::npos && close > 0) {
+      line.kind = ProfileLine::kSection;
+      line.name = TrimProfileSpace(text.substr(1, close - 1));
+      return line;
+    }
+  }
+  line.kind = ProfileLine::kEntry;
+  size_t equals = text.find('=');
+  if (equals == std::string::npos) {
+    line.name = text;
+    return line;
+  }
+  line.name = TrimProfileSpace(text.substr(0, equals));
+  line.value = TrimProfileSpace(text.substr(equals + 1));
+  line.hasValue = true;
+  return line;
+}
+
+}  // namespace
+
+ProfileText::ProfileText(const std::string& text) {
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    std::string eol = "\n";
+    if (end == std::string::npos) {
+      end = text.size();
+      eol.clear();
+    }
+    std::string raw = text.substr(start, end - start);
+    if (!raw.empty() && raw.back() == '\r') {
+      raw.pop_back();
+      eol = eol.empty() ? "\r" : "\r\n";
+    }
+    lines_.push_back(ClassifyLine(std::move(raw), std::move(eol)));
+    start = end + 1;
+  }
+}
+
+std::string ProfileText::Text() const {
+  std::string text;
+  for (const ProfileLine& line : lines_) text += line.raw + line.eol;
+  return text;
+}
+
+std::vector<std::string> ProfileText::SectionNames() const {
+  std::vector<std::string> names;
+  for (const ProfileLine& line : lines_) {
+    if (line.kind == ProfileLine::kSection && !line.name.empty()) names.push_back(line.name);
+  }
+  return names;
+}
+
+bool ProfileText::FindSection(const std::string& section, int* header) const {
+  std::string wanted = TrimProfileSpace(section);
+  if (wanted.empty()) {
+    // The unnamed part before the first header, if it holds anything.
+    for (const ProfileLine& line : lines_) {
+      if (line.kind == ProfileLine::kSection) break;
+      if (line.kind == ProfileLine::kEntry) {
+        *header = -1;
+        return true;
+      }
+    }
+  }
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    if (lines_[i].kind == ProfileLine::kSection && EqualNoCase(lines_[i].name, wanted)) {
+      *header = static_cast<int>(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+size_t ProfileText::SectionEnd(int header) const {
+  size_t i = static_cast<size_t>(header + 1);
+  while (i < lines_.size() && lines_[i].kind != ProfileLine::kSection) ++i;
+  return i;
+}
+
+std::vector<const ProfileLine*> ProfileText::Entries(int header) const {
+  std::vector<const ProfileLine*> entries;
+  for (size_t i = static_cast<size_t>(header + 1); i < SectionEnd(header); ++i) {
+    if (lines_[i].kind == ProfileLine::kEntry) entries.push_back(&lines_[i]);
+  }
+  return entries;
+}
+
+const ProfileLine* ProfileText::Find(const std::string& section, const std::string& key) const {
+  int header;
+  if (!FindSection(section, &header)) return nullptr;
+  std::string wanted = TrimProfileSpace(key);
+  for (const ProfileLine* entry : Entries(header)) {
+    if (EqualNoCase(entry->name, wanted)) return entry;
+  }
+  return nullptr;
+}
+
+bool ProfileText::Set(const std::string& section, const std::string& key,
+                      const std::string& value) {
+  std::string name = TrimProfileSpace(key);
+  size_t skip = 0;
+  while (skip < value.size() && IsProfileSpace(value[skip])) ++skip;
+  std::string text = value.substr(skip);
+  int header;
+  if (FindSection(section, &header)) {
+    size_t end = SectionEnd(header);
+    for (size_t i = static_cast<size_t>(header + 1); i < end; ++i) {
+      ProfileLine& line = lines_[i];
+      if (line.kind != ProfileLine::kEntry || !EqualNoCase(line.name, name)) continue;
+      if (line.hasValue && line.value == text) return false;
+      line = ClassifyLine(line.name + "=" + text, line.eol.empty() ? "\r\n" : line.eol);
+      return true;
+    }
+    // A new key goes after the section's last line that is not blank.
+    size_t at = end;
+    while (at > static_cast<size_t>(header + 1) && lines_[at - 1].kind == ProfileLine::kBlank) --at;
+    if (at > 0 && lines_[at - 1].eol.empty()) lines_[at - 1].eol = "\r\n";
+    lines_.insert(lines_.begin() + static_cast<long>(at), ClassifyLine(name + "=" + text, "\r\n"));
+    return true;
+  }
+  if (!lines_.empty() && lines_.back().eol.empty()) lines_.back().eol = "\r\n";
+  lines_.push_back(ClassifyLine("[" + TrimProfileSpace(section) + "]", "\r\n"));
+  lines_.push_back(ClassifyLine(name + "=" + text, "\r\n"));
+  return true;
+}
+
+bool ProfileText::DeleteKey(const std::string& section, const std::string& key) {
+  std::string wantedSection = TrimProfileSpace(section);
+  std::string wantedKey = TrimProfileSpace(key);
+  bool inSection = wantedSection.empty();
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    if (lines_[i].kind == ProfileLine::kSection) {
+      inSection = EqualNoCase(lines_[i].name, wantedSection);
+    } else if (inSection && lines_[i].kind == ProfileLine::kEntry &&
+               EqualNoCase(lines_[i].name, wantedKey)) {
+      lines_.erase(lines_.begin() + static_cast<long>(i));
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ProfileText::DeleteSection(const std::string& section) {
+  int header;
+  if (!FindSection(section, &header) || header < 0) return false;
+  lines_.erase(lines_.begin() + header, lines_.begin() + static_cast<long>(SectionEnd(header)));
+  return true;
+}
+
+}  // namespace lyrwin

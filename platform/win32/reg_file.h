@@ -1,0 +1,62 @@
+// The registry's data model and its text form, the format of .reg files:
+//
+//   Windows Registry Editor Version 5.00
+//
+//   [HKEY_LOCAL_MACHINE\SOFTWARE\Vendor\Product]
+//   "Path"="C:\\Program Files\\Product"
+//   @="default value"
+//   "Count"=dword:0000002a
+//   "Blob"=hex:01,02,03
+//   "Other"=hex(7):41,00,00,00
+//
+// so that a person can read, edit and import it. Every key is written as a section of its own,
+// empty ones too, so that a created key survives a rewrite.
+#ifndef LYRWIN_REG_FILE_H
+#define LYRWIN_REG_FILE_H
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace lyrwin {
+
+struct RegValue {
+  std::string name;  // empty for the default value
+  DWORD type = REG_SZ;
+  std::string data;  // the bytes as stored, a string's terminator included
+};
+
+// A key and its subtree. Names keep the case they were created with and match without it.
+struct RegKey {
+  std::string name;
+  std::vector<RegValue> values;
+  std::vector<std::unique_ptr<RegKey>> children;
+
+  RegKey* Child(const std::string& childName);
+  RegKey* AddChild(const std::string& childName);  // the existing child, or a new one
+  bool RemoveChild(const std::string& childName);
+  RegValue* Value(const std::string& valueName);
+  void SetValue(const std::string& valueName, DWORD type, std::string data);
+  bool RemoveValue(const std::string& valueName);
+};
+
+enum RegHive { kClassesRoot = 0, kCurrentUser = 1, kLocalMachine = 2, kHiveCount = 3 };
+const char* HiveName(int hive);
+
+struct RegTree {
+  RegKey hives[kHiveCount];
+};
+
+// Parses the text of a .reg file. Lines it does not understand are skipped, never fatal: the file
+// is meant to be edited by hand. Keys of unknown hives are dropped.
+void ParseRegText(const std::string& text, RegTree* tree);
+std::string FormatRegText(const RegTree& tree);
+
+// Splits a key path on backslashes; empty components (a trailing separator) are skipped.
+std::vector<std::string> SplitKeyPath(const std::string& path);
+
+}  // namespace lyrwin
+
+#endif  // LYRWIN_REG_FILE_H

@@ -1,0 +1,302 @@
+// The registry functions over system.reg.
+//
+// Every change re-reads the file, applies itself and rewrites the file atomically (temporary file
+// and rename) under an exclusive lock on system.reg.lock, so that two processes changing the
+// registry at once never lose each other's writes. Reads take no lock: thanks to the rename they
+// see the file before or after a change, never halfway. A key handle remembers its hive and path,
+// not a node, so every call sees the file as it is now.
+//
+// Write access follows the file's permission bits (not the kernel's verdict, which lets root
+// write anything): with no write bit, opening a key for writing fails with ERROR_ACCESS_DENIED,
+// as it does on Windows for a user without rights on HKEY_LOCAL_MACHINE.
+#include "internal.h"
+#include "reg_file.h"
+
+#include <cstring>
+#include <mutex>
+#include <sys/stat.h>
+#include <unordered_map>
+
+namespace lyrwin {
+namespace {
+
+constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK |
+                                0x00010000 /* DELETE */ | 0x00040000 /* WRITE_DAC */ |
+                                0x00080000 /* WRITE_OWNER */;
+constexpr size_t kMaxKeyName = 255;
+
+struct OpenKey {
+  int hive = 0;
+  std::vector<std::string> path;
+  REGSAM access = 0;
+};
+
+std::mutex g_keyMutex;
+std::unordered_map<uintptr_t, OpenKey> g_keys;  // guarded by g_keyMutex
+uintptr_t g_nextKey = 0x1000;
+
+int PredefinedHive(HKEY key) {
+  if (key == HKEY_CLASSES_ROOT) return kClassesRoot;
+  if (key == HKEY_CURRENT_USER) return kCurrentUser;
+  if (key == HKEY_LOCAL_MACHINE) return kLocalMachine;
+  return -1;
+}
+
+bool LookupKey(HKEY key, OpenKey* out) {
+  int hive = PredefinedHive(key);
+  if (hive >= 0) {
+    out->hive = hive;
+    out->path.clear();
+    out->access = KEY_ALL_ACCESS;
+    return true;
+  }
+  std::lock_guard<std::mutex> lock(g_keyMutex);
+  auto it = g_keys.find(reinterpret_cast<uintptr_t>(key));
+  if (it == g_keys.end()) return false;
+  *out = it->second;
+  return true;
+}
+
+HKEY NewKeyHandle(const OpenKey& key) {
+  std::lock_guard<std::mutex> lock(g_keyMutex);
+  uintptr_t value = g_nextKey;
+  g_nextKey += 4;
+  g_keys[value] = key;
+  return reinterpret_cast<HKEY>(value);
+}
+
+bool RegistryWritable() {
+  struct stat st;
+  if (::stat(RegistryFile().c_str(), &st) != 0) return true;  // made on the first write
+  return !IsReadOnlyMode(st.st_mode);
+}
+
+void LoadTree(RegTree* tree) {
+  std::string text;
+  if (ReadWholeFile(RegistryFile(), &text)) ParseRegText(text, tree);
+}
+
+RegKey* FindNode(RegTree* tree, int hive, const std::vector<std::string>& path) {
+  RegKey* node = &tree->hives[hive];
+  for (const std::string& part : path) {
+    node = node->Child(part);
+    if (node == nullptr) return nullptr;
+  }
+  return node;
+}
+
+// Runs `change` on the registry under the lock and saves the result when it returns 0 and
+// reports a change.
+template <class Change>
+LSTATUS Modify(Change change) {
+  std::string file = RegistryFile();
+  if (file == "/system.reg") return ERROR_REGISTRY_IO_FAILED;  // no prefix
+  FileLock lock(file + ".lock");
+  if (!lock.Held()) return ERROR_REGISTRY_IO_FAILED;
+  RegTree tree;
+  LoadTree(&tree);
+  bool changed = false;
+  LSTATUS status = change(&tree, &changed);
+  if (status != ERROR_SUCCESS || !changed) return status;
+  struct stat st;
+  mode_t mode = ::stat(file.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0666;
+  return ReplaceFileAtomically(file, FormatRegText(tree), mode) == 0 ? ERROR_SUCCESS
+                                                                     : ERROR_REGISTRY_IO_FAILED;
+}
+
+LSTATUS ValidateSubKey(LPCSTR subKey, std::vector<std::string>* parts) {
+  parts->clear();
+  if (subKey == nullptr || *subKey == '\0') return ERROR_SUCCESS;
+  if (subKey[0] == '\\') return ERROR_BAD_PATHNAME;
+  *parts = SplitKeyPath(subKey);
+  for (const std::string& part : *parts) {
+    if (part.size() > kMaxKeyName) return ERROR_INVALID_PARAMETER;
+  }
+  return ERROR_SUCCESS;
+}
+
+LSTATUS CreateKey(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, PHKEY phkResult,
+                  LPDWORD lpdwDisposition) {
+  if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
+  OpenKey base;
+  if (!LookupKey(hKey, &base)) return ERROR_INVALID_HANDLE;
+  std::vector<std::string> parts;
+  LSTATUS status = ValidateSubKey(lpSubKey, &parts);
+  if (status != ERROR_SUCCESS) return status;
+  if (!RegistryWritable()) return ERROR_ACCESS_DENIED;
+  OpenKey result = base;
+  result.access = samDesired;
+  DWORD disposition = REG_OPENED_EXISTING_KEY;
+  status = Modify([&](RegTree* tree, bool* changed) -> LSTATUS {
+    RegKey* node = FindNode(tree, base.hive, base.path);
+    if (node == nullptr) return ERROR_KEY_DELETED;
+    for (const std::string& part : parts) {
+      RegKey* child = node->Child(part);
+      if (child == nullptr) {
+        child = node->AddChild(part);
+        disposition = REG_CREATED_NEW_KEY;
+        *changed = true;
+      }
+      result.path.push_back(child->name);
+      node = child;
+    }
+    return ERROR_SUCCESS;
+  });
+  if (status != ERROR_SUCCESS) return status;
+  if (lpdwDisposition) *lpdwDisposition = disposition;
+  *phkResult = NewKeyHandle(result);
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+}  // namespace lyrwin
+
+using namespace lyrwin;
+
+extern "C" LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired,
+                                        PHKEY phkResult) {
+  if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
+  OpenKey base;
+  if (!LookupKey(hKey, &base)) return ERROR_INVALID_HANDLE;
+  std::vector<std::string> parts;
+  LSTATUS status = ValidateSubKey(lpSubKey, &parts);
+  if (status != ERROR_SUCCESS) return status;
+  RegTree tree;
+  LoadTree(&tree);
+  RegKey* node = FindNode(&tree, base.hive, base.path);
+  if (node == nullptr) return ERROR_KEY_DELETED;
+  OpenKey result = base;
+  result.access = samDesired;
+  for (const std::string& part : parts) {
+    node = node->Child(part);
+    if (node == nullptr) return ERROR_FILE_NOT_FOUND;
+    result.path.push_back(node->name);
+  }
+  if ((samDesired & kWriteRights) && !RegistryWritable()) return ERROR_ACCESS_DENIED;
+  *phkResult = NewKeyHandle(result);
+  return ERROR_SUCCESS;
+}
+
+extern "C" LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD,
+                                          REGSAM samDesired, const LPSECURITY_ATTRIBUTES,
+                                          PHKEY phkResult, LPDWORD lpdwDisposition) {
+  return CreateKey(hKey, lpSubKey, samDesired, phkResult, lpdwDisposition);
+}
+
+extern "C" LSTATUS WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
+  if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
+  // Without a sub key RegCreateKey hands back the key it was given.
+  if (lpSubKey == nullptr || *lpSubKey == '\0') {
+    OpenKey base;
+    if (!LookupKey(hKey, &base)) return ERROR_INVALID_HANDLE;
+    *phkResult = hKey;
+    return ERROR_SUCCESS;
+  }
+  return CreateKey(hKey, lpSubKey, KEY_ALL_ACCESS, phkResult, nullptr);
+}
+
+extern "C" LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType,
+                                           LPBYTE lpData, LPDWORD lpcbData) {
+  OpenKey key;
+  if (!LookupKey(hKey, &key)) return ERROR_INVALID_HANDLE;
+  if (lpData != nullptr && lpcbData == nullptr) return ERROR_INVALID_PARAMETER;
+  RegTree tree;
+  LoadTree(&tree);
+  RegKey* node = FindNode(&tree, key.hive, key.path);
+  if (node == nullptr) return ERROR_KEY_DELETED;
+  RegValue* value = node->Value(lpValueName ? lpValueName : "");
+  if (value == nullptr) return ERROR_FILE_NOT_FOUND;
+  if (lpType) *lpType = value->type;
+  const DWORD size = static_cast<DWORD>(value->data.size());
+  if (lpData == nullptr) {
+    if (lpcbData) *lpcbData = size;
+    return ERROR_SUCCESS;
+  }
+  if (*lpcbData < size) {
+    *lpcbData = size;
+    return ERROR_MORE_DATA;
+  }
+  std::memcpy(lpData, value->data.data(), size);
+  *lpcbData = size;
+  return ERROR_SUCCESS;
+}
+
+extern "C" LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType,
+                                         const BYTE* lpData, DWORD cbData) {
+  OpenKey key;
+  if (!LookupKey(hKey, &key)) return ERROR_INVALID_HANDLE;
+  if (lpData == nullptr && cbData != 0) return ERROR_INVALID_PARAMETER;
+  if (!(key.access & KEY_SET_VALUE) || !RegistryWritable()) return ERROR_ACCESS_DENIED;
+  std::string data(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0);
+  // Windows adds the terminator that a caller left off a string's size.
+  if ((dwType == REG_SZ || dwType == REG_EXPAND_SZ) && (data.empty() || data.back() != '\0'))
+    data += '\0';
+  std::string name = lpValueName ? lpValueName : "";
+  return Modify([&](RegTree* tree, bool* changed) -> LSTATUS {
+    RegKey* node = FindNode(tree, key.hive, key.path);
+    if (node == nullptr) return ERROR_KEY_DELETED;
+    node->SetValue(name, dwType, data);
+    *changed = true;
+    return ERROR_SUCCESS;
+  });
+}
+
+extern "C" LSTATUS WINAPI RegSetValueA(HKEY hKey, LPCSTR lpSubKey, DWORD dwType, LPCSTR lpData,
+                                       DWORD) {
+  if (dwType != REG_SZ || lpData == nullptr) return ERROR_INVALID_PARAMETER;
+  HKEY target = hKey;
+  bool opened = lpSubKey != nullptr && *lpSubKey != '\0';
+  if (opened) {
+    LSTATUS status = CreateKey(hKey, lpSubKey, KEY_ALL_ACCESS, &target, nullptr);
+    if (status != ERROR_SUCCESS) return status;
+  }
+  LSTATUS status = RegSetValueExA(target, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(lpData),
+                                  static_cast<DWORD>(std::strlen(lpData) + 1));
+  if (opened) RegCloseKey(target);
+  return status;
+}
+
+extern "C" LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
+  OpenKey base;
+  if (!LookupKey(hKey, &base)) return ERROR_INVALID_HANDLE;
+  std::vector<std::string> parts;
+  LSTATUS status = ValidateSubKey(lpSubKey, &parts);
+  if (status != ERROR_SUCCESS) return status;
+  if (parts.empty()) return ERROR_INVALID_PARAMETER;
+  if (!RegistryWritable()) return ERROR_ACCESS_DENIED;
+  return Modify([&](RegTree* tree, bool* changed) -> LSTATUS {
+    RegKey* parent = FindNode(tree, base.hive, base.path);
+    if (parent == nullptr) return ERROR_KEY_DELETED;
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+      parent = parent->Child(parts[i]);
+      if (parent == nullptr) return ERROR_FILE_NOT_FOUND;
+    }
+    RegKey* victim = parent->Child(parts.back());
+    if (victim == nullptr) return ERROR_FILE_NOT_FOUND;
+    // A key with sub keys cannot be deleted by RegDeleteKey.
+    if (!victim->children.empty()) return ERROR_ACCESS_DENIED;
+    parent->RemoveChild(parts.back());
+    *changed = true;
+    return ERROR_SUCCESS;
+  });
+}
+
+extern "C" LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
+  OpenKey key;
+  if (!LookupKey(hKey, &key)) return ERROR_INVALID_HANDLE;
+  if (!(key.access & KEY_SET_VALUE) || !RegistryWritable()) return ERROR_ACCESS_DENIED;
+  std::string name = lpValueName ? lpValueName : "";
+  return Modify([&](RegTree* tree, bool* changed) -> LSTATUS {
+    RegKey* node = FindNode(tree, key.hive, key.path);
+    if (node == nullptr) return ERROR_KEY_DELETED;
+    if (!node->RemoveValue(name)) return ERROR_FILE_NOT_FOUND;
+    *changed = true;
+    return ERROR_SUCCESS;
+  });
+}
+
+extern "C" LSTATUS WINAPI RegCloseKey(HKEY hKey) {
+  if (PredefinedHive(hKey) >= 0) return ERROR_SUCCESS;
+  std::lock_guard<std::mutex> lock(g_keyMutex);
+  return g_keys.erase(reinterpret_cast<uintptr_t>(hKey)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
