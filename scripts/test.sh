@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds and runs the tests twice, plainly and under AddressSanitizer with
+# UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+jobs=$(nproc)
+
+run_suite() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja "$@"
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+echo "=== plain build"
+run_suite build/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "=== AddressSanitizer and UndefinedBehaviorSanitizer"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DLYRUTIL_SANITIZE=ON
+echo "=== fuzz targets"
+CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLYRUTIL_BUILD_TESTS=OFF \
+  -DLYRUTIL_BUILD_FUZZERS=ON
+cmake --build build/fuzz -j "$jobs"
+for target in build/fuzz/fuzz/*_fuzz; do
+  corpus="fuzz/corpus/$(basename "$target")"
+  mkdir -p "build/fuzz/corpus-$(basename "$target")"
+  "$target" -max_total_time="${FUZZ_SECONDS:-30}" -print_final_stats=1 \
+    "build/fuzz/corpus-$(basename "$target")" $( [ -d "$corpus" ] && echo "$corpus" )
+done

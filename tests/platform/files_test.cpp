@@ -1,0 +1,163 @@
+// DOS paths, attributes, folders and the file functions of the stand-in.
+#include "lyr_test.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <set>
+#include <string>
+
+namespace {
+
+class FilesTest : public LyrTest {};
+
+std::string FullPath(const char* path) {
+  char buffer[MAX_PATH];
+  LPSTR filePart = nullptr;
+  DWORD n = GetFullPathNameA(path, MAX_PATH, buffer, &filePart);
+  return n == 0 ? "<error " + std::to_string(GetLastError()) + ">" : buffer;
+}
+
+TEST_F(FilesTest, PathsAreNormalisedAsGetFullPathNameDoes) {
+  ASSERT_TRUE(CreateDirectoryA("C:\\Work", nullptr));
+  ASSERT_TRUE(SetCurrentDirectoryA("c:\\work"));
+  char cwd[MAX_PATH];
+  EXPECT_EQ(GetCurrentDirectoryA(MAX_PATH, cwd), 7u);
+  EXPECT_STREQ(cwd, "C:\\Work");
+  EXPECT_EQ(GetCurrentDirectoryA(3, cwd), 8u);  // too small: the size needed
+
+  EXPECT_EQ(FullPath("a.txt"), "C:\\Work\\a.txt");
+  EXPECT_EQ(FullPath("..\\b\\.\\c.txt"), "C:\\b\\c.txt");
+  EXPECT_EQ(FullPath("\\x/y//z"), "C:\\x\\y\\z");
+  EXPECT_EQ(FullPath("d:rel"), "D:\\rel");
+  EXPECT_EQ(FullPath("C:\\..\\..\\up"), "C:\\up");
+  EXPECT_EQ(FullPath("C:\\dir\\name. . "), "C:\\dir\\name");
+  EXPECT_EQ(FullPath("C:\\dir\\"), "C:\\dir\\");
+  EXPECT_EQ(FullPath(std::string(300, 'a').c_str()),
+            "<error " + std::to_string(ERROR_FILENAME_EXCED_RANGE) + ">");
+
+  char host[MAX_PATH];
+  ASSERT_NE(::getcwd(host, sizeof host), nullptr);
+  EXPECT_EQ(std::string(host).substr(std::string(host).size() - 13), "/drive_c/Work");
+}
+
+TEST_F(FilesTest, ComponentsMatchWithoutCaseAndNewNamesKeepTheirs) {
+  ASSERT_TRUE(CreateDirectoryA("C:\\Data", nullptr));
+  HANDLE file =
+      CreateFileA("C:\\DATA\\Method.M3", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  EXPECT_TRUE(HostFileExists(DriveC() + "/Data/Method.M3"));
+  file = CreateFileA("c:\\data\\method.m3", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  EXPECT_EQ(CreateFileA("c:\\data\\METHOD.m3", GENERIC_READ, 0, nullptr, CREATE_NEW, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+  // Code page 1252 letters match across case too.
+  ASSERT_TRUE(CreateDirectoryA("C:\\\xC9t\xE9", nullptr));
+  EXPECT_NE(GetFileAttributesA("C:\\\xE9T\xC9"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(FilesTest, MissingThingsGiveWindowsErrors) {
+  EXPECT_EQ(GetFileAttributesA("Q:\\anything"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_EQ(CreateFileA("C:\\nofile", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(CreateFileA("C:\\nodir\\f", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_EQ(CreateFileA("C:\\bad|name", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+  EXPECT_FALSE(CreateDirectoryA("C:\\windows", nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  EXPECT_FALSE(SetCurrentDirectoryA("Q:\\"));
+  // A drive whose link points nowhere does not exist.
+  ASSERT_EQ(::symlink("/nonexistent-folder", (Prefix() + "/dosdevices/d:").c_str()), 0);
+  EXPECT_EQ(GetFileAttributesA("D:\\x"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+}
+
+TEST_F(FilesTest, ReadOnlyAttributeIsEnforcedForEveryone) {
+  WriteHostFile(DriveC() + "/ro.txt", "keep");
+  ASSERT_TRUE(SetFileAttributesA("C:\\ro.txt", FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(GetFileAttributesA("C:\\ro.txt"),
+            static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_EQ(CreateFileA("C:\\ro.txt", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(CreateFileA("C:\\ro.txt", GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(DeleteFileA("C:\\ro.txt"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(ReadHostFile(DriveC() + "/ro.txt"), "keep");
+  ASSERT_TRUE(SetFileAttributesA("C:\\ro.txt", FILE_ATTRIBUTE_NORMAL));
+  EXPECT_TRUE(DeleteFileA("C:\\ro.txt"));
+}
+
+TEST_F(FilesTest, HandlesReadWriteSeekAndTruncate) {
+  HANDLE file =
+      CreateFileA("C:\\f.bin", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD n = 0;
+  ASSERT_TRUE(WriteFile(file, "0123456789", 10, &n, nullptr));
+  EXPECT_EQ(n, 10u);
+  EXPECT_EQ(GetFileSize(file, nullptr), 10u);
+  EXPECT_EQ(SetFilePointer(file, -4, nullptr, FILE_END), 6u);
+  char buffer[16] = {};
+  ASSERT_TRUE(ReadFile(file, buffer, sizeof buffer, &n, nullptr));
+  EXPECT_EQ(std::string(buffer, n), "6789");
+  ASSERT_TRUE(ReadFile(file, buffer, sizeof buffer, &n, nullptr));  // at the end: TRUE, nothing
+  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(SetFilePointer(file, -20, nullptr, FILE_CURRENT), INVALID_SET_FILE_POINTER);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NEGATIVE_SEEK));
+  EXPECT_EQ(SetFilePointer(file, 3, nullptr, FILE_BEGIN), 3u);
+  ASSERT_TRUE(SetEndOfFile(file));
+  EXPECT_EQ(GetFileSize(file, nullptr), 3u);
+  ASSERT_TRUE(CloseHandle(file));
+  EXPECT_FALSE(CloseHandle(file));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+
+  file = CreateFileA("C:\\f.bin", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  EXPECT_FALSE(WriteFile(file, "x", 1, &n, nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  CloseHandle(file);
+}
+
+TEST_F(FilesTest, FindFilesWithWildcardsAndMoveAndRemove) {
+  ASSERT_TRUE(CreateDirectoryA("C:\\Find", nullptr));
+  for (const char* name : {"b.M3", "a.m3", "c.txt", "noext"})
+    WriteHostFile(DriveC() + "/Find/" + name, "x");
+  auto find = [](const char* pattern) {
+    std::set<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA(pattern, &data);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+      names.insert(data.cFileName);
+    } while (FindNextFileA(h, &data));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+    FindClose(h);
+    return names;
+  };
+  EXPECT_EQ(find("C:\\find\\*.m3"), (std::set<std::string>{"a.m3", "b.M3"}));
+  EXPECT_EQ(find("C:\\find\\*.*").size(), 6u);  // with "." and ".."
+  EXPECT_EQ(find("C:\\find\\noext.*"), (std::set<std::string>{"noext"}));
+  EXPECT_TRUE(find("C:\\find\\*.xyz").empty());
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+
+  EXPECT_FALSE(MoveFileA("C:\\find\\a.m3", "C:\\find\\B.m3"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  EXPECT_TRUE(MoveFileA("C:\\find\\a.m3", "C:\\find\\d.m3"));
+  EXPECT_FALSE(RemoveDirectoryA("C:\\find"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
+  EXPECT_TRUE(CopyFileA("C:\\find\\c.txt", "C:\\copy.txt", TRUE));
+  EXPECT_FALSE(CopyFileA("C:\\find\\c.txt", "C:\\copy.txt", TRUE));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+  EXPECT_EQ(ReadHostFile(DriveC() + "/copy.txt"), "x");
+}
+
+}  // namespace

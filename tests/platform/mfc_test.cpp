@@ -1,0 +1,149 @@
+// The MFC subset: files with MFC's flags and exceptions, text files, strings and messages.
+#include "lyr_test.h"
+
+#include <sys/resource.h>
+
+#include <cstring>
+
+namespace {
+
+class MfcTest : public LyrTest {};
+
+TEST_F(MfcTest, OpenFlagsCreateTruncateAndShare) {
+  WriteHostFile(DriveC() + "/log.txt", "old");
+  {
+    CFile keep;
+    ASSERT_TRUE(
+        keep.Open("C:\\log.txt", CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite));
+    EXPECT_EQ(keep.GetLength(), 3u);
+    keep.SeekToEnd();
+    keep.Write("+new", 4);
+
+    // shareCompat is exclusive: a second open fails with a sharing violation.
+    CFile second;
+    CFileException error;
+    EXPECT_FALSE(second.Open("C:\\log.txt", CFile::modeRead | CFile::shareDenyNone, &error));
+    EXPECT_EQ(error.m_cause, CFileException::sharingViolation);
+    EXPECT_EQ(error.m_lOsError, static_cast<LONG>(ERROR_SHARING_VIOLATION));
+  }  // closed by the destructor
+  EXPECT_EQ(ReadHostFile(DriveC() + "/log.txt"), "old+new");
+  {
+    CFile empty("C:\\log.txt", CFile::modeCreate | CFile::modeWrite);
+    EXPECT_EQ(empty.GetLength(), 0u);
+    EXPECT_EQ(empty.GetFilePath(), "C:\\log.txt");
+    EXPECT_EQ(empty.GetFileName(), "log.txt");
+  }
+  try {
+    CFile missing("C:\\missing\\x.txt", CFile::modeRead);
+    ADD_FAILURE() << "no exception";
+  } catch (CFileException* e) {
+    EXPECT_EQ(e->m_cause, CFileException::badPath);
+    e->Delete();
+  }
+}
+
+TEST_F(MfcTest, StatusOfFilesAndFolders) {
+  WriteHostFile(DriveC() + "/s.txt", "12345");
+  CFileStatus status;
+  ASSERT_TRUE(CFile::GetStatus("c:\\S.TXT", status));
+  EXPECT_EQ(status.m_size, 5);
+  EXPECT_EQ(std::string(status.m_szFullName).substr(1), ":\\S.TXT");
+  EXPECT_EQ(status.m_attribute & CFile::readOnly, 0);
+  EXPECT_GT(status.m_mtime.GetTime(), 0);
+  EXPECT_FALSE(CFile::GetStatus("C:\\nothing.txt", status));
+  ASSERT_TRUE(CFile::GetStatus("C:\\windows", status));
+  EXPECT_NE(status.m_attribute & CFile::directory, 0);
+}
+
+TEST_F(MfcTest, ShortWriteOnAFullDiskThrowsDiskFull) {
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  CFile file("C:\\big.bin", CFile::modeCreate | CFile::modeWrite);
+  struct rlimit small = saved;
+  small.rlim_cur = 1000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  std::string data(4000, 'x');
+  int cause = -1;
+  try {
+    file.Write(data.data(), static_cast<UINT>(data.size()));
+  } catch (CFileException* e) {
+    cause = e->m_cause;
+    e->Delete();
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_EQ(cause, CFileException::diskFull);
+}
+
+TEST_F(MfcTest, TextFilesTranslateLineEnds) {
+  {
+    CStdioFile out("C:\\t.txt", CFile::modeCreate | CFile::modeWrite | CFile::typeText);
+    out.WriteString("one\ntwo\n");
+    out.WriteString("three");
+  }
+  EXPECT_EQ(ReadHostFile(DriveC() + "/t.txt"), "one\r\ntwo\r\nthree");
+  WriteHostFile(DriveC() + "/t.txt", "one\r\nlone\rcr\r\nlast\x1Ahidden");
+  CStdioFile in("C:\\t.txt", CFile::modeRead);
+  CString line;
+  ASSERT_TRUE(in.ReadString(line));
+  EXPECT_EQ(line, "one");
+  EXPECT_EQ(in.GetPosition(), 5u);
+  ASSERT_TRUE(in.ReadString(line));
+  EXPECT_EQ(line, "lone\rcr");
+  char buffer[4];
+  EXPECT_STREQ(in.ReadString(buffer, sizeof buffer), "las");
+  EXPECT_STREQ(in.ReadString(buffer, sizeof buffer), "t");
+  EXPECT_FALSE(in.ReadString(line));  // ^Z ends the text
+  in.SeekToBegin();
+  ASSERT_TRUE(in.ReadString(line));
+  EXPECT_EQ(line, "one");
+}
+
+TEST_F(MfcTest, StringsFormatAndCompareAsOnWindows) {
+  CString s;
+  s.Format("%ld|%5.2f|%s", static_cast<LONG>(-5), 3.14159, "x");
+  EXPECT_EQ(s, "-5| 3.14|x");
+  s = "  Hello World  ";
+  s.TrimLeft();
+  s.TrimRight();
+  EXPECT_EQ(s.GetLength(), 11);
+  EXPECT_EQ(s.Mid(6), "World");
+  EXPECT_EQ(s.Left(100), "Hello World");
+  EXPECT_EQ(s.ReverseFind('o'), 7);
+  EXPECT_EQ(s.Find("World"), 6);
+  EXPECT_EQ(s.CompareNoCase("hello world"), 0);
+  s.MakeUpper();
+  EXPECT_EQ(s, "HELLO WORLD");
+  char* buffer = s.GetBuffer(50);
+  std::strcpy(buffer, "short");
+  s.ReleaseBuffer();
+  EXPECT_EQ(s.GetLength(), 5);
+}
+
+TEST_F(MfcTest, ResourceStringsFormatAndShow) {
+  CString text;
+  AfxFormatString2(text, 1038, "A", "B");
+  EXPECT_EQ(text, "Could not copy A to B.");
+  AfxFormatString1(text, 1038, "A");
+  EXPECT_EQ(text, "Could not copy A to ?.");
+  EXPECT_FALSE(text.LoadString(4242));
+  EXPECT_TRUE(text.IsEmpty());
+
+  ui_.answers.push_back(IDNO);
+  EXPECT_EQ(AfxMessageBox(1033, MB_YESNO), IDNO);
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, "The file %1 does not exist.");
+  EXPECT_EQ(ui_.messages[0].helpId, 1033u);  // -1 stands for the string's own ID
+  EXPECT_EQ(ui_.messages[0].type, static_cast<UINT>(MB_YESNO));
+}
+
+TEST_F(MfcTest, LibraryIsRegisteredAsExtensionModule) {
+  int modules = 0;
+  for (CDynLinkLibrary* library = AfxGetModuleState()->m_libraryList; library;
+       library = library->m_pNextDLL) {
+    EXPECT_NE(library->m_hModule, nullptr);
+    ++modules;
+  }
+  EXPECT_EQ(modules, 1);
+}
+
+}  // namespace

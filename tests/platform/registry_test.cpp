@@ -1,0 +1,166 @@
+// The registry in system.reg: what Windows' registry functions do, kept in a file a person can
+// read, shared safely between processes.
+#include "lyr_test.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+
+namespace {
+
+class RegistryTest : public LyrTest {
+ protected:
+  std::string RegistryText() { return ReadHostFile(Prefix() + "/system.reg"); }
+};
+
+std::string QueryString(HKEY root, const char* subKey, const char* name) {
+  HKEY key;
+  if (RegOpenKeyExA(root, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
+  char data[512] = {};
+  DWORD size = sizeof data;
+  DWORD type = 0;
+  LSTATUS status =
+      RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS) return "<error " + std::to_string(status) + ">";
+  return std::string(data);
+}
+
+TEST_F(RegistryTest, ValuesRoundTripThroughAReadableFile) {
+  HKEY key;
+  DWORD disposition = 0;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Product", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &key, &disposition),
+            ERROR_SUCCESS);
+  EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
+  const char path[] = "C:\\Program Files\\Quote\"d";
+  ASSERT_EQ(
+      RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path), sizeof path),
+      ERROR_SUCCESS);
+  DWORD count = 42;
+  ASSERT_EQ(RegSetValueExA(key, "Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count), 4),
+            ERROR_SUCCESS);
+  const BYTE blob[] = {0, 1, 0xFE, 0x7F};
+  ASSERT_EQ(RegSetValueExA(key, "Blob", 0, REG_BINARY, blob, sizeof blob), ERROR_SUCCESS);
+  RegCloseKey(key);
+
+  std::string text = RegistryText();
+  EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
+  EXPECT_NE(text.find("\\Vendor\\Product]\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\"Path\"=\"C:\\\\Program Files\\\\Quote\\\"d\""), std::string::npos);
+  EXPECT_NE(text.find("\"Count\"=dword:0000002a"), std::string::npos);
+  EXPECT_NE(text.find("\"Blob\"=hex:00,01,fe,7f"), std::string::npos);
+
+  // Names match without case and keep the case they were made with.
+  EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, "software\\VENDOR\\product", "path"), path);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor\\Product", 0, KEY_READ, &key),
+            ERROR_SUCCESS);
+  BYTE data[8] = {};
+  DWORD size = sizeof data;
+  DWORD type = 0;
+  EXPECT_EQ(RegQueryValueExA(key, "BLOB", nullptr, &type, data, &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+  EXPECT_EQ(size, 4u);
+  EXPECT_EQ(std::memcmp(data, blob, 4), 0);
+  size = 2;
+  EXPECT_EQ(RegQueryValueExA(key, "Path", nullptr, &type, data, &size), ERROR_MORE_DATA);
+  EXPECT_EQ(size, sizeof path);
+  EXPECT_EQ(RegQueryValueExA(key, "Missing", nullptr, &type, data, &size), ERROR_FILE_NOT_FOUND);
+  // A key opened for reading cannot change values.
+  EXPECT_EQ(RegSetValueExA(key, "x", 0, REG_DWORD, data, 4), ERROR_ACCESS_DENIED);
+  RegCloseKey(key);
+  EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(RegistryTest, DefaultValuesSubKeysAndDeletion) {
+  EXPECT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, "Compare\\shell\\open\\command", REG_SZ,
+                         "C:\\x\\compare.exe %1", 0),
+            ERROR_SUCCESS);
+  EXPECT_EQ(QueryString(HKEY_CLASSES_ROOT, "Compare\\shell\\open\\command", nullptr),
+            "C:\\x\\compare.exe %1");
+  EXPECT_NE(RegistryText().find("[HKEY_CLASSES_ROOT\\Compare\\shell\\open\\command]\r\n@="),
+            std::string::npos);
+
+  // A key with sub keys cannot be deleted; its leaves can, then it can.
+  EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "Compare\\shell"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "Compare\\shell\\open\\command"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "Compare\\shell\\open\\command"),
+            ERROR_FILE_NOT_FOUND);
+  HKEY key;
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "Compare\\shell\\open\\command", 0, KEY_READ, &key),
+            ERROR_FILE_NOT_FOUND);
+
+  ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Empty", &key), ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExA(key, "v", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2),
+            ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValueA(key, "V"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValueA(key, "V"), ERROR_FILE_NOT_FOUND);
+  RegCloseKey(key);
+  // An empty key survives the rewrite.
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Empty", 0, KEY_READ, &key), ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, HandEditedFileIsRead) {
+  WriteHostFile(Prefix() + "/system.reg",
+                "Windows Registry Editor Version 5.00\n\n"
+                "; a comment\n"
+                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\KDT_Zuzovodevoz\\Tessera]\n"
+                "\"Path\"=\"D:\\\\Tessera\"\n"
+                "\"Long\"=hex:01,02,\\\n  03,04\n"
+                "garbage line\n"
+                "[HKEY_NOWHERE\\x]\n\"a\"=\"b\"\n");
+  EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\KDT_Zuzovodevoz\\Tessera", "Path"),
+            "D:\\Tessera");
+  HKEY key;
+  ASSERT_EQ(
+      RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\KDT_Zuzovodevoz\\Tessera", 0, KEY_READ, &key),
+      ERROR_SUCCESS);
+  BYTE data[8];
+  DWORD size = sizeof data;
+  EXPECT_EQ(RegQueryValueExA(key, "Long", nullptr, nullptr, data, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 4u);
+  EXPECT_EQ(data[3], 4);
+  RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, ReadOnlyRegistryRefusesWriteAccessButReads) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Locked", &key), ERROR_SUCCESS);
+  RegCloseKey(key);
+  ASSERT_EQ(::chmod((Prefix() + "/system.reg").c_str(), 0444), 0);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Locked", 0, KEY_ALL_ACCESS, &key),
+            ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Other", &key), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, "x", REG_SZ, "y", 1), ERROR_ACCESS_DENIED);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Locked", 0, KEY_READ, &key),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, WritesOfTwoProcessesBothSurvive) {
+  const int kWrites = 40;
+  HelperProcess first(HelperPath("reg_writer"), {"first", std::to_string(kWrites)});
+  HelperProcess second(HelperPath("reg_writer"), {"second", std::to_string(kWrites)});
+  ASSERT_EQ(first.FirstLine(), "ready");
+  ASSERT_EQ(second.FirstLine(), "ready");
+  EXPECT_EQ(first.Wait(), 0);
+  EXPECT_EQ(second.Wait(), 0);
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Race", 0, KEY_READ, &key), ERROR_SUCCESS);
+  for (const char* writer : {"first", "second"}) {
+    for (int i = 0; i < kWrites; ++i) {
+      DWORD value = 0;
+      DWORD size = sizeof value;
+      std::string name = writer + std::to_string(i);
+      EXPECT_EQ(RegQueryValueExA(key, name.c_str(), nullptr, nullptr,
+                                 reinterpret_cast<BYTE*>(&value), &size),
+                ERROR_SUCCESS)
+          << name;
+      EXPECT_EQ(value, static_cast<DWORD>(i));
+    }
+  }
+  RegCloseKey(key);
+}
+
+}  // namespace
