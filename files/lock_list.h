@@ -1,4 +1,4 @@
-// The lock list of method files held by this process.
+// The lock list: the method files that threads of this process have taken for themselves.
 #ifndef LYRUTIL_LOCK_LIST_H
 #define LYRUTIL_LOCK_LIST_H
 
