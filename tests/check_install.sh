@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# The installed package serves a program outside the repository through find_package(LyrUtil)
+# and through pkg-config.
+set -euo pipefail
+build=$1
+source=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cmake --install "$build" --prefix "$work/install" >/dev/null
+cmake -S "$source/tests/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/install" >/dev/null
+cmake --build "$work/consumer" >/dev/null
+LD_LIBRARY_PATH="$work/install/lib" "$work/consumer/consumer" "$work/prefix-cmake"
+libdir=$(dirname "$(find "$work/install" -name lyrutil.pc)")/..
+c++ -std=c++17 "$source/tests/consumer/main.cpp" -o "$work/pc-consumer" \
+  $(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs lyrutil)
+LD_LIBRARY_PATH="$libdir" "$work/pc-consumer" "$work/prefix-pc"
