@@ -23,6 +23,10 @@ namespace {
 
 constexpr size_t kMaxComponent = 255;
 
+bool IsDriveLetter(unsigned char c) {
+  return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+}
+
 bool IsInvalidNameChar(unsigned char c) {
   return c < 32 || std::strchr("<>:\"|?*", c) != nullptr;
 }
@@ -72,6 +76,23 @@ std::string Child(const std::string& folder, const std::string& name) {
   return folder == "/" ? "/" + name : folder + "/" + name;
 }
 
+// The current directory as a drive and components.
+DosPath CurrentDirectoryParts() {
+  std::string cwd;
+  if (!HostToDosPath(HostCwd(), &cwd)) cwd = "Z:\\";
+  DosPath current;
+  current.drive = cwd[0];
+  std::string rest = cwd.substr(3);
+  size_t start = 0;
+  while (start < rest.size()) {
+    size_t end = rest.find('\\', start);
+    if (end == std::string::npos) end = rest.size();
+    if (end > start) current.parts.push_back(rest.substr(start, end - start));
+    start = end + 1;
+  }
+  return current;
+}
+
 }  // namespace
 
 bool IsReadOnlyMode(mode_t mode) {
@@ -111,37 +132,27 @@ DWORD NormalizeDosPath(const char* path, DosPath* out) {
   }
   if (s.size() >= 2 && s[0] == '\\' && s[1] == '\\') return ERROR_BAD_NETPATH;
 
-  std::string cwd;
-  if (!HostToDosPath(HostCwd(), &cwd)) cwd = "Z:\\";
-  DosPath current;
-  current.drive = cwd[0];
-  {
-    std::string rest = cwd.substr(3);
-    size_t start = 0;
-    while (start < rest.size()) {
-      size_t end = rest.find('\\', start);
-      if (end == std::string::npos) end = rest.size();
-      if (end > start) current.parts.push_back(rest.substr(start, end - start));
-      start = end + 1;
-    }
-  }
-
   DosPath result;
   std::string rest;
   unsigned char first = static_cast<unsigned char>(s[0]);
-  if (s.size() >= 2 && s[1] == ':' && ((first | 0x20) >= 'a' && (first | 0x20) <= 'z')) {
+  if (s.size() >= 3 && s[1] == ':' && s[2] == '\\' && IsDriveLetter(first)) {
+    // Absolute: the common case needs no current directory.
     result.drive = static_cast<char>(FoldUpper(first));
     rest = s.substr(2);
-    if (rest.empty() || rest[0] != '\\') {
-      if (result.drive == current.drive) result.parts = current.parts;
-    }
-  } else if (s[0] == '\\') {
-    result.drive = current.drive;
-    rest = s;
   } else {
-    result.drive = current.drive;
-    result.parts = current.parts;
-    rest = s;
+    DosPath current = CurrentDirectoryParts();
+    if (s.size() >= 2 && s[1] == ':' && IsDriveLetter(first)) {
+      result.drive = static_cast<char>(FoldUpper(first));
+      rest = s.substr(2);
+      if (result.drive == current.drive) result.parts = current.parts;  // drive-relative
+    } else if (s[0] == '\\') {
+      result.drive = current.drive;
+      rest = s;
+    } else {
+      result.drive = current.drive;
+      result.parts = current.parts;
+      rest = s;
+    }
   }
 
   size_t start = 0;

@@ -27,11 +27,19 @@ struct FileObject final : KernelObject {
   }
 };
 
+void ToFileTime(const struct timespec& ts, FILETIME* ft) {
+  uint64_t t = (static_cast<uint64_t>(ts.tv_sec) + 11644473600ULL) * 10000000ULL +
+               static_cast<uint64_t>(ts.tv_nsec) / 100;
+  ft->dwLowDateTime = static_cast<DWORD>(t);
+  ft->dwHighDateTime = static_cast<DWORD>(t >> 32);
+}
+
 }  // namespace lyrwin
 
 using lyrwin::DosPath;
 using lyrwin::FileObject;
 using lyrwin::HostPath;
+using lyrwin::ToFileTime;
 
 namespace {
 
@@ -49,14 +57,6 @@ std::shared_ptr<FileObject> FileFromHandle(HANDLE h) {
   auto file = lyrwin::LookupHandleAs<FileObject>(h);
   if (!file) SetLastError(ERROR_INVALID_HANDLE);
   return file;
-}
-
-void ToFileTime(const struct timespec& ts, FILETIME* ft) {
-  // 100-nanosecond intervals since 1601-01-01.
-  uint64_t t = (static_cast<uint64_t>(ts.tv_sec) + 11644473600ULL) * 10000000ULL +
-               static_cast<uint64_t>(ts.tv_nsec) / 100;
-  ft->dwLowDateTime = static_cast<DWORD>(t);
-  ft->dwHighDateTime = static_cast<DWORD>(t >> 32);
 }
 
 }  // namespace

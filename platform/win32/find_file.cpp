@@ -41,13 +41,6 @@ struct FindObject final : KernelObject {
   size_t next = 0;
 };
 
-void ToFileTime(const struct timespec& ts, FILETIME* ft) {
-  uint64_t t = (static_cast<uint64_t>(ts.tv_sec) + 11644473600ULL) * 10000000ULL +
-               static_cast<uint64_t>(ts.tv_nsec) / 100;
-  ft->dwLowDateTime = static_cast<DWORD>(t);
-  ft->dwHighDateTime = static_cast<DWORD>(t >> 32);
-}
-
 void Fill(const FoundEntry& entry, LPWIN32_FIND_DATAA data) {
   std::memset(data, 0, sizeof *data);
   if (S_ISDIR(entry.st.st_mode)) {

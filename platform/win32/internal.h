@@ -66,6 +66,9 @@ DWORD ResolvePath(const char* path, DosPath* dos, HostPath* host);
 // The DOS path for a host path, through the drive whose folder is its longest prefix.
 bool HostToDosPath(const std::string& hostPath, std::string* dosPath);
 
+// A host time as a FILETIME: 100-nanosecond intervals since 1601-01-01.
+void ToFileTime(const struct timespec& ts, FILETIME* ft);
+
 // The read-only attribute is the absence of every write permission bit.
 bool IsReadOnlyMode(mode_t mode);
 
