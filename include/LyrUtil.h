@@ -6,5 +6,6 @@
 #include <lyrutil/resources.h>
 #include <lyrutil/frame.h>
 #include <lyrutil/files.h>
+#include <lyrutil/numeric.h>
 
 #endif  // LYRUTIL_H

@@ -11,7 +11,7 @@ run_suite() {
   shift
   cmake -S . -B "$dir" -G Ninja "$@"
   cmake --build "$dir" -j "$jobs"
-  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300
 }
 
 echo "=== plain build"

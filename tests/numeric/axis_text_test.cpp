@@ -1,0 +1,75 @@
+// Axis graduation and the small text utilities.
+#include "lyr_test.h"
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+std::vector<double> Ticks(double lo, double hi) {
+  AxisStruct axis;
+  axis.nCount = -1;
+  GetAxis(lo, hi, axis);
+  return std::vector<double>(axis.dValues, axis.dValues + axis.nCount);
+}
+
+TEST(GetAxisTest, RoundStepsAndTheirMultiples) {
+  EXPECT_EQ(Ticks(0, 100), (std::vector<double>{0, 50, 100}));
+  EXPECT_EQ(Ticks(0, 7), (std::vector<double>{0, 2, 4, 6}));
+  EXPECT_EQ(Ticks(0, 4), (std::vector<double>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(Ticks(-3, 7), (std::vector<double>{0, 5}));
+  EXPECT_EQ(Ticks(-1, 1), (std::vector<double>{-1, -0.5, 0, 0.5, 1}));
+  EXPECT_EQ(Ticks(12.3, 45.6), (std::vector<double>{20, 30, 40}));
+  EXPECT_EQ(Ticks(-250, -20), (std::vector<double>{-250, -200, -150, -100, -50}));
+  EXPECT_TRUE(Ticks(10, 0).empty());
+  std::vector<double> small = Ticks(0, 0.003);
+  ASSERT_EQ(small.size(), 3u);
+  EXPECT_NEAR(small[2], 0.002, 1e-15);
+}
+
+TEST(GetAxisTest, DegenerateRangesStillReturn) {
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(Ticks(5, 5), (std::vector<double>{5}));
+  EXPECT_TRUE(Ticks(std::nan(""), 1).empty());
+  EXPECT_TRUE(Ticks(0, inf).empty());
+  EXPECT_TRUE(Ticks(-1.7e308, 1.7e308).empty());  // the range itself overflows
+  EXPECT_LE(Ticks(1e300, std::nextafter(1e300, 2e300)).size(), 5u);
+  EXPECT_LE(Ticks(0, 4.9e-324).size(), 5u);
+}
+
+TEST(TextUtilitiesTest, TitlesBreakAtTheSpaceNearestTheMiddle) {
+  char first[64], second[64];
+  ParseTitle("abc def ghi", first, second);
+  EXPECT_STREQ(first, "abc");
+  EXPECT_STREQ(second, "def ghi");
+  ParseTitle("ab cd", first, second);
+  EXPECT_STREQ(first, "ab");
+  EXPECT_STREQ(second, "cd");
+  ParseTitle("abcdef", first, second);
+  EXPECT_STREQ(first, "abcdef");
+  EXPECT_STREQ(second, "");
+  ParseTitle("", first, second);
+  EXPECT_STREQ(first, "");
+  EXPECT_STREQ(second, "");
+  ParseTitle("a bc d", first, second);
+  EXPECT_STREQ(first, "a");
+  EXPECT_STREQ(second, "bc d");
+  ParseTitle("ab\tcd", first, second);  // only the space counts
+  EXPECT_STREQ(first, "ab\tcd");
+}
+
+TEST(TextUtilitiesTest, SpacesAndFlags) {
+  CString text = " a b  c ";
+  RemoveSpaces(text);
+  EXPECT_EQ(text, "abc");
+  char plain[] = "a\tb c";
+  RemoveSpaces(plain);
+  EXPECT_STREQ(plain, "a\tbc");
+  EXPECT_EQ(CheckFlag(6, 3), 1);
+  EXPECT_EQ(CheckFlag(4, 3), 0);
+  EXPECT_EQ(CheckFlag(0x80000000u, 0x80000000u), 1);
+  EXPECT_EQ(CheckFlag(static_cast<unsigned short>(0x8000), static_cast<unsigned short>(0x8000)), 1);
+}
+
+}  // namespace
