@@ -7,5 +7,6 @@
 #include <lyrutil/frame.h>
 #include <lyrutil/files.h>
 #include <lyrutil/numeric.h>
+#include <lyrutil/records.h>
 
 #endif  // LYRUTIL_H

@@ -4,8 +4,8 @@
 set -euo pipefail
 library=$1
 map=$2
-expected=$(grep -oE '"[^"]*";' "$map" | tr -d '";' | sort)
-actual=$(nm -DC --defined-only "$library" | sed -E 's/^[0-9a-f]+ [A-Za-z] //' | sort)
+expected=$(grep -oE '"[^"]*";' "$map" | tr -d '";' | sort -u)
+actual=$(nm -DC --defined-only "$library" | sed -E 's/^[0-9a-f]+ [A-Za-z] //' | sort -u)
 if [ "$expected" != "$actual" ]; then
   echo "exports differ from the interface (< expected, > found):"
   diff <(echo "$expected") <(echo "$actual") || true

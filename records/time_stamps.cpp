@@ -1,0 +1,95 @@
+// The date-time record and its short texts. Texts pass through the 32-bit seconds scale, as the
+// suite's have always done: a record that cannot be placed on it gives the empty text.
+#include <LyrUtil.h>
+
+#include <cstdint>
+#include <ctime>
+
+namespace {
+
+constexpr size_t kTextBytes = 128;
+constexpr int kFirstYear = 1900;
+
+bool LocalTime(time_t seconds, struct tm* local) {
+#ifdef _WIN32
+  return localtime_s(local, &seconds) == 0;
+#else
+  return localtime_r(&seconds, local) != nullptr;
+#endif
+}
+
+void FillFrom(const struct tm& local, LYR_TIME_STRUCT* time) {
+  time->wDay = static_cast<WORD>(local.tm_mday);
+  time->wMonth = static_cast<WORD>(local.tm_mon + 1);
+  time->wYear = static_cast<WORD>(local.tm_year + 1900);
+  time->wHour = static_cast<WORD>(local.tm_hour);
+  time->wMinute = static_cast<WORD>(local.tm_min);
+  time->wSecond = static_cast<WORD>(local.tm_sec);
+}
+
+CString Text(const LYR_TIME_STRUCT* time, const char* format) {
+  if (time == nullptr) return CString();
+  SYSTEMTIME system = {};
+  GetSysTime(*time, system);
+  time_t seconds = 0;  // a year below 1900 stands for the moment 0
+  if (system.wYear >= kFirstYear) {
+    struct tm local = {};
+    local.tm_year = system.wYear - 1900;
+    local.tm_mon = system.wMonth - 1;
+    local.tm_mday = system.wDay;
+    local.tm_hour = system.wHour;
+    local.tm_min = system.wMinute;
+    local.tm_sec = system.wSecond;
+    local.tm_isdst = -1;
+    seconds = std::mktime(&local);
+    if (seconds < 0 || seconds > INT32_MAX) return CString();
+  }
+  struct tm local;
+  char text[kTextBytes];
+  if (!LocalTime(seconds, &local) || std::strftime(text, sizeof text, format, &local) == 0)
+    return CString();
+  return CString(text);
+}
+
+}  // namespace
+
+void InitTimeStruct(LYR_TIME_STRUCT* time) {
+  if (time == nullptr) return;
+  struct tm local;
+  if (LocalTime(std::time(nullptr), &local)) FillFrom(local, time);
+}
+
+void SetTimeStruct(LYR_TIME_STRUCT* time, LONG seconds) {
+  if (time == nullptr || seconds < 0) return;
+  struct tm local;
+  if (LocalTime(static_cast<time_t>(seconds), &local)) FillFrom(local, time);
+}
+
+void SetTimeStruct(LYR_TIME_STRUCT* time, SYSTEMTIME systemTime) {
+  if (time == nullptr) return;
+  time->wDay = systemTime.wDay;
+  time->wMonth = systemTime.wMonth;
+  time->wYear = systemTime.wYear;
+  time->wHour = systemTime.wHour;
+  time->wMinute = systemTime.wMinute;
+  time->wSecond = systemTime.wSecond;
+}
+
+void GetSysTime(LYR_TIME_STRUCT time, SYSTEMTIME& systemTime) {
+  systemTime.wYear = time.wYear;
+  systemTime.wMonth = time.wMonth;
+  systemTime.wDay = time.wDay;
+  systemTime.wHour = time.wHour;
+  systemTime.wMinute = time.wMinute;
+  systemTime.wSecond = time.wSecond;
+}
+
+CString GetShortDateString(LYR_TIME_STRUCT* time) {
+  return Text(time, "%d/%m/%Y");
+}
+CString GetShortTimeString(LYR_TIME_STRUCT* time) {
+  return Text(time, "%X");
+}
+CString GetShortDateTimeString(LYR_TIME_STRUCT* time) {
+  return Text(time, "%d/%m/%Y %X");
+}
