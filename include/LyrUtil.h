@@ -8,5 +8,6 @@
 #include <lyrutil/files.h>
 #include <lyrutil/numeric.h>
 #include <lyrutil/records.h>
+#include <lyrutil/audit.h>
 
 #endif  // LYRUTIL_H

@@ -12,6 +12,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 // --- The host's string table ------------------------------------------------------------------
 
@@ -40,9 +41,13 @@ class LYRWIN_API LyrDialog {
   // control's typing limit. Typing into a disabled or unknown control changes nothing.
   void Type(int controlId, const std::string& text);
 
-  // Used by the dialog classes to lay out their controls.
-  void SetControl(int controlId, const std::string& text, bool enabled, size_t typingLimit);
+  // Used by the dialog classes to lay out their controls; each makes the control when missing.
+  void SetText(int controlId, const std::string& text);  // not cut: the limit is for typing
+  void SetEnabled(int controlId, bool enabled);
+  void SetTypingLimit(int controlId, size_t limit);
   bool HasControl(int controlId) const { return controls_.count(controlId) != 0; }
+  // The controls' IDs, in ascending order.
+  std::vector<int> ControlIds() const;
 
  private:
   struct Control {
@@ -93,5 +98,7 @@ LYRWIN_API BOOL LyrDosToHostPath(const char* dosPath, std::string* hostPath);
 // The next `count` global memory allocations (GlobalAlloc, growing GlobalReAlloc) fail with
 // ERROR_NOT_ENOUGH_MEMORY. 0 ends the failures.
 LYRWIN_API void LyrFailGlobalAllocs(int count);
+// How many ReadFile calls the process has made so far (for measuring readers).
+LYRWIN_API unsigned long long LyrFileReadCount();
 
 #endif  // LYRWIN_LYRHOST_H

@@ -6,6 +6,7 @@
 #include "internal.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -127,8 +128,15 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
   return handle;
 }
 
+namespace {
+std::atomic<unsigned long long> g_fileReads{0};
+}  // namespace
+
+unsigned long long LyrFileReadCount() { return g_fileReads.load(); }
+
 extern "C" BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                                 LPDWORD lpNumberOfBytesRead, LPOVERLAPPED) {
+  g_fileReads.fetch_add(1, std::memory_order_relaxed);
   if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
   auto file = FileFromHandle(hFile);
   if (!file) return FALSE;

@@ -45,9 +45,24 @@ class ConsoleUi final : public LyrHostUi {
     if (::isatty(2)) std::fputc('\a', stderr);
   }
 
+  // Shows every control's text; on a terminal the user may retype each enabled one (Enter keeps
+  // it) and then confirms. Elsewhere the dialog closes with its default button, OK.
   int RunDialog(LyrDialog& dialog) override {
-    std::fprintf(stderr, "[dialog %u]\n", dialog.TemplateId());
-    return IDOK;
+    for (int id : dialog.ControlIds())
+      std::fprintf(stderr, "%s: %s\n", dialog.Enabled(id) ? "edit" : "text",
+                   dialog.Text(id).c_str());
+    if (!::isatty(0)) return IDOK;
+    for (int id : dialog.ControlIds()) {
+      if (!dialog.Enabled(id)) continue;
+      std::fprintf(stderr, "new text (Enter keeps it): ");
+      std::string line;
+      if (!std::getline(std::cin, line)) return IDCANCEL;
+      if (!line.empty()) dialog.Type(id, line);
+    }
+    std::fprintf(stderr, "[OK/Cancel] (Enter: OK) ");
+    std::string answer;
+    if (!std::getline(std::cin, answer)) return IDCANCEL;
+    return !answer.empty() && (answer[0] | 0x20) == 'c' ? IDCANCEL : IDOK;
   }
 
  private:
@@ -173,9 +188,22 @@ void LyrDialog::Type(int controlId, const std::string& text) {
   it->second.text = limit != 0 && text.size() > limit ? text.substr(0, limit) : text;
 }
 
-void LyrDialog::SetControl(int controlId, const std::string& text, bool enabled,
-                           size_t typingLimit) {
-  controls_[controlId] = Control{text, enabled, typingLimit};
+void LyrDialog::SetText(int controlId, const std::string& text) {
+  controls_[controlId].text = text;
+}
+
+void LyrDialog::SetEnabled(int controlId, bool enabled) {
+  controls_[controlId].enabled = enabled;
+}
+
+void LyrDialog::SetTypingLimit(int controlId, size_t limit) {
+  controls_[controlId].limit = limit;
+}
+
+std::vector<int> LyrDialog::ControlIds() const {
+  std::vector<int> ids;
+  for (const auto& control : controls_) ids.push_back(control.first);
+  return ids;
 }
 
 extern "C" BOOL WINAPI MessageBeep(UINT uType) {

@@ -1,0 +1,189 @@
+// Reading the audit trail back: masks, the time window, export and extracts.
+#include "lyr_test.h"
+
+#include "audit_test_support.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+class LogReadingTest : public LyrTest {
+ protected:
+  void SetUp() override {
+    LyrTest::SetUp();
+    ::setenv("TZ", "UTC0", 1);
+    ::tzset();
+  }
+  void TearDown() override {
+    ::unsetenv("TZ");
+    ::tzset();
+    LyrTest::TearDown();
+  }
+  void WriteLog(const std::vector<LOG_ENTRY_STRUCT>& entries, const std::string& tail = "") {
+    std::string bytes;
+    for (const LOG_ENTRY_STRUCT& e : entries) bytes += Bytes(&e, sizeof e);
+    WriteHostFile(DriveC() + "/audit.log", bytes + tail);
+  }
+  // The times of every record the navigation gives.
+  std::vector<int32_t> Times(CLyrLog& log) {
+    std::vector<int32_t> times;
+    for (int found = log.SetMask(); found; found = log.GetNext()) times.push_back(log.GetTime());
+    return times;
+  }
+  char path_[16] = "C:\\audit.log";
+};
+
+TEST_F(LogReadingTest, WithoutMasksEveryRecordInOrderThenTheEnd) {
+  WriteLog({MakeEntry(100, "a"), MakeEntry(200, "b"), MakeEntry(300, "c")}, "torn");
+  CLyrLog log;
+  log.SetFile(path_);
+  EXPECT_EQ(Times(log), (std::vector<int32_t>{100, 200, 300}));
+  EXPECT_EQ(log.GetNext(), 0);
+  EXPECT_EQ(log.GetNext(), 0);
+  CLyrLog missing;
+  char none[] = "C:\\none.log";
+  missing.SetFile(none);
+  EXPECT_EQ(missing.SetMask(), 0);
+  missing.SetBeginTimeMask(5);
+  EXPECT_EQ(missing.SetMask(), 0);
+  WriteHostFile(DriveC() + "/empty.log", "");
+  char empty[] = "C:\\empty.log";
+  missing.SetFile(empty);
+  EXPECT_EQ(missing.SetMask(), 0);
+}
+
+TEST_F(LogReadingTest, TextMasksCompareWholeTextsWithoutCase) {
+  WriteLog({MakeEntry(1, "admin", 'A'), MakeEntry(2, "admin2", 'A'), MakeEntry(3, "ADMIN", 'a')});
+  CLyrLog log;
+  log.SetFile(path_);
+  log.SetUsrIdMask("ADMIN");
+  EXPECT_EQ(Times(log), (std::vector<int32_t>{1, 3}));
+  log.SetChannelMask('A');
+  EXPECT_EQ(Times(log), (std::vector<int32_t>{1}));
+  log.SetChannelMask(0);
+  log.SetUsrIdMask("");
+  log.SetSmpNameMask("nobody");  // the sample-name mask filters like the others
+  EXPECT_TRUE(Times(log).empty());
+  log.SetSmpNameMask("");
+  EXPECT_EQ(Times(log).size(), 3u);
+
+  // A mask set during a navigation ends it until the next SetMask.
+  EXPECT_EQ(log.SetMask(), 1);
+  log.SetAuthIdMask("");
+  EXPECT_EQ(log.GetNext(), 0);
+  EXPECT_EQ(log.SetMask(), 1);
+  EXPECT_EQ(log.GetTime(), 1);
+}
+
+TEST_F(LogReadingTest, TheTimeWindowStartsWhereTheBeginTimeFallsAndStopsAfterTheEnd) {
+  WriteLog({MakeEntry(100, "a"), MakeEntry(200, "b"), MakeEntry(300, "c"), MakeEntry(400, "d")});
+  CLyrLog log;
+  log.SetFile(path_);
+  log.SetBeginTimeMask(250);
+  EXPECT_EQ(Times(log), (std::vector<int32_t>{300, 400}));
+  log.SetBeginTimeMask(200);
+  EXPECT_EQ(Times(log), (std::vector<int32_t>{200, 300, 400}));
+  log.SetBeginTimeMask(450);
+  EXPECT_TRUE(Times(log).empty());
+  log.SetBeginTimeMask(50);
+  log.SetEndTimeMask(80);
+  EXPECT_EQ(log.SetMask(), 0);
+  log.SetBeginTimeMask();
+  log.SetEndTimeMask(250);
+  EXPECT_EQ(Times(log), (std::vector<int32_t>{100, 200}));
+
+  WriteLog({MakeEntry(100, "a"), MakeEntry(200, "b"), MakeEntry(200, "c"), MakeEntry(200, "d"),
+            MakeEntry(300, "e")});
+  CLyrLog runs;
+  runs.SetFile(path_);
+  runs.SetBeginTimeMask(200);
+  ASSERT_EQ(runs.SetMask(), 1);
+  EXPECT_STREQ(runs.GetUsrId(), "b");  // the first of the equal times
+
+  WriteLog({MakeEntry(100, "a"), MakeEntry(200, "b"), MakeEntry(300, "c"), MakeEntry(150, "late")});
+  CLyrLog window;
+  window.SetFile(path_);
+  window.SetEndTimeMask(250);
+  EXPECT_EQ(Times(window), (std::vector<int32_t>{100, 200}));  // 150 after 300 is never read
+}
+
+TEST_F(LogReadingTest, TheBeginTimeIsFoundByBinarySearch) {
+  std::vector<LOG_ENTRY_STRUCT> entries;
+  for (int i = 0; i < 10000; ++i) entries.push_back(MakeEntry(i * 10, "u"));
+  WriteLog(entries);
+  CLyrLog log;
+  log.SetFile(path_);
+  log.SetBeginTimeMask(73335);
+  unsigned long long before = LyrFileReadCount();
+  ASSERT_EQ(log.SetMask(), 1);
+  unsigned long long reads = LyrFileReadCount() - before;
+  EXPECT_EQ(log.GetTime(), 73340);
+  EXPECT_LE(reads, 20u);  // about log2(10000) probes and one load, not a scan
+  int count = 1;
+  while (log.GetNext()) ++count;
+  EXPECT_EQ(count, 10000 - 7334);
+}
+
+TEST_F(LogReadingTest, ExportWritesOneLinePerRecord) {
+  CLyrLog writer;             // a record with the default fields
+  writer.SetTime(920815509);  // 7 March 1999 14:05:09 UTC
+  writer.SetUsrMess("line one\r\nline two");
+  writer.SetSysMess("sys\nmess");
+  writer.SetFile(path_);
+  writer.FixLogMess(0);
+
+  CLyrLog log;
+  log.SetFile(path_);
+  char out[] = "C:\\export.txt";
+  log.ExportASCIILog(out);
+  std::string text = ReadHostFile(DriveC() + "/export.txt");
+  EXPECT_EQ(text,
+            "07/03/1999 | 14:05:09 | <none> | <none> | <none> | <none> | <none> | <none> | "
+            "<none> |   | <none> | <none> | sys\r\nmess | line one  line two\r\n");
+
+  // Nothing matches: an existing export file is left as it was.
+  log.SetUsrIdMask("nobody");
+  WriteHostFile(DriveC() + "/export.txt", "keep");
+  log.ExportASCIILog(out);
+  EXPECT_EQ(ReadHostFile(DriveC() + "/export.txt"), "keep");
+}
+
+TEST_F(LogReadingTest, LongLinesAreCutAt1023Characters) {
+  CLyrLog writer;
+  writer.SetFile(path_);
+  writer.SetARName(std::string(259, 'a').c_str());
+  writer.SetMethName(std::string(259, 'm').c_str());
+  writer.SetSysMess(std::string(255, 's').c_str());
+  writer.SetUsrMess(std::string(258, 'u').c_str());
+  writer.SetChannel('\0');
+  writer.FixLogMess(0);
+  CLyrLog log;
+  log.SetFile(path_);
+  char out[] = "C:\\long.txt";
+  log.ExportASCIILog(out);
+  EXPECT_EQ(ReadHostFile(DriveC() + "/long.txt").size(), 1023u);  // the line end went with the cut
+}
+
+TEST_F(LogReadingTest, ExtractsCopyTheMatchingRecords) {
+  WriteLog({MakeEntry(1, "x"), MakeEntry(2, "y"), MakeEntry(3, "x"), MakeEntry(4, "x")});
+  CLyrLog log;
+  log.SetFile(path_);
+  log.SetUsrIdMask("X");
+  char temp[] = "C:\\temp.log";
+  EXPECT_EQ(log.CreateTempLog(temp), 3u);
+  std::string bytes = ReadHostFile(DriveC() + "/temp.log");
+  ASSERT_EQ(bytes.size(), 3648u);
+  std::string original = ReadHostFile(DriveC() + "/audit.log");
+  EXPECT_EQ(bytes.substr(1216, 1216), original.substr(2 * 1216, 1216));
+  EXPECT_EQ(log.CreateTempLog(temp), 0u);  // exists: left alone
+  EXPECT_EQ(ReadHostFile(DriveC() + "/temp.log").size(), 3648u);
+  log.SetUsrIdMask("nobody");
+  char other[] = "C:\\other.log";
+  EXPECT_EQ(log.CreateTempLog(other), 0u);
+  EXPECT_FALSE(HostFileExists(DriveC() + "/other.log"));
+}
+
+}  // namespace

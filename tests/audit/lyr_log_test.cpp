@@ -1,0 +1,273 @@
+// Writing the audit trail: the entry, appends, folders, the backlog, the comment dialog.
+#include "lyr_test.h"
+
+#include "audit_test_support.h"
+
+#include <sys/resource.h>
+
+#include <cstring>
+#include <ctime>
+#include <string>
+
+namespace {
+
+class LyrLogTest : public LyrTest {
+ protected:
+  void SetUp() override {
+    LyrTest::SetUp();
+    InstallSuite("C:\\Tessera");
+    WriteHostFile(DriveC() + "/Tessera/sylwin.ini",
+                  "[WORKING PATH]\r\nWorkingDirectory=C:\\Work\r\n");
+    ASSERT_TRUE(CreateDirectoryA("C:\\Work", nullptr));
+    ASSERT_TRUE(CreateDirectoryA("C:\\Logs", nullptr));
+  }
+  std::string Log(const char* name = "audit.log") {
+    return ReadHostFile(DriveC() + "/Logs/" + name);
+  }
+  std::string Backlog() { return ReadHostFile(DriveC() + "/Work/error.blg"); }
+  void WriteBacklog(const std::vector<std::pair<std::string, LOG_ENTRY_STRUCT>>& records) {
+    std::string bytes;
+    for (const auto& [path, entry] : records) {
+      LOG_BACKLOG_STRUCT record;
+      std::memset(&record, 0, sizeof record);
+      std::strcpy(record.LogFile, path.c_str());
+      record.Entry = entry;
+      bytes += Bytes(&record, sizeof record);
+    }
+    WriteHostFile(DriveC() + "/Work/error.blg", bytes);
+  }
+};
+
+TEST_F(LyrLogTest, ANewEntryHoldsTheDefaultsAndTextsAreCutToTheirFields) {
+  time_t before = time(nullptr);
+  CLyrLog log;
+  EXPECT_EQ(log.GetInitialized(), 1);
+  for (char* field : {log.GetUsrId(), log.GetAuthId(), log.GetSysId(), log.GetPrjId(),
+                      log.GetSmpId(), log.GetSmpName(), log.GetARName(), log.GetMethName(),
+                      log.GetMethType(), log.GetSysMess(), log.GetUsrMess()})
+    EXPECT_STREQ(field, "<none>");
+  EXPECT_EQ(log.GetChannel(), ' ');
+  EXPECT_GE(log.GetTime(), before);
+  EXPECT_LE(log.GetTime(), time(nullptr));
+
+  char* usrId = log.GetUsrId();
+  log.SetUsrId("12345678901234567890");
+  EXPECT_STREQ(usrId, "123456789012345");  // the accessor's pointer sees later changes
+  log.SetSmpName(std::string(100, 's').c_str());
+  EXPECT_EQ(std::strlen(log.GetSmpName()), 63u);
+  log.SetUsrMess(std::string(10000, 'u').c_str());
+  EXPECT_EQ(std::strlen(log.GetUsrMess()), 258u);
+  log.SetARName(nullptr);
+  EXPECT_STREQ(log.GetARName(), "");
+}
+
+TEST_F(LyrLogTest, AppendsGoToTheEndOfTheLog) {
+  CLyrLog log;
+  char none[] = "";
+  log.SetFile(none);
+  log.FixLogMess(0);
+  EXPECT_FALSE(HostFileExists(DriveC() + "/Logs/audit.log"));
+
+  char path[] = "C:\\Logs\\audit.log";
+  log.SetFile(path);
+  log.SetTime(1000);
+  log.SetSysMess("first");
+  log.FixLogMess(0);
+  log.SetSysMess("second");
+  log.FixLogMess(0);
+  std::vector<LOG_ENTRY_STRUCT> entries = ParseLog(Log());
+  ASSERT_EQ(Log().size(), 2432u);
+  EXPECT_EQ(entries[0].Time, 1000);
+  EXPECT_EQ(entries[1].Time, 1000);
+  EXPECT_STREQ(entries[0].SysMess, "first");
+  EXPECT_STREQ(entries[1].SysMess, "second");
+  EXPECT_EQ(std::memcmp(&entries[1], log.GetUsrId() - 4, sizeof(LOG_ENTRY_STRUCT)), 0);
+
+  // A torn tail left by a crash: the next record starts at the record boundary.
+  WriteHostFile(DriveC() + "/Logs/audit.log", Log() + std::string(100, 'x'));
+  log.SetSysMess("third");
+  log.FixLogMess(0);
+  entries = ParseLog(Log());
+  ASSERT_EQ(Log().size(), 3648u);
+  EXPECT_STREQ(entries[2].SysMess, "third");
+}
+
+TEST_F(LyrLogTest, TheLogsFolderIsMadeOneLevelDeep) {
+  CLyrLog log;
+  char newFolder[] = "C:\\Logs\\New\\audit.log";
+  log.FixLogMess(0);  // no file set: nothing
+  log.SetFile(newFolder);
+  log.FixLogMess(0);
+  EXPECT_EQ(ReadHostFile(DriveC() + "/Logs/New/audit.log").size(), 1216u);
+  char missingParent[] = "C:\\Missing\\Deep\\audit.log";
+  log.SetFile(missingParent);
+  log.FixLogMess(0);
+  EXPECT_FALSE(HostFileExists(DriveC() + "/Missing"));
+  char bare[] = "bare.log";
+  log.SetFile(bare);
+  log.FixLogMess(0);
+  EXPECT_FALSE(HostFileExists(DriveC() + "/bare.log"));
+  EXPECT_EQ(Backlog(), "");
+}
+
+TEST_F(LyrLogTest, AFailedWriteIsParkedWithoutATornRecordAndMovedInLater) {
+  CLyrLog log;
+  char path[] = "C:\\Logs\\audit.log";
+  log.SetFile(path);
+  log.SetSysMess("one");
+  log.FixLogMess(0);
+  log.SetSysMess("two");
+  log.FixLogMess(0);
+
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  struct rlimit limit = saved;
+  limit.rlim_cur = 3000;  // the log's third record does not fit; a backlog record does
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  log.SetSysMess("parked");
+  log.FixLogMess(0);
+  setrlimit(RLIMIT_FSIZE, &saved);
+
+  EXPECT_EQ(Log().size(), 2432u);  // no partial record
+  std::vector<LOG_BACKLOG_STRUCT> parked = ParseBacklog(Backlog());
+  ASSERT_EQ(Backlog().size(), 1476u);
+  EXPECT_STREQ(parked[0].LogFile, "C:\\Logs\\audit.log");
+  EXPECT_STREQ(parked[0].Entry.SysMess, "parked");
+
+  log.SetSysMess("after");
+  log.FixLogMess(0);
+  std::vector<LOG_ENTRY_STRUCT> entries = ParseLog(Log());
+  ASSERT_EQ(entries.size(), 4u);
+  EXPECT_STREQ(entries[2].SysMess, "after");   // the new entry first,
+  EXPECT_STREQ(entries[3].SysMess, "parked");  // then the parked one
+  EXPECT_EQ(Backlog(), "");
+}
+
+TEST_F(LyrLogTest, FullDiskForLogAndBacklogReachesTheCaller) {
+  CLyrLog log;
+  char path[] = "C:\\Logs\\audit.log";
+  log.SetFile(path);
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  struct rlimit limit = saved;
+  limit.rlim_cur = 1000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  int cause = -1;
+  try {
+    log.FixLogMess(0);
+  } catch (CFileException* e) {
+    cause = e->m_cause;
+    e->Delete();
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_EQ(cause, CFileException::diskFull);
+  EXPECT_EQ(Log().size(), 0u);
+  EXPECT_EQ(Backlog().size(), 0u);
+}
+
+TEST_F(LyrLogTest, BacklogFlushMovesThisLogsEntriesInOrderAndKeepsTheOthers) {
+  LOG_ENTRY_STRUCT a1 = MakeEntry(10, "a1"), b = MakeEntry(20, "b"), a2 = MakeEntry(30, "a2");
+  WriteBacklog(
+      {{"c:\\LOGS\\Audit.LOG", a1}, {"C:\\Logs\\other.log", b}, {"C:\\Logs\\audit.log", a2}});
+  CLyrLog log;
+  char path[] = "C:\\Logs\\audit.log";
+  log.SetFile(path);
+  log.SetUsrId("new");
+  log.FixLogMess(0);
+  std::vector<LOG_ENTRY_STRUCT> entries = ParseLog(Log());
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_STREQ(entries[0].UsrId, "new");
+  EXPECT_STREQ(entries[1].UsrId, "a1");
+  EXPECT_STREQ(entries[2].UsrId, "a2");
+  std::vector<LOG_BACKLOG_STRUCT> left = ParseBacklog(Backlog());
+  ASSERT_EQ(Backlog().size(), 1476u);
+  EXPECT_STREQ(left[0].LogFile, "C:\\Logs\\other.log");
+  EXPECT_STREQ(left[0].Entry.UsrId, "b");
+}
+
+TEST_F(LyrLogTest, ATornBacklogRecordIsNeverMovedIntoALog) {
+  // Park one entry through the library, so that it carries its seal, then tear it.
+  CLyrLog log;
+  char path[] = "C:\\Logs\\audit.log";
+  log.SetFile(path);
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  WriteHostFile(DriveC() + "/Logs/audit.log", std::string(2432, '\0'));
+  struct rlimit limit = saved;
+  limit.rlim_cur = 3000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  log.SetSysMess("will be torn");
+  log.FixLogMess(0);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::string backlog = Backlog();
+  ASSERT_EQ(backlog.size(), 1476u);
+  std::memset(&backlog[800], 'Z', 100);  // half old, half new: what a cut rewrite leaves
+  WriteHostFile(DriveC() + "/Work/error.blg", backlog);
+
+  log.SetSysMess("fresh");
+  log.FixLogMess(0);
+  std::vector<LOG_ENTRY_STRUCT> entries = ParseLog(Log());
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_STREQ(entries[2].SysMess, "fresh");
+  EXPECT_EQ(Backlog(), "");
+}
+
+TEST_F(LyrLogTest, TheCommentDialogEditsTheUserMessage) {
+  CLyrLog log;
+  char path[] = "C:\\Logs\\audit.log";
+  log.SetFile(path);
+  log.SetSysMess("Method saved");
+  log.SetUsrMess(std::string(258, 'p').c_str());
+  ui_.dialogScript = [](LyrDialog& dialog) {
+    EXPECT_EQ(dialog.TemplateId(), 229u);
+    EXPECT_EQ(dialog.Text(1256), "Method saved");
+    EXPECT_FALSE(dialog.Enabled(1256));
+    EXPECT_TRUE(dialog.Enabled(1257));
+    EXPECT_EQ(dialog.Text(1257).size(), 258u);  // shown whole
+    return IDOK;
+  };
+  log.FixLogMess(1);
+  EXPECT_EQ(std::strlen(log.GetUsrMess()), 256u);  // OK stores the first 256
+
+  ui_.dialogScript = [](LyrDialog& dialog) {
+    dialog.Type(1257, std::string(400, 't'));
+    EXPECT_EQ(dialog.Text(1257).size(), 255u);  // the typing limit
+    dialog.Type(1256, "changed");               // disabled: nothing happens
+    EXPECT_EQ(dialog.Text(1256), "Method saved");
+    return IDCANCEL;
+  };
+  log.FixLogMess(1);
+  EXPECT_EQ(std::strlen(log.GetUsrMess()), 256u);  // Cancel keeps the message
+
+  ui_.dialogScript = [](LyrDialog& dialog) {
+    dialog.Type(1257, "");
+    return IDOK;
+  };
+  log.FixLogMess(1);
+  EXPECT_STREQ(log.GetUsrMess(), "");
+  std::vector<LOG_ENTRY_STRUCT> entries = ParseLog(Log());
+  ASSERT_EQ(entries.size(), 3u);  // written every time
+  EXPECT_EQ(std::strlen(entries[1].UsrMess), 256u);
+  EXPECT_STREQ(entries[2].UsrMess, "");
+
+  char user[257] = "before";
+  char system[] = "text";
+  CUserLogDlg dialog(user, system);
+  EXPECT_EQ(dialog.GetInitialized(), 1);
+}
+
+TEST_F(LyrLogTest, AllocationFailuresMarkTheObjectAndNoteTheHeap) {
+  LyrFailGlobalAllocs(1);
+  bool thrown = false;
+  try {
+    CLyrLog log;
+  } catch (CMemoryException* e) {
+    e->Delete();
+    thrown = true;
+  }
+  EXPECT_TRUE(thrown);
+  EXPECT_NE(ReadHostFile(DriveC() + "/Tessera/sylwin.ini").find("Heapfragmented=1"),
+            std::string::npos);
+}
+
+}  // namespace
