@@ -118,6 +118,14 @@ HelperProcess::~HelperProcess() {
   if (out_ >= 0) ::close(out_);
 }
 
+std::string HelperProcess::RestOfOutput() {
+  std::string text;
+  char buffer[4096];
+  ssize_t n;
+  while (out_ >= 0 && (n = ::read(out_, buffer, sizeof buffer)) > 0) text.append(buffer, n);
+  return text;
+}
+
 int HelperProcess::Wait() {
   if (pid_ <= 0) return -1;
   int status = 0;

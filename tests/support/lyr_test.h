@@ -68,6 +68,8 @@ class HelperProcess {
   HelperProcess& operator=(const HelperProcess&) = delete;
 
   const std::string& FirstLine() const { return firstLine_; }
+  // Everything the program wrote after its first line, up to its end (or its death).
+  std::string RestOfOutput();
   int Wait();  // the exit status
   void Kill();
 

@@ -1,0 +1,169 @@
+// The audit trail against plain baselines in the same run, on a log of 100,000 records: appends,
+// a filtered scan that matches nothing, the text export, and the records read to find a begin
+// time (also on 1,000,000 records).
+#include <LyrUtil.h>
+#include <lyrhost.h>
+
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kRecords = 100000;
+std::string g_prefix;
+
+struct QuietUi : LyrHostUi {
+  int ShowMessage(const char*, UINT, UINT) override { return IDOK; }
+  int RunDialog(LyrDialog&) override { return IDOK; }
+};
+
+std::string HostPath(const char* name) {
+  return g_prefix + "/drive_c/" + name;
+}
+
+void WriteLog(const char* name, int records) {
+  std::vector<LOG_ENTRY_STRUCT> block(4096);
+  int fd = ::open(HostPath(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  for (int written = 0; written < records;) {
+    int n = std::min<int>(static_cast<int>(block.size()), records - written);
+    for (int i = 0; i < n; ++i) {
+      LOG_ENTRY_STRUCT& e = block[i];
+      std::memset(&e, 0, sizeof e);
+      e.Time = 1000000000 + (written + i) * 10;
+      std::snprintf(e.UsrId, sizeof e.UsrId, "user%d", (written + i) % 7);
+      e.Channel = 'A';
+      std::snprintf(e.SysMess, sizeof e.SysMess, "action %d", written + i);
+    }
+    if (::write(fd, block.data(), n * sizeof(LOG_ENTRY_STRUCT)) < 0) break;
+    written += n;
+  }
+  ::close(fd);
+}
+
+void BM_FixLogMess(benchmark::State& state) {
+  CLyrLog log;
+  char path[] = "C:\\append.log";
+  log.SetFile(path);
+  log.SetSysMess("benchmark");
+  for (auto _ : state) log.FixLogMess(0);
+  state.SetItemsProcessed(state.iterations());
+}
+
+void BM_PlainAppend(benchmark::State& state, bool sync) {
+  LOG_ENTRY_STRUCT entry = {};
+  std::string path = HostPath("plain.log");
+  for (auto _ : state) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0666);
+    if (::write(fd, &entry, sizeof entry) != sizeof entry) state.SkipWithError("write");
+    if (sync) ::fsync(fd);
+    ::close(fd);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+void BM_FilteredScanMatchingNothing(benchmark::State& state) {
+  CLyrLog log;
+  char path[] = "C:\\big.log";
+  log.SetFile(path);
+  log.SetUsrIdMask("nobody");
+  for (auto _ : state) benchmark::DoNotOptimize(log.SetMask());
+  state.SetItemsProcessed(state.iterations() * kRecords);
+}
+
+void BM_PlainBlockRead(benchmark::State& state) {
+  std::vector<char> buffer(64 * 1024);
+  std::string path = HostPath("big.log");
+  for (auto _ : state) {
+    int fd = ::open(path.c_str(), O_RDONLY);
+    while (::read(fd, buffer.data(), buffer.size()) > 0) {
+    }
+    ::close(fd);
+  }
+  state.SetItemsProcessed(state.iterations() * kRecords);
+}
+
+void BM_ExportASCIILog(benchmark::State& state) {
+  CLyrLog log;
+  char path[] = "C:\\big.log";
+  char out[] = "C:\\export.txt";
+  log.SetFile(path);
+  for (auto _ : state) log.ExportASCIILog(out);
+  state.SetItemsProcessed(state.iterations() * kRecords);
+}
+
+void BM_PlainFormatLines(benchmark::State& state) {
+  std::string path = HostPath("big.log");
+  std::vector<LOG_ENTRY_STRUCT> entries(kRecords);
+  int fd = ::open(path.c_str(), O_RDONLY);
+  if (::read(fd, entries.data(), entries.size() * sizeof(LOG_ENTRY_STRUCT)) < 0)
+    state.SkipWithError("read");
+  ::close(fd);
+  for (auto _ : state) {
+    FILE* out = std::fopen(HostPath("plain.txt").c_str(), "w");
+    for (const LOG_ENTRY_STRUCT& e : entries) {
+      time_t t = e.Time;
+      struct tm local;
+      localtime_r(&t, &local);
+      char date[32], clock[32], line[1100];
+      std::strftime(date, sizeof date, "%d/%m/%Y", &local);
+      std::strftime(clock, sizeof clock, "%X", &local);
+      int n =
+          std::snprintf(line, sizeof line,
+                        "%s | %s | %s | %s | %s | %s | %s | %s | %s | %c | %s | %s | %s | %s\r\n",
+                        date, clock, e.UsrId, e.AuthId, e.SysId, e.PrjId, e.SmpId, e.SmpName,
+                        e.ARName, e.Channel, e.MethName, e.MethType, e.SysMess, e.UsrMess);
+      std::fwrite(line, 1, static_cast<size_t>(n), out);
+    }
+    std::fclose(out);
+  }
+  state.SetItemsProcessed(state.iterations() * kRecords);
+}
+
+BENCHMARK(BM_FixLogMess)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_PlainAppend, no_fsync, false)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_PlainAppend, fsync, true)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FilteredScanMatchingNothing)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainBlockRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportASCIILog)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_PlainFormatLines)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void ReportBeginTimeReads(const char* name, int records) {
+  WriteLog(name, records);
+  CLyrLog log;
+  std::string dos = std::string("C:\\") + name;
+  log.SetFile(&dos[0]);
+  log.SetBeginTimeMask(1000000000 + (records / 3) * 10 + 5);
+  unsigned long long before = LyrFileReadCount();
+  log.SetMask();
+  std::printf(
+      "records read to position a begin time on %d records: %llu (reads, the first load "
+      "of 53 included)\n",
+      records, LyrFileReadCount() - before);
+  std::remove(HostPath(name).c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QuietUi ui;
+  LyrSetHostUi(&ui);
+  char pattern[] = "/tmp/lyrutil-audit-bench-XXXXXX";
+  g_prefix = ::mkdtemp(pattern);
+  LyrSetPrefix(g_prefix.c_str());
+  WriteLog("big.log", kRecords);
+  WriteLog("append.log", kRecords);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  ReportBeginTimeReads("position100k.log", 100000);
+  ReportBeginTimeReads("position1m.log", 1000000);
+  std::string cleanup = "rm -rf " + g_prefix;
+  return std::system(cleanup.c_str()) == 0 ? 0 : 1;
+}
