@@ -58,13 +58,21 @@ LONG FileSize(const char* path) {
 
 }  // namespace
 
-void SendToErrorLog(char* text) {
-  if (text == nullptr) return;
+namespace lyrutil {
+
+CString DataDirectory() {
   char directory[255];
   GetPrivateProfileStringA("Working Path", "WorkingDirectory", "c:\\tessera", directory,
-                           sizeof directory, lyrutil::SuiteIniName());
+                           sizeof directory, SuiteIniName());
+  return directory;
+}
+
+}  // namespace lyrutil
+
+void SendToErrorLog(char* text) {
+  if (text == nullptr) return;
   CString path;
-  path.Format("%s\\error.log", directory);
+  path.Format("%s\\error.log", static_cast<const char*>(lyrutil::DataDirectory()));
   CFile file;
   if (!file.Open(path, kLogOpenFlags)) return;
   AppendAndClose(file, text, std::strlen(text));

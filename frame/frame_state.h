@@ -18,6 +18,10 @@ extern ULONG g_mainThreadId;
 // the current drive when the key or its "Path" value is missing).
 CString SuiteIniName();
 
+// The working directory as the error log and the module table find it: "Working Path" /
+// "WorkingDirectory" of the suite INI file, "c:\tessera" when absent, at most 254 characters.
+CString DataDirectory();
+
 // Fills the Windows-directory cache from Windows when it is empty.
 void FillWindowsDirectoryCache();
 

@@ -9,5 +9,6 @@
 #include <lyrutil/numeric.h>
 #include <lyrutil/records.h>
 #include <lyrutil/audit.h>
+#include <lyrutil/instrument.h>
 
 #endif  // LYRUTIL_H

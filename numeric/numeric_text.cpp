@@ -70,12 +70,17 @@ size_t AtofPrefix(const char* s) {
   return i;
 }
 
+}  // namespace
+
 double ClassicAtof(const char* s) {
+  if (s == nullptr) return 0.0;
   size_t n = AtofPrefix(s);
   if (n == 0) return 0.0;
   std::string prefix(s, n);
   return std::strtod(prefix.c_str(), nullptr);
 }
+
+namespace {
 
 // The text without leading and trailing blanks (spaces and tabs, as an edit control may hold).
 std::string WithoutOuterBlanks(const char* text) {

@@ -17,6 +17,10 @@ int SplitFloatString(std::string* integerText, std::string* fractionText, double
 // first other character, accumulated with wrap-around.
 LONG ClassicAtol(const char* text);
 
+// The classic C runtime's atof: blanks, a sign, digits with one '.', an exponent; nothing else
+// ("INF", hexadecimal) counts.
+double ClassicAtof(const char* text);
+
 }  // namespace lyrutil
 
 #endif  // LYRUTIL_NUMERIC_TEXT_H

@@ -15,7 +15,15 @@ int main(int argc, char** argv) {
   DWORD access = static_cast<DWORD>(std::strtoul(argv[2], nullptr, 0));
   DWORD share = static_cast<DWORD>(std::strtoul(argv[3], nullptr, 0));
   DWORD seconds = static_cast<DWORD>(std::strtoul(argv[4], nullptr, 0));
+  // Another party may hold the file for a moment (a writer appending): try again for a while,
+  // as a user would.
   HANDLE file = CreateFileA(argv[1], access, share, nullptr, OPEN_ALWAYS, 0, nullptr);
+  for (int attempt = 0;
+       file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION && attempt < 10000;
+       ++attempt) {
+    Sleep(1);
+    file = CreateFileA(argv[1], access, share, nullptr, OPEN_ALWAYS, 0, nullptr);
+  }
   if (file == INVALID_HANDLE_VALUE) {
     std::printf("error %u\n", GetLastError());
     std::fflush(stdout);
