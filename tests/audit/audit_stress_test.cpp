@@ -24,10 +24,7 @@ class AuditStressTest : public LyrTest {
  protected:
   void SetUp() override {
     LyrTest::SetUp();
-    InstallSuite("C:\\Tessera");
-    WriteHostFile(DriveC() + "/Tessera/sylwin.ini",
-                  "[WORKING PATH]\r\nWorkingDirectory=C:\\Work\r\n");
-    ASSERT_TRUE(CreateDirectoryA("C:\\Work", nullptr));
+    InstallSuiteWorkingIn();
   }
 
   // The writers' reports: "ok i" lines, as messages "WRITER-i".
@@ -46,6 +43,16 @@ class AuditStressTest : public LyrTest {
     std::map<std::string, int> copies;  // message -> how often it is in log and backlog
     int garbled = 0;                    // records that are not a writer's entry
     int records = 0;
+
+    // How many of the entries told safe are missing, and how many stand more than once.
+    void Check(const std::set<std::string>& safe, int* missing, int* duplicated) const {
+      for (const std::string& message : safe) {
+        auto it = copies.find(message);
+        int n = it == copies.end() ? 0 : it->second;
+        *missing += n == 0;
+        *duplicated += n > 1;
+      }
+    }
   };
 
   Census Count() {
@@ -92,11 +99,7 @@ TEST_F(AuditStressTest, WritersRacingALogHeldLongerThanTheRetriesLoseNothing) {
   }
   Census census = Count();
   int missing = 0, duplicated = 0;
-  for (const std::string& message : safe) {
-    int copies = census.copies.count(message) ? census.copies[message] : 0;
-    missing += copies == 0;
-    duplicated += copies > 1;
-  }
+  census.Check(safe, &missing, &duplicated);
   std::printf(
       "held log: %zu entries safe, %d reported lost, %d missing, %d duplicated, %d garbled "
       "of %d records\n",
@@ -152,11 +155,7 @@ TEST_F(AuditStressTest, WritersKilledAtRandomMomentsWhileAppendingAndFlushingLos
 
   Census census = Count();
   int missing = 0, duplicated = 0;
-  for (const std::string& message : safe) {
-    int copies = census.copies.count(message) ? census.copies[message] : 0;
-    missing += copies == 0;
-    duplicated += copies > 1;
-  }
+  census.Check(safe, &missing, &duplicated);
   std::printf(
       "killed writers: %d rounds, %d processes, %zu entries safe (%d parked by the test), "
       "%d missing, %d duplicated (flush cut by a kill), %d garbled of %d records\n",

@@ -15,10 +15,7 @@ class LyrLogTest : public LyrTest {
  protected:
   void SetUp() override {
     LyrTest::SetUp();
-    InstallSuite("C:\\Tessera");
-    WriteHostFile(DriveC() + "/Tessera/sylwin.ini",
-                  "[WORKING PATH]\r\nWorkingDirectory=C:\\Work\r\n");
-    ASSERT_TRUE(CreateDirectoryA("C:\\Work", nullptr));
+    InstallSuiteWorkingIn();
     ASSERT_TRUE(CreateDirectoryA("C:\\Logs", nullptr));
   }
   std::string Log(const char* name = "audit.log") {

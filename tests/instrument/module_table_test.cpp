@@ -10,10 +10,7 @@ class ModuleTableTest : public LyrTest {
  protected:
   void SetUp() override {
     LyrTest::SetUp();
-    InstallSuite("C:\\Tessera");
-    WriteHostFile(DriveC() + "/Tessera/sylwin.ini",
-                  "[Working Path]\r\nWorkingDirectory=C:\\Work\r\n");
-    ASSERT_TRUE(CreateDirectoryA("C:\\Work", nullptr));
+    InstallSuiteWorkingIn("Working Path");
   }
   void WriteTable(const std::string& text) { WriteHostFile(DriveC() + "/Work/module.csv", text); }
   static __Q7400ProfileModule Module(const char* name, double value, const char* type) {

@@ -88,6 +88,13 @@ void LyrTest::InstallSuite(const std::string& dosFolder) {
   CreateDirectoryA(dosFolder.c_str(), nullptr);
 }
 
+void LyrTest::InstallSuiteWorkingIn(const char* section) {
+  InstallSuite("C:\\Tessera");
+  WriteHostFile(DriveC() + "/Tessera/sylwin.ini",
+                std::string("[") + section + "]\r\nWorkingDirectory=C:\\Work\r\n");
+  ASSERT_TRUE(CreateDirectoryA("C:\\Work", nullptr));
+}
+
 std::string HelperPath(const std::string& name) {
   return std::string(LYRUTIL_TEST_HELPERS) + "/" + name;
 }

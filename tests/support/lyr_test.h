@@ -48,8 +48,10 @@ class LyrTest : public ::testing::Test {
   static std::string ReadHostFile(const std::string& hostPath);
   static void WriteHostFile(const std::string& hostPath, const std::string& contents);
   static bool HostFileExists(const std::string& hostPath);
-  // Sets the installation key's "Path" and, when given, the INI file's working directory.
+  // Sets the installation key's "Path" and makes the folder.
   void InstallSuite(const std::string& dosFolder);
+  // Installs the suite in C:\Tessera with C:\Work as its working directory (both made).
+  void InstallSuiteWorkingIn(const char* section = "WORKING PATH");
 
   ScriptedUi ui_;
 
