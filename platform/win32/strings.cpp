@@ -66,12 +66,12 @@ extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
       continue;
     }
     const char* start = p++;
-    std::string spec = "%";
-    while (*p == '-' || *p == '#' || *p == '0') spec += *p++;
-    while (*p >= '0' && *p <= '9') spec += *p++;
+    std::string conversion = "%";
+    while (*p == '-' || *p == '#' || *p == '0') conversion += *p++;
+    while (*p >= '0' && *p <= '9') conversion += *p++;
     if (*p == '.') {
-      spec += *p++;
-      while (*p >= '0' && *p <= '9') spec += *p++;
+      conversion += *p++;
+      while (*p >= '0' && *p <= '9') conversion += *p++;
     }
     enum { kInt, kShort, kLong64 } size = kInt;
     if (*p == 'h') {
@@ -95,33 +95,33 @@ extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
       case 'd':
       case 'i':
         if (size == kLong64) {
-          n = std::snprintf(piece, sizeof piece, (spec + "lld").c_str(), va_arg(args, long long));
+          n = std::snprintf(piece, sizeof piece, (conversion + "lld").c_str(), va_arg(args, long long));
         } else {
           int v = va_arg(args, int);
           if (size == kShort) v = static_cast<short>(v);
-          n = std::snprintf(piece, sizeof piece, (spec + "d").c_str(), v);
+          n = std::snprintf(piece, sizeof piece, (conversion + "d").c_str(), v);
         }
         break;
       case 'u':
       case 'x':
       case 'X':
         if (size == kLong64) {
-          n = std::snprintf(piece, sizeof piece, (spec + "ll" + type).c_str(),
+          n = std::snprintf(piece, sizeof piece, (conversion + "ll" + type).c_str(),
                             va_arg(args, unsigned long long));
         } else {
           unsigned v = va_arg(args, unsigned);
           if (size == kShort) v = static_cast<unsigned short>(v);
-          n = std::snprintf(piece, sizeof piece, (spec + type).c_str(), v);
+          n = std::snprintf(piece, sizeof piece, (conversion + type).c_str(), v);
         }
         break;
       case 'c':
       case 'C':
-        n = std::snprintf(piece, sizeof piece, (spec + "c").c_str(), va_arg(args, int));
+        n = std::snprintf(piece, sizeof piece, (conversion + "c").c_str(), va_arg(args, int));
         break;
       case 's':
       case 'S': {
         const char* s = va_arg(args, const char*);
-        n = std::snprintf(piece, sizeof piece, (spec + "s").c_str(), s ? s : "(null)");
+        n = std::snprintf(piece, sizeof piece, (conversion + "s").c_str(), s ? s : "(null)");
         break;
       }
       case 'p':
