@@ -9,6 +9,7 @@ IMPLEMENT_DYNAMIC(CStdioFile, CFile)
 
 namespace {
 constexpr UINT kReadAheadBytes = 4096;
+constexpr size_t kWriteBufferBytes = 65536;
 constexpr int kCtrlZ = 0x1A;
 }  // namespace
 
@@ -20,17 +21,33 @@ CStdioFile::CStdioFile(LPCSTR lpszFileName, UINT nOpenFlags) {
     AfxThrowFileException(e.m_cause, e.m_lOsError, e.m_strFileName);
 }
 
-CStdioFile::~CStdioFile() = default;
+// The base destructor would close the file without the pending bytes; they are written first.
+CStdioFile::~CStdioFile() {
+  if (m_hFile != hFileNull && m_bCloseOnDelete) Abort();
+}
 
 BOOL CStdioFile::Open(LPCSTR lpszFileName, UINT nOpenFlags, CFileException* pError) {
   text_ = (nOpenFlags & typeBinary) == 0;
   atEnd_ = false;
+  pending_.clear();
+  const UINT share = nOpenFlags & 0x70;
+  onlyWriter_ = (nOpenFlags & (modeWrite | modeReadWrite)) != 0 &&
+                (share == shareCompat || share == shareExclusive || share == shareDenyWrite);
   readAhead_.clear();
   readPos_ = 0;
   return CFile::Open(lpszFileName, nOpenFlags & ~static_cast<UINT>(typeText | typeBinary), pError);
 }
 
+void CStdioFile::FlushWrites() {
+  if (pending_.empty()) return;
+  std::string bytes;
+  bytes.swap(pending_);
+  if (pendingAtEnd_) CFile::Seek(0, end);
+  CFile::Write(bytes.data(), static_cast<UINT>(bytes.size()));
+}
+
 void CStdioFile::DropReadAhead() {
+  FlushWrites();
   size_t unread = readAhead_.size() - readPos_;
   readAhead_.clear();
   readPos_ = 0;
@@ -40,6 +57,7 @@ void CStdioFile::DropReadAhead() {
 
 int CStdioFile::NextByte() {
   if (readPos_ == readAhead_.size()) {
+    FlushWrites();  // a read sees what was written before it
     readAhead_.resize(kReadAheadBytes);
     UINT n = CFile::Read(&readAhead_[0], kReadAheadBytes);
     readAhead_.resize(n);
@@ -110,42 +128,69 @@ UINT CStdioFile::Read(void* lpBuf, UINT nCount) {
 }
 
 void CStdioFile::Write(const void* lpBuf, UINT nCount) {
-  DropReadAhead();
-  if (!text_) {
-    CFile::Write(lpBuf, nCount);
-    return;
+  if (!readAhead_.empty()) DropReadAhead();
+  if (pending_.empty()) {
+    // Bytes that start at the end may stay pending across a seek to the end.
+    pendingAtEnd_ = onlyWriter_ && CFile::GetPosition() == CFile::GetLength();
   }
   const char* in = static_cast<const char*>(lpBuf);
-  std::string out;
-  out.reserve(nCount + nCount / 16);
   for (UINT i = 0; i < nCount; ++i) {
-    if (in[i] == '\n') out += '\r';
-    out += in[i];
+    if (text_ && in[i] == '\n') pending_ += '\r';
+    pending_ += in[i];
   }
-  CFile::Write(out.data(), static_cast<UINT>(out.size()));
+  if (pending_.size() >= kWriteBufferBytes) FlushWrites();
+}
+
+void CStdioFile::Flush() {
+  FlushWrites();
+  CFile::Flush();
 }
 
 DWORD CStdioFile::GetPosition() const {
+  if (!pending_.empty()) {
+    DWORD base = pendingAtEnd_ ? CFile::GetLength() : CFile::GetPosition();
+    return base + static_cast<DWORD>(pending_.size());
+  }
   return CFile::GetPosition() - static_cast<DWORD>(readAhead_.size() - readPos_);
 }
 
 LONG CStdioFile::Seek(LONG lOff, UINT nFrom) {
+  // A seek to the end while appending at the end moves nothing: the pending bytes stay.
+  if (lOff == 0 && nFrom == end && pendingAtEnd_ && !pending_.empty())
+    return static_cast<LONG>(GetPosition());
   DropReadAhead();
   return CFile::Seek(lOff, nFrom);
 }
 
 DWORD CStdioFile::GetLength() const {
-  return CFile::GetLength();
+  DWORD length = CFile::GetLength();
+  if (pending_.empty()) return length;
+  DWORD position = pendingAtEnd_ ? length : CFile::GetPosition();
+  DWORD reach = position + static_cast<DWORD>(pending_.size());
+  return reach > length ? reach : length;
 }
 
 void CStdioFile::Close() {
+  try {
+    FlushWrites();
+  } catch (CException*) {
+    Abort();
+    throw;
+  }
   readAhead_.clear();
   readPos_ = 0;
   atEnd_ = false;
   CFile::Close();
 }
 
+// Closes without throwing; pending bytes are still written if they can be.
 void CStdioFile::Abort() {
+  try {
+    FlushWrites();
+  } catch (CException* e) {
+    e->Delete();
+  }
+  pending_.clear();
   readAhead_.clear();
   readPos_ = 0;
   atEnd_ = false;

@@ -95,7 +95,8 @@ extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
       case 'd':
       case 'i':
         if (size == kLong64) {
-          n = std::snprintf(piece, sizeof piece, (conversion + "lld").c_str(), va_arg(args, long long));
+          n = std::snprintf(piece, sizeof piece, (conversion + "lld").c_str(),
+                            va_arg(args, long long));
         } else {
           int v = va_arg(args, int);
           if (size == kShort) v = static_cast<short>(v);
@@ -121,6 +122,11 @@ extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
       case 's':
       case 'S': {
         const char* s = va_arg(args, const char*);
+        if (conversion == "%") {  // a plain %s, the common case: no formatting to do
+          const char* text = s ? s : "(null)";
+          out.Put(text, std::strlen(text));
+          continue;
+        }
         n = std::snprintf(piece, sizeof piece, (conversion + "s").c_str(), s ? s : "(null)");
         break;
       }

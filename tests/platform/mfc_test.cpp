@@ -98,6 +98,28 @@ TEST_F(MfcTest, TextFilesTranslateLineEnds) {
   EXPECT_EQ(line, "one");
 }
 
+TEST_F(MfcTest, BufferedTextWritesReachTheFileOnEveryWayOut) {
+  {
+    CStdioFile out("C:\\b.txt", CFile::modeCreate | CFile::modeReadWrite | CFile::typeText);
+    out.WriteString("ab\n");
+    EXPECT_EQ(out.GetPosition(), 4u);
+    EXPECT_EQ(out.GetLength(), 4u);
+    EXPECT_EQ(out.SeekToEnd(), 4u);  // appending: nothing moves
+    out.WriteString("cd");
+    out.SeekToBegin();  // a seek elsewhere writes the pending bytes first
+    CString line;
+    ASSERT_TRUE(out.ReadString(line));
+    EXPECT_EQ(line, "ab");
+    out.SeekToEnd();
+    out.WriteString("\nef");
+  }  // the destructor writes what is pending
+  EXPECT_EQ(ReadHostFile(DriveC() + "/b.txt"), "ab\r\ncd\r\nef");
+  CStdioFile aborted("C:\\c.txt", CFile::modeCreate | CFile::modeWrite);
+  aborted.WriteString("kept");
+  aborted.Abort();
+  EXPECT_EQ(ReadHostFile(DriveC() + "/c.txt"), "kept");
+}
+
 TEST_F(MfcTest, StringsFormatAndCompareAsOnWindows) {
   CString s;
   s.Format("%ld|%5.2f|%s", static_cast<LONG>(-5), 3.14159, "x");

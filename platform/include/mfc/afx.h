@@ -370,7 +370,10 @@ class LYRWIN_API CFile : public CObject {
 };
 
 // A text or binary file read by lines. In text mode (the default) "\n" is written as "\r\n",
-// "\r\n" reads as "\n", and a ^Z ends the text, as the Windows C runtime does.
+// "\r\n" reads as "\n", and a ^Z ends the text, as the Windows C runtime does. Writes are
+// buffered, as the C runtime's stream under MFC's class buffers them: they reach the file at
+// Flush, Close, a seek elsewhere, a read, or when the buffer fills; a write error may so show at
+// one of those.
 class LYRWIN_API CStdioFile : public CFile {
   DECLARE_DYNAMIC(CStdioFile)
  public:
@@ -393,14 +396,19 @@ class LYRWIN_API CStdioFile : public CFile {
   void Close() override;
   void Abort() override;
   DWORD GetLength() const override;
+  void Flush() override;
 
  private:
   int NextChar();  // the next character after text translation, -1 at the end
   int NextByte();
   void DropReadAhead();
+  void FlushWrites();
 
   bool text_ = true;
   bool atEnd_ = false;
+  bool onlyWriter_ = false;  // opened for writing with no write sharing: nobody else moves its end
+  std::string pending_;      // written, not yet in the file
+  bool pendingAtEnd_ = false;  // the pending bytes go at the file's end
   std::string readAhead_;
   size_t readPos_ = 0;
 };
