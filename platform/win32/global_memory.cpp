@@ -37,9 +37,11 @@ bool ShouldFail() {
   return false;
 }
 
-// malloc(0) may give null; Windows gives a valid block of size zero.
-void* Allocate(size_t bytes) {
-  return std::malloc(bytes == 0 ? 1 : bytes);
+// malloc(0) may give null; Windows gives a valid block of size zero. Zero-filled blocks come from
+// calloc, which need not touch the pages of a large block to clear them.
+void* Allocate(size_t bytes, bool zeroed) {
+  size_t size = bytes == 0 ? 1 : bytes;
+  return zeroed ? std::calloc(1, size) : std::malloc(size);
 }
 
 }  // namespace
@@ -59,12 +61,11 @@ extern "C" HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
     return nullptr;
   }
   Block block;
-  block.data = lyrwin::Allocate(dwBytes);
+  block.data = lyrwin::Allocate(dwBytes, (uFlags & GMEM_ZEROINIT) != 0);
   if (block.data == nullptr) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  if (uFlags & GMEM_ZEROINIT) std::memset(block.data, 0, dwBytes);
   block.size = dwBytes;
   block.movable = (uFlags & GMEM_MOVEABLE) != 0;
   std::lock_guard<std::mutex> lock(g_memoryMutex);
