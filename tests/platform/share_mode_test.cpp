@@ -34,21 +34,26 @@ const Case kCases[] = {
 
 class ShareModeTest : public LyrTest {};
 
+// Opens the file a second time as the case says, while the first handle is held.
+void ExpectSecondOpen(const Case& c) {
+  HANDLE second =
+      CreateFileA("C:\\shared.dat", c.openAccess, c.openShare, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(second != INVALID_HANDLE_VALUE, c.opens)
+      << std::hex << c.heldAccess << "/" << c.heldShare << " then " << c.openAccess << "/"
+      << c.openShare;
+  if (second == INVALID_HANDLE_VALUE) {
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  } else {
+    CloseHandle(second);
+  }
+}
+
 TEST_F(ShareModeTest, SecondOpenFollowsWindowsRulesWithinOneProcess) {
   for (const Case& c : kCases) {
     HANDLE held =
         CreateFileA("C:\\shared.dat", c.heldAccess, c.heldShare, nullptr, OPEN_ALWAYS, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    HANDLE second = CreateFileA("C:\\shared.dat", c.openAccess, c.openShare, nullptr, OPEN_EXISTING,
-                                0, nullptr);
-    EXPECT_EQ(second != INVALID_HANDLE_VALUE, c.opens)
-        << std::hex << c.heldAccess << "/" << c.heldShare << " then " << c.openAccess << "/"
-        << c.openShare;
-    if (second == INVALID_HANDLE_VALUE) {
-      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    } else {
-      CloseHandle(second);
-    }
+    ExpectSecondOpen(c);
     CloseHandle(held);
   }
 }
@@ -58,16 +63,7 @@ TEST_F(ShareModeTest, SecondOpenFollowsWindowsRulesBetweenProcesses) {
     HelperProcess holder(HelperPath("hold_file"), {"C:\\shared.dat", std::to_string(c.heldAccess),
                                                    std::to_string(c.heldShare), "30"});
     ASSERT_EQ(holder.FirstLine(), "ready");
-    HANDLE second = CreateFileA("C:\\shared.dat", c.openAccess, c.openShare, nullptr, OPEN_EXISTING,
-                                0, nullptr);
-    EXPECT_EQ(second != INVALID_HANDLE_VALUE, c.opens)
-        << std::hex << c.heldAccess << "/" << c.heldShare << " then " << c.openAccess << "/"
-        << c.openShare;
-    if (second == INVALID_HANDLE_VALUE) {
-      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    } else {
-      CloseHandle(second);
-    }
+    ExpectSecondOpen(c);
   }
 }
 
