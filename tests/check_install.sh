@@ -4,13 +4,16 @@
 set -euo pipefail
 build=$1
 source=$2
+generator=$3
+compiler=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cmake --install "$build" --prefix "$work/install" >/dev/null
-cmake -S "$source/tests/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/install" >/dev/null
+cmake -S "$source/tests/consumer" -B "$work/consumer" -G "$generator" \
+  -DCMAKE_CXX_COMPILER="$compiler" -DCMAKE_PREFIX_PATH="$work/install" >/dev/null
 cmake --build "$work/consumer" >/dev/null
 LD_LIBRARY_PATH="$work/install/lib" "$work/consumer/consumer" "$work/prefix-cmake"
 libdir=$(dirname "$(find "$work/install" -name lyrutil.pc)")/..
-c++ -std=c++17 "$source/tests/consumer/main.cpp" -o "$work/pc-consumer" \
+"$compiler" -std=c++17 "$source/tests/consumer/main.cpp" -o "$work/pc-consumer" \
   $(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs lyrutil)
 LD_LIBRARY_PATH="$libdir" "$work/pc-consumer" "$work/prefix-pc"

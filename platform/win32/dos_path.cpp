@@ -15,6 +15,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <direct.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,10 +77,47 @@ std::string Child(const std::string& folder, const std::string& name) {
   return folder == "/" ? "/" + name : folder + "/" + name;
 }
 
+// Windows keeps the current directory as the text it was set with, made absolute and cleaned of
+// "." and "..": after SetCurrentDirectory("C:\\DATA\\RUNS") it answers C:\DATA\RUNS even where
+// the folders are spelt data\runs on disk. The process's own working directory is the host
+// folder; the text is kept beside it and holds only while the process is still in that folder
+// under the same prefix, so a chdir of the host's own or a switch of prefix makes it stale and
+// the DOS name is then derived from the host path. Guarded by its mutex: any thread may ask.
+struct CurrentDirectoryText {
+  std::mutex mutex;
+  std::string dos;
+  std::string host;
+  std::string prefix;
+};
+
+CurrentDirectoryText& KeptCurrentDirectory() {
+  static CurrentDirectoryText kept;
+  return kept;
+}
+
+void KeepCurrentDirectoryText(const std::string& dos) {
+  CurrentDirectoryText& kept = KeptCurrentDirectory();
+  std::lock_guard<std::mutex> lock(kept.mutex);
+  kept.dos = dos;
+  kept.host = HostCwd();
+  kept.prefix = PrefixDir();
+}
+
+std::string CurrentDosDirectory() {
+  std::string cwd = HostCwd();
+  {
+    CurrentDirectoryText& kept = KeptCurrentDirectory();
+    std::lock_guard<std::mutex> lock(kept.mutex);
+    if (!kept.dos.empty() && kept.host == cwd && kept.prefix == PrefixDir()) return kept.dos;
+  }
+  std::string dos;
+  if (!HostToDosPath(cwd, &dos)) dos = "Z:\\";
+  return dos;
+}
+
 // The current directory as a drive and components.
 DosPath CurrentDirectoryParts() {
-  std::string cwd;
-  if (!HostToDosPath(HostCwd(), &cwd)) cwd = "Z:\\";
+  std::string cwd = CurrentDosDirectory();
   DosPath current;
   current.drive = cwd[0];
   std::string rest = cwd.substr(3);
@@ -214,7 +252,9 @@ DWORD MapToHost(const DosPath& dos, HostPath* out) {
       break;
     }
     result.isDirectory = S_ISDIR(st.st_mode);
-    if (!last && !result.isDirectory) return ERROR_PATH_NOT_FOUND;
+    // A separator after a file's name makes the name a folder, which does not exist:
+    // C:\dir\file.txt\ is not found, as on Windows.
+    if ((!last || dos.trailingSeparator) && !result.isDirectory) return ERROR_PATH_NOT_FOUND;
   }
   *out = std::move(result);
   return 0;
@@ -244,12 +284,6 @@ BOOL LyrDosToHostPath(const char* dosPath, std::string* hostPath) {
 }
 
 namespace {
-
-std::string CurrentDosDirectory() {
-  std::string dos;
-  if (!lyrwin::HostToDosPath(lyrwin::HostCwd(), &dos)) dos = "Z:\\";
-  return dos;
-}
 
 // Copies `text` out as the Win32 "required size" convention wants: the length without the
 // terminator when it fits, else the size needed with it (the buffer untouched).
@@ -282,7 +316,7 @@ extern "C" DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength,
 }
 
 extern "C" DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
-  return CopyOut(CurrentDosDirectory(), nBufferLength, lpBuffer);
+  return CopyOut(lyrwin::CurrentDosDirectory(), nBufferLength, lpBuffer);
 }
 
 extern "C" BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {
@@ -296,6 +330,7 @@ extern "C" BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {
     SetLastError(err);
     return FALSE;
   }
+  lyrwin::KeepCurrentDirectoryText(dos.full);
   return TRUE;
 }
 
@@ -325,7 +360,7 @@ int ErrnoFromWin32(DWORD err) {
 }  // namespace
 
 extern "C" char* _getcwd(char* buffer, int maxlen) {
-  std::string dos = CurrentDosDirectory();
+  std::string dos = lyrwin::CurrentDosDirectory();
   if (buffer == nullptr) {
     size_t size = std::max(static_cast<size_t>(maxlen > 0 ? maxlen : 0), dos.size() + 1);
     buffer = static_cast<char*>(std::malloc(size));

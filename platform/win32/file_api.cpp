@@ -132,7 +132,9 @@ namespace {
 std::atomic<unsigned long long> g_fileReads{0};
 }  // namespace
 
-unsigned long long LyrFileReadCount() { return g_fileReads.load(); }
+unsigned long long LyrFileReadCount() {
+  return g_fileReads.load();
+}
 
 extern "C" BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                                 LPDWORD lpNumberOfBytesRead, LPOVERLAPPED) {

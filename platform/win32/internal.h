@@ -59,7 +59,8 @@ struct HostPath {
 };
 
 // Maps a normalised DOS path to the host. Intermediate components must be existing folders
-// (else ERROR_PATH_NOT_FOUND); the last one may be missing. Returns 0 or a Win32 error.
+// (else ERROR_PATH_NOT_FOUND), and so must a last one followed by a separator when it exists;
+// the last one may be missing. Returns 0 or a Win32 error.
 DWORD MapToHost(const DosPath& dos, HostPath* out);
 // NormalizeDosPath followed by MapToHost.
 DWORD ResolvePath(const char* path, DosPath* dos, HostPath* host);

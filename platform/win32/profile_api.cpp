@@ -6,6 +6,7 @@
 #include "internal.h"
 #include "profile_text.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -40,13 +41,21 @@ bool ReadProfile(const std::string& path, std::string* text) {
   return true;
 }
 
-// Copies a value as Windows does: a value in matching single or double quotes loses them.
-void CopyEntry(char* buffer, const std::string& value, DWORD size) {
-  const char* text = value.c_str();
-  char quote = 0;
-  if ((text[0] == '\'' || text[0] == '"') && text[1] && value.back() == text[0]) quote = *text++;
-  lstrcpynA(buffer, text, static_cast<int>(size));
-  if (quote && size >= std::strlen(text)) buffer[std::strlen(buffer) - 1] = '\0';
+// A value as Windows returns it: one pair of matching single or double quotes removed.
+std::string Unquoted(const std::string& value) {
+  if (value.size() >= 2 && (value[0] == '\'' || value[0] == '"') && value.back() == value[0])
+    return value.substr(1, value.size() - 2);
+  return value;
+}
+
+// Copies a text cut to the buffer: at most size - 1 characters and the terminator, nothing after
+// it, so that the caller's bytes past the result stay as they were. Returns the characters copied.
+DWORD CopyText(char* buffer, const std::string& text, DWORD size) {
+  if (size == 0) return 0;
+  size_t n = std::min<size_t>(std::strlen(text.c_str()), size - 1);
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+  return static_cast<DWORD>(n);
 }
 
 // A list of NUL-separated names ending in an extra NUL, truncated as the documentation says:
@@ -78,26 +87,21 @@ DWORD CopyNameList(const std::vector<std::string>& names, char* buffer, DWORD si
   return static_cast<DWORD>(out - buffer);
 }
 
-// The keys of a section, truncated as the names of sections are.
-DWORD CopyKeyList(const ProfileText& profile, int header, char* buffer, DWORD size) {
-  DWORD len = size;
-  char* out = buffer;
+// The keys of a section: entries with '=' that are not comments.
+std::vector<std::string> KeyNames(const ProfileText& profile, int header) {
+  std::vector<std::string> keys;
   for (const ProfileLine* entry : profile.Entries(header)) {
-    if (len <= 2) break;
-    if (!entry->name.empty() && entry->name[0] == ';') continue;  // a comment
-    if (!entry->hasValue) continue;                               // a line without '='
-    lstrcpynA(out, entry->name.c_str(), static_cast<int>(len - 1));
-    DWORD n = static_cast<DWORD>(std::strlen(out) + 1);
-    len -= n;
-    out += n;
-    if (len < 2) break;
+    if (!entry->hasValue || entry->name.empty() || entry->name[0] == ';') continue;
+    keys.push_back(entry->name);
   }
-  *out = '\0';
-  if (len <= 1) {
-    out[-1] = '\0';
-    return size - 2;
-  }
-  return size - len;
+  return keys;
+}
+
+// Reads the profile; a file that cannot be opened reads as empty, and the last error says why
+// (ERROR_FILE_NOT_FOUND for a missing one, as the documentation says).
+bool ReadProfileOrEmpty(LPCSTR fileName, std::string* text) {
+  text->clear();
+  return ReadProfile(ProfilePath(fileName), text);
 }
 
 std::string DefaultWithoutTrailingBlanks(LPCSTR lpDefault) {
@@ -113,44 +117,34 @@ using namespace lyrwin;
 
 extern "C" DWORD WINAPI GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize,
                                                        LPCSTR lpFileName) {
-  if (lpszReturnBuffer == nullptr || nSize == 0) return 0;
   std::string text;
-  ReadProfile(ProfilePath(lpFileName), &text);
+  ReadProfileOrEmpty(lpFileName, &text);
+  if (lpszReturnBuffer == nullptr) return 0;
   return CopyNameList(ProfileText(text).SectionNames(), lpszReturnBuffer, nSize);
 }
 
 extern "C" DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName,
                                                  LPCSTR lpDefault, LPSTR lpReturnedString,
                                                  DWORD nSize, LPCSTR lpFileName) {
-  if (lpReturnedString == nullptr || nSize == 0) return 0;
   if (lpAppName == nullptr)
     return GetPrivateProfileSectionNamesA(lpReturnedString, nSize, lpFileName);
   std::string text;
-  bool opened = ReadProfile(ProfilePath(lpFileName), &text);
+  bool opened = ReadProfileOrEmpty(lpFileName, &text);
+  if (lpReturnedString == nullptr) return 0;
   ProfileText profile(text);
   if (lpKeyName == nullptr) {
     int header;
-    DWORD n = 0;
-    if (profile.FindSection(lpAppName, &header)) {
-      n = CopyKeyList(profile, header, lpReturnedString, nSize);
-    } else {
-      lpReturnedString[0] = '\0';
-      if (nSize > 1) lpReturnedString[1] = '\0';
-    }
-    if (lpReturnedString[0] == '\0') {
-      CopyEntry(lpReturnedString, lpDefault ? lpDefault : "", nSize);
-      n = static_cast<DWORD>(std::strlen(lpReturnedString));
-    }
-    return n;
+    std::vector<std::string> keys;
+    if (profile.FindSection(lpAppName, &header)) keys = KeyNames(profile, header);
+    if (keys.empty())
+      return CopyText(lpReturnedString, Unquoted(lpDefault ? lpDefault : ""), nSize);
+    return CopyNameList(keys, lpReturnedString, nSize);
   }
   std::string fallback = DefaultWithoutTrailingBlanks(lpDefault);
-  if (!opened) {
-    lstrcpynA(lpReturnedString, fallback.c_str(), static_cast<int>(nSize));
-  } else {
-    const ProfileLine* entry = profile.Find(lpAppName, lpKeyName);
-    CopyEntry(lpReturnedString, entry && entry->hasValue ? entry->value : fallback, nSize);
-  }
-  return static_cast<DWORD>(std::strlen(lpReturnedString));
+  if (!opened) return CopyText(lpReturnedString, fallback, nSize);
+  const ProfileLine* entry = profile.Find(lpAppName, lpKeyName);
+  return CopyText(lpReturnedString, Unquoted(entry && entry->hasValue ? entry->value : fallback),
+                  nSize);
 }
 
 extern "C" UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault,

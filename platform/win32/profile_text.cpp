@@ -46,22 +46,22 @@ ProfileLine ClassifyLine(std::string raw, std::string eol) {
 
 }  // namespace
 
+// Lines end with "\r\n", "\n" or a "\r" alone, as Windows reads them: files written by old tools
+// and some editors end their lines with a bare carriage return, and one file may mix the three.
 ProfileText::ProfileText(const std::string& text) {
   size_t start = 0;
   while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    std::string eol = "\n";
+    size_t end = text.find_first_of("\r\n", start);
+    std::string eol;
     if (end == std::string::npos) {
       end = text.size();
-      eol.clear();
+    } else if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
+      eol = "\r\n";
+    } else {
+      eol = std::string(1, text[end]);
     }
-    std::string raw = text.substr(start, end - start);
-    if (!raw.empty() && raw.back() == '\r') {
-      raw.pop_back();
-      eol = eol.empty() ? "\r" : "\r\n";
-    }
-    lines_.push_back(ClassifyLine(std::move(raw), std::move(eol)));
-    start = end + 1;
+    lines_.push_back(ClassifyLine(text.substr(start, end - start), eol));
+    start = end + eol.size();
   }
 }
 
@@ -106,6 +106,13 @@ size_t ProfileText::SectionEnd(int header) const {
   return i;
 }
 
+std::string ProfileText::NewLineEnd() const {
+  for (const ProfileLine& line : lines_) {
+    if (!line.eol.empty()) return line.eol;
+  }
+  return "\r\n";
+}
+
 std::vector<const ProfileLine*> ProfileText::Entries(int header) const {
   std::vector<const ProfileLine*> entries;
   for (size_t i = static_cast<size_t>(header + 1); i < SectionEnd(header); ++i) {
@@ -130,6 +137,7 @@ bool ProfileText::Set(const std::string& section, const std::string& key,
   size_t skip = 0;
   while (skip < value.size() && IsProfileSpace(value[skip])) ++skip;
   std::string text = value.substr(skip);
+  const std::string eol = NewLineEnd();
   int header;
   if (FindSection(section, &header)) {
     size_t end = SectionEnd(header);
@@ -137,19 +145,19 @@ bool ProfileText::Set(const std::string& section, const std::string& key,
       ProfileLine& line = lines_[i];
       if (line.kind != ProfileLine::kEntry || !EqualNoCase(line.name, name)) continue;
       if (line.hasValue && line.value == text) return false;
-      line = ClassifyLine(line.name + "=" + text, line.eol.empty() ? "\r\n" : line.eol);
+      line = ClassifyLine(line.name + "=" + text, line.eol.empty() ? eol : line.eol);
       return true;
     }
     // A new key goes after the section's last line that is not blank.
     size_t at = end;
     while (at > static_cast<size_t>(header + 1) && lines_[at - 1].kind == ProfileLine::kBlank) --at;
-    if (at > 0 && lines_[at - 1].eol.empty()) lines_[at - 1].eol = "\r\n";
-    lines_.insert(lines_.begin() + static_cast<long>(at), ClassifyLine(name + "=" + text, "\r\n"));
+    if (at > 0 && lines_[at - 1].eol.empty()) lines_[at - 1].eol = eol;
+    lines_.insert(lines_.begin() + static_cast<long>(at), ClassifyLine(name + "=" + text, eol));
     return true;
   }
-  if (!lines_.empty() && lines_.back().eol.empty()) lines_.back().eol = "\r\n";
-  lines_.push_back(ClassifyLine("[" + TrimProfileSpace(section) + "]", "\r\n"));
-  lines_.push_back(ClassifyLine(name + "=" + text, "\r\n"));
+  if (!lines_.empty() && lines_.back().eol.empty()) lines_.back().eol = eol;
+  lines_.push_back(ClassifyLine("[" + TrimProfileSpace(section) + "]", eol));
+  lines_.push_back(ClassifyLine(name + "=" + text, eol));
   return true;
 }
 

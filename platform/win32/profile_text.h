@@ -12,7 +12,7 @@ struct ProfileLine {
   enum Kind { kBlank, kSection, kEntry };
   Kind kind = kBlank;
   std::string raw;    // the line as it stands, without its terminator
-  std::string eol;    // "\r\n", "\n" or "" for a last line without one
+  std::string eol;    // "\r\n", "\n", "\r" or "" for a last line without one
   std::string name;   // section or key name, blanks trimmed
   std::string value;  // for an entry with '=': the text after it, blanks trimmed
   bool hasValue = false;
@@ -40,6 +40,8 @@ class ProfileText {
 
  private:
   size_t SectionEnd(int header) const;  // index one past the section's last line
+  // The line end that new lines get: the file's first, so that an edit keeps its style.
+  std::string NewLineEnd() const;
   std::vector<ProfileLine> lines_;
 };
 

@@ -1,9 +1,11 @@
 // DOS paths, attributes, folders and the file functions of the stand-in.
 #include "lyr_test.h"
 
+#include <direct.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <set>
 #include <string>
 
@@ -20,7 +22,7 @@ std::string FullPath(const char* path) {
 
 TEST_F(FilesTest, PathsAreNormalisedAsGetFullPathNameDoes) {
   ASSERT_TRUE(CreateDirectoryA("C:\\Work", nullptr));
-  ASSERT_TRUE(SetCurrentDirectoryA("c:\\work"));
+  ASSERT_TRUE(SetCurrentDirectoryA("C:\\Work"));
   char cwd[MAX_PATH];
   EXPECT_EQ(GetCurrentDirectoryA(MAX_PATH, cwd), 7u);
   EXPECT_STREQ(cwd, "C:\\Work");
@@ -78,6 +80,53 @@ TEST_F(FilesTest, MissingThingsGiveWindowsErrors) {
   ASSERT_EQ(::symlink("/nonexistent-folder", (Prefix() + "/dosdevices/d:").c_str()), 0);
   EXPECT_EQ(GetFileAttributesA("D:\\x"), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+}
+
+TEST_F(FilesTest, ASeparatorAfterAFileNameMakesItAFolderThatIsNotThere) {
+  ASSERT_TRUE(CreateDirectoryA("C:\\dir", nullptr));
+  WriteHostFile(DriveC() + "/dir/file.txt", "x");
+  for (const char* name : {"C:\\dir\\file.txt\\", "C:\\dir\\file.txt/", "c:/DIR/FILE.TXT/"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(GetFileAttributesA(name), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    WIN32_FIND_DATAA found;
+    EXPECT_EQ(FindFirstFileA(name, &found), INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(DeleteFileA(name));
+  }
+  EXPECT_TRUE(HostFileExists(DriveC() + "/dir/file.txt"));
+  // A folder followed by a separator is still that folder.
+  DWORD attributes = GetFileAttributesA("C:\\DIR\\");
+  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST_F(FilesTest, TheCurrentDirectoryKeepsTheTextItWasSetWith) {
+  ASSERT_TRUE(CreateDirectoryA("C:\\data", nullptr));
+  ASSERT_TRUE(CreateDirectoryA("C:\\data\\runs", nullptr));
+  WriteHostFile(DriveC() + "/data/runs/r1.txt", "run");
+  // "." and ".." are taken away as text, before the folders are looked up ("x" is not there).
+  ASSERT_TRUE(SetCurrentDirectoryA("C:\\DATA\\.\\x\\..\\RUNS\\"));
+  char cwd[MAX_PATH];
+  EXPECT_EQ(GetCurrentDirectoryA(MAX_PATH, cwd), 12u);
+  EXPECT_STREQ(cwd, "C:\\DATA\\RUNS");
+  char* crt = _getcwd(nullptr, 0);
+  ASSERT_NE(crt, nullptr);
+  EXPECT_STREQ(crt, "C:\\DATA\\RUNS");
+  std::free(crt);
+  // Relative names follow the text, and still find the files spelt otherwise on disk.
+  EXPECT_EQ(FullPath("R1.TXT"), "C:\\DATA\\RUNS\\R1.TXT");
+  EXPECT_EQ(FullPath("..\\other"), "C:\\DATA\\other");
+  EXPECT_NE(GetFileAttributesA("r1.txt"), INVALID_FILE_ATTRIBUTES);
+  ASSERT_EQ(_chdir(".."), 0);
+  EXPECT_EQ(GetCurrentDirectoryA(MAX_PATH, cwd), 7u);
+  EXPECT_STREQ(cwd, "C:\\DATA");
+  // A change of directory made behind the stand-in's back is seen, with the names on disk.
+  ASSERT_EQ(::chdir((DriveC() + "/data/runs").c_str()), 0);
+  GetCurrentDirectoryA(MAX_PATH, cwd);
+  EXPECT_STREQ(cwd, "C:\\data\\runs");
 }
 
 TEST_F(FilesTest, ReadOnlyAttributeIsEnforcedForEveryone) {

@@ -134,3 +134,109 @@ TEST_F(ProfileTest, WritesCreateFilesButNotFolders) {
 }
 
 }  // namespace
+
+namespace {
+
+class ProfileLineEndTest : public LyrTest {};
+
+TEST_F(ProfileLineEndTest, BareCarriageReturnsEndLinesAsOtherEndsDo) {
+  WriteHostFile(DriveC() + "/cr.ini", "[First]\rA=1\rB = two \r\r[Second]\rC=3\r");
+  WriteHostFile(DriveC() + "/mixed.ini", "[First]\r\nA=1\nB=two\r[Second]\n\rC=3");
+  for (const char* file : {"C:\\cr.ini", "C:\\mixed.ini"}) {
+    SCOPED_TRACE(file);
+    char buffer[64];
+    GetPrivateProfileStringA("First", "A", "none", buffer, sizeof buffer, file);
+    EXPECT_STREQ(buffer, "1");
+    GetPrivateProfileStringA("first", "b", "none", buffer, sizeof buffer, file);
+    EXPECT_STREQ(buffer, "two");
+    EXPECT_EQ(GetPrivateProfileIntA("Second", "C", 0, file), 3u);
+    DWORD n = GetPrivateProfileSectionNamesA(buffer, sizeof buffer, file);
+    EXPECT_EQ(std::string(buffer, n + 1), std::string("First\0Second\0\0", 14));
+    n = GetPrivateProfileStringA("First", nullptr, "", buffer, sizeof buffer, file);
+    EXPECT_EQ(std::string(buffer, n + 1), std::string("A\0B\0\0", 5));
+  }
+  // A change keeps the file's own line ends.
+  ASSERT_TRUE(WritePrivateProfileStringA("First", "A", "one", "C:\\cr.ini"));
+  ASSERT_TRUE(WritePrivateProfileStringA("Third", "D", "4", "C:\\cr.ini"));
+  EXPECT_EQ(ReadHostFile(DriveC() + "/cr.ini"),
+            "[First]\rA=one\rB = two \r\r[Second]\rC=3\r[Third]\rD=4\r");
+}
+
+// Each call gets a buffer full of 'X' and may change only the bytes of its result.
+class ProfileBufferTest : public LyrTest {
+ protected:
+  void SetUp() override {
+    LyrTest::SetUp();
+    WriteHostFile(DriveC() + "/b.ini", "[Alpha]\r\nKey=value\r\nQuoted=\"quoted\"\r\n[Beta]\r\n");
+  }
+  struct Result {
+    DWORD returned;
+    std::string bytes;  // the buffer after the call
+  };
+  template <class Call>
+  Result Run(DWORD size, Call call) {
+    std::string buffer(16, 'X');
+    SetLastError(0);
+    DWORD n = call(&buffer[0], size);
+    return {n, buffer};
+  }
+  Result Value(const char* section, const char* key, DWORD size, const char* file = "C:\\b.ini") {
+    return Run(size, [&](char* b, DWORD s) {
+      return GetPrivateProfileStringA(section, key, "dflt", b, s, file);
+    });
+  }
+  Result Sections(DWORD size, const char* file = "C:\\b.ini") {
+    return Run(size, [&](char* b, DWORD s) { return GetPrivateProfileSectionNamesA(b, s, file); });
+  }
+};
+
+TEST_F(ProfileBufferTest, OnlyTheResultIsWritten) {
+  auto v = Value("Alpha", "Key", 16);
+  EXPECT_EQ(v.returned, 5u);
+  EXPECT_EQ(v.bytes, std::string("value\0XXXXXXXXXX", 16));
+  v = Value("Alpha", "Quoted", 16);
+  EXPECT_EQ(v.returned, 6u);
+  EXPECT_EQ(v.bytes, std::string("quoted\0XXXXXXXXX", 16));
+  v = Value("Alpha", "Missing", 16);
+  EXPECT_EQ(v.bytes, std::string("dflt\0XXXXXXXXXXX", 16));
+  auto s = Sections(16);
+  EXPECT_EQ(s.returned, 11u);
+  EXPECT_EQ(s.bytes, std::string("Alpha\0Beta\0\0XXXX", 16));
+  auto keys = Run(16, [](char* b, DWORD size) {
+    return GetPrivateProfileStringA("Alpha", nullptr, "", b, size, "C:\\b.ini");
+  });
+  EXPECT_EQ(keys.returned, 11u);
+  EXPECT_EQ(keys.bytes, std::string("Key\0Quoted\0\0XXXX", 16));
+}
+
+TEST_F(ProfileBufferTest, TinyBuffersGiveTheDocumentedResults) {
+  // Values: the text cut to size - 1 characters and its terminator.
+  EXPECT_EQ(Value("Alpha", "Key", 0).returned, 0u);
+  EXPECT_EQ(Value("Alpha", "Key", 0).bytes, std::string(16, 'X'));
+  EXPECT_EQ(Value("Alpha", "Key", 1).returned, 0u);
+  EXPECT_EQ(Value("Alpha", "Key", 1).bytes, std::string("\0XXXXXXXXXXXXXXX", 16));
+  EXPECT_EQ(Value("Alpha", "Key", 2).returned, 1u);
+  EXPECT_EQ(Value("Alpha", "Key", 2).bytes, std::string("v\0XXXXXXXXXXXXXX", 16));
+  EXPECT_EQ(Value("Alpha", "Quoted", 2).bytes, std::string("q\0XXXXXXXXXXXXXX", 16));
+  // Listings: the last name cut and followed by two terminators; the result is size - 2.
+  EXPECT_EQ(Sections(0).returned, 0u);
+  EXPECT_EQ(Sections(0).bytes, std::string(16, 'X'));
+  EXPECT_EQ(Sections(1).returned, 0u);
+  EXPECT_EQ(Sections(1).bytes, std::string("\0XXXXXXXXXXXXXXX", 16));
+  EXPECT_EQ(Sections(2).returned, 0u);
+  EXPECT_EQ(Sections(2).bytes, std::string("\0\0XXXXXXXXXXXXXX", 16));
+  EXPECT_EQ(Sections(3).returned, 1u);
+  EXPECT_EQ(Sections(3).bytes, std::string("A\0\0XXXXXXXXXXXXX", 16));
+  // A file that is not there: the default, or nothing, and the last error says so.
+  for (DWORD size : {0u, 1u, 2u}) {
+    SCOPED_TRACE(size);
+    auto missing = Value("Alpha", "Key", size, "C:\\none.ini");
+    EXPECT_EQ(missing.returned, size == 2 ? 1u : 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(Sections(size, "C:\\none.ini").returned, 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  }
+  EXPECT_EQ(Value("Alpha", "Key", 2, "C:\\none.ini").bytes, std::string("d\0XXXXXXXXXXXXXX", 16));
+}
+
+}  // namespace
