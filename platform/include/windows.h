@@ -54,6 +54,7 @@ typedef const void* LPCVOID;
 typedef BYTE* LPBYTE;
 typedef const BYTE* LPCBYTE;
 typedef DWORD* LPDWORD;
+typedef DWORD LCID;
 typedef LONG* PLONG;
 typedef LONG* LPLONG;
 typedef BOOL* LPBOOL;
@@ -95,6 +96,16 @@ typedef HDC__* HDC;
 #endif
 
 #define MAX_PATH 260
+
+// String comparison (CompareStringA).
+#define LOCALE_SYSTEM_DEFAULT 0x0800
+#define LOCALE_USER_DEFAULT 0x0400
+#define NORM_IGNORECASE 0x00000001
+#define NORM_IGNORENONSPACE 0x00000002
+#define SORT_STRINGSORT 0x00001000
+#define CSTR_LESS_THAN 1
+#define CSTR_EQUAL 2
+#define CSTR_GREATER_THAN 3
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 #define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
@@ -134,6 +145,7 @@ typedef HDC__* HDC;
 #define ERROR_BAD_NETPATH 53L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INVALID_FLAGS 1004L
 #define ERROR_DISK_FULL 112L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_NAME 123L
@@ -399,8 +411,12 @@ LYRWIN_API int WINAPI lstrlenA(LPCSTR lpString);
 LYRWIN_API LPSTR WINAPI lstrcpyA(LPSTR lpString1, LPCSTR lpString2);
 LYRWIN_API LPSTR WINAPI lstrcpynA(LPSTR lpString1, LPCSTR lpString2, int iMaxLength);
 LYRWIN_API LPSTR WINAPI lstrcatA(LPSTR lpString1, LPCSTR lpString2);
+// lstrcmpA and lstrcmpiA compare as CompareStringA does in the user's locale (flags 0 and
+// NORM_IGNORECASE): by the word sort, not by byte values.
 LYRWIN_API int WINAPI lstrcmpA(LPCSTR lpString1, LPCSTR lpString2);
 LYRWIN_API int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
+LYRWIN_API int WINAPI CompareStringA(LCID Locale, DWORD dwCmpFlags, LPCSTR lpString1, int cchCount1,
+                                     LPCSTR lpString2, int cchCount2);
 LYRWIN_API LPSTR WINAPI CharLowerA(LPSTR lpsz);
 LYRWIN_API LPSTR WINAPI CharUpperA(LPSTR lpsz);
 LYRWIN_API DWORD WINAPI CharLowerBuffA(LPSTR lpsz, DWORD cchLength);

@@ -95,21 +95,6 @@ extern "C" DWORD WINAPI CharUpperBuffA(LPSTR lpsz, DWORD cchLength) {
   return cchLength;
 }
 
-// lstrcmpi compares by the user's sort order; the stand-in's order is the 1252 byte order of
-// the lower-case forms, which agrees with Windows on letters, digits and case.
-extern "C" int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2) {
-  int d = lyrwin::CompareNoCase(lpString1 ? lpString1 : "", lpString2 ? lpString2 : "");
-  return d < 0 ? -1 : (d > 0 ? 1 : 0);
-}
-
-extern "C" int WINAPI lstrcmpA(LPCSTR lpString1, LPCSTR lpString2) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(lpString1 ? lpString1 : "");
-  const unsigned char* q = reinterpret_cast<const unsigned char*>(lpString2 ? lpString2 : "");
-  for (; *p && *p == *q; ++p, ++q) {
-  }
-  return *p < *q ? -1 : (*p > *q ? 1 : 0);
-}
-
 extern "C" int _mbscmp(const unsigned char* string1, const unsigned char* string2) {
   // In a single-byte code page the multibyte comparison is the byte comparison.
   for (; *string1 && *string1 == *string2; ++string1, ++string2) {

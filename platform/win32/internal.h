@@ -34,6 +34,9 @@ unsigned char FoldUpper(unsigned char c);
 // Compares two strings without regard to case; <0, 0, >0.
 int CompareNoCase(const char* a, const char* b);
 bool EqualNoCase(const std::string& a, const std::string& b);
+// Compares two texts as CompareStringA does with `flags` (the word sort of code page 1252);
+// <0, 0, >0. Not for names on disk, which CompareNoCase matches.
+int CollateCp1252(const char* a, size_t lengthA, const char* b, size_t lengthB, DWORD flags);
 
 // --- The prefix ---
 // The prefix folder, created on first use; empty when it cannot be made.

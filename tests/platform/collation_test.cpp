@@ -1,0 +1,126 @@
+// lstrcmpA, lstrcmpiA and CompareStringA order text as Windows' word sort does in code page 1252.
+#include "lyr_test.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+int Sign(int v) {
+  return (v > 0) - (v < 0);
+}
+
+TEST(CollationTest, WordSortOrdersAsPeopleRead) {
+  // Hyphens and apostrophes weigh only when all else is equal; symbols come before digits,
+  // digits before letters; an accent weighs only where the letters are equal.
+  std::vector<std::string> expected = {"!x",
+                                       "#1",
+                                       "1abc",
+                                       "9",
+                                       "cant",
+                                       "can't",
+                                       "coop",
+                                       "co-op",
+                                       "cop",
+                                       "eclair",
+                                       "\xE9"
+                                       "clair",
+                                       "ezra",
+                                       "fa"};
+  std::vector<std::string> shuffled = expected;
+  std::reverse(shuffled.begin(), shuffled.end());
+  std::rotate(shuffled.begin(), shuffled.begin() + 5, shuffled.end());
+  std::sort(shuffled.begin(), shuffled.end(), [](const std::string& a, const std::string& b) {
+    return lstrcmpiA(a.c_str(), b.c_str()) < 0;
+  });
+  EXPECT_EQ(shuffled, expected);
+
+  EXPECT_LT(lstrcmpiA("\xE9", "f"), 0);  // é before f
+  EXPECT_GT(lstrcmpiA("\xE9", "e"), 0);  // and after e
+  EXPECT_LT(lstrcmpiA("\xE9"
+                      "a",
+                      "eb"),
+            0);  // the accent does not outweigh a later letter
+  EXPECT_LT(lstrcmpiA("r\xE9sum\xE9", "resumes"), 0);
+  EXPECT_LT(lstrcmpiA("a-b", "a-c"), 0);
+  EXPECT_LT(lstrcmpiA("ab", "a-b"), 0);
+  EXPECT_LT(lstrcmpiA("co-op", "coo-p"), 0);  // the earlier set-aside character first
+}
+
+TEST(CollationTest, ExpansionsAndCase) {
+  EXPECT_EQ(lstrcmpiA("stra\xDF"
+                      "e",
+                      "STRASSE"),
+            0);                               // ß is ss
+  EXPECT_EQ(lstrcmpiA("\xE6on", "AEON"), 0);  // æ is ae
+  EXPECT_EQ(lstrcmpiA("\x9C"
+                      "uvre",
+                      "oeuvre"),
+            0);  // œ is oe
+  EXPECT_EQ(lstrcmpiA("\xC9T\xC9", "\xE9t\xE9"), 0);
+  EXPECT_LT(lstrcmpiA("stra\xDF"
+                      "e",
+                      "strasser"),
+            0);
+  // Case counts only where everything else is equal, lower case first.
+  EXPECT_LT(lstrcmpA("a", "A"), 0);
+  EXPECT_LT(lstrcmpA("A", "b"), 0);
+  EXPECT_LT(lstrcmpA("Apple", "apples"), 0);
+  EXPECT_NE(lstrcmpA("stra\xDF"
+                     "e",
+                     "STRASSE"),
+            0);
+  EXPECT_EQ(lstrcmpA("same", "same"), 0);
+  // The soft hyphen and control characters weigh nothing.
+  EXPECT_EQ(lstrcmpiA("ab\xAD"
+                      "c",
+                      "abc"),
+            0);
+  EXPECT_EQ(lstrcmpA("a\x01"
+                     "b",
+                     "ab"),
+            0);
+  // A null pointer sorts before every string.
+  EXPECT_EQ(lstrcmpiA(nullptr, nullptr), 0);
+  EXPECT_LT(lstrcmpiA(nullptr, ""), 0);
+  EXPECT_GT(lstrcmpA("", nullptr), 0);
+}
+
+TEST(CollationTest, CompareStringAResultsLengthsAndFlags) {
+  EXPECT_EQ(CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, "abc", -1, "ABC", -1), CSTR_EQUAL);
+  EXPECT_EQ(CompareStringA(LOCALE_USER_DEFAULT, 0, "abc", -1, "ABC", -1), CSTR_LESS_THAN);
+  EXPECT_EQ(CompareStringA(LOCALE_USER_DEFAULT, 0, "abd", -1, "abc", -1), CSTR_GREATER_THAN);
+  // Counted lengths compare only those bytes.
+  EXPECT_EQ(CompareStringA(LOCALE_USER_DEFAULT, 0, "abcdef", 3, "abcxyz", 3), CSTR_EQUAL);
+  EXPECT_EQ(CompareStringA(LOCALE_USER_DEFAULT, 0, "ab", 2, "abc", -1), CSTR_LESS_THAN);
+  // Accents left out; the hyphen weighed as a symbol in the string sort.
+  EXPECT_EQ(CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORENONSPACE, "\xE9t\xE9", -1, "ete", -1),
+            CSTR_EQUAL);
+  EXPECT_EQ(CompareStringA(LOCALE_USER_DEFAULT, 0, "co-op", -1, "coa", -1), CSTR_GREATER_THAN);
+  EXPECT_EQ(CompareStringA(LOCALE_USER_DEFAULT, SORT_STRINGSORT, "co-op", -1, "coa", -1),
+            CSTR_LESS_THAN);
+  // Errors: 0 and the reason.
+  EXPECT_EQ(CompareStringA(LOCALE_USER_DEFAULT, 0, nullptr, -1, "a", -1), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(CompareStringA(LOCALE_USER_DEFAULT, 0x40000000, "a", -1, "a", -1), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_FLAGS));
+}
+
+TEST(CollationTest, TheOrderIsTotalOverEveryPairOfCharacters) {
+  // Antisymmetric, and transitive on triples: a sort of all 255 one-character strings is stable.
+  std::vector<std::string> all;
+  for (int c = 1; c < 256; ++c) all.push_back(std::string(1, static_cast<char>(c)) + "x");
+  for (const std::string& a : all) {
+    for (const std::string& b : all) {
+      ASSERT_EQ(Sign(lstrcmpA(a.c_str(), b.c_str())), -Sign(lstrcmpA(b.c_str(), a.c_str())));
+    }
+  }
+  std::stable_sort(all.begin(), all.end(), [](const std::string& a, const std::string& b) {
+    return lstrcmpA(a.c_str(), b.c_str()) < 0;
+  });
+  for (size_t i = 0; i + 1 < all.size(); ++i)
+    EXPECT_LE(lstrcmpA(all[i].c_str(), all[i + 1].c_str()), 0) << i;
+}
+
+}  // namespace
