@@ -61,6 +61,13 @@ double ChooseStep(double range) {
 // to move it.
 bool FirstTick(double lowest, double step, double* tick) {
   double x = std::floor(lowest / step) * step;
+  if (std::isinf(x)) {
+    // Near the largest doubles the multiple at or below the lowest value may lie beyond them;
+    // the next multiple up is the first tick, as the subtraction and the one addition below
+    // would have found it without the overflow.
+    *tick = (std::floor(lowest / step) + 1) * step;
+    return std::isfinite(*tick);
+  }
   int steps = 0;
   if (lowest >= 0) {
     while (x < lowest) {

@@ -36,6 +36,16 @@ TEST(GetAxisTest, DegenerateRangesStillReturn) {
   EXPECT_TRUE(Ticks(-1.7e308, 1.7e308).empty());  // the range itself overflows
   EXPECT_LE(Ticks(1e300, std::nextafter(1e300, 2e300)).size(), 5u);
   EXPECT_LE(Ticks(0, 4.9e-324).size(), 5u);
+  // Ends near the largest doubles: the multiple below the lowest end would overflow, and the
+  // ticks are still finite values within the range.
+  // (The step is 5e307, a quarter of the range rounded.)
+  // Values are sums of the step, so they are compared to a relative hair.
+  auto expectNear = [](const std::vector<double>& got, const std::vector<double>& want) {
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i] / want[i], 1.0, 1e-12) << i;
+  };
+  expectNear(Ticks(-1.78e308, -1.9e230), {-1.5e308, -1e308, -5e307});
+  expectNear(Ticks(1e307, 1.78e308), {5e307, 1e308, 1.5e308});
 }
 
 TEST(TextUtilitiesTest, TitlesBreakAtTheSpaceNearestTheMiddle) {
