@@ -81,6 +81,9 @@ bool FirstTick(double lowest, double step, double* tick) {
     }
     if (x != lowest && x != 0) x += step;
   }
+  // A step lost in the rounding of the values cannot move past the lowest value, nor from one
+  // tick to the next: such an axis gets no ticks rather than ticks outside it or repeated.
+  if (x < lowest || x + step == x) return false;
   *tick = x;
   return true;
 }

@@ -36,6 +36,8 @@ TEST(GetAxisTest, DegenerateRangesStillReturn) {
   EXPECT_TRUE(Ticks(-1.7e308, 1.7e308).empty());  // the range itself overflows
   EXPECT_LE(Ticks(1e300, std::nextafter(1e300, 2e300)).size(), 5u);
   EXPECT_LE(Ticks(0, 4.9e-324).size(), 5u);
+  // A step lost in the rounding of the values: no tick below the range, none repeated.
+  EXPECT_TRUE(Ticks(-5.314010372517808e+303, -5.3140103725178076e+303).empty());
   // Ends near the largest doubles: the multiple below the lowest end would overflow, and the
   // ticks are still finite values within the range.
   // (The step is 5e307, a quarter of the range rounded.)
