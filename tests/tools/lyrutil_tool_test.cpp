@@ -1,0 +1,163 @@
+// The lyrutil tool as a user runs it: a fresh installation per test, every command through the
+// built binary, outputs parsed back, bad input refused with exit status 2.
+#include "lyr_test.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+struct ToolRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class ToolTest : public LyrTest {
+ protected:
+  ToolRun Tool(const std::string& args, const std::string& input = "") {
+    std::string errFile = Prefix() + "/stderr.txt";
+    std::string command =
+        std::string(LYRUTIL_TOOL) + " --prefix '" + Prefix() + "' " + args + " 2>'" + errFile + "'";
+    if (!input.empty()) command = "printf '%s' '" + input + "' | " + command;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    int status = ::pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, ReadHostFile(errFile)};
+  }
+  std::string Log() { return DriveC() + "/audit.log"; }
+  void AppendThree() {
+    ASSERT_EQ(Tool("install").status, 0);
+    ASSERT_EQ(Tool("audit append " + Log() +
+                   " --user ALICE --system LC-1 --message first "
+                   "--time '2026-12-05 08:00'")
+                  .status,
+              0);
+    ASSERT_EQ(Tool("audit append " + Log() +
+                   " --user bob --system LC-2 --message 'a, \"b\"' "
+                   "--time '2026-12-05 09:00'")
+                  .status,
+              0);
+    ASSERT_EQ(Tool("audit append " + Log() +
+                   " --user CAROL --system LC-1 --message third "
+                   "--time '2026-12-05 10:00'")
+                  .status,
+              0);
+  }
+};
+
+TEST_F(ToolTest, InstallShowsWhatTheLibraryFinds) {
+  ToolRun r = Tool("install --suite-dir 'C:\\Suite' --working-dir 'C:\\Suite\\Data'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("suite folder (registry): C:\\Suite\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("working directory: C:\\Suite\\Data\n"), std::string::npos);
+  EXPECT_NE(r.out.find("\"._cv\" association: Compare"), std::string::npos);
+  EXPECT_TRUE(HostFileExists(DriveC() + "/Suite/sylwin.ini"));
+  EXPECT_EQ(Tool("info").out, r.out);
+}
+
+TEST_F(ToolTest, ShowFiltersAndEveryFormatParsesBack) {
+  AppendThree();
+  ToolRun json = Tool("audit show " + Log() + " -o json");
+  ASSERT_EQ(json.status, 0) << json.err;
+  nlohmann::json all = nlohmann::json::parse(json.out);
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[1]["user"], "bob");
+  EXPECT_EQ(all[1]["user_message"], "a, \"b\"");
+  EXPECT_EQ(all[0]["system"], "LC-1");
+
+  nlohmann::json bob =
+      nlohmann::json::parse(Tool("audit show " + Log() + " --user BOB -o json").out);
+  ASSERT_EQ(bob.size(), 1u);
+  EXPECT_EQ(bob[0]["system"], "LC-2");
+
+  ToolRun since = Tool("audit show " + Log() + " --since '2026-12-05 09:00' -o jsonl");
+  EXPECT_EQ(std::count(since.out.begin(), since.out.end(), '\n'), 2);
+  EXPECT_EQ(nlohmann::json::parse(since.out.substr(0, since.out.find('\n')))["user"], "bob");
+
+  ToolRun last = Tool("audit show " + Log() + " -n 2 -r");
+  EXPECT_LT(last.out.find("CAROL"), last.out.find("bob"));
+  EXPECT_EQ(last.out.find("ALICE"), std::string::npos);
+
+  ToolRun csv = Tool("audit show " + Log() + " -o csv");
+  EXPECT_EQ(csv.out.substr(0, csv.out.find("\r\n")),
+            "time,user,author,system,project,sample_id,sample,ar,channel,method,type,"
+            "system_message,user_message");
+  EXPECT_NE(csv.out.find(",\"a, \"\"b\"\"\"\r\n"), std::string::npos) << csv.out;
+
+  nlohmann::json stats = nlohmann::json::parse(Tool("audit stats " + Log() + " -o json").out);
+  EXPECT_EQ(stats["records"], 3);
+  EXPECT_EQ(stats["systems"]["LC-1"], 2);
+}
+
+TEST_F(ToolTest, ExportAndExtractWriteWholeFiles) {
+  AppendThree();
+  ToolRun exported = Tool("audit export " + Log() + " --to " + DriveC() + "/out.txt --user carol");
+  ASSERT_EQ(exported.status, 0) << exported.err;
+  std::string text = ReadHostFile(DriveC() + "/out.txt");
+  EXPECT_NE(text.find(" | CAROL | CAROL | LC-1 | "), std::string::npos) << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
+  ASSERT_EQ(Tool("audit extract " + Log() + " --to " + DriveC() + "/part.log --system lc-1").status,
+            0);
+  EXPECT_EQ(ReadHostFile(DriveC() + "/part.log").size(), 2 * sizeof(LOG_ENTRY_STRUCT));
+  // A folder that does not exist: an error, and no file left behind.
+  ToolRun refused = Tool("audit export " + Log() + " --to " + DriveC() + "/no/such/out.txt");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_FALSE(HostFileExists(DriveC() + "/no"));
+}
+
+TEST_F(ToolTest, VerifyFindsTornTailsAndGarbledRecords) {
+  AppendThree();
+  EXPECT_EQ(Tool("audit verify " + Log()).status, 0);
+  std::string bytes = ReadHostFile(Log());
+  WriteHostFile(Log(), bytes + "torn");
+  ToolRun torn = Tool("audit verify " + Log() + " -o json");
+  EXPECT_EQ(torn.status, 1);
+  EXPECT_EQ(nlohmann::json::parse(torn.out)["logs"][0]["torn_tail_bytes"], 4);
+  std::string garbled = bytes;
+  for (size_t i = 4; i < 4 + 16; ++i) garbled[sizeof(LOG_ENTRY_STRUCT) + i] = 'X';  // UsrId
+  WriteHostFile(Log(), garbled);
+  ToolRun bad = Tool("audit verify " + Log() + " -o json");
+  EXPECT_EQ(bad.status, 1);
+  nlohmann::json report = nlohmann::json::parse(bad.out)["logs"][0];
+  EXPECT_EQ(report["unterminated_records"], 1);
+  EXPECT_EQ(report["unterminated_record_indexes"][0], 1);
+}
+
+TEST_F(ToolTest, BadInputGetsOneLineAndStatusTwo) {
+  ASSERT_EQ(Tool("install").status, 0);
+  WriteHostFile(DriveC() + "/odd.log", std::string(1000, 'x'));
+  for (const std::string& args :
+       {"audit show " + DriveC() + "/odd.log", "audit show " + DriveC() + "/missing.log",
+        "audit show " + DriveC() + "/odd.log --since 2026-13-45",
+        std::string("audit show --nope x"), std::string("frame decode -")}) {
+    SCOPED_TRACE(args);
+    ToolRun r = Tool(args, args == "frame decode -" ? "not;a;frame" : "");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(r.err.rfind("lyrutil: ", 0), 0u) << r.err;
+  }
+}
+
+TEST_F(ToolTest, FrameNumbersAndAxis) {
+  ToolRun frame = Tool("frame decode - -o json",
+                       "1;2.5;3;4.5;5;6.5;7.5;8.5;9.5;10.5;0.5;12;13;14.5;15.5;16.5;17.5;18;"
+                       "10;P1;5;20;T2;80;#Run7;");
+  ASSERT_EQ(frame.status, 0) << frame.err;
+  nlohmann::json j = nlohmann::json::parse(frame.out);
+  EXPECT_EQ(j["fields"]["2"], 2.5);
+  EXPECT_EQ(j["name"], "Run7");
+  EXPECT_EQ(Tool("axis 0 100").out, "0 50 100\n");
+  EXPECT_EQ(Tool("number parse 12.5e1").out, "125\n");
+  EXPECT_EQ(Tool("number parse 1234567890.1234567").status, 2);  // over 15 characters: refused
+}
+
+}  // namespace

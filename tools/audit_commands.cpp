@@ -1,0 +1,460 @@
+// lyrutil audit: show, export, extract, append, backlog, verify and stats.
+#include "audit_files.h"
+#include "audit_output.h"
+#include "audit_reader.h"
+#include "commands.h"
+#include "text_encoding.h"
+#include "time_text.h"
+#include "tool_error.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// The filter options that show, export and extract share, and their time texts.
+struct FilterOptions {
+  AuditFilters filters;
+  std::string since, until;
+
+  void AddTo(CLI::App* command) {
+    command->add_option("--user", filters.user, "user id (whole text, case ignored)");
+    command->add_option("--author", filters.author, "author id");
+    command->add_option("--system", filters.system, "system id");
+    command->add_option("--project", filters.project, "project id");
+    command->add_option("--sample-id", filters.sampleId, "sample id");
+    command->add_option("--sample", filters.sample, "sample name");
+    command->add_option("--ar", filters.ar, "analysis report name");
+    command->add_option("--method", filters.method, "method name");
+    command->add_option("--type", filters.type, "method type");
+    command->add_option("--since", since,
+                        "from this time: 2026-12-05, \"2026-12-05 14:30\", today, yesterday, -2h");
+    command->add_option("--until", until, "up to this time, read as --since");
+  }
+
+  AuditFilters Resolved() const {
+    AuditFilters f = filters;
+    std::time_t now = std::time(nullptr);
+    int32_t t;
+    if (!since.empty()) {
+      if (!ParseTimeText(since, now, &t)) throw ToolError("--since: cannot read \"" + since + "\"");
+      f.since = t;
+    }
+    if (!until.empty()) {
+      if (!ParseTimeText(until, now, &t)) throw ToolError("--until: cannot read \"" + until + "\"");
+      f.until = t;
+    }
+    return f;
+  }
+};
+
+bool FieldMatches(const char* field, const std::string& mask) {
+  return mask.empty() || lstrcmpiA(field, Utf8ToCp1252(mask).c_str()) == 0;
+}
+
+// The same test as the library's navigation, for records that arrive while following a log.
+bool Matches(const LOG_ENTRY_STRUCT& r, const AuditFilters& f) {
+  if (f.since && r.Time < *f.since) return false;
+  if (f.until && r.Time > *f.until) return false;
+  return FieldMatches(r.UsrId, f.user) && FieldMatches(r.AuthId, f.author) &&
+         FieldMatches(r.SysId, f.system) && FieldMatches(r.PrjId, f.project) &&
+         FieldMatches(r.SmpId, f.sampleId) && FieldMatches(r.SmpName, f.sample) &&
+         FieldMatches(r.ARName, f.ar) && FieldMatches(r.MethName, f.method) &&
+         FieldMatches(r.MethType, f.type);
+}
+
+off_t FileSize(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 ? st.st_size : 0;
+}
+
+// Prints records appended to the logs from now on, until the process is interrupted.
+[[noreturn]] void Follow(const std::vector<std::string>& logs, const AuditFilters& filters,
+                         OutputFormat format) {
+  std::vector<off_t> seen;
+  for (const std::string& log : logs)
+    seen.push_back(FileSize(log) / static_cast<off_t>(sizeof(LOG_ENTRY_STRUCT)));
+  for (;;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    for (size_t i = 0; i < logs.size(); ++i) {
+      off_t records = FileSize(logs[i]) / static_cast<off_t>(sizeof(LOG_ENTRY_STRUCT));
+      if (records <= seen[i]) continue;
+      std::string bytes = ReadWholeFile(logs[i]);
+      for (off_t k = seen[i]; k < records; ++k) {
+        LOG_ENTRY_STRUCT r;
+        std::memcpy(&r, bytes.data() + k * sizeof r, sizeof r);
+        if (Matches(r, filters)) WriteRecordLine(r, format, std::cout);
+      }
+      std::cout.flush();
+      seen[i] = records;
+    }
+  }
+}
+
+void AddShow(CLI::App& audit, Action& action) {
+  auto* show = audit.add_subcommand("show", "the records that pass the filters, one line each");
+  auto logs = std::make_shared<std::vector<std::string>>();
+  auto options = std::make_shared<FilterOptions>();
+  auto last = std::make_shared<int>(-1);
+  auto reverse = std::make_shared<bool>(false);
+  auto follow = std::make_shared<bool>(false);
+  auto format = std::make_shared<std::string>("text");
+  show->add_option("LOG", *logs, "audit log files (several merge by time)")->required();
+  options->AddTo(show);
+  show->add_option("-n,--lines", *last, "only the last N records");
+  show->add_flag("-r,--reverse", *reverse, "newest first");
+  show->add_flag("-f,--follow", *follow, "then print new records as they are appended");
+  show->add_option("-o,--output", *format, "text, csv, json or jsonl");
+  show->callback([=, &action] {
+    action = [=] {
+      StartLibrary();
+      OutputFormat out = ParseOutputFormat(*format);
+      AuditFilters filters = options->Resolved();
+      std::vector<LOG_ENTRY_STRUCT> records = ReadMerged(*logs, filters);
+      if (*last >= 0 && records.size() > static_cast<size_t>(*last))
+        records.erase(records.begin(), records.end() - *last);
+      if (*reverse) std::reverse(records.begin(), records.end());
+      WriteRecords(records, out, std::cout);
+      std::cout.flush();
+      if (*follow) Follow(*logs, filters, out);
+      return 0;
+    };
+  });
+}
+
+// export and extract: a library call writes a temporary file beside the target, renamed into
+// place when it is whole.
+void AddExportAndExtract(CLI::App& audit, Action& action) {
+  for (bool isExport : {true, false}) {
+    auto* command =
+        audit.add_subcommand(isExport ? "export" : "extract",
+                             isExport ? "the matching records as the suite's export text"
+                                      : "the matching records as a new audit log");
+    auto log = std::make_shared<std::string>();
+    auto to = std::make_shared<std::string>();
+    auto options = std::make_shared<FilterOptions>();
+    command->add_option("LOG", *log, "the audit log")->required();
+    command->add_option("--to", *to, "the file to write")->required();
+    options->AddTo(command);
+    command->callback([=, &action] {
+      action = [=] {
+        StartLibrary();
+        AuditFilters filters = options->Resolved();
+        RequireAuditLog(*log);
+        std::string dosLog = DosName(*log);
+        std::string temporary = TemporaryNameBeside(*to);
+        std::string dosTemporary = DosName(temporary);
+        CLyrLog reader;
+        reader.SetFile(&dosLog[0]);
+        ApplyFilters(filters, reader);
+        unsigned long count = 0;
+        try {
+          if (isExport) {
+            reader.ExportASCIILog(&dosTemporary[0]);
+          } else {
+            count = reader.CreateTempLog(&dosTemporary[0]);
+          }
+        } catch (CException* e) {
+          e->Delete();
+          DiscardFile(temporary);
+          throw ToolError(*to + ": cannot be written");
+        }
+        if (::access(temporary.c_str(), F_OK) != 0) WriteFileWhole(temporary, "");  // none
+        if (isExport) {
+          std::string text = ReadWholeFile(temporary);
+          count = static_cast<unsigned long>(std::count(text.begin(), text.end(), '\n'));
+        }
+        CommitFile(temporary, *to);
+        std::cerr << count << (count == 1 ? " record" : " records") << " written to " << *to
+                  << "\n";
+        return 0;
+      };
+    });
+  }
+}
+
+// One audited action through CLyrLog, exactly as a suite application makes it.
+void AddAppend(CLI::App& audit, Action& action) {
+  auto* append = audit.add_subcommand("append", "record one audited action");
+  struct Fields {
+    std::string log, user, message, systemMessage, author, system, project, sampleId, sample, ar,
+        method, type, channel, time;
+  };
+  auto f = std::make_shared<Fields>();
+  append->add_option("LOG", f->log, "the audit log (made with its folder if need be)")->required();
+  append->add_option("--user", f->user, "who acted")->required();
+  append->add_option("--message", f->message, "the user's comment")->required();
+  append->add_option("--system-message", f->systemMessage, "what the system did");
+  append->add_option("--author", f->author, "on whose behalf");
+  append->add_option("--system", f->system, "the system id");
+  append->add_option("--project", f->project, "the project id");
+  append->add_option("--sample-id", f->sampleId, "the sample id");
+  append->add_option("--sample", f->sample, "the sample name");
+  append->add_option("--ar", f->ar, "the analysis report");
+  append->add_option("--method", f->method, "the method name");
+  append->add_option("--type", f->type, "the method type");
+  append->add_option("--channel", f->channel, "the channel, one character");
+  append->add_option("--time", f->time, "when (read as --since of show; default now)");
+  append->callback([=, &action] {
+    action = [=] {
+      StartLibrary();
+      if (f->channel.size() > 1) throw ToolError("--channel: one character");
+      int32_t when = 0;
+      if (!f->time.empty() && !ParseTimeText(f->time, std::time(nullptr), &when))
+        throw ToolError("--time: cannot read \"" + f->time + "\"");
+      if (::access(f->log.c_str(), F_OK) == 0) RequireAuditLog(f->log);
+      std::string dos = DosName(f->log);
+      size_t parkedBefore = ReadBacklog().size();
+      CLyrLog log;
+      log.InitEntry();
+      auto text = [](const std::string& utf8) { return Utf8ToCp1252(utf8); };
+      log.SetUsrId(text(f->user).c_str());
+      log.SetAuthId(text(f->author.empty() ? f->user : f->author).c_str());
+      if (!f->system.empty()) log.SetSysId(text(f->system).c_str());
+      if (!f->project.empty()) log.SetPrjId(text(f->project).c_str());
+      if (!f->sampleId.empty()) log.SetSmpId(text(f->sampleId).c_str());
+      if (!f->sample.empty()) log.SetSmpName(text(f->sample).c_str());
+      if (!f->ar.empty()) log.SetARName(text(f->ar).c_str());
+      if (!f->method.empty()) log.SetMethName(text(f->method).c_str());
+      if (!f->type.empty()) log.SetMethType(text(f->type).c_str());
+      if (!f->channel.empty()) log.SetChannel(f->channel[0]);
+      if (!f->systemMessage.empty()) log.SetSysMess(text(f->systemMessage).c_str());
+      log.SetUsrMess(text(f->message).c_str());
+      if (!f->time.empty()) log.SetTime(when);
+      log.SetFile(&dos[0]);
+      log.FixLogMess(0);
+      bool parked = ReadBacklog().size() > parkedBefore;
+      std::cerr << (parked ? "the log could not be written: the entry waits in the backlog"
+                           : "recorded")
+                << "\n";
+      return 0;
+    };
+  });
+}
+
+// Lists the parked entries; --flush moves them in by an audited action in each of their logs,
+// since an append is what moves a log's parked entries behind it.
+void AddBacklog(CLI::App& audit, Action& action) {
+  auto* backlog = audit.add_subcommand("backlog", "entries waiting for their log");
+  auto flush = std::make_shared<bool>(false);
+  auto user = std::make_shared<std::string>("lyrutil");
+  backlog->add_flag("--flush", *flush,
+                    "move them into their logs, recording the move there as an action");
+  backlog->add_option("--user", *user, "who flushes (recorded with the move)");
+  backlog->callback([=, &action] {
+    action = [=] {
+      StartLibrary();
+      std::vector<BacklogRecord> parked = ReadBacklog();
+      std::map<std::string, size_t> perLog;
+      for (const BacklogRecord& r : parked) {
+        std::string logName = Cp1252ToUtf8(r.record.LogFile);
+        if (!r.intact) {
+          std::cout << "(torn record, fails its seal)\n";
+          continue;
+        }
+        std::cout << logName << "  ";
+        WriteRecordLine(r.record.Entry, OutputFormat::kText, std::cout);
+        ++perLog[r.record.LogFile];
+      }
+      if (parked.empty()) std::cout << "the backlog is empty\n";
+      if (!*flush) return 0;
+      for (const auto& [logFile, count] : perLog) {
+        CLyrLog log;
+        log.InitEntry();
+        log.SetUsrId(Utf8ToCp1252(*user).c_str());
+        log.SetAuthId(Utf8ToCp1252(*user).c_str());
+        log.SetSysMess(("Moved " + std::to_string(count) + " parked entries in").c_str());
+        log.SetUsrMess("backlog flushed with lyrutil");
+        std::string name = logFile;
+        log.SetFile(&name[0]);
+        log.FixLogMess(0);
+      }
+      size_t left = ReadBacklog().size();
+      std::cerr << parked.size() - std::min(parked.size(), left) << " moved in, " << left
+                << " still waiting\n";
+      return left == 0 ? 0 : 1;
+    };
+  });
+}
+
+template <size_t N>
+bool Terminated(const char (&field)[N]) {
+  return std::memchr(field, '\0', N) != nullptr;
+}
+
+int UnterminatedFields(const LOG_ENTRY_STRUCT& r) {
+  return !Terminated(r.UsrId) + !Terminated(r.AuthId) + !Terminated(r.SysId) +
+         !Terminated(r.PrjId) + !Terminated(r.SmpId) + !Terminated(r.SmpName) +
+         !Terminated(r.ARName) + !Terminated(r.MethName) + !Terminated(r.MethType) +
+         !Terminated(r.SysMess) + !Terminated(r.UsrMess);
+}
+
+// What `verify` finds in one log: each count a kind of damage, 0 when whole.
+nlohmann::json VerifyLog(const std::string& hostPath, const std::vector<BacklogRecord>& backlog) {
+  std::string bytes = ReadWholeFile(hostPath);
+  const size_t size = sizeof(LOG_ENTRY_STRUCT);
+  nlohmann::json report;
+  report["log"] = hostPath;
+  report["records"] = bytes.size() / size;
+  report["torn_tail_bytes"] = bytes.size() % size;
+  size_t outOfOrder = 0;
+  size_t garbled = 0;
+  nlohmann::json garbledRecords = nlohmann::json::array();
+  int32_t previous = INT32_MIN;
+  for (size_t i = 0; i + size <= bytes.size(); i += size) {
+    LOG_ENTRY_STRUCT r;
+    std::memcpy(&r, bytes.data() + i, size);
+    if (r.Time < previous) ++outOfOrder;
+    previous = r.Time;
+    if (UnterminatedFields(r)) {
+      ++garbled;
+      if (garbledRecords.size() < 20) garbledRecords.push_back(i / size);
+    }
+  }
+  report["out_of_order"] = outOfOrder;
+  report["unterminated_records"] = garbled;
+  report["unterminated_record_indexes"] = garbledRecords;
+  std::string dos = DosName(hostPath);
+  size_t parked = 0;
+  for (const BacklogRecord& b : backlog)
+    parked += b.intact && lstrcmpiA(b.record.LogFile, dos.c_str()) == 0;
+  report["parked_in_backlog"] = parked;
+  report["clean"] =
+      report["torn_tail_bytes"] == 0 && outOfOrder == 0 && garbled == 0 && parked == 0;
+  return report;
+}
+
+}  // namespace
+
+int RunVerify(const std::vector<std::string>& logs, bool json, std::ostream& out) {
+  std::vector<BacklogRecord> backlog = ReadBacklog();
+  size_t torn = std::count_if(backlog.begin(), backlog.end(),
+                              [](const BacklogRecord& b) { return !b.intact; });
+  nlohmann::json all;
+  all["logs"] = nlohmann::json::array();
+  bool clean = torn == 0;
+  for (const std::string& log : logs) {
+    if (::access(log.c_str(), R_OK) != 0) throw ToolError(log + ": " + std::strerror(errno));
+    nlohmann::json report = VerifyLog(log, backlog);
+    clean = clean && report["clean"].get<bool>();
+    all["logs"].push_back(report);
+  }
+  all["backlog_records_failing_seal"] = torn;
+  all["clean"] = clean;
+  if (json) {
+    out << all.dump(2) << "\n";
+    return clean ? 0 : 1;
+  }
+  for (const nlohmann::json& r : all["logs"]) {
+    out << r["log"].get<std::string>() << ": " << r["records"] << " records";
+    if (r["clean"].get<bool>()) {
+      out << ", whole\n";
+      continue;
+    }
+    out << "\n";
+    if (r["torn_tail_bytes"] != 0)
+      out << "  torn tail: " << r["torn_tail_bytes"] << " bytes after the last record\n";
+    if (r["out_of_order"] != 0)
+      out << "  records earlier than the one before them: " << r["out_of_order"] << "\n";
+    if (r["unterminated_records"] != 0)
+      out << "  records with a text field not ended inside it: " << r["unterminated_records"]
+          << " (first: record " << r["unterminated_record_indexes"][0] << ")\n";
+    if (r["parked_in_backlog"] != 0)
+      out << "  entries still parked in the backlog: " << r["parked_in_backlog"]
+          << " (lyrutil audit backlog --flush)\n";
+  }
+  if (torn) out << "backlog records failing their seal: " << torn << "\n";
+  return clean ? 0 : 1;
+}
+
+namespace {
+
+void AddVerify(CLI::App& audit, Action& action) {
+  auto* verify = audit.add_subcommand(
+      "verify", "check logs are whole: exit 0 when clean, 1 with findings, 2 on errors");
+  auto logs = std::make_shared<std::vector<std::string>>();
+  auto format = std::make_shared<std::string>("text");
+  verify->add_option("LOG", *logs, "audit log files")->required();
+  verify->add_option("-o,--output", *format, "text or json");
+  verify->callback([=, &action] {
+    action = [=] {
+      StartLibrary();
+      if (*format != "text" && *format != "json")
+        throw ToolError("unknown output format \"" + *format + "\" (text or json)");
+      return RunVerify(*logs, *format == "json", std::cout);
+    };
+  });
+}
+
+void AddStats(CLI::App& audit, Action& action) {
+  auto* stats = audit.add_subcommand("stats", "counts per user, system and type, and the span");
+  auto logs = std::make_shared<std::vector<std::string>>();
+  auto format = std::make_shared<std::string>("text");
+  stats->add_option("LOG", *logs, "audit log files")->required();
+  stats->add_option("-o,--output", *format, "text or json");
+  stats->callback([=, &action] {
+    action = [=] {
+      StartLibrary();
+      if (*format != "text" && *format != "json")
+        throw ToolError("unknown output format \"" + *format + "\" (text or json)");
+      std::vector<LOG_ENTRY_STRUCT> records = ReadMerged(*logs, AuditFilters{});
+      nlohmann::json s;
+      s["records"] = records.size();
+      std::map<std::string, size_t> users, systems, types;
+      for (const LOG_ENTRY_STRUCT& r : records) {
+        ++users[Cp1252ToUtf8(r.UsrId)];
+        ++systems[Cp1252ToUtf8(r.SysId)];
+        ++types[Cp1252ToUtf8(r.MethType)];
+      }
+      if (!records.empty()) {
+        s["first"] = IsoTimeText(records.front().Time);
+        s["last"] = IsoTimeText(records.back().Time);
+      }
+      s["users"] = users;
+      s["systems"] = systems;
+      s["types"] = types;
+      if (*format == "json") {
+        std::cout << s.dump(2) << "\n";
+        return 0;
+      }
+      std::cout << records.size() << " records";
+      if (!records.empty())
+        std::cout << " from " << LocalTimeText(records.front().Time) << " to "
+                  << LocalTimeText(records.back().Time);
+      std::cout << "\n";
+      for (const auto& [title, counts] :
+           {std::pair<const char*, const std::map<std::string, size_t>*>{"users", &users},
+            {"systems", &systems},
+            {"types", &types}}) {
+        std::cout << title << ":";
+        for (const auto& [name, n] : *counts)
+          std::cout << "  " << (name.empty() ? "-" : name) << " " << n;
+        std::cout << "\n";
+      }
+      return 0;
+    };
+  });
+}
+
+}  // namespace
+
+void AddAuditCommands(CLI::App& app, Action& action) {
+  auto* audit = app.add_subcommand("audit", "review, export, verify and append to audit trails");
+  audit->require_subcommand(1);
+  AddShow(*audit, action);
+  AddExportAndExtract(*audit, action);
+  AddAppend(*audit, action);
+  AddBacklog(*audit, action);
+  AddVerify(*audit, action);
+  AddStats(*audit, action);
+}

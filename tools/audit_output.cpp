@@ -1,0 +1,109 @@
+#include "audit_output.h"
+
+#include "text_encoding.h"
+#include "time_text.h"
+#include "tool_error.h"
+
+#include <cstring>
+
+namespace {
+
+template <size_t N>
+std::string Field(const char (&field)[N]) {
+  return Cp1252ToUtf8(std::string(field, strnlen(field, N)));
+}
+
+std::string Channel(char c) {
+  return c ? Cp1252ToUtf8(std::string(1, c)) : std::string();
+}
+
+const char* const kColumns[] = {"time",      "user",           "author",      "system",  "project",
+                                "sample_id", "sample",         "ar",          "channel", "method",
+                                "type",      "system_message", "user_message"};
+
+std::vector<std::string> Columns(const LOG_ENTRY_STRUCT& r) {
+  return {IsoTimeText(r.Time), Field(r.UsrId),    Field(r.AuthId),   Field(r.SysId),
+          Field(r.PrjId),      Field(r.SmpId),    Field(r.SmpName),  Field(r.ARName),
+          Channel(r.Channel),  Field(r.MethName), Field(r.MethType), Field(r.SysMess),
+          Field(r.UsrMess)};
+}
+
+std::string CsvCell(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+void WriteCsvRow(const std::vector<std::string>& cells, std::ostream& out) {
+  for (size_t i = 0; i < cells.size(); ++i) out << (i ? "," : "") << CsvCell(cells[i]);
+  out << "\r\n";
+}
+
+// One line for people: when, who on which system, the action, and the user's comment.
+void WriteTextLine(const LOG_ENTRY_STRUCT& r, std::ostream& out) {
+  out << LocalTimeText(r.Time) << "  " << Field(r.UsrId);
+  std::string author = Field(r.AuthId);
+  if (!author.empty() && author != Field(r.UsrId)) out << " (for " << author << ")";
+  out << " @" << Field(r.SysId);
+  std::string where = Field(r.PrjId);
+  std::string sample = Field(r.SmpName);
+  if (!sample.empty()) where += (where.empty() ? "" : "/") + sample;
+  if (!where.empty()) out << " [" << where << "]";
+  out << "  " << Field(r.SysMess);
+  std::string comment = Field(r.UsrMess);
+  for (char& c : comment) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  if (!comment.empty()) out << " -- " << comment;
+  out << "\n";
+}
+
+}  // namespace
+
+OutputFormat ParseOutputFormat(const std::string& name) {
+  if (name == "text") return OutputFormat::kText;
+  if (name == "csv") return OutputFormat::kCsv;
+  if (name == "json") return OutputFormat::kJson;
+  if (name == "jsonl") return OutputFormat::kJsonLines;
+  throw ToolError("unknown output format \"" + name + "\" (text, csv, json or jsonl)");
+}
+
+nlohmann::json RecordJson(const LOG_ENTRY_STRUCT& r) {
+  nlohmann::json j;
+  j["epoch"] = r.Time;
+  std::vector<std::string> cells = Columns(r);
+  for (size_t i = 0; i < cells.size(); ++i) j[kColumns[i]] = cells[i];
+  return j;
+}
+
+void WriteRecordLine(const LOG_ENTRY_STRUCT& record, OutputFormat format, std::ostream& out) {
+  switch (format) {
+    case OutputFormat::kText:
+      WriteTextLine(record, out);
+      break;
+    case OutputFormat::kCsv:
+      WriteCsvRow(Columns(record), out);
+      break;
+    case OutputFormat::kJson:
+    case OutputFormat::kJsonLines:
+      out << RecordJson(record).dump() << "\n";
+      break;
+  }
+}
+
+void WriteRecords(const std::vector<LOG_ENTRY_STRUCT>& records, OutputFormat format,
+                  std::ostream& out) {
+  if (format == OutputFormat::kCsv)
+    WriteCsvRow(std::vector<std::string>(std::begin(kColumns), std::end(kColumns)), out);
+  if (format == OutputFormat::kJson) {
+    nlohmann::json all = nlohmann::json::array();
+    for (const LOG_ENTRY_STRUCT& r : records) all.push_back(RecordJson(r));
+    out << all.dump(2) << "\n";
+    return;
+  }
+  for (const LOG_ENTRY_STRUCT& r : records) WriteRecordLine(r, format, out);
+}

@@ -1,0 +1,27 @@
+// The subcommands of lyrutil, each group added to the application by one function. A command's
+// work is stored in `action` and run once the whole command line has been read and the prefix
+// chosen; it returns the exit status (0 done, 1 findings) and throws ToolError on bad input.
+#ifndef LYRUTIL_TOOLS_COMMANDS_H
+#define LYRUTIL_TOOLS_COMMANDS_H
+
+#include <CLI/CLI.hpp>
+
+#include <functional>
+#include <ostream>
+#include <vector>
+#include <string>
+
+using Action = std::function<int()>;
+
+void AddSetupCommands(CLI::App& app, Action& action);
+void AddAuditCommands(CLI::App& app, Action& action);
+void AddDataCommands(CLI::App& app, Action& action);
+void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix);
+
+// The report of `audit verify` on `logs`: 0 when clean, 1 with findings.
+int RunVerify(const std::vector<std::string>& logs, bool json, std::ostream& out);
+
+// InitSystemGlobalParameters, once per process, as every host calls it before anything else.
+void StartLibrary();
+
+#endif  // LYRUTIL_TOOLS_COMMANDS_H

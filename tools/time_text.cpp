@@ -1,0 +1,126 @@
+#include "time_text.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool InScale(long long t, int32_t* seconds) {
+  if (t < INT32_MIN || t > INT32_MAX) return false;
+  *seconds = static_cast<int32_t>(t);
+  return true;
+}
+
+bool LocalMidnight(std::time_t now, int dayOffset, int32_t* seconds) {
+  std::tm tm{};
+  if (localtime_r(&now, &tm) == nullptr) return false;
+  tm.tm_hour = tm.tm_min = tm.tm_sec = 0;
+  tm.tm_mday += dayOffset;
+  tm.tm_isdst = -1;
+  std::time_t t = std::mktime(&tm);
+  return t != static_cast<std::time_t>(-1) && InScale(t, seconds);
+}
+
+// Seconds per unit, the names journalctl accepts; 0 for an unknown unit.
+long long UnitSeconds(const std::string& unit) {
+  static const struct {
+    const char* name;
+    long long seconds;
+  } kUnits[] = {{"s", 1},       {"sec", 1},       {"second", 1},    {"seconds", 1}, {"m", 60},
+                {"min", 60},    {"minute", 60},   {"minutes", 60},  {"h", 3600},    {"hr", 3600},
+                {"hour", 3600}, {"hours", 3600},  {"d", 86400},     {"day", 86400}, {"days", 86400},
+                {"w", 604800},  {"week", 604800}, {"weeks", 604800}};
+  for (const auto& u : kUnits) {
+    if (unit == u.name) return u.seconds;
+  }
+  return 0;
+}
+
+bool ParseRelative(const std::string& text, std::time_t now, int32_t* seconds) {
+  int sign = text[0] == '-' ? -1 : 1;
+  size_t i = 1;
+  size_t digits = i;
+  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+  if (i == digits || i - digits > 9) return false;
+  long long count = std::atoll(text.substr(digits, i - digits).c_str());
+  std::string unit = text.substr(i);
+  while (!unit.empty() && unit[0] == ' ') unit.erase(0, 1);
+  long long perUnit = unit.empty() ? 1 : UnitSeconds(unit);
+  if (perUnit == 0) return false;
+  return InScale(static_cast<long long>(now) + sign * count * perUnit, seconds);
+}
+
+bool MatchesShape(const std::string& text, const char* shape) {
+  if (text.size() != std::strlen(shape)) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    bool digit = std::isdigit(static_cast<unsigned char>(text[i])) != 0;
+    if (shape[i] == 'D' ? !digit : text[i] != shape[i]) return false;
+  }
+  return true;
+}
+
+int Number(const std::string& text, size_t at, size_t length) {
+  return std::atoi(text.substr(at, length).c_str());
+}
+
+bool ParseCalendar(const std::string& text, int32_t* seconds) {
+  if (!MatchesShape(text, "DDDD-DD-DD") && !MatchesShape(text, "DDDD-DD-DD DD:DD") &&
+      !MatchesShape(text, "DDDD-DD-DD DD:DD:DD"))
+    return false;
+  std::tm tm{};
+  tm.tm_year = Number(text, 0, 4) - 1900;
+  tm.tm_mon = Number(text, 5, 2) - 1;
+  tm.tm_mday = Number(text, 8, 2);
+  if (text.size() > 10) {
+    tm.tm_hour = Number(text, 11, 2);
+    tm.tm_min = Number(text, 14, 2);
+  }
+  if (text.size() > 16) tm.tm_sec = Number(text, 17, 2);
+  if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_hour > 23 || tm.tm_min > 59 ||
+      tm.tm_sec > 59)
+    return false;
+  const int day = tm.tm_mday;
+  tm.tm_isdst = -1;
+  std::time_t t = std::mktime(&tm);
+  if (t == static_cast<std::time_t>(-1) || tm.tm_mday != day) return false;  // 2026-02-30
+  return InScale(t, seconds);
+}
+
+}  // namespace
+
+bool ParseTimeText(const std::string& text, std::time_t now, int32_t* seconds) {
+  if (text.empty() || text.size() > 40) return false;
+  if (text == "now") return InScale(now, seconds);
+  if (text == "today") return LocalMidnight(now, 0, seconds);
+  if (text == "yesterday") return LocalMidnight(now, -1, seconds);
+  if (text == "tomorrow") return LocalMidnight(now, 1, seconds);
+  if (text[0] == '-' || text[0] == '+') return ParseRelative(text, now, seconds);
+  if (text[0] == '@') {
+    char* end = nullptr;
+    long long t = std::strtoll(text.c_str() + 1, &end, 10);
+    return end != text.c_str() + 1 && *end == '\0' && InScale(t, seconds);
+  }
+  return ParseCalendar(text, seconds);
+}
+
+std::string LocalTimeText(int32_t seconds) {
+  std::time_t t = seconds;
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+  return text;
+}
+
+std::string IsoTimeText(int32_t seconds) {
+  std::time_t t = seconds;
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char text[40];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &tm);
+  std::string iso = text;
+  if (iso.size() >= 5) iso.insert(iso.size() - 2, ":");  // +0100 -> +01:00
+  return iso;
+}
