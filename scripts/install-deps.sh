@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing LyrUtil needs, from Debian's packages, when it is missing.
 set -euo pipefail
-packages=(g++ cmake ninja-build binutils libgtest-dev libbenchmark-dev clang libclang-rt-14-dev pkg-config)
+packages=(g++ cmake ninja-build binutils libgtest-dev libbenchmark-dev clang libclang-rt-14-dev pkg-config
+  libcli11-dev nlohmann-json3-dev)
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

@@ -20,7 +20,7 @@ echo "=== AddressSanitizer and UndefinedBehaviorSanitizer"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DLYRUTIL_SANITIZE=ON
 echo "=== fuzz targets"
-CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLYRUTIL_BUILD_TESTS=OFF \
+CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLYRUTIL_BUILD_TESTS=OFF -DLYRUTIL_BUILD_TOOLS=OFF \
   -DLYRUTIL_BUILD_FUZZERS=ON
 cmake --build build/fuzz -j "$jobs"
 for target in build/fuzz/fuzz/*_fuzz; do
