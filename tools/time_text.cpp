@@ -105,22 +105,23 @@ bool ParseTimeText(const std::string& text, std::time_t now, int32_t* seconds) {
   return ParseCalendar(text, seconds);
 }
 
-std::string LocalTimeText(int32_t seconds) {
-  std::time_t t = seconds;
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
-  return text;
-}
-
-std::string IsoTimeText(int32_t seconds) {
+namespace {
+std::string FormatLocal(int32_t seconds, const char* format) {
   std::time_t t = seconds;
   std::tm tm{};
   localtime_r(&t, &tm);
   char text[40];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &tm);
-  std::string iso = text;
+  std::strftime(text, sizeof text, format, &tm);
+  return text;
+}
+}  // namespace
+
+std::string LocalTimeText(int32_t seconds) {
+  return FormatLocal(seconds, "%Y-%m-%d %H:%M:%S");
+}
+
+std::string IsoTimeText(int32_t seconds) {
+  std::string iso = FormatLocal(seconds, "%Y-%m-%dT%H:%M:%S%z");
   if (iso.size() >= 5) iso.insert(iso.size() - 2, ":");  // +0100 -> +01:00
   return iso;
 }
