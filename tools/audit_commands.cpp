@@ -132,6 +132,40 @@ void AddShow(CLI::App& audit, Action& action) {
   });
 }
 
+}  // namespace
+
+unsigned long WriteSelection(const std::string& log, const std::string& to,
+                             const AuditFilters& filters, bool exportText) {
+  RequireAuditLog(log);
+  std::string dosLog = DosName(log);
+  std::string temporary = TemporaryNameBeside(to);
+  std::string dosTemporary = DosName(temporary);
+  CLyrLog reader;
+  reader.SetFile(&dosLog[0]);
+  ApplyFilters(filters, reader);
+  unsigned long count = 0;
+  try {
+    if (exportText) {
+      reader.ExportASCIILog(&dosTemporary[0]);
+    } else {
+      count = reader.CreateTempLog(&dosTemporary[0]);
+    }
+  } catch (CException* e) {
+    e->Delete();
+    DiscardFile(temporary);
+    throw ToolError(to + ": cannot be written");
+  }
+  if (::access(temporary.c_str(), F_OK) != 0) WriteFileWhole(temporary, "");  // none matched
+  if (exportText) {
+    std::string text = ReadWholeFile(temporary);
+    count = static_cast<unsigned long>(std::count(text.begin(), text.end(), '\n'));
+  }
+  CommitFile(temporary, to);
+  return count;
+}
+
+namespace {
+
 // export and extract: a library call writes a temporary file beside the target, renamed into
 // place when it is whole.
 void AddExportAndExtract(CLI::App& audit, Action& action) {
@@ -150,31 +184,7 @@ void AddExportAndExtract(CLI::App& audit, Action& action) {
       action = [=] {
         StartLibrary();
         AuditFilters filters = options->Resolved();
-        RequireAuditLog(*log);
-        std::string dosLog = DosName(*log);
-        std::string temporary = TemporaryNameBeside(*to);
-        std::string dosTemporary = DosName(temporary);
-        CLyrLog reader;
-        reader.SetFile(&dosLog[0]);
-        ApplyFilters(filters, reader);
-        unsigned long count = 0;
-        try {
-          if (isExport) {
-            reader.ExportASCIILog(&dosTemporary[0]);
-          } else {
-            count = reader.CreateTempLog(&dosTemporary[0]);
-          }
-        } catch (CException* e) {
-          e->Delete();
-          DiscardFile(temporary);
-          throw ToolError(*to + ": cannot be written");
-        }
-        if (::access(temporary.c_str(), F_OK) != 0) WriteFileWhole(temporary, "");  // none
-        if (isExport) {
-          std::string text = ReadWholeFile(temporary);
-          count = static_cast<unsigned long>(std::count(text.begin(), text.end(), '\n'));
-        }
-        CommitFile(temporary, *to);
+        unsigned long count = WriteSelection(*log, *to, filters, isExport);
         std::cerr << count << (count == 1 ? " record" : " records") << " written to " << *to
                   << "\n";
         return 0;

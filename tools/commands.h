@@ -18,6 +18,12 @@ void AddAuditCommands(CLI::App& app, Action& action);
 void AddDataCommands(CLI::App& app, Action& action);
 void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix);
 
+struct AuditFilters;
+// The records of `log` that pass the filters, written to `to` as the suite's export text or as a
+// new audit log; the file appears whole or not at all. Returns the records written.
+unsigned long WriteSelection(const std::string& log, const std::string& to,
+                             const AuditFilters& filters, bool exportText);
+
 // The report of `audit verify` on `logs`: 0 when clean, 1 with findings.
 int RunVerify(const std::vector<std::string>& logs, bool json, std::ostream& out);
 

@@ -22,7 +22,7 @@ void InstallSuite(const std::string& suite, const std::string& working);
 
 namespace {
 
-struct Action_ {
+struct DayAction {
   int minute;  // after 08:00
   const char* user;
   const char* system;
@@ -32,7 +32,7 @@ struct Action_ {
   const char* comment;
 };
 
-const Action_ kDay[] = {
+const DayAction kDay[] = {
     {0, "ALICE", "LC-1", "", "", "Logged on", ""},
     {4, "ALICE", "LC-1", "", "ISO", "Method caffeine.m3 opened", ""},
     {15, "ALICE", "LC-1", "", "ISO", "Method caffeine.m3 saved", "flow 1.2 mL/min"},
@@ -57,7 +57,7 @@ int32_t Today(int minutesAfterEight) {
   return midnight + (8 * 60 + minutesAfterEight) * 60;
 }
 
-void Record(const Action_& a, const std::string& dosLog) {
+void Record(const DayAction& a, const std::string& dosLog) {
   CLyrLog log;
   log.InitEntry();
   log.SetUsrId(a.user);
@@ -144,7 +144,7 @@ void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix) {
           ::waitpid(holder, nullptr, 0);
           std::cout << "   ...and the next action on LC-2 moves it into the log behind itself.\n";
         }
-        const Action_& a = kDay[i];
+        const DayAction& a = kDay[i];
         Record(a, std::string(a.system) == "LC-1" ? lc1 : lc2);
       }
       std::cout << "   " << n + 1 << " actions recorded; backlog now holds " << ReadBacklog().size()
@@ -173,13 +173,7 @@ void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix) {
       std::cout << Say("Exported for other programs: the suite's export text, CSV and JSON:");
       {
         std::string text = folder + "/LC-1.txt";
-        std::string dosLog = lc1;
-        std::string temporary = TemporaryNameBeside(text);
-        std::string dosTemporary = DosName(temporary);
-        CLyrLog reader;
-        reader.SetFile(&dosLog[0]);
-        reader.ExportASCIILog(&dosTemporary[0]);
-        CommitFile(temporary, text);
+        WriteSelection(logs[0], text, {}, true);
         std::ofstream csv(folder + "/day.csv");
         WriteRecords(ReadMerged(logs, {}), OutputFormat::kCsv, csv);
         std::ofstream json(folder + "/day.json");
