@@ -2,6 +2,7 @@
 // parked entries into their log at the next append there.
 #include <LyrUtil.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -55,13 +56,13 @@ void CLyrLog::WriteEntryToLog(const char* backlogPath) {
   const unsigned short flags = fExists(m_szLogFile) ? kOpenWrite : kOpenCreate;
   if (LyrOpenFile(&log, m_szLogFile, flags) != 0)
     AfxThrowFileException(CFileException::accessDenied, -1, m_szLogFile);
-  DWORD end = 0;
+  ULONGLONG end = 0;
   try {
     // After a torn tail (a crash, another program) the record goes to the record boundary, so
     // that the tail does not shift this and every later record out of place.
-    DWORD length = log.GetLength();
+    ULONGLONG length = log.GetLength();
     end = length - length % kEntryBytes;
-    log.Seek(static_cast<LONG>(end), CFile::begin);
+    log.Seek(static_cast<LONGLONG>(end), CFile::begin);
     log.Write(m_pEntry, kEntryBytes);
     log.Flush();
   } catch (CFileException*) {
@@ -78,10 +79,70 @@ void CLyrLog::WriteEntryToLog(const char* backlogPath) {
   }
 }
 
+namespace {
+
+// Reads exactly `count` bytes from the file's current position; CFile::Read may return fewer.
+void ReadFully(CFile& file, unsigned char* bytes, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    UINT n = file.Read(bytes + done, static_cast<UINT>(std::min<size_t>(count - done, 1u << 30)));
+    if (n == 0) AfxThrowFileException(CFileException::endOfFile, -1, nullptr);
+    done += n;
+  }
+}
+
+// Puts a region of the file back to `original` after a rewrite of it failed part way. Only the
+// bytes that differ now are written again: they were written a moment ago, so the space, the
+// quota and the size limit that stopped the rewrite further on allow them; every byte after the
+// last difference is already as it was. A cut that went through is undone first.
+void RestoreRegion(CFile& file, ULONGLONG offset, const unsigned char* original, size_t count) {
+  if (file.GetLength() < offset + count) file.SetLength(offset + count);
+  std::vector<unsigned char> now(count);
+  file.Seek(static_cast<LONGLONG>(offset), CFile::begin);
+  ReadFully(file, now.data(), count);
+  size_t first = 0;
+  while (first < count && now[first] == original[first]) ++first;
+  if (first < count) {
+    size_t last = count - 1;
+    while (now[last] == original[last]) --last;
+    file.Seek(static_cast<LONGLONG>(offset + first), CFile::begin);
+    file.Write(original + first, static_cast<UINT>(last + 1 - first));
+  }
+  file.Flush();
+}
+
+// Replaces the file's bytes from `offset` to its end (`original`, `count` bytes) by `replacement`,
+// which is never longer, all or nothing. True when replaced; false when a failure was undone and
+// the file is as it was. Throws CFileException* only when the undoing failed as well.
+bool RewriteRegion(CFile& file, ULONGLONG offset, const unsigned char* original, size_t count,
+                   const std::vector<unsigned char>& replacement) {
+  try {
+    file.Seek(static_cast<LONGLONG>(offset), CFile::begin);
+    if (!replacement.empty()) file.Write(replacement.data(), static_cast<UINT>(replacement.size()));
+    file.SetLength(offset + replacement.size());
+    file.Flush();
+    return true;
+  } catch (CFileException* e) {
+    e->Delete();
+  }
+  RestoreRegion(file, offset, original, count);
+  return false;
+}
+
+bool SameLog(const LOG_BACKLOG_STRUCT& record, const char* logPath) {
+  return lstrcmpiA(record.LogFile, logPath) == 0;
+}
+
+}  // namespace
+
 // Moves the parked entries of this log from the backlog behind the entry just written, in the
-// order they were parked. The log is flushed to disk before the entries leave the backlog, so a
-// crash in between can only leave an entry in both places, never in neither. Any file error
-// ends the flush quietly with the parked entries still parked; the next append tries again.
+// order they were parked. Any file error ends the flush quietly with every entry where it was
+// before the flush, and the next append tries again:
+// - the moved entries reach the log and its disk first; a failure there cuts the log back;
+// - then the backlog loses them in one rewrite of its changed part, which undoes itself when it
+//   fails (RewriteRegion), after which the log is cut back to where the flush began.
+// Only a second failure while undoing can leave an entry in both places, never in neither; a
+// crash between the two steps likewise.
 void CLyrLog::FlushBacklog(const char* backlogPath) {
   if (!fExists(backlogPath)) return;
   CFile backlog;
@@ -90,37 +151,45 @@ void CLyrLog::FlushBacklog(const char* backlogPath) {
   if (LyrOpenFile(&backlog, path, kOpenReadWrite) != 0) return;
   CFile& log = *m_pFile;
   try {
-    const DWORD records = backlog.GetLength() / kBacklogRecordBytes;
-    std::vector<LOG_BACKLOG_STRUCT> all(records);
-    if (records > 0) backlog.Read(all.data(), records * kBacklogRecordBytes);
+    const ULONGLONG length = backlog.GetLength();
+    std::vector<unsigned char> bytes(static_cast<size_t>(length));
+    ReadFully(backlog, bytes.data(), bytes.size());
+    const size_t records = bytes.size() / kBacklogRecordBytes;
+    auto recordAt = [&](size_t i) {
+      LOG_BACKLOG_STRUCT record;
+      std::memcpy(&record, bytes.data() + i * kBacklogRecordBytes, kBacklogRecordBytes);
+      return record;
+    };
 
-    std::vector<const LOG_BACKLOG_STRUCT*> ours;
-    std::vector<const LOG_BACKLOG_STRUCT*> kept;
+    std::vector<LOG_ENTRY_STRUCT> ours;
+    std::vector<unsigned char> keptTail;  // the records kept from the first change on
     size_t firstChange = records;
     for (size_t i = 0; i < records; ++i) {
-      const LOG_BACKLOG_STRUCT& record = all[i];
-      bool intact = BacklogRecordIntact(record);  // a record torn by a crash is dropped
-      bool mine = intact && lstrcmpiA(record.LogFile, m_szLogFile) == 0;
+      LOG_BACKLOG_STRUCT record = recordAt(i);
+      const bool intact = BacklogRecordIntact(record);  // a record torn by a crash is dropped
+      const bool mine = intact && SameLog(record, m_szLogFile);
       if (intact && !mine) {
-        kept.push_back(&record);
-      } else if (firstChange == records) {
-        firstChange = i;
+        if (firstChange < records) {
+          const unsigned char* at = bytes.data() + i * kBacklogRecordBytes;
+          keptTail.insert(keptTail.end(), at, at + kBacklogRecordBytes);
+        }
+        continue;
       }
-      if (mine) ours.push_back(&record);
+      if (firstChange == records) firstChange = i;
+      if (mine) {
+        TerminateFields(&record.Entry);
+        ours.push_back(record.Entry);
+      }
     }
     if (firstChange == records) {
       backlog.Close();
       return;
     }
 
+    const ULONGLONG logEnd = log.GetPosition();
     if (!ours.empty()) {
-      const DWORD logEnd = log.GetPosition();
       try {
-        for (const LOG_BACKLOG_STRUCT* record : ours) {
-          LOG_ENTRY_STRUCT entry = record->Entry;
-          TerminateFields(&entry);
-          log.Write(&entry, kEntryBytes);
-        }
+        for (const LOG_ENTRY_STRUCT& entry : ours) log.Write(&entry, kEntryBytes);
         log.Flush();
       } catch (CFileException*) {
         CutBack(log, logEnd);  // all or none: none of them leaves the backlog
@@ -128,18 +197,13 @@ void CLyrLog::FlushBacklog(const char* backlogPath) {
       }
     }
 
-    // The records before the first change stay where they are; the rest are written down over
-    // it in one pass and the file is cut behind them.
-    std::vector<unsigned char> tail;
-    for (size_t i = 0; i < kept.size(); ++i) {
-      if (kept[i] < &all[firstChange]) continue;
-      const unsigned char* bytes = reinterpret_cast<const unsigned char*>(kept[i]);
-      tail.insert(tail.end(), bytes, bytes + kBacklogRecordBytes);
+    const size_t offset = firstChange * kBacklogRecordBytes;
+    if (!RewriteRegion(backlog, offset, bytes.data() + offset, bytes.size() - offset, keptTail) &&
+        !ours.empty()) {
+      // The backlog is as it was, so the moved entries leave the log again.
+      CutBack(log, logEnd);
+      log.Flush();
     }
-    backlog.Seek(static_cast<LONG>(firstChange * kBacklogRecordBytes), CFile::begin);
-    if (!tail.empty()) backlog.Write(tail.data(), static_cast<UINT>(tail.size()));
-    backlog.SetLength(static_cast<DWORD>(kept.size() * kBacklogRecordBytes));
-    backlog.Flush();
     backlog.Close();
   } catch (CException* e) {
     e->Delete();
@@ -163,11 +227,11 @@ void CLyrLog::ParkEntry(const char* backlogPath) {
   const unsigned short flags = fExists(path) ? kOpenWrite : kOpenCreate;
   if (LyrOpenFile(&backlog, path, flags) != 0)
     AfxThrowFileException(CFileException::accessDenied, -1, path);
-  DWORD end = 0;
+  ULONGLONG end = 0;
   try {
-    DWORD length = backlog.GetLength();
+    ULONGLONG length = backlog.GetLength();
     end = length - length % kBacklogRecordBytes;
-    backlog.Seek(static_cast<LONG>(end), CFile::begin);
+    backlog.Seek(static_cast<LONGLONG>(end), CFile::begin);
     backlog.Write(&record, kBacklogRecordBytes);
     backlog.Flush();
     backlog.Close();

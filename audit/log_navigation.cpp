@@ -99,14 +99,14 @@ int CLyrLog::SetMask(void) {
     if (!fExists(m_szLogFile) || LyrOpenFile(m_pFile, m_szLogFile, kOpenRead) != 0) return 0;
     CFile& log = *m_pFile;
     auto readRecord = [&](ULONG index) {
-      log.Seek(static_cast<LONG>(index * kEntryBytes), CFile::begin);
+      log.Seek(static_cast<LONGLONG>(index) * kEntryBytes, CFile::begin);
       if (log.Read(entry, kEntryBytes) < kEntryBytes)
         AfxThrowFileException(CFileException::endOfFile, -1, m_szLogFile);
       TerminateFields(entry);
       probed = true;
     };
     try {
-      m_nRecordCount = log.GetLength() / kEntryBytes;
+      m_nRecordCount = static_cast<ULONG>(log.GetLength() / kEntryBytes);
       if (m_bBeginTime) {
         const int32_t begin = mask->BeginTime;
         if (m_nRecordCount == 0) {
@@ -182,7 +182,7 @@ bool CLyrLog::ReadNextRecord() {
       AfxThrowFileException(CFileException::accessDenied, -1, m_szLogFile);
     UINT read = 0;
     try {
-      log.Seek(static_cast<LONG>(m_nNextRecord * kEntryBytes), CFile::begin);
+      log.Seek(static_cast<LONGLONG>(m_nNextRecord) * kEntryBytes, CFile::begin);
       read = log.Read(buffer, static_cast<UINT>(m_nBufferCapacity) * kEntryBytes);
       log.Close();
     } catch (CFileException*) {

@@ -35,7 +35,7 @@ int32_t Now() {
 
 namespace lyrutil {
 
-void CutBack(CFile& file, DWORD length) {
+void CutBack(CFile& file, ULONGLONG length) {
   try {
     file.SetLength(length);
   } catch (CException* e) {

@@ -14,7 +14,7 @@
 namespace {
 
 constexpr UINT kLogOpenFlags = CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite;
-constexpr LONG kNamedLogCapBytes = 500000;
+constexpr ULONGLONG kNamedLogCapBytes = 500000;
 // A named log's entry is built in a line of 512 bytes with its terminator.
 constexpr size_t kLogLineBytes = 512;
 
@@ -51,9 +51,10 @@ std::string NamedLogLine(const char* text) {
   return line + "\n";
 }
 
-LONG FileSize(const char* path) {
+// Zero when the size cannot be read.
+ULONGLONG FileSize(const char* path) {
   CFileStatus status;
-  return CFile::GetStatus(path, status) ? status.m_size : -1;
+  return CFile::GetStatus(path, status) ? status.m_size : 0;
 }
 
 }  // namespace

@@ -101,29 +101,32 @@ void CFile::Write(const void* lpBuf, UINT nCount) {
   if (!ok) CFileException::ThrowOsError(error, m_strFileName);
 }
 
-LONG CFile::Seek(LONG lOff, UINT nFrom) {
-  DWORD pos = SetFilePointer(m_hFile, lOff, nullptr, nFrom);
-  if (pos == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
+ULONGLONG CFile::Seek(LONGLONG lOff, UINT nFrom) {
+  LONG high = static_cast<LONG>(static_cast<ULONGLONG>(lOff) >> 32);
+  DWORD low = SetFilePointer(m_hFile, static_cast<LONG>(lOff), &high, nFrom);
+  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
     CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), m_strFileName);
-  return static_cast<LONG>(pos);
+  return (static_cast<ULONGLONG>(static_cast<DWORD>(high)) << 32) | low;
 }
 
-DWORD CFile::GetPosition() const {
-  DWORD pos = SetFilePointer(m_hFile, 0, nullptr, FILE_CURRENT);
-  if (pos == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
+ULONGLONG CFile::GetPosition() const {
+  LONG high = 0;
+  DWORD low = SetFilePointer(m_hFile, 0, &high, FILE_CURRENT);
+  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
     CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), m_strFileName);
-  return pos;
+  return (static_cast<ULONGLONG>(static_cast<DWORD>(high)) << 32) | low;
 }
 
-DWORD CFile::GetLength() const {
-  DWORD size = GetFileSize(m_hFile, nullptr);
-  if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+ULONGLONG CFile::GetLength() const {
+  DWORD high = 0;
+  DWORD low = GetFileSize(m_hFile, &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
     CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), m_strFileName);
-  return size;
+  return (static_cast<ULONGLONG>(high) << 32) | low;
 }
 
-void CFile::SetLength(DWORD dwNewLen) {
-  Seek(static_cast<LONG>(dwNewLen), begin);
+void CFile::SetLength(ULONGLONG dwNewLen) {
+  Seek(static_cast<LONGLONG>(dwNewLen), begin);
   if (!SetEndOfFile(m_hFile))
     CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), m_strFileName);
 }
@@ -151,8 +154,8 @@ void CFile::Abort() {
   m_strFileName.Empty();
 }
 
-DWORD CFile::SeekToEnd() {
-  return static_cast<DWORD>(Seek(0, end));
+ULONGLONG CFile::SeekToEnd() {
+  return Seek(0, end);
 }
 void CFile::SeekToBegin() {
   Seek(0, begin);
@@ -167,7 +170,10 @@ BOOL CFile::GetStatus(CFileStatus& rStatus) const {
   rStatus.m_ctime = CTime(created);
   rStatus.m_atime = CTime(accessed);
   rStatus.m_mtime = CTime(written);
-  rStatus.m_size = static_cast<LONG>(GetFileSize(m_hFile, nullptr));
+  DWORD high = 0;
+  DWORD low = GetFileSize(m_hFile, &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return FALSE;
+  rStatus.m_size = (static_cast<ULONGLONG>(high) << 32) | low;
   DWORD attributes = m_strFileName.IsEmpty() ? 0 : GetFileAttributesA(m_strFileName);
   rStatus.m_attribute = attributes == INVALID_FILE_ATTRIBUTES
                             ? 0
@@ -186,7 +192,7 @@ BOOL CFile::GetStatus(LPCSTR lpszFileName, CFileStatus& rStatus) {
   if (find == INVALID_HANDLE_VALUE) return FALSE;
   FindClose(find);
   rStatus.m_attribute = static_cast<BYTE>(data.dwFileAttributes & ~FILE_ATTRIBUTE_NORMAL);
-  rStatus.m_size = static_cast<LONG>(data.nFileSizeLow);
+  rStatus.m_size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   rStatus.m_ctime = CTime(data.ftCreationTime);
   rStatus.m_atime = CTime(data.ftLastAccessTime);
   rStatus.m_mtime = CTime(data.ftLastWriteTime);

@@ -146,27 +146,26 @@ void CStdioFile::Flush() {
   CFile::Flush();
 }
 
-DWORD CStdioFile::GetPosition() const {
+ULONGLONG CStdioFile::GetPosition() const {
   if (!pending_.empty()) {
-    DWORD base = pendingAtEnd_ ? CFile::GetLength() : CFile::GetPosition();
-    return base + static_cast<DWORD>(pending_.size());
+    ULONGLONG base = pendingAtEnd_ ? CFile::GetLength() : CFile::GetPosition();
+    return base + pending_.size();
   }
-  return CFile::GetPosition() - static_cast<DWORD>(readAhead_.size() - readPos_);
+  return CFile::GetPosition() - (readAhead_.size() - readPos_);
 }
 
-LONG CStdioFile::Seek(LONG lOff, UINT nFrom) {
+ULONGLONG CStdioFile::Seek(LONGLONG lOff, UINT nFrom) {
   // A seek to the end while appending at the end moves nothing: the pending bytes stay.
-  if (lOff == 0 && nFrom == end && pendingAtEnd_ && !pending_.empty())
-    return static_cast<LONG>(GetPosition());
+  if (lOff == 0 && nFrom == end && pendingAtEnd_ && !pending_.empty()) return GetPosition();
   DropReadAhead();
   return CFile::Seek(lOff, nFrom);
 }
 
-DWORD CStdioFile::GetLength() const {
-  DWORD length = CFile::GetLength();
+ULONGLONG CStdioFile::GetLength() const {
+  ULONGLONG length = CFile::GetLength();
   if (pending_.empty()) return length;
-  DWORD position = pendingAtEnd_ ? length : CFile::GetPosition();
-  DWORD reach = position + static_cast<DWORD>(pending_.size());
+  ULONGLONG position = pendingAtEnd_ ? length : CFile::GetPosition();
+  ULONGLONG reach = position + pending_.size();
   return reach > length ? reach : length;
 }
 

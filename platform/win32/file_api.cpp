@@ -180,11 +180,23 @@ extern "C" DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove,
     return INVALID_SET_FILE_POINTER;
   }
   off_t base = whence == SEEK_SET ? 0 : ::lseek(file->fd, 0, whence);
-  if (base + distance < 0) {
+  if (base < 0) {
+    lyrwin::SetLastErrorFromErrno();
+    return INVALID_SET_FILE_POINTER;
+  }
+  // Both are within int64_t, but their sum need not be; Windows adds in 64 bits, where an
+  // overflow comes out negative.
+  int64_t target = 0;
+  if (__builtin_add_overflow(static_cast<int64_t>(base), distance, &target) || target < 0) {
     SetLastError(ERROR_NEGATIVE_SEEK);
     return INVALID_SET_FILE_POINTER;
   }
-  off_t pos = ::lseek(file->fd, base + distance, SEEK_SET);
+  // Without a high part the caller can only be told a 32-bit position.
+  if (!lpDistanceToMoveHigh && static_cast<uint64_t>(target) > 0xFFFFFFFFull) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_SET_FILE_POINTER;
+  }
+  off_t pos = ::lseek(file->fd, static_cast<off_t>(target), SEEK_SET);
   if (pos < 0) {
     lyrwin::SetLastErrorFromErrno();
     return INVALID_SET_FILE_POINTER;

@@ -46,13 +46,53 @@ TEST_F(MfcTest, StatusOfFilesAndFolders) {
   WriteHostFile(DriveC() + "/s.txt", "12345");
   CFileStatus status;
   ASSERT_TRUE(CFile::GetStatus("c:\\S.TXT", status));
-  EXPECT_EQ(status.m_size, 5);
+  EXPECT_EQ(status.m_size, 5u);
   EXPECT_EQ(std::string(status.m_szFullName).substr(1), ":\\S.TXT");
   EXPECT_EQ(status.m_attribute & CFile::readOnly, 0);
   EXPECT_GT(status.m_mtime.GetTime(), 0);
   EXPECT_FALSE(CFile::GetStatus("C:\\nothing.txt", status));
   ASSERT_TRUE(CFile::GetStatus("C:\\windows", status));
   EXPECT_NE(status.m_attribute & CFile::directory, 0);
+}
+
+// A sparse file of 5 GiB: positions and lengths past both 2 and 4 GiB come back whole, and the
+// 32-bit SetFilePointer refuses what it cannot report instead of wrapping.
+TEST_F(MfcTest, PositionsAndLengthsPastFourGigabytes) {
+  const ULONGLONG big = 5ull << 30;
+  {
+    CFile file("C:\\big.bin", CFile::modeCreate | CFile::modeReadWrite);
+    file.SetLength(big);
+    EXPECT_EQ(file.GetLength(), big);
+    EXPECT_EQ(file.Seek(-2, CFile::end), big - 2);
+    file.Write("ab", 2);
+    EXPECT_EQ(file.GetPosition(), big);
+    EXPECT_EQ(file.Seek(static_cast<LONGLONG>(big) - 1, CFile::begin), big - 1);
+    char c = 0;
+    EXPECT_EQ(file.Read(&c, 1), 1u);
+    EXPECT_EQ(c, 'b');
+    CFileStatus status;
+    ASSERT_TRUE(file.GetStatus(status));
+    EXPECT_EQ(status.m_size, big);
+
+    EXPECT_EQ(SetFilePointer(file.m_hFile, 0, nullptr, FILE_END), INVALID_SET_FILE_POINTER);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    LONG high = 0x7FFFFFFF;  // 5 GiB plus nearly 2^63: the 64-bit sum overflows
+    EXPECT_EQ(SetFilePointer(file.m_hFile, 0, &high, FILE_END), INVALID_SET_FILE_POINTER);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NEGATIVE_SEEK));
+    EXPECT_EQ(file.GetPosition(), big);  // a refused move moves nothing
+    try {
+      file.Seek(-static_cast<LONGLONG>(big) - 1, CFile::current);
+      ADD_FAILURE() << "no exception";
+    } catch (CFileException* e) {
+      EXPECT_EQ(e->m_lOsError, static_cast<LONG>(ERROR_NEGATIVE_SEEK));
+      e->Delete();
+    }
+    file.SetLength(3ull << 30);
+    EXPECT_EQ(file.GetLength(), 3ull << 30);
+  }
+  CFileStatus status;
+  ASSERT_TRUE(CFile::GetStatus("C:\\big.bin", status));
+  EXPECT_EQ(status.m_size, 3ull << 30);
 }
 
 TEST_F(MfcTest, ShortWriteOnAFullDiskThrowsDiskFull) {

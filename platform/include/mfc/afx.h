@@ -295,7 +295,7 @@ struct LYRWIN_API CFileStatus {
   CTime m_ctime;
   CTime m_mtime;
   CTime m_atime;
-  LONG m_size;
+  ULONGLONG m_size;  // 64 bits, as in later MFC: a log may pass 4 GiB
   BYTE m_attribute;
   BYTE _m_padding;
   char m_szFullName[_MAX_PATH];
@@ -339,16 +339,18 @@ class LYRWIN_API CFile : public CObject {
   ~CFile() override;
 
   virtual BOOL Open(LPCSTR lpszFileName, UINT nOpenFlags, CFileException* pError = nullptr);
-  virtual DWORD GetPosition() const;
-  virtual LONG Seek(LONG lOff, UINT nFrom);
-  virtual void SetLength(DWORD dwNewLen);
-  virtual DWORD GetLength() const;
+  // Positions and lengths are 64-bit, as in later MFC versions, so that a file past 2 or 4 GiB
+  // is read and written at its true offsets.
+  virtual ULONGLONG GetPosition() const;
+  virtual ULONGLONG Seek(LONGLONG lOff, UINT nFrom);
+  virtual void SetLength(ULONGLONG dwNewLen);
+  virtual ULONGLONG GetLength() const;
   virtual UINT Read(void* lpBuf, UINT nCount);
   virtual void Write(const void* lpBuf, UINT nCount);
   virtual void Flush();
   virtual void Close();
   virtual void Abort();  // closes without throwing
-  DWORD SeekToEnd();
+  ULONGLONG SeekToEnd();
   void SeekToBegin();
 
   BOOL GetStatus(CFileStatus& rStatus) const;
@@ -389,13 +391,13 @@ class LYRWIN_API CStdioFile : public CFile {
   // Reads a line without its line feed; FALSE at the end of the file.
   virtual BOOL ReadString(CString& rString);
 
-  DWORD GetPosition() const override;
-  LONG Seek(LONG lOff, UINT nFrom) override;
+  ULONGLONG GetPosition() const override;
+  ULONGLONG Seek(LONGLONG lOff, UINT nFrom) override;
   UINT Read(void* lpBuf, UINT nCount) override;
   void Write(const void* lpBuf, UINT nCount) override;
   void Close() override;
   void Abort() override;
-  DWORD GetLength() const override;
+  ULONGLONG GetLength() const override;
   void Flush() override;
 
  private:
