@@ -17,11 +17,43 @@ constexpr size_t kLineBytes = 1028;
 const char kSeparator[] = " | ";
 const char kLineFormat[] = "%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%s%c%s%s%s%s%s%s%s%s\n";
 
+// Identifies a file by its volume and index; false when it cannot be opened.
+bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BOOL ok = GetFileInformationByHandle(file, info);
+  CloseHandle(file);
+  return ok != FALSE;
+}
+
+// Whether two names are one file: spelt alike once made full (case, "/" or "\\", relative or
+// absolute), or, when both exist, the same file on the same volume (links, other drives).
+bool SameFile(const char* a, const char* b) {
+  char fullA[MAX_PATH];
+  char fullB[MAX_PATH];
+  DWORD nA = GetFullPathNameA(a, MAX_PATH, fullA, nullptr);
+  DWORD nB = GetFullPathNameA(b, MAX_PATH, fullB, nullptr);
+  if (nA > 0 && nA < MAX_PATH && nB > 0 && nB < MAX_PATH && lstrcmpiA(fullA, fullB) == 0)
+    return true;
+  BY_HANDLE_FILE_INFORMATION infoA;
+  BY_HANDLE_FILE_INFORMATION infoB;
+  return FileIdentity(a, &infoA) && FileIdentity(b, &infoB) &&
+         infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber &&
+         infoA.nFileIndexHigh == infoB.nFileIndexHigh && infoA.nFileIndexLow == infoB.nFileIndexLow;
+}
+
 }  // namespace
 
+// The export replaces any file of its name but one: the log it reads, which the replacement
+// would empty after the first load of records. That is refused before anything is read or
+// written, with a sharing violation: the log is in use as the source.
 void CLyrLog::ExportASCIILog(char* path) {
   CStdioFile* file = nullptr;
   try {
+    if (path != nullptr && SameFile(path, m_szLogFile)) {
+      AfxThrowFileException(CFileException::sharingViolation, ERROR_SHARING_VIOLATION, path);
+    }
     if (!SetMask()) return;
     file = new CStdioFile(path, kExportFlags);
     WriteExportLine(*file);

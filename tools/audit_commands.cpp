@@ -137,6 +137,8 @@ void AddShow(CLI::App& audit, Action& action) {
 unsigned long WriteSelection(const std::string& log, const std::string& to,
                              const AuditFilters& filters, bool exportText) {
   RequireAuditLog(log);
+  // The output replaces its file when whole; replacing the log it reads would lose the log.
+  if (SameHostFile(log, to)) throw ToolError(to + ": is the log being read; write to another file");
   std::string dosLog = DosName(log);
   std::string temporary = TemporaryNameBeside(to);
   std::string dosTemporary = DosName(temporary);
@@ -201,7 +203,8 @@ void AddAppend(CLI::App& audit, Action& action) {
         method, type, channel, time;
   };
   auto f = std::make_shared<Fields>();
-  append->add_option("LOG", f->log, "the audit log (made with its folder if need be)")->required();
+  append->add_option("LOG", f->log, "the audit log (made if need be, in a folder that exists)")
+      ->required();
   append->add_option("--user", f->user, "who acted")->required();
   append->add_option("--message", f->message, "the user's comment")->required();
   append->add_option("--system-message", f->systemMessage, "what the system did");

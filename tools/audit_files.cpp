@@ -50,9 +50,14 @@ std::string DosName(const std::string& hostPath) {
     folder = slash == 0 ? "/" : hostPath.substr(0, slash);
     name = hostPath.substr(slash + 1);
   }
+  // The library makes at most one missing folder for a new log and drops the entry silently
+  // when it cannot, so the folder must exist before the library is given the name.
   char resolved[PATH_MAX];
-  if (::realpath(folder.c_str(), resolved) == nullptr)
-    throw ToolError(hostPath + ": " + std::strerror(errno));
+  if (::realpath(folder.c_str(), resolved) == nullptr) {
+    const int error = errno;
+    if (error == ENOENT) throw ToolError(hostPath + ": the folder " + folder + " does not exist");
+    throw ToolError(hostPath + ": " + std::strerror(error));
+  }
   std::string full = std::string(resolved) + (std::strcmp(resolved, "/") ? "/" : "") + name;
   std::string dos = "Z:" + full;
   for (char& c : dos) {
@@ -60,6 +65,12 @@ std::string DosName(const std::string& hostPath) {
   }
   if (dos.size() >= MAX_PATH) throw ToolError(hostPath + ": the path is too long for the suite");
   return dos;
+}
+
+bool SameHostFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
 }
 
 void RequireAuditLog(const std::string& hostPath) {

@@ -13,6 +13,9 @@
 // is too long for the suite's 260-byte paths.
 std::string DosName(const std::string& hostPath);
 
+// Whether two host names are one existing file (any spelling, links included).
+bool SameHostFile(const std::string& a, const std::string& b);
+
 // Throws ToolError unless `hostPath` is a file whose size is a whole number of audit records.
 void RequireAuditLog(const std::string& hostPath);
 

@@ -232,6 +232,19 @@ typedef struct _WIN32_FIND_DATAA {
   CHAR cAlternateFileName[14];
 } WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
 typedef WIN32_FIND_DATAA WIN32_FIND_DATA;
+
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD dwVolumeSerialNumber;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD nNumberOfLinks;
+  DWORD nFileIndexHigh;
+  DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
 typedef LPWIN32_FIND_DATAA LPWIN32_FIND_DATA;
 
 // Registry.
@@ -339,6 +352,10 @@ LYRWIN_API BOOL WINAPI SetEndOfFile(HANDLE hFile);
 LYRWIN_API DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
 LYRWIN_API BOOL WINAPI GetFileTime(HANDLE hFile, LPFILETIME lpCreationTime,
                                    LPFILETIME lpLastAccessTime, LPFILETIME lpLastWriteTime);
+// The volume serial number and file index identify the file: two handles with the same three
+// values are open on one file, however its names were spelt.
+LYRWIN_API BOOL WINAPI GetFileInformationByHandle(HANDLE hFile,
+                                                  LPBY_HANDLE_FILE_INFORMATION lpFileInformation);
 LYRWIN_API BOOL WINAPI FlushFileBuffers(HANDLE hFile);
 LYRWIN_API BOOL WINAPI CloseHandle(HANDLE hObject);
 LYRWIN_API BOOL WINAPI DeleteFileA(LPCSTR lpFileName);

@@ -239,6 +239,29 @@ extern "C" BOOL WINAPI GetFileTime(HANDLE hFile, LPFILETIME lpCreationTime,
   return TRUE;
 }
 
+// The volume serial number is the host's device number and the file index its inode number:
+// together they name one file, as on Windows.
+extern "C" BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION info) {
+  auto file = FileFromHandle(hFile);
+  struct stat st;
+  if (!file) return FALSE;
+  if (info == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+  if (::fstat(file->fd, &st) != 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
+  *info = {};
+  info->dwFileAttributes =
+      lyrwin::IsReadOnlyMode(st.st_mode) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
+  ToFileTime(st.st_mtim, &info->ftCreationTime);
+  ToFileTime(st.st_atim, &info->ftLastAccessTime);
+  ToFileTime(st.st_mtim, &info->ftLastWriteTime);
+  info->dwVolumeSerialNumber = static_cast<DWORD>(st.st_dev ^ (st.st_dev >> 32));
+  info->nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
+  info->nFileSizeLow = static_cast<DWORD>(st.st_size);
+  info->nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
+  info->nFileIndexHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_ino) >> 32);
+  info->nFileIndexLow = static_cast<DWORD>(st.st_ino);
+  return TRUE;
+}
+
 extern "C" BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
   auto file = FileFromHandle(hFile);
   if (!file) return FALSE;

@@ -3,6 +3,9 @@
 
 #include "audit_test_support.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -149,6 +152,38 @@ TEST_F(LogReadingTest, ExportWritesOneLinePerRecord) {
   WriteHostFile(DriveC() + "/export.txt", "keep");
   log.ExportASCIILog(out);
   EXPECT_EQ(ReadHostFile(DriveC() + "/export.txt"), "keep");
+}
+
+// An export onto the log it reads would leave a few kilobytes of text in its place. It is
+// refused however the name is spelt, and through links, before anything is written; an extract
+// onto it is refused as onto any existing file.
+TEST_F(LogReadingTest, AnExportOrExtractOntoItsOwnLogIsRefused) {
+  std::vector<LOG_ENTRY_STRUCT> entries;
+  for (int i = 0; i < 120; ++i) entries.push_back(MakeEntry(i, "x"));  // more than one load
+  WriteLog(entries);
+  const std::string before = ReadHostFile(DriveC() + "/audit.log");
+  ASSERT_EQ(::symlink((DriveC() + "/audit.log").c_str(), (DriveC() + "/sym.log").c_str()), 0);
+  ASSERT_EQ(::link((DriveC() + "/audit.log").c_str(), (DriveC() + "/hard.log").c_str()), 0);
+  ASSERT_TRUE(SetCurrentDirectoryA("C:\\"));
+  CLyrLog log;
+  log.SetFile(path_);
+  for (std::string spelling : {"C:\\audit.log", "c:\\AUDIT.LOG", "C:/audit.log", "audit.log",
+                               "C:\\x\\..\\.\\audit.log", "C:\\sym.log", "C:\\hard.log"}) {
+    SCOPED_TRACE(spelling);
+    try {
+      log.ExportASCIILog(&spelling[0]);
+      ADD_FAILURE() << "not refused";
+    } catch (CFileException* e) {
+      EXPECT_EQ(e->m_cause, CFileException::sharingViolation);
+      e->Delete();
+    }
+    EXPECT_EQ(log.CreateTempLog(&spelling[0]), 0u);
+    ASSERT_TRUE(ReadHostFile(DriveC() + "/audit.log") == before);
+  }
+  char other[] = "C:\\other.txt";  // the same object exports elsewhere as before
+  log.ExportASCIILog(other);
+  const std::string text = ReadHostFile(DriveC() + "/other.txt");
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 120);
 }
 
 TEST_F(LogReadingTest, LongLinesAreCutAt1023Characters) {

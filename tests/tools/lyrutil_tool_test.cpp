@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -112,6 +113,29 @@ TEST_F(ToolTest, ExportAndExtractWriteWholeFiles) {
   ToolRun refused = Tool("audit export " + Log() + " --to " + DriveC() + "/no/such/out.txt");
   EXPECT_EQ(refused.status, 2);
   EXPECT_FALSE(HostFileExists(DriveC() + "/no"));
+  // Onto the log itself, under another spelling or through a link: refused, the log untouched.
+  const std::string before = ReadHostFile(Log());
+  ASSERT_EQ(::symlink(Log().c_str(), (DriveC() + "/link.log").c_str()), 0);
+  for (const char* command : {"export", "extract"}) {
+    for (const std::string& to : {DriveC() + "/./audit.log", DriveC() + "/link.log"}) {
+      ToolRun self =
+          Tool(std::string("audit ") + command + " " + Log() + " --to " + to + " --user carol");
+      EXPECT_EQ(self.status, 2) << command << " " << to;
+      EXPECT_NE(self.err.find("is the log being read"), std::string::npos) << self.err;
+      ASSERT_TRUE(ReadHostFile(Log()) == before);
+    }
+  }
+}
+
+// The library drops an entry silently when it cannot make the log's folder: the tool says so
+// first, and writes nothing.
+TEST_F(ToolTest, AppendRefusesALogWhoseFolderIsMissing) {
+  ASSERT_EQ(Tool("install").status, 0);
+  ToolRun r = Tool("audit append " + DriveC() + "/no/such/audit.log --user u --message m");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("does not exist"), std::string::npos) << r.err;
+  EXPECT_FALSE(HostFileExists(DriveC() + "/no"));
+  EXPECT_FALSE(HostFileExists(DriveC() + "/Work/error.blg"));
 }
 
 TEST_F(ToolTest, VerifyFindsTornTailsAndGarbledRecords) {
