@@ -2,6 +2,9 @@
 #include "lyr_test.h"
 
 #include <string>
+#include <vector>
+
+#include <string>
 
 namespace {
 
@@ -237,6 +240,55 @@ TEST_F(ProfileBufferTest, TinyBuffersGiveTheDocumentedResults) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
   }
   EXPECT_EQ(Value("Alpha", "Key", 2, "C:\\none.ini").bytes, std::string("d\0XXXXXXXXXXXXXX", 16));
+}
+
+// Every profile call, every buffer size from 0 up: the bytes on both sides of the buffer stay
+// as they were, and the result fits the buffer with its terminator.
+TEST_F(ProfileBufferTest, NothingIsWrittenOutsideTheBufferAtAnySize) {
+  WriteHostFile(DriveC() + "/g.ini",
+                "[Values]\nPlain=value\nEmpty=\"\"\nSingle=''\nLong=" + std::string(40, 'l') +
+                    "\n[Empty]\n; no keys\n");
+  struct Case {
+    const char* section;
+    const char* key;
+    const char* fallback;
+    const char* file;
+  };
+  const Case cases[] = {
+      {"Values", "Plain", "d", "C:\\g.ini"},   {"Values", "Empty", "d", "C:\\g.ini"},
+      {"Values", "Single", "d", "C:\\g.ini"},  {"Values", "Long", "d", "C:\\g.ini"},
+      {"Values", "None", "", "C:\\g.ini"},     {"Values", "None", "''", "C:\\g.ini"},
+      {"Values", "None", "\"\"", "C:\\g.ini"}, {"Values", nullptr, "", "C:\\g.ini"},
+      {"Empty", nullptr, "", "C:\\g.ini"},     {"Empty", nullptr, "''", "C:\\g.ini"},
+      {"Empty", nullptr, "\"\"", "C:\\g.ini"}, {"None", nullptr, "dflt", "C:\\g.ini"},
+      {nullptr, nullptr, "", "C:\\g.ini"},     {"Values", "Plain", "dflt", "C:\\none.ini"},
+      {nullptr, nullptr, "", "C:\\none.ini"},
+  };
+  constexpr size_t kGuard = 16;
+  for (const Case& c : cases) {
+    for (DWORD size = 0; size < 64; ++size) {
+      SCOPED_TRACE(std::string(c.section ? c.section : "(null)") + "/" +
+                   (c.key ? c.key : "(null)") + " default " + c.fallback + " size " +
+                   std::to_string(size));
+      std::vector<char> block(kGuard + size + kGuard, 'G');
+      char* buffer = block.data() + kGuard;
+      DWORD n = GetPrivateProfileStringA(c.section, c.key, c.fallback, buffer, size, c.file);
+      EXPECT_EQ(std::string(block.data(), kGuard), std::string(kGuard, 'G'));
+      EXPECT_EQ(std::string(buffer + size, kGuard), std::string(kGuard, 'G'));
+      if (size > 0) {
+        EXPECT_LT(n, size);
+        EXPECT_EQ(buffer[n], '\0');
+      } else {
+        EXPECT_EQ(n, 0u);
+      }
+      if (c.section == nullptr) {
+        std::vector<char> names(kGuard + size + kGuard, 'G');
+        GetPrivateProfileSectionNamesA(names.data() + kGuard, size, c.file);
+        EXPECT_EQ(std::string(names.data(), kGuard), std::string(kGuard, 'G'));
+        EXPECT_EQ(std::string(names.data() + kGuard + size, kGuard), std::string(kGuard, 'G'));
+      }
+    }
+  }
 }
 
 }  // namespace
