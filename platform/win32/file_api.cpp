@@ -62,46 +62,69 @@ std::shared_ptr<FileObject> FileFromHandle(HANDLE h) {
 
 }  // namespace
 
+namespace {
+
+// Looks the name up and checks the disposition against what is there. 0 or a Win32 error.
+DWORD LookUpForOpen(LPCSTR name, unsigned access, DWORD disposition, bool truncates,
+                    HostPath* host) {
+  DosPath dos;
+  DWORD err = lyrwin::ResolvePath(name, &dos, host);
+  if (err != 0) return err;
+  if (dos.trailingSeparator || dos.parts.empty()) return ERROR_PATH_NOT_FOUND;
+  if (host->exists && host->isDirectory) return ERROR_ACCESS_DENIED;
+  if (host->exists) {
+    if (disposition == CREATE_NEW) return ERROR_FILE_EXISTS;
+    struct stat st;
+    if (::stat(host->host.c_str(), &st) == 0 && lyrwin::IsReadOnlyMode(st.st_mode) &&
+        ((access & lyrwin::kAccessWrite) || truncates))
+      return ERROR_ACCESS_DENIED;
+  } else if (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING) {
+    return ERROR_FILE_NOT_FOUND;
+  }
+  return 0;
+}
+
+// New names are made one at a time per installation: two creators of "set.ini" and "SET.INI"
+// would otherwise make two files where Windows has one. Under the lock the name is looked up
+// afresh, so the second creator finds the first one's file. Existing files never take it.
+std::string CreationLockPath() {
+  return lyrwin::PrefixDir() + "/.lyrwin-create.lock";
+}
+
+}  // namespace
+
 extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                                      LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
                                      DWORD dwFlagsAndAttributes, HANDLE) {
   if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING)
     return FailHandle(ERROR_INVALID_PARAMETER);
-  DosPath dos;
-  HostPath host;
-  DWORD err = lyrwin::ResolvePath(lpFileName, &dos, &host);
-  if (err != 0) return FailHandle(err);
-  if (dos.trailingSeparator || dos.parts.empty()) return FailHandle(ERROR_PATH_NOT_FOUND);
-  if (host.exists && host.isDirectory) return FailHandle(ERROR_ACCESS_DENIED);
-
   const unsigned access = lyrwin::AccessBitsFromDesired(dwDesiredAccess);
   const bool truncates =
       dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING;
-  if (host.exists) {
-    if (dwCreationDisposition == CREATE_NEW) return FailHandle(ERROR_FILE_EXISTS);
-    struct stat st;
-    if (::stat(host.host.c_str(), &st) == 0 && lyrwin::IsReadOnlyMode(st.st_mode) &&
-        ((access & lyrwin::kAccessWrite) || truncates))
-      return FailHandle(ERROR_ACCESS_DENIED);
-  } else if (dwCreationDisposition == OPEN_EXISTING || dwCreationDisposition == TRUNCATE_EXISTING) {
-    return FailHandle(ERROR_FILE_NOT_FOUND);
-  }
+  HostPath host;
+  DWORD err = LookUpForOpen(lpFileName, access, dwCreationDisposition, truncates, &host);
+  if (err != 0) return FailHandle(err);
 
   // The descriptor is always readable, because the share locks are read locks.
   int flags = (access & lyrwin::kAccessWrite) || truncates ? O_RDWR : O_RDONLY;
   bool created = false;
   int fd = -1;
   if (!host.exists) {
-    fd = lyrwin::OpenRetrying(host.host.c_str(), flags | O_CREAT | O_EXCL, 0666);
-    created = fd >= 0;
-    if (fd < 0 && errno == EEXIST && dwCreationDisposition != CREATE_NEW)
-      fd = lyrwin::OpenRetrying(host.host.c_str(), flags);
-  } else {
-    fd = lyrwin::OpenRetrying(host.host.c_str(), flags);
+    lyrwin::FileLock creating(CreationLockPath());
+    err = LookUpForOpen(lpFileName, access, dwCreationDisposition, truncates, &host);
+    if (err != 0) return FailHandle(err);
+    if (!host.exists) {
+      fd = lyrwin::OpenRetrying(host.host.c_str(), flags | O_CREAT | O_EXCL, 0666);
+      created = fd >= 0;
+      // Made since the lookup by someone outside the stand-in: an existing file after all.
+      if (fd < 0 && errno == EEXIST && dwCreationDisposition != CREATE_NEW) host.exists = true;
+      if (fd < 0 && !host.exists)
+        return FailHandle(errno == EEXIST ? ERROR_FILE_EXISTS : lyrwin::Win32ErrorFromErrno(errno));
+    }
   }
-  if (fd < 0) {
-    if (errno == EEXIST) return FailHandle(ERROR_FILE_EXISTS);
-    return FailHandle(lyrwin::Win32ErrorFromErrno(errno));
+  if (!created) {
+    fd = lyrwin::OpenRetrying(host.host.c_str(), flags);
+    if (fd < 0) return FailHandle(lyrwin::Win32ErrorFromErrno(errno));
   }
 
   auto file = std::make_shared<FileObject>();

@@ -245,9 +245,8 @@ TEST_F(ProfileBufferTest, TinyBuffersGiveTheDocumentedResults) {
 // Every profile call, every buffer size from 0 up: the bytes on both sides of the buffer stay
 // as they were, and the result fits the buffer with its terminator.
 TEST_F(ProfileBufferTest, NothingIsWrittenOutsideTheBufferAtAnySize) {
-  WriteHostFile(DriveC() + "/g.ini",
-                "[Values]\nPlain=value\nEmpty=\"\"\nSingle=''\nLong=" + std::string(40, 'l') +
-                    "\n[Empty]\n; no keys\n");
+  WriteHostFile(DriveC() + "/g.ini", "[Values]\nPlain=value\nEmpty=\"\"\nSingle=''\nLong=" +
+                                         std::string(40, 'l') + "\n[Empty]\n; no keys\n");
   struct Case {
     const char* section;
     const char* key;
