@@ -43,13 +43,15 @@ DWORD ReplaceFileAtomically(const std::string& hostPath, const std::string& cont
   return 0;
 }
 
-FileLock::FileLock(const std::string& hostPath, bool directory) {
+FileLock::FileLock(const std::string& hostPath, bool directory, bool shared) {
   fd_ = directory ? OpenRetrying(hostPath.c_str(), O_RDONLY | O_DIRECTORY)
                   : OpenRetrying(hostPath.c_str(), O_RDWR | O_CREAT, 0666);
+  // A reader that may not make the lock file still finds one a writer made.
+  if (fd_ < 0 && shared && !directory) fd_ = OpenRetrying(hostPath.c_str(), O_RDONLY);
   if (fd_ < 0) return;
   int rc;
   do {
-    rc = ::flock(fd_, LOCK_EX);
+    rc = ::flock(fd_, shared ? LOCK_SH : LOCK_EX);
   } while (rc != 0 && errno == EINTR);
   if (rc != 0) {
     CloseRetrying(fd_);

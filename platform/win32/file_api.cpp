@@ -93,6 +93,15 @@ std::string CreationLockPath() {
 
 }  // namespace
 
+namespace lyrwin {
+
+int HandleDescriptor(HANDLE handle) {
+  auto file = FileFromHandle(handle);
+  return file ? file->fd : -1;
+}
+
+}  // namespace lyrwin
+
 extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                                      LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
                                      DWORD dwFlagsAndAttributes, HANDLE) {

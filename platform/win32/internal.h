@@ -76,6 +76,9 @@ void ToFileTime(const struct timespec& ts, FILETIME* ft);
 // The read-only attribute is the absence of every write permission bit.
 bool IsReadOnlyMode(mode_t mode);
 
+// The host descriptor behind a file handle; -1 (last error set) for anything else.
+int HandleDescriptor(HANDLE handle);
+
 // --- Kernel objects behind HANDLE values ---
 struct KernelObject {
   virtual ~KernelObject() = default;
@@ -127,11 +130,21 @@ DWORD WithDeleteAccess(int fd, Action action) {
 // file's permission bits. Returns 0 or a Win32 error.
 DWORD ReplaceFileAtomically(const std::string& hostPath, const std::string& contents, mode_t mode);
 
-// An exclusive flock held for the lifetime of the object; serialises read-modify-write cycles of
-// processes and threads. Not copyable.
+// --- Rewriting settings files in place (in_place_rewrite.cpp) ---
+// Replaces the contents of the file open for writing on `fd` (`before`) by `after`, through the
+// file itself, with a journal in the installation's folder for a crash in between. A failed
+// write puts `before` back. 0 or a Win32 error. The caller holds the file's writer lock.
+DWORD RewriteInPlace(int fd, const std::string& before, const std::string& after);
+// What the file on `fd` must become after a rewrite whose writer was killed; false when none.
+bool InterruptedRewrite(int fd, std::string* contents);
+// Completes such a rewrite; the caller holds the file's writer lock. 0 or a Win32 error.
+DWORD FinishInterruptedRewrite(int fd);
+
+// An flock held for the lifetime of the object, exclusive for writers and shared for readers;
+// serialises read-modify-write cycles of processes and threads. Not copyable.
 class FileLock final {
  public:
-  explicit FileLock(const std::string& hostPath, bool directory = false);
+  explicit FileLock(const std::string& hostPath, bool directory = false, bool shared = false);
   ~FileLock();
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;

@@ -1,8 +1,9 @@
 // The profile (INI) functions, with Windows' rules for reading them: sections and keys matched
 // without case and with blanks trimmed, only the first section of a name searched, one pair of
 // enclosing quotes removed from a value, the result truncated to the buffer as the documentation
-// says, and a missing or unreadable file read as an empty one. A change rewrites the file
-// atomically under a lock on its folder, so two writers never lose each other's keys.
+// says, and a missing or unreadable file read as an empty one. A change rewrites the file in place
+// (see in_place_rewrite.cpp) under an exclusive lock on its folder, so two writers never lose each
+// other's keys; readers take the lock shared, so they never see a change halfway.
 #include "internal.h"
 #include "profile_text.h"
 
@@ -26,17 +27,43 @@ std::string ProfilePath(LPCSTR fileName) {
   return name;
 }
 
+// Reads the text from an open profile: what an interrupted rewrite left in its journal, else the
+// file from its start.
+void ReadOpenProfile(HANDLE file, std::string* text) {
+  text->clear();
+  if (InterruptedRewrite(HandleDescriptor(file), text)) return;
+  SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+  char buffer[8192];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text->append(buffer, got);
+}
+
+std::string FolderOf(const std::string& hostPath) {
+  size_t slash = hostPath.rfind('/');
+  return slash == 0 || slash == std::string::npos ? "/" : hostPath.substr(0, slash);
+}
+
 // Reads the file through CreateFileA, so that one held without read sharing reads as absent,
 // as on Windows. False when it cannot be opened.
 bool ReadProfile(const std::string& path, std::string* text) {
+  DosPath dos;
+  HostPath host;
+  if (ResolvePath(path.c_str(), &dos, &host) == 0 && host.exists) {
+    FileLock reading(FolderOf(host.host), true, true);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    ReadOpenProfile(file, text);
+    CloseHandle(file);
+    return true;
+  }
+  // Let CreateFileA say why it cannot be opened.
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  text->clear();
-  char buffer[8192];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text->append(buffer, got);
+  ReadOpenProfile(file, text);
   CloseHandle(file);
   return true;
 }
@@ -201,19 +228,23 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;
   }
-  std::string folder = host.host.substr(0, host.host.rfind('/'));
-  FileLock lock(folder.empty() ? "/" : folder, true);
+  FileLock lock(FolderOf(host.host), true);
 
+  // A holder that does not share writing makes the change fail with a sharing violation, as on
+  // Windows; one that does sees the change in the file it holds.
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_NOT_FOUND) return FALSE;
   std::string text;
   if (file != INVALID_HANDLE_VALUE) {
-    char buffer[8192];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-      text.append(buffer, got);
+    err = FinishInterruptedRewrite(HandleDescriptor(file));
+    if (err != 0) {
+      CloseHandle(file);
+      SetLastError(err);
+      return FALSE;
+    }
+    ReadOpenProfile(file, &text);
   }
   ProfileText profile(text);
   bool changed;
@@ -246,9 +277,7 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
     }
     return ok;
   }
-  struct stat st;
-  mode_t mode = ::stat(host.host.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0666;
-  err = ReplaceFileAtomically(host.host, profile.Text(), mode);
+  err = RewriteInPlace(HandleDescriptor(file), text, profile.Text());
   CloseHandle(file);
   if (err != 0) {
     SetLastError(err);

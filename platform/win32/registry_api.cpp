@@ -1,10 +1,10 @@
 // The registry functions over system.reg.
 //
-// Every change re-reads the file, applies itself and rewrites the file atomically (temporary file
-// and rename) under an exclusive lock on system.reg.lock, so that two processes changing the
-// registry at once never lose each other's writes. Reads take no lock: thanks to the rename they
-// see the file before or after a change, never halfway. A key handle remembers its hive and path,
-// not a node, so every call sees the file as it is now.
+// Every change re-reads the file, applies itself and rewrites the file in place (with a journal
+// for a crash in between, see in_place_rewrite.cpp) under an exclusive lock on system.reg.lock,
+// so that two processes changing the registry at once never lose each other's writes; reads take
+// the same lock shared, so they see the file before or after a change, never halfway. A key
+// handle remembers its hive and path, not a node, so every call sees the file as it is now.
 //
 // Write access follows the file's permission bits (not the kernel's verdict, which lets root
 // write anything): with no write bit, opening a key for writing fails with ERROR_ACCESS_DENIED,
@@ -13,6 +13,8 @@
 #include "reg_file.h"
 
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <unordered_map>
@@ -71,9 +73,29 @@ bool RegistryWritable() {
   return !IsReadOnlyMode(st.st_mode);
 }
 
+// The registry's text from an open descriptor: what an interrupted rewrite left in its journal,
+// else the file.
+bool ReadRegistryText(int fd, std::string* text) {
+  if (InterruptedRewrite(fd, text)) return true;
+  text->clear();
+  if (::lseek(fd, 0, SEEK_SET) < 0) return false;
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ReadFull(fd, buffer, sizeof buffer);
+    if (n < 0) return false;
+    text->append(buffer, static_cast<size_t>(n));
+    if (static_cast<size_t>(n) < sizeof buffer) return true;
+  }
+}
+
 void LoadTree(RegTree* tree) {
+  const std::string file = RegistryFile();
+  FileLock lock(file + ".lock", false, true);
+  int fd = OpenRetrying(file.c_str(), O_RDONLY);
+  if (fd < 0) return;
   std::string text;
-  if (ReadWholeFile(RegistryFile(), &text)) ParseRegText(text, tree);
+  if (ReadRegistryText(fd, &text)) ParseRegText(text, tree);
+  CloseRetrying(fd);
 }
 
 RegKey* FindNode(RegTree* tree, int hive, const std::vector<std::string>& path) {
@@ -93,15 +115,23 @@ LSTATUS Modify(Change change) {
   if (file == "/system.reg") return ERROR_REGISTRY_IO_FAILED;  // no prefix
   FileLock lock(file + ".lock");
   if (!lock.Held()) return ERROR_REGISTRY_IO_FAILED;
+  struct Descriptor {
+    int fd;
+    ~Descriptor() {
+      if (fd >= 0) CloseRetrying(fd);
+    }
+  } registry{OpenRetrying(file.c_str(), O_RDWR | O_CREAT, 0666)};
+  if (registry.fd < 0 || FinishInterruptedRewrite(registry.fd) != 0)
+    return ERROR_REGISTRY_IO_FAILED;
+  std::string before;
+  if (!ReadRegistryText(registry.fd, &before)) return ERROR_REGISTRY_IO_FAILED;
   RegTree tree;
-  LoadTree(&tree);
+  ParseRegText(before, &tree);
   bool changed = false;
   LSTATUS status = change(&tree, &changed);
   if (status != ERROR_SUCCESS || !changed) return status;
-  struct stat st;
-  mode_t mode = ::stat(file.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0666;
-  return ReplaceFileAtomically(file, FormatRegText(tree), mode) == 0 ? ERROR_SUCCESS
-                                                                     : ERROR_REGISTRY_IO_FAILED;
+  return RewriteInPlace(registry.fd, before, FormatRegText(tree)) == 0 ? ERROR_SUCCESS
+                                                                       : ERROR_REGISTRY_IO_FAILED;
 }
 
 LSTATUS ValidateSubKey(LPCSTR subKey, std::vector<std::string>* parts) {

@@ -1,0 +1,105 @@
+// A change to an INI file goes through the file itself, as on Windows: holders are respected and
+// see the change, links stay links, and write access to the file is all it takes.
+#include "lyr_test.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace {
+
+class ProfileRewriteTest : public LyrTest {
+ protected:
+  void SetUp() override {
+    LyrTest::SetUp();
+    WriteHostFile(DriveC() + "/set.ini", "[Main]\r\nA=1\r\n");
+  }
+  static std::string Value(const char* key, const char* file = "C:\\set.ini") {
+    char value[64];
+    GetPrivateProfileStringA("Main", key, "", value, sizeof value, file);
+    return value;
+  }
+  static std::string ReadThrough(HANDLE file) {
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    char buffer[256];
+    DWORD n = 0;
+    ReadFile(file, buffer, sizeof buffer, &n, nullptr);
+    return std::string(buffer, n);
+  }
+};
+
+TEST_F(ProfileRewriteTest, AHolderThatSharesNothingRefusesTheChange) {
+  HANDLE holder = CreateFileA("C:\\set.ini", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(WritePrivateProfileStringA("Main", "B", "2", "C:\\set.ini"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  CloseHandle(holder);
+  EXPECT_EQ(ReadHostFile(DriveC() + "/set.ini"), "[Main]\r\nA=1\r\n");
+  // A holder that shares reading only still keeps writers out.
+  holder =
+      CreateFileA("C:\\set.ini", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_FALSE(WritePrivateProfileStringA("Main", "B", "2", "C:\\set.ini"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  CloseHandle(holder);
+  EXPECT_TRUE(WritePrivateProfileStringA("Main", "B", "2", "C:\\set.ini"));
+}
+
+TEST_F(ProfileRewriteTest, AHolderThatSharesWritingSeesTheChangeAndKeepsItsOwn) {
+  HANDLE holder =
+      CreateFileA("C:\\set.ini", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(WritePrivateProfileStringA("Main", "B", "2", "C:\\set.ini"));
+  EXPECT_EQ(ReadThrough(holder), "[Main]\r\nA=1\r\nB=2\r\n");
+  // The holder's own later write lands in the file everyone reads.
+  SetFilePointer(holder, 0, nullptr, FILE_END);
+  DWORD n = 0;
+  ASSERT_TRUE(WriteFile(holder, "C=3\r\n", 5, &n, nullptr));
+  CloseHandle(holder);
+  EXPECT_EQ(Value("C"), "3");
+  EXPECT_EQ(Value("B"), "2");
+}
+
+TEST_F(ProfileRewriteTest, ALinkStaysALinkAndItsTargetChanges) {
+  ::mkdir((DriveC() + "/shared").c_str(), 0777);
+  WriteHostFile(DriveC() + "/shared/common.ini", "[Main]\r\nA=1\r\n");
+  ASSERT_EQ(
+      ::symlink((DriveC() + "/shared/common.ini").c_str(), (DriveC() + "/linked.ini").c_str()), 0);
+  ASSERT_TRUE(WritePrivateProfileStringA("Main", "B", "2", "C:\\linked.ini"));
+  struct stat st;
+  ASSERT_EQ(::lstat((DriveC() + "/linked.ini").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(ReadHostFile(DriveC() + "/shared/common.ini"), "[Main]\r\nA=1\r\nB=2\r\n");
+}
+
+// An administrator's group-writable INI in a folder the user may not write: Windows saves it, as
+// write access to the file is all it needs. Run as an unprivileged user, since root may write
+// anywhere.
+TEST_F(ProfileRewriteTest, AWritableFileInAFolderThatIsNotWritableIsSaved) {
+  const std::string folder = DriveC() + "/locked";
+  ASSERT_EQ(::mkdir(folder.c_str(), 0777), 0);
+  WriteHostFile(folder + "/set.ini", "[Main]\r\nA=1\r\n");
+  ASSERT_EQ(::chmod((folder + "/set.ini").c_str(), 0666), 0);
+  ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+  ASSERT_EQ(::chmod(Prefix().c_str(), 0755), 0);
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+    if (::access(folder.c_str(), W_OK) == 0) ::_exit(4);  // the folder must really be closed
+    struct stat st;
+    if (::stat((folder + "/set.ini").c_str(), &st) != 0) ::_exit(5);  // cannot reach the prefix
+    if (WritePrivateProfileStringA("Main", "B", "2", "C:\\locked\\set.ini")) ::_exit(0);
+    ::_exit(10 + static_cast<int>(GetLastError() % 100));
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::chmod(folder.c_str(), 0777);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 5) GTEST_SKIP() << "an unprivileged user cannot reach " << Prefix();
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadHostFile(folder + "/set.ini"), "[Main]\r\nA=1\r\nB=2\r\n");
+}
+
+}  // namespace
