@@ -76,6 +76,15 @@ void ToFileTime(const struct timespec& ts, FILETIME* ft);
 // The read-only attribute is the absence of every write permission bit.
 bool IsReadOnlyMode(mode_t mode);
 
+// --- UTF-16 settings files (utf16_text.cpp) ---
+// Whether the bytes start with the UTF-16 little-endian byte-order mark.
+bool IsUtf16Text(const std::string& bytes);
+// The text after the mark in code page 1252; false when some character has no byte there (it
+// reads as '?') or the bytes end in half a character.
+bool Utf16ToAnsi(const std::string& bytes, std::string* ansi);
+// Code page 1252 text as UTF-16 little-endian, mark first.
+std::string AnsiToUtf16(const std::string& ansi);
+
 // The host descriptor behind a file handle; -1 (last error set) for anything else.
 int HandleDescriptor(HANDLE handle);
 

@@ -79,6 +79,44 @@ std::vector<std::string> SplitKeyPath(const std::string& path) {
 
 namespace {
 
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The byte of the two hex digits at text[at]; -1 when they are not there.
+int EscapedByte(const std::string& text, size_t at) {
+  if (at + 1 >= text.size()) return -1;
+  int high = HexDigit(text[at]);
+  int low = HexDigit(text[at + 1]);
+  return high < 0 || low < 0 ? -1 : high * 16 + low;
+}
+
+// A key path from a section header: single backslashes separate keys, "\\xNN" is a character of
+// a name.
+std::vector<std::string> SplitHeaderPath(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (path[i] != '\\') {
+      part += path[i];
+      continue;
+    }
+    int value = path.compare(i, 3, "\\\\x") == 0 ? EscapedByte(path, i + 3) : -1;
+    if (value >= 0) {
+      part += static_cast<char>(value);
+      i += 4;
+      continue;
+    }
+    if (!part.empty()) parts.push_back(part);
+    part.clear();
+  }
+  if (!part.empty()) parts.push_back(part);
+  return parts;
+}
+
 int HiveFromName(const std::string& name) {
   for (int hive = 0; hive < kHiveCount; ++hive) {
     if (EqualNoCase(name, HiveName(hive))) return hive;
@@ -99,18 +137,16 @@ bool ReadQuoted(const std::string& text, size_t* pos, std::string* out) {
     if (c == '\\' && i + 1 < text.size()) {
       ++i;
       c = text[i];
+      int value = c == 'x' ? EscapedByte(text, i + 1) : -1;
+      if (value >= 0) {
+        c = static_cast<char>(value);
+        i += 2;
+      }
     }
     out->push_back(c);
     ++i;
   }
   return false;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 bool ParseHexBytes(const std::string& text, std::string* out) {
@@ -209,21 +245,45 @@ std::vector<std::string> LogicalLines(const std::string& text) {
 
 }  // namespace
 
-void ParseRegText(const std::string& text, RegTree* tree) {
+void ParseRegText(const std::string& bytes, RegTree* tree) {
+  std::string decoded;
+  if (IsUtf16Text(bytes)) {
+    tree->utf16 = true;
+    tree->whole = Utf16ToAnsi(bytes, &decoded);
+  }
+  const std::string& text = tree->utf16 ? decoded : bytes;
   RegKey* key = nullptr;
+  bool inForeign = false;  // in a section of a hive the stand-in does not keep
+  bool anySection = false;
+  bool first = true;
   for (const std::string& line : LogicalLines(text)) {
-    if (line.empty() || line[0] == ';') continue;
+    if (line.empty()) continue;
+    const bool header = first && (line.compare(0, 23, "Windows Registry Editor") == 0 ||
+                                  line.compare(0, 8, "REGEDIT4") == 0);
+    first = false;
+    if (header) continue;
+    auto keep = [&] {
+      if (key != nullptr) {
+        key->kept.push_back(line);
+      } else {
+        (anySection ? tree->foreign : tree->preamble).push_back(line);
+      }
+    };
     if (line[0] == '[') {
+      anySection = true;
       key = nullptr;
+      inForeign = false;
       size_t close = line.rfind(']');
-      if (close == std::string::npos || close < 2) continue;
-      std::string path = line.substr(1, close - 1);
-      bool remove = path[0] == '-';
+      std::string path = close == std::string::npos || close < 2 ? "" : line.substr(1, close - 1);
+      bool remove = !path.empty() && path[0] == '-';
       if (remove) path.erase(0, 1);
-      std::vector<std::string> parts = SplitKeyPath(path);
-      if (parts.empty()) continue;
-      int hive = HiveFromName(parts[0]);
-      if (hive < 0) continue;
+      std::vector<std::string> parts = SplitHeaderPath(path);
+      int hive = parts.empty() ? -1 : HiveFromName(parts[0]);
+      if (hive < 0) {
+        tree->foreign.push_back(line);
+        inForeign = true;
+        continue;
+      }
       RegKey* node = &tree->hives[hive];
       if (remove) {
         for (size_t i = 1; node && i + 1 < parts.size(); ++i) node = node->Child(parts[i]);
@@ -234,18 +294,23 @@ void ParseRegText(const std::string& text, RegTree* tree) {
       key = node;
       continue;
     }
-    if (key == nullptr) continue;
+    if (inForeign || line[0] == ';') {
+      keep();
+      continue;
+    }
     std::string name;
     size_t pos = 0;
     if (line[0] == '@') {
       pos = 1;
-    } else if (line[0] == '"') {
-      if (!ReadQuoted(line, &pos, &name)) continue;
-    } else {
+    } else if (line[0] != '"' || !ReadQuoted(line, &pos, &name)) {
+      keep();
       continue;
     }
     std::string rest = Trim(line.substr(pos));
-    if (rest.empty() || rest[0] != '=') continue;
+    if (key == nullptr || rest.empty() || rest[0] != '=') {
+      keep();
+      continue;
+    }
     rest = Trim(rest.substr(1));
     if (rest == "-") {
       key->RemoveValue(name);
@@ -253,7 +318,11 @@ void ParseRegText(const std::string& text, RegTree* tree) {
     }
     DWORD type;
     std::string data;
-    if (ParseData(rest, &type, &data)) key->SetValue(name, type, std::move(data));
+    if (ParseData(rest, &type, &data)) {
+      key->SetValue(name, type, std::move(data));
+    } else {
+      keep();
+    }
   }
 }
 
@@ -264,10 +333,32 @@ namespace {
 std::string Quote(const std::string& s) {
   std::string out = "\"";
   for (char c : s) {
+    if (static_cast<unsigned char>(c) < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(c));
+      out += escaped;
+      continue;
+    }
     if (c == '\\' || c == '"') out += '\\';
     out += c;
   }
   return out + '"';
+}
+
+// A key's name in a section header: control characters as "\\xNN", so that no name can end the
+// line or start a section of its own.
+std::string HeaderName(const std::string& name) {
+  std::string out;
+  for (char c : name) {
+    if (static_cast<unsigned char>(c) < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\\\x%02x", static_cast<unsigned char>(c));
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out;
 }
 
 // A string value is written as text when that text reads back to the same bytes: one terminator
@@ -316,24 +407,32 @@ std::string FormatData(const RegValue& value) {
 }
 
 void FormatKey(const RegKey& key, const std::string& path, bool isHive, std::string* out) {
-  if (!isHive || !key.values.empty()) {
+  if (!isHive || !key.values.empty() || !key.kept.empty()) {
     *out += "[" + path + "]\r\n";
     for (const RegValue& value : key.values) {
       *out += value.name.empty() ? std::string("@") : Quote(value.name);
       *out += "=" + FormatData(value) + "\r\n";
     }
+    for (const std::string& line : key.kept) *out += line + "\r\n";
     *out += "\r\n";
   }
-  for (const auto& child : key.children) FormatKey(*child, path + "\\" + child->name, false, out);
+  for (const auto& child : key.children)
+    FormatKey(*child, path + "\\" + HeaderName(child->name), false, out);
 }
 
 }  // namespace
 
 std::string FormatRegText(const RegTree& tree) {
   std::string out = "Windows Registry Editor Version 5.00\r\n\r\n";
+  for (const std::string& line : tree.preamble) out += line + "\r\n";
+  if (!tree.preamble.empty()) out += "\r\n";
   for (int hive = 0; hive < kHiveCount; ++hive)
     FormatKey(tree.hives[hive], HiveName(hive), true, &out);
-  return out;
+  for (size_t i = 0; i < tree.foreign.size(); ++i) {
+    if (i > 0 && tree.foreign[i][0] == '[') out += "\r\n";
+    out += tree.foreign[i] + "\r\n";
+  }
+  return tree.utf16 ? AnsiToUtf16(out) : out;
 }
 
 }  // namespace lyrwin

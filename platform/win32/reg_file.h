@@ -10,7 +10,11 @@
 //   "Other"=hex(7):41,00,00,00
 //
 // so that a person can read, edit and import it. Every key is written as a section of its own,
-// empty ones too, so that a created key survives a rewrite.
+// empty ones too, so that a created key survives a rewrite. Lines the parser does not understand
+// (a typo, another hive, a value without its closing quote) are kept as they stand and written
+// back, in their key's section or at the end. Names may hold any character Windows accepts: a
+// control character is written "\xNN" inside a quoted value name, and "\\xNN" in a key path,
+// where a single backslash separates keys. A file in UTF-16 is read and written back in UTF-16.
 #ifndef LYRWIN_REG_FILE_H
 #define LYRWIN_REG_FILE_H
 
@@ -33,6 +37,7 @@ struct RegKey {
   std::string name;
   std::vector<RegValue> values;
   std::vector<std::unique_ptr<RegKey>> children;
+  std::vector<std::string> kept;  // lines of its section the parser did not understand
 
   RegKey* Child(const std::string& childName);
   RegKey* AddChild(const std::string& childName);  // the existing child, or a new one
@@ -47,11 +52,15 @@ const char* HiveName(int hive);
 
 struct RegTree {
   RegKey hives[kHiveCount];
+  std::vector<std::string> preamble;  // lines before the first section, as they stand
+  std::vector<std::string> foreign;   // sections of other hives, as they stand
+  bool utf16 = false;                 // the file was UTF-16, and is written back so
+  bool whole = true;                  // false when some character could not be read
 };
 
-// Parses the text of a .reg file. Lines it does not understand are skipped, never fatal: the file
-// is meant to be edited by hand. Keys of unknown hives are dropped.
-void ParseRegText(const std::string& text, RegTree* tree);
+// Parses the bytes of a .reg file, ANSI or UTF-16. Nothing in it is fatal: the file is meant to be
+// edited by hand.
+void ParseRegText(const std::string& bytes, RegTree* tree);
 std::string FormatRegText(const RegTree& tree);
 
 // Splits a key path on backslashes; empty components (a trailing separator) are skipped.

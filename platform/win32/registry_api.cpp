@@ -130,6 +130,8 @@ LSTATUS Modify(Change change) {
   bool changed = false;
   LSTATUS status = change(&tree, &changed);
   if (status != ERROR_SUCCESS || !changed) return status;
+  // A registry that could not be read whole is never written back: the change fails instead.
+  if (!tree.whole) return ERROR_REGISTRY_CORRUPT;
   return RewriteInPlace(registry.fd, before, FormatRegText(tree)) == 0 ? ERROR_SUCCESS
                                                                        : ERROR_REGISTRY_IO_FAILED;
 }

@@ -163,4 +163,78 @@ TEST_F(RegistryTest, WritesOfTwoProcessesBothSurvive) {
   RegCloseKey(key);
 }
 
+bool SetString(const char* subKey, const char* name, const char* text) {
+  HKEY key;
+  if (RegCreateKeyA(HKEY_LOCAL_MACHINE, subKey, &key) != ERROR_SUCCESS) return false;
+  LSTATUS status = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                  static_cast<DWORD>(std::strlen(text) + 1));
+  RegCloseKey(key);
+  SetLastError(static_cast<DWORD>(status));
+  return status == ERROR_SUCCESS;
+}
+
+std::string Utf16(const std::u16string& text) {
+  std::string bytes = "\xFF\xFE";
+  for (char16_t c : text) {
+    bytes += static_cast<char>(c & 0xFF);
+    bytes += static_cast<char>(c >> 8);
+  }
+  return bytes;
+}
+
+// What the registry editor exports by default: UTF-16 with its byte-order mark.
+TEST_F(RegistryTest, AUtf16FileIsReadAndStaysUtf16) {
+  WriteHostFile(Prefix() + "/system.reg", Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n"
+                                                u"[HKEY_LOCAL_MACHINE\\Software\\Lab]\r\n"
+                                                u"\"Site\"=\"Z\u00fcrich \u20ac\"\r\n\r\n"));
+  EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, "Software\\Lab", "Site"), "Z\xFCrich \x80");
+  ASSERT_TRUE(SetString("Software\\Lab", "Room", "B12"));
+  const std::string text = RegistryText();
+  EXPECT_EQ(text.compare(0, 2, "\xFF\xFE"), 0);
+  EXPECT_NE(text.find(Utf16(u"\"Site\"=\"Z\u00fcrich \u20ac\"").substr(2)), std::string::npos);
+  EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, "Software\\Lab", "Site"), "Z\xFCrich \x80");
+  EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, "Software\\Lab", "Room"), "B12");
+
+  // A character the ANSI code page lacks reads as '?', and the file is never written back.
+  WriteHostFile(Prefix() + "/system.reg",
+                Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n"
+                      u"[HKEY_LOCAL_MACHINE\\Software\\Lab]\r\n\"Site\"=\"\u4e2d\"\r\n"));
+  const std::string before = RegistryText();
+  EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, "Software\\Lab", "Site"), "?");
+  EXPECT_FALSE(SetString("Software\\Lab", "Room", "B12"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_REGISTRY_CORRUPT));
+  EXPECT_TRUE(RegistryText() == before);
+}
+
+TEST_F(RegistryTest, LinesNotUnderstoodAreKeptAsTheyStand) {
+  const char* kept[] = {"[HKEY_USERS\\.DEFAULT\\Other]", "\"A\"=\"1\"", "\"Count\"=DWORD:00000001",
+                        "\"Open\"=\"no closing quote", "; a comment"};
+  WriteHostFile(Prefix() + "/system.reg",
+                std::string("Windows Registry Editor Version 5.00\r\n\r\n") +
+                    "[HKEY_LOCAL_MACHINE\\Software\\Lab]\r\n" + kept[2] + "\r\n" + kept[3] +
+                    "\r\n" + kept[4] + "\r\n\r\n" + kept[0] + "\r\n" + kept[1] + "\r\n");
+  ASSERT_TRUE(SetString("Software\\Lab", "Room", "B12"));
+  ASSERT_TRUE(SetString("Software\\Lab", "Room", "B13"));
+  const std::string text = RegistryText();
+  for (const char* line : kept)
+    EXPECT_NE(text.find(std::string(line) + "\r\n"), std::string::npos) << line;
+  EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, "Software\\Lab", "Room"), "B13");
+}
+
+// Windows accepts any character but the separator in a key name and any at all in a value name;
+// a line break must neither lose the name nor start a section of its own.
+TEST_F(RegistryTest, NamesWithLineBreaksReadBackUnchanged) {
+  const char keyName[] = "Software\\Lab\\two\r\nlines";
+  const char valueName[] = "v\r\n[HKEY_LOCAL_MACHINE\\Software\\Injected]";
+  ASSERT_TRUE(SetString(keyName, valueName, "data"));
+  ASSERT_TRUE(SetString("Software\\Lab\\x64", "plain", "1"));  // "\x" in a path is no escape
+  EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, keyName, valueName), "data");
+  EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, "Software\\Lab\\x64", "plain"), "1");
+  HKEY injected;
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Injected", 0, KEY_READ, &injected),
+            ERROR_FILE_NOT_FOUND);
+  ASSERT_TRUE(SetString("Software\\Lab", "after", "2"));  // another rewrite keeps them
+  EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, keyName, valueName), "data");
+}
+
 }  // namespace
