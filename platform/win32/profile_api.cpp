@@ -124,11 +124,26 @@ std::vector<std::string> KeyNames(const ProfileText& profile, int header) {
   return keys;
 }
 
+// A file that starts with the UTF-16 byte-order mark is a Unicode profile, read and written in
+// UTF-16 as Windows does; its text reaches the ANSI functions in code page 1252. False in
+// `whole` when some character has no ANSI byte (it reads as '?').
+std::string ProfileTextOf(const std::string& bytes, bool* utf16, bool* whole) {
+  *utf16 = IsUtf16Text(bytes);
+  *whole = true;
+  if (!*utf16) return bytes;
+  std::string text;
+  *whole = Utf16ToAnsi(bytes, &text);
+  return text;
+}
+
 // Reads the profile; a file that cannot be opened reads as empty, and the last error says why
 // (ERROR_FILE_NOT_FOUND for a missing one, as the documentation says).
 bool ReadProfileOrEmpty(LPCSTR fileName, std::string* text) {
-  text->clear();
-  return ReadProfile(ProfilePath(fileName), text);
+  std::string bytes;
+  bool opened = ReadProfile(ProfilePath(fileName), &bytes);
+  bool utf16, whole;
+  *text = ProfileTextOf(bytes, &utf16, &whole);
+  return opened;
 }
 
 std::string DefaultWithoutTrailingBlanks(LPCSTR lpDefault) {
@@ -236,7 +251,7 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_NOT_FOUND) return FALSE;
-  std::string text;
+  std::string bytes;
   if (file != INVALID_HANDLE_VALUE) {
     err = FinishInterruptedRewrite(HandleDescriptor(file));
     if (err != 0) {
@@ -244,9 +259,10 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
       SetLastError(err);
       return FALSE;
     }
-    ReadOpenProfile(file, &text);
+    ReadOpenProfile(file, &bytes);
   }
-  ProfileText profile(text);
+  bool utf16, whole;
+  ProfileText profile(ProfileTextOf(bytes, &utf16, &whole));
   bool changed;
   if (lpKeyName == nullptr) {
     changed = profile.DeleteSection(lpAppName);
@@ -277,7 +293,15 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
     }
     return ok;
   }
-  err = RewriteInPlace(HandleDescriptor(file), text, profile.Text());
+  // A Unicode profile holding characters the ANSI code page lacks is not rewritten through it:
+  // they would be lost. The change fails instead.
+  if (!whole) {
+    CloseHandle(file);
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return FALSE;
+  }
+  err = RewriteInPlace(HandleDescriptor(file), bytes,
+                       utf16 ? AnsiToUtf16(profile.Text()) : profile.Text());
   CloseHandle(file);
   if (err != 0) {
     SetLastError(err);

@@ -102,4 +102,32 @@ TEST_F(ProfileRewriteTest, AWritableFileInAFolderThatIsNotWritableIsSaved) {
   EXPECT_EQ(ReadHostFile(folder + "/set.ini"), "[Main]\r\nA=1\r\nB=2\r\n");
 }
 
+std::string Utf16(const std::u16string& text) {
+  std::string bytes = "\xFF\xFE";
+  for (char16_t c : text) {
+    bytes += static_cast<char>(c & 0xFF);
+    bytes += static_cast<char>(c >> 8);
+  }
+  return bytes;
+}
+
+// An INI file that starts with the UTF-16 byte-order mark is read and changed in UTF-16, never
+// turned into a file of mixed encodings.
+TEST_F(ProfileRewriteTest, AUnicodeIniIsReadAndWrittenInUtf16) {
+  WriteHostFile(DriveC() + "/uni.ini", Utf16(u"[Main]\r\nSite=Z\u00fcrich \u20ac\r\n"));
+  EXPECT_EQ(Value("Site", "C:\\uni.ini"), "Z\xFCrich \x80");
+  ASSERT_TRUE(WritePrivateProfileStringA("Main", "Room", "B\xE9", "C:\\uni.ini"));
+  EXPECT_TRUE(ReadHostFile(DriveC() + "/uni.ini") ==
+              Utf16(u"[Main]\r\nSite=Z\u00fcrich \u20ac\r\nRoom=B\u00e9\r\n"));
+  EXPECT_EQ(Value("Room", "C:\\uni.ini"), "B\xE9");
+
+  // A character the ANSI code page lacks reads as '?' and is never written away.
+  const std::string wide = Utf16(u"[Main]\r\nSite=\u4e2d\r\n");
+  WriteHostFile(DriveC() + "/uni.ini", wide);
+  EXPECT_EQ(Value("Site", "C:\\uni.ini"), "?");
+  EXPECT_FALSE(WritePrivateProfileStringA("Main", "Room", "1", "C:\\uni.ini"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+  EXPECT_TRUE(ReadHostFile(DriveC() + "/uni.ini") == wide);
+}
+
 }  // namespace
