@@ -201,6 +201,8 @@ DWORD NormalizeDosPath(const char* path, DosPath* out) {
     if (part == "..") {
       if (!result.parts.empty()) result.parts.pop_back();
     } else if (!part.empty() && part != ".") {
+      // A name that ends in a single period loses it ("dir." is "dir"); "..." stays a name.
+      if (part.size() >= 2 && part.back() == '.' && part[part.size() - 2] != '.') part.pop_back();
       result.parts.push_back(part);
     }
     start = end + 1;
@@ -216,6 +218,20 @@ DWORD NormalizeDosPath(const char* path, DosPath* out) {
     return ERROR_FILENAME_EXCED_RANGE;
   *out = std::move(result);
   return 0;
+}
+
+Device ReservedDevice(const DosPath& dos) {
+  if (dos.parts.empty() || dos.trailingSeparator) return Device::kNone;
+  std::string base = dos.parts.back().substr(0, dos.parts.back().find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (char& c : base) c = static_cast<char>(FoldUpper(static_cast<unsigned char>(c)));
+  if (base == "NUL") return Device::kNull;
+  if (base == "CON") return Device::kConsole;
+  if (base == "PRN" || base == "AUX") return Device::kOther;
+  if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+      base[3] >= '1' && base[3] <= '9')
+    return Device::kOther;
+  return Device::kNone;
 }
 
 DWORD MapToHost(const DosPath& dos, HostPath* out) {

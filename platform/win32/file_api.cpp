@@ -102,12 +102,42 @@ int HandleDescriptor(HANDLE handle) {
 
 }  // namespace lyrwin
 
+namespace {
+
+// A reserved device name opens the device, whatever the disposition and folder: NUL reads empty
+// and swallows writes, CON is the console (standard input for reading, output for writing). The
+// stand-in has no printers or ports, so PRN, AUX, COMn and LPTn are not found.
+HANDLE OpenDevice(lyrwin::Device device, unsigned access) {
+  int fd = -1;
+  if (device == lyrwin::Device::kNull) {
+    fd = lyrwin::OpenRetrying("/dev/null", O_RDWR);
+  } else if (device == lyrwin::Device::kConsole) {
+    fd = ::fcntl((access & lyrwin::kAccessWrite) ? 1 : 0, F_DUPFD_CLOEXEC, 0);
+  } else {
+    return FailHandle(ERROR_FILE_NOT_FOUND);
+  }
+  if (fd < 0) return FailHandle(lyrwin::Win32ErrorFromErrno(errno));
+  auto file = std::make_shared<FileObject>();
+  file->fd = fd;
+  file->access = access;
+  HANDLE handle = lyrwin::InsertHandle(file);
+  SetLastError(ERROR_SUCCESS);
+  return handle;
+}
+
+}  // namespace
+
 extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                                      LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
                                      DWORD dwFlagsAndAttributes, HANDLE) {
   if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING)
     return FailHandle(ERROR_INVALID_PARAMETER);
   const unsigned access = lyrwin::AccessBitsFromDesired(dwDesiredAccess);
+  DosPath named;
+  if (lyrwin::NormalizeDosPath(lpFileName, &named) == 0) {
+    const lyrwin::Device device = lyrwin::ReservedDevice(named);
+    if (device != lyrwin::Device::kNone) return OpenDevice(device, access);
+  }
   const bool truncates =
       dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING;
   HostPath host;
@@ -378,6 +408,11 @@ extern "C" BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
   err = lyrwin::ResolvePath(lpNewFileName, &toDos, &to);
   if (err != 0) return Fail(err);
   if (to.exists && to.host != from.host) return Fail(ERROR_ALREADY_EXISTS);
+  // The same file under another case: the new name is the one typed, as Windows renames it.
+  if (to.exists && !toDos.parts.empty()) {
+    to.host = to.host.substr(0, to.host.rfind('/') + 1) + toDos.parts.back();
+    if (to.host == from.host) return TRUE;
+  }
   int fd = lyrwin::OpenRetrying(from.host.c_str(), O_RDONLY);
   if (fd < 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
   err = lyrwin::WithDeleteAccess(fd, [&]() -> DWORD {
@@ -394,8 +429,11 @@ extern "C" BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
 
 extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName,
                                  BOOL bFailIfExists) {
-  HANDLE in = CreateFileA(lpExistingFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          0, nullptr);
+  // The documentation does not say how the source is shared. Windows copies a file that its
+  // program still holds open for writing with read sharing (a log being written), which takes
+  // write sharing here; a holder that shares nothing still keeps the copy out.
+  HANDLE in = CreateFileA(lpExistingFileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          nullptr, OPEN_EXISTING, 0, nullptr);
   if (in == INVALID_HANDLE_VALUE) return FALSE;
   HANDLE out = CreateFileA(lpNewFileName, GENERIC_WRITE, 0, nullptr,
                            bFailIfExists ? CREATE_NEW : CREATE_ALWAYS, 0, nullptr);

@@ -9,9 +9,7 @@
 namespace lyrwin {
 namespace {
 
-// Windows wildcards: '*' any run, '?' any one character, no regard to case. A pattern ending in
-// ".*" also matches a name without a dot ("*.*" matches everything), and one ending in "." matches
-// only names without an extension, as the command prompt's users expect.
+// Windows wildcards: '*' any run, '?' any one character, no regard to case.
 bool MatchWildcard(const char* pattern, const char* name) {
   if (*pattern == '\0') return *name == '\0';
   if (*pattern == '*') {
@@ -21,14 +19,38 @@ bool MatchWildcard(const char* pattern, const char* name) {
       if (*n == '\0') return false;
     }
   }
-  if (*pattern == '.' && *name == '\0') {
-    return std::strcmp(pattern, ".") == 0 || std::strcmp(pattern, ".*") == 0;
-  }
   if (*name == '\0') return false;
   if (*pattern == '?' || FoldLower(static_cast<unsigned char>(*pattern)) ==
                              FoldLower(static_cast<unsigned char>(*name)))
     return MatchWildcard(pattern + 1, name + 1);
   return false;
+}
+
+// A search pattern as FindFirstFile reads it: one ending in ".*" also matches a name without a
+// dot ("*.*" matches everything), and one ending in a period matches only names without an
+// extension ("*." finds "README" but not "a.txt").
+bool MatchPattern(const std::string& pattern, const char* name) {
+  const size_t n = pattern.size();
+  if (n >= 2 && pattern.compare(n - 2, 2, ".*") == 0 && std::strchr(name, '.') == nullptr &&
+      MatchWildcard(pattern.substr(0, n - 2).c_str(), name))
+    return true;
+  if (n >= 2 && pattern.back() == '.' && pattern.find_first_not_of('.') != std::string::npos) {
+    return std::strchr(name, '.') == nullptr &&
+           MatchWildcard(pattern.substr(0, n - 1).c_str(), name);
+  }
+  return MatchWildcard(pattern.c_str(), name);
+}
+
+// The last component as typed: normalising would drop the period that "*." depends on.
+std::string PatternAsTyped(const char* path, const std::string& normalised) {
+  const char* last = path;
+  for (const char* p = path; *p; ++p) {
+    if (*p == '\\' || *p == '/' || (p == path + 1 && *p == ':')) last = p + 1;
+  }
+  std::string typed = last;
+  std::string trimmed = typed;
+  while (!trimmed.empty() && (trimmed.back() == '.' || trimmed.back() == ' ')) trimmed.pop_back();
+  return !typed.empty() && trimmed == normalised && typed.back() == '.' ? typed : normalised;
 }
 
 struct FoundEntry {
@@ -69,7 +91,7 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
     SetLastError(err);
     return INVALID_HANDLE_VALUE;
   }
-  std::string pattern = dos.parts.back();
+  std::string pattern = PatternAsTyped(lpFileName, dos.parts.back());
   dos.parts.pop_back();
   HostPath folder;
   err = MapToHost(dos, &folder);
@@ -86,7 +108,7 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
     std::string name = entry->d_name;
     // A drive's root has no "." and ".." entries on Windows.
     if (atRoot && (name == "." || name == "..")) continue;
-    if (!MatchWildcard(pattern.c_str(), name.c_str())) continue;
+    if (!MatchPattern(pattern, name.c_str())) continue;
     FoundEntry found{name, {}};
     std::string path = folder.host == "/" ? "/" + name : folder.host + "/" + name;
     if (::stat(path.c_str(), &found.st) != 0) continue;  // a dangling link is not there

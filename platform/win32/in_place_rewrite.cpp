@@ -137,6 +137,12 @@ DWORD FinishInterruptedRewrite(int fd) {
 }
 
 DWORD RewriteInPlace(int fd, const std::string& before, const std::string& after) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return Win32ErrorFromErrno(errno);
+  // A device (the null device, the console) takes the text as it comes.
+  if (!S_ISREG(st.st_mode))
+    return WriteAll(fd, after.data(), after.size()) == after.size() ? 0
+                                                                    : Win32ErrorFromErrno(errno);
   const std::string journal = JournalPath(fd);
   const bool journaled = !journal.empty() && WriteJournal(journal, after);
   DWORD err = WriteThrough(fd, after);

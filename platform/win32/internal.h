@@ -52,8 +52,14 @@ struct DosPath {
 };
 
 // Normalises `path` as GetFullPathName does: separators, ".", "..", the current directory and
-// drive. Returns 0 or a Win32 error.
+// drive, one period at the end of a folder's name, periods and blanks at the end of the last
+// name. Returns 0 or a Win32 error.
 DWORD NormalizeDosPath(const char* path, DosPath* out);
+
+// The reserved device names: the last component, up to its first period and without trailing
+// blanks, is NUL, CON, PRN, AUX, COM1-9 or LPT1-9, in any case and in any folder.
+enum class Device { kNone, kNull, kConsole, kOther };
+Device ReservedDevice(const DosPath& dos);
 
 struct HostPath {
   std::string host;     // host path, with existing components in the case found on disk
