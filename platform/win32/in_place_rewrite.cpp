@@ -17,6 +17,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -85,6 +87,22 @@ void SyncFolder(const std::string& folder) {
   }
 }
 
+// Removes what writers killed while writing a journal left: a temporary journal an hour old has
+// no living writer (a rewrite takes moments), and its file was never touched.
+void SweepKilledWriters(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  const time_t now = ::time(nullptr);
+  while (struct dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.size() < 4 || name.compare(name.size() - 4, 4, ".tmp") != 0) continue;
+    const std::string path = folder + "/" + name;
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && now - st.st_mtime > 3600) ::unlink(path.c_str());
+  }
+  ::closedir(dir);
+}
+
 // Writes the journal and brings it to the disk; false when it cannot be written.
 bool WriteJournal(const std::string& path, const std::string& contents) {
   const std::string folder = path.substr(0, path.rfind('/'));
@@ -101,6 +119,7 @@ bool WriteJournal(const std::string& path, const std::string& contents) {
     return false;
   }
   SyncFolder(folder);
+  SweepKilledWriters(folder);
   return true;
 }
 

@@ -3,9 +3,11 @@
 #include "lyr_test.h"
 
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <string>
 
 namespace {
@@ -128,6 +130,20 @@ TEST_F(ProfileRewriteTest, AUnicodeIniIsReadAndWrittenInUtf16) {
   EXPECT_FALSE(WritePrivateProfileStringA("Main", "Room", "1", "C:\\uni.ini"));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
   EXPECT_TRUE(ReadHostFile(DriveC() + "/uni.ini") == wide);
+}
+
+// What a writer killed while writing its journal leaves is swept away by a later writer, once
+// it is old enough to have no living writer.
+TEST_F(ProfileRewriteTest, LeftoversOfKilledWritersAreCleanedUpLater) {
+  ASSERT_TRUE(WritePrivateProfileStringA("Main", "B", "1", "C:\\set.ini"));  // makes the folder
+  const std::string journals = Prefix() + "/.lyrwin-journal";
+  WriteHostFile(journals + "/old.tmp", "torn");
+  WriteHostFile(journals + "/fresh.tmp", "in progress");
+  struct timeval twoHoursAgo[2] = {{::time(nullptr) - 7200, 0}, {::time(nullptr) - 7200, 0}};
+  ASSERT_EQ(::utimes((journals + "/old.tmp").c_str(), twoHoursAgo), 0);
+  ASSERT_TRUE(WritePrivateProfileStringA("Main", "B", "2", "C:\\set.ini"));
+  EXPECT_FALSE(HostFileExists(journals + "/old.tmp"));
+  EXPECT_TRUE(HostFileExists(journals + "/fresh.tmp"));
 }
 
 }  // namespace
