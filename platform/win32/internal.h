@@ -164,6 +164,7 @@ class FileLock final {
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
   bool Held() const { return fd_ >= 0; }
+  int Descriptor() const { return fd_; }
 
  private:
   int fd_ = -1;

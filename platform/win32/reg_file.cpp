@@ -13,35 +13,55 @@ const char* HiveName(int hive) {
   return kNames[hive];
 }
 
+namespace {
+
+std::string Folded(const std::string& name) {
+  std::string folded = name;
+  for (char& c : folded) c = static_cast<char>(FoldLower(static_cast<unsigned char>(c)));
+  return folded;
+}
+
+}  // namespace
+
+const RegKey* RegKey::Child(const std::string& childName) const {
+  auto it = byName_.find(Folded(childName));
+  return it == byName_.end() ? nullptr : it->second;
+}
+
 RegKey* RegKey::Child(const std::string& childName) {
-  for (auto& child : children) {
-    if (EqualNoCase(child->name, childName)) return child.get();
-  }
-  return nullptr;
+  return const_cast<RegKey*>(static_cast<const RegKey*>(this)->Child(childName));
 }
 
 RegKey* RegKey::AddChild(const std::string& childName) {
   if (RegKey* existing = Child(childName)) return existing;
   children.push_back(std::make_unique<RegKey>());
   children.back()->name = childName;
+  byName_[Folded(childName)] = children.back().get();
   return children.back().get();
 }
 
 bool RegKey::RemoveChild(const std::string& childName) {
+  auto found = byName_.find(Folded(childName));
+  if (found == byName_.end()) return false;
   for (auto it = children.begin(); it != children.end(); ++it) {
-    if (EqualNoCase((*it)->name, childName)) {
+    if (it->get() == found->second) {
       children.erase(it);
-      return true;
+      break;
     }
   }
-  return false;
+  byName_.erase(found);
+  return true;
 }
 
-RegValue* RegKey::Value(const std::string& valueName) {
-  for (RegValue& value : values) {
+const RegValue* RegKey::Value(const std::string& valueName) const {
+  for (const RegValue& value : values) {
     if (EqualNoCase(value.name, valueName)) return &value;
   }
   return nullptr;
+}
+
+RegValue* RegKey::Value(const std::string& valueName) {
+  return const_cast<RegValue*>(static_cast<const RegKey*>(this)->Value(valueName));
 }
 
 void RegKey::SetValue(const std::string& valueName, DWORD type, std::string data) {

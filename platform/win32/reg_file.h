@@ -22,6 +22,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace lyrwin {
@@ -36,15 +37,22 @@ struct RegValue {
 struct RegKey {
   std::string name;
   std::vector<RegValue> values;
-  std::vector<std::unique_ptr<RegKey>> children;
+  std::vector<std::unique_ptr<RegKey>> children;  // in the order they were made
   std::vector<std::string> kept;  // lines of its section the parser did not understand
 
   RegKey* Child(const std::string& childName);
+  const RegKey* Child(const std::string& childName) const;
   RegKey* AddChild(const std::string& childName);  // the existing child, or a new one
   bool RemoveChild(const std::string& childName);
   RegValue* Value(const std::string& valueName);
+  const RegValue* Value(const std::string& valueName) const;
   void SetValue(const std::string& valueName, DWORD type, std::string data);
   bool RemoveValue(const std::string& valueName);
+
+ private:
+  // The children by their name folded to lower case: a key with thousands of subkeys is looked
+  // up, and a large registry parsed, without a scan per name.
+  std::unordered_map<std::string, RegKey*> byName_;
 };
 
 enum RegHive { kClassesRoot = 0, kCurrentUser = 1, kLocalMachine = 2, kHiveCount = 3 };

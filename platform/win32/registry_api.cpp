@@ -15,6 +15,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <memory>
 #include <mutex>
 #include <sys/stat.h>
 #include <unordered_map>
@@ -88,14 +89,83 @@ bool ReadRegistryText(int fd, std::string* text) {
   }
 }
 
-void LoadTree(RegTree* tree) {
+// The registry as parsed, kept while the file is unchanged, so that a query costs a lock, a
+// counter read and a stat rather than a parse of the whole file. It is safe because every change
+// is seen:
+// - every change through the stand-in bumps a counter at the start of system.reg.lock, under
+//   the writers' lock and before it touches the file, so even a writer killed halfway (whose
+//   journal readers then go by) is seen, whatever the file system's time resolution;
+// - a change by another program (an editor, an import) changes the file's identity (a new file
+//   by rename), its size, or its modification and change times, kept to the nanosecond.
+// The one change that could pass unseen is a same-size edit in place by another program within
+// one tick of a file system whose times are coarse; on such a file system the next tick shows it.
+struct RegistryCache {
+  std::mutex mutex;
+  bool valid = false;
+  uint64_t counter = 0;
+  struct stat file = {};
+  std::shared_ptr<const RegTree> tree;
+};
+
+RegistryCache& Cache() {
+  static RegistryCache cache;
+  return cache;
+}
+
+uint64_t ReadChangeCounter(int lockFd) {
+  uint64_t counter = 0;
+  if (::pread(lockFd, &counter, sizeof counter, 0) != static_cast<ssize_t>(sizeof counter))
+    return 0;
+  return counter;
+}
+
+void BumpChangeCounter(int lockFd) {
+  uint64_t counter = ReadChangeCounter(lockFd) + 1;
+  if (::pwrite(lockFd, &counter, sizeof counter, 0) != static_cast<ssize_t>(sizeof counter))
+    ::ftruncate(lockFd, 0);  // an unreadable counter reads as 0, which no cache holds for long
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+         a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+std::shared_ptr<const RegTree> LoadTree() {
   const std::string file = RegistryFile();
   FileLock lock(file + ".lock", false, true);
+  const uint64_t counter = lock.Held() ? ReadChangeCounter(lock.Descriptor()) : 0;
   int fd = OpenRetrying(file.c_str(), O_RDONLY);
-  if (fd < 0) return;
+  if (fd < 0) return std::make_shared<const RegTree>();
+  struct stat st = {};
+  const bool known = ::fstat(fd, &st) == 0 && lock.Held();
+  RegistryCache& cache = Cache();
+  {
+    std::lock_guard<std::mutex> guard(cache.mutex);
+    if (known && cache.valid && cache.counter == counter && SameFile(cache.file, st)) {
+      CloseRetrying(fd);
+      return cache.tree;
+    }
+  }
+  auto tree = std::make_shared<RegTree>();
   std::string text;
-  if (ReadRegistryText(fd, &text)) ParseRegText(text, tree);
+  if (ReadRegistryText(fd, &text)) ParseRegText(text, tree.get());
   CloseRetrying(fd);
+  std::lock_guard<std::mutex> guard(cache.mutex);
+  cache.valid = known;
+  cache.counter = counter;
+  cache.file = st;
+  cache.tree = tree;
+  return tree;
+}
+
+const RegKey* FindNode(const RegTree& tree, int hive, const std::vector<std::string>& path) {
+  const RegKey* node = &tree.hives[hive];
+  for (const std::string& part : path) {
+    node = node->Child(part);
+    if (node == nullptr) return nullptr;
+  }
+  return node;
 }
 
 RegKey* FindNode(RegTree* tree, int hive, const std::vector<std::string>& path) {
@@ -121,6 +191,7 @@ LSTATUS Modify(Change change) {
       if (fd >= 0) CloseRetrying(fd);
     }
   } registry{OpenRetrying(file.c_str(), O_RDWR | O_CREAT, 0666)};
+  BumpChangeCounter(lock.Descriptor());
   if (registry.fd < 0 || FinishInterruptedRewrite(registry.fd) != 0)
     return ERROR_REGISTRY_IO_FAILED;
   std::string before;
@@ -193,9 +264,8 @@ extern "C" LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSA
   std::vector<std::string> parts;
   LSTATUS status = ValidateSubKey(lpSubKey, &parts);
   if (status != ERROR_SUCCESS) return status;
-  RegTree tree;
-  LoadTree(&tree);
-  RegKey* node = FindNode(&tree, base.hive, base.path);
+  std::shared_ptr<const RegTree> tree = LoadTree();
+  const RegKey* node = FindNode(*tree, base.hive, base.path);
   if (node == nullptr) return ERROR_KEY_DELETED;
   OpenKey result = base;
   result.access = samDesired;
@@ -232,11 +302,10 @@ extern "C" LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWOR
   OpenKey key;
   if (!LookupKey(hKey, &key)) return ERROR_INVALID_HANDLE;
   if (lpData != nullptr && lpcbData == nullptr) return ERROR_INVALID_PARAMETER;
-  RegTree tree;
-  LoadTree(&tree);
-  RegKey* node = FindNode(&tree, key.hive, key.path);
+  std::shared_ptr<const RegTree> tree = LoadTree();
+  const RegKey* node = FindNode(*tree, key.hive, key.path);
   if (node == nullptr) return ERROR_KEY_DELETED;
-  RegValue* value = node->Value(lpValueName ? lpValueName : "");
+  const RegValue* value = node->Value(lpValueName ? lpValueName : "");
   if (value == nullptr) return ERROR_FILE_NOT_FOUND;
   if (lpType) *lpType = value->type;
   const DWORD size = static_cast<DWORD>(value->data.size());

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -235,6 +236,40 @@ TEST_F(RegistryTest, NamesWithLineBreaksReadBackUnchanged) {
             ERROR_FILE_NOT_FOUND);
   ASSERT_TRUE(SetString("Software\\Lab", "after", "2"));  // another rewrite keeps them
   EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, keyName, valueName), "data");
+}
+
+// Queries are served from memory while the file is unchanged; every way of changing it between
+// two queries shows at the second: another process through the registry functions, an editor
+// that writes in place without changing the size, and one that replaces the file by rename.
+TEST_F(RegistryTest, AChangeByAnotherProcessShowsAtTheNextQuery) {
+  ASSERT_TRUE(SetString("Software\\Lab", "Site", "A1"));
+  EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, "Software\\Lab", "Site"), "A1");
+  EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, "Software\\Lab", "Site"), "A1");  // from memory
+
+  HelperProcess writer(HelperPath("reg_writer"), {"v", "1"});  // SOFTWARE\Race\v0
+  ASSERT_EQ(writer.FirstLine(), "ready");
+  ASSERT_EQ(writer.Wait(), 0);
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Race", 0, KEY_READ, &key), ERROR_SUCCESS);
+  RegCloseKey(key);
+
+  const std::string file = Prefix() + "/system.reg";
+  std::string text = RegistryText();
+  const size_t at = text.find("\"A1\"");
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, 4, "\"B2\"");  // the same size, written in place as an editor saves
+  {
+    FILE* f = std::fopen(file.c_str(), "r+b");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+  }
+  EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, "Software\\Lab", "Site"), "B2");
+
+  text.replace(at, 4, "\"C3\"");  // a new file renamed over the old one
+  WriteHostFile(file + ".new", text);
+  ASSERT_EQ(std::rename((file + ".new").c_str(), file.c_str()), 0);
+  EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, "Software\\Lab", "Site"), "C3");
 }
 
 }  // namespace
