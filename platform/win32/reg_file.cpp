@@ -239,7 +239,7 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b);
 }
 
-// Splits into logical lines: CR LF or LF ends a line; a hex line ending in '\' continues.
+// Splits into logical lines: CR LF or LF ends a line; a hex line ending in ",\" continues.
 std::vector<std::string> LogicalLines(const std::string& text) {
   std::vector<std::string> lines;
   std::string current;
@@ -251,7 +251,10 @@ std::vector<std::string> LogicalLines(const std::string& text) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     std::string trimmed = Trim(line);
     current += current.empty() ? trimmed : trimmed;
-    if (!current.empty() && current.back() == '\\' && current.find("=hex") != std::string::npos) {
+    // Hex data continues on the next line after a comma and a backslash, as the registry editor
+    // breaks it; a backslash anywhere else is part of the line.
+    if (current.size() >= 2 && current.back() == '\\' && current[current.size() - 2] == ',' &&
+        current.find("=hex") != std::string::npos) {
       current.pop_back();
     } else {
       lines.push_back(current);
