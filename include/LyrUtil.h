@@ -10,5 +10,6 @@
 #include <lyrutil/records.h>
 #include <lyrutil/audit.h>
 #include <lyrutil/instrument.h>
+#include <lyrutil/threads.h>
 
 #endif  // LYRUTIL_H

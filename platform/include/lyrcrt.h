@@ -19,6 +19,12 @@ LYRWIN_API char* _strlwr(char* str);
 LYRWIN_API int _stricmp(const char* string1, const char* string2);
 LYRWIN_API int _strnicmp(const char* string1, const char* string2, size_t count);
 
+// Threads of the C runtime: the handle as an integer, 0 (errno set) on failure.
+LYRWIN_API uintptr_t _beginthreadex(void* security, unsigned stack_size,
+                                    unsigned(WINAPI* start_address)(void*), void* arglist,
+                                    unsigned initflag, unsigned* thrdaddr);
+[[noreturn]] LYRWIN_API void _endthreadex(unsigned retval);
+
 }  // extern "C"
 
 #endif  // LYRWIN_LYRCRT_H

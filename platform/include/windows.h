@@ -420,6 +420,32 @@ LYRWIN_API HGLOBAL WINAPI GlobalHandle(LPCVOID pMem);
 
 // Threads and time.
 LYRWIN_API DWORD WINAPI GetCurrentThreadId(void);
+
+// Events, threads and waits. Named events are shared within the process.
+#define WAIT_OBJECT_0 0x00000000L
+#define WAIT_ABANDONED 0x00000080L
+#define WAIT_TIMEOUT 258L
+#define WAIT_FAILED 0xFFFFFFFF
+#define MAXIMUM_WAIT_OBJECTS 64
+#define STILL_ACTIVE 259L
+#define CREATE_SUSPENDED 0x00000004
+typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID lpThreadParameter);
+LYRWIN_API HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset,
+                                      BOOL bInitialState, LPCSTR lpName);
+LYRWIN_API BOOL WINAPI SetEvent(HANDLE hEvent);
+LYRWIN_API BOOL WINAPI ResetEvent(HANDLE hEvent);
+LYRWIN_API DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+LYRWIN_API DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAll,
+                                               DWORD dwMilliseconds);
+LYRWIN_API HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize,
+                                      LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter,
+                                      DWORD dwCreationFlags, LPDWORD lpThreadId);
+LYRWIN_API DWORD WINAPI ResumeThread(HANDLE hThread);
+// Holds the thread where it next waits (at once when it suspends itself): the stand-in cannot
+// stop a thread between two instructions.
+LYRWIN_API DWORD WINAPI SuspendThread(HANDLE hThread);
+LYRWIN_API BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode);
+[[noreturn]] LYRWIN_API void WINAPI ExitThread(DWORD dwExitCode);
 LYRWIN_API DWORD WINAPI GetCurrentProcessId(void);
 LYRWIN_API void WINAPI Sleep(DWORD dwMilliseconds);
 LYRWIN_API DWORD WINAPI GetTickCount(void);
@@ -472,6 +498,7 @@ LYRWIN_API int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UI
 #define RegSetValueEx RegSetValueExA
 #define RegDeleteKey RegDeleteKeyA
 #define RegDeleteValue RegDeleteValueA
+#define CreateEvent CreateEventA
 #define GetPrivateProfileString GetPrivateProfileStringA
 #define GetPrivateProfileInt GetPrivateProfileIntA
 #define GetPrivateProfileSectionNames GetPrivateProfileSectionNamesA

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <memory>
 
-IMPLEMENT_DYNAMIC(CWnd, CObject)
+IMPLEMENT_DYNAMIC(CWnd, CCmdTarget)
 IMPLEMENT_DYNAMIC(CDialog, CWnd)
 
 CWnd::CWnd()

@@ -6,6 +6,7 @@
 
 IMPLEMENT_DYNAMIC(CException, CObject)
 IMPLEMENT_DYNAMIC(CMemoryException, CException)
+IMPLEMENT_DYNAMIC(CResourceException, CException)
 IMPLEMENT_DYNAMIC(CFileException, CException)
 
 CException::CException(BOOL bAutoDelete) : m_bAutoDelete(bAutoDelete) {}
@@ -153,4 +154,17 @@ void AfxThrowFileException(int cause, LONG lOsError, LPCSTR lpszFileName) {
 
 void AfxThrowMemoryException() {
   throw new CMemoryException();
+}
+
+CResourceException::CResourceException() : CException(TRUE) {}
+
+BOOL CResourceException::GetErrorMessage(LPSTR lpszError, UINT nMaxError, PUINT pnHelpContext) {
+  if (pnHelpContext != nullptr) *pnHelpContext = 0;
+  if (lpszError == nullptr || nMaxError == 0) return FALSE;
+  lstrcpynA(lpszError, "A system resource could not be made.", static_cast<int>(nMaxError));
+  return TRUE;
+}
+
+void AfxThrowResourceException() {
+  throw new CResourceException();
 }

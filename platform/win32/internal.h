@@ -7,7 +7,9 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -107,6 +109,20 @@ template <class T>
 std::shared_ptr<T> LookupHandleAs(HANDLE handle) {
   return std::dynamic_pointer_cast<T>(LookupHandle(handle));
 }
+
+// --- Waitable objects (waits.cpp, threads.cpp) ---
+// An object WaitForSingleObject and WaitForMultipleObjects wait on. Its state is read and changed
+// only under WaitMutex(); whoever signals it calls NotifyWaiters() afterwards.
+struct WaitableObject : KernelObject {
+  virtual bool Signalled() const = 0;
+  virtual void Consume() {}  // a satisfied wait takes the signal of an auto-reset event
+};
+std::mutex& WaitMutex();
+void NotifyWaiters();
+// Waits, with WaitMutex() held by `lock`, until `ready` holds.
+void WaitUntil(std::unique_lock<std::mutex>& lock, const std::function<bool()>& ready);
+// Holds the calling thread, with WaitMutex() held by `lock`, while SuspendThread says so.
+void HonourSuspension(std::unique_lock<std::mutex>& lock);
 
 // --- Share modes ---
 // Kinds of access that Windows share modes govern.

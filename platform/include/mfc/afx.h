@@ -250,6 +250,13 @@ class LYRWIN_API CMemoryException : public CException {
   BOOL GetErrorMessage(LPSTR lpszError, UINT nMaxError, PUINT pnHelpContext = nullptr) override;
 };
 
+class LYRWIN_API CResourceException : public CException {
+  DECLARE_DYNAMIC(CResourceException)
+ public:
+  CResourceException();
+  BOOL GetErrorMessage(LPSTR lpszError, UINT nMaxError, PUINT pnHelpContext = nullptr) override;
+};
+
 class LYRWIN_API CFileException : public CException {
   DECLARE_DYNAMIC(CFileException)
  public:
@@ -288,6 +295,7 @@ class LYRWIN_API CFileException : public CException {
 [[noreturn]] LYRWIN_API void AfxThrowFileException(int cause, LONG lOsError = -1,
                                                    LPCSTR lpszFileName = nullptr);
 [[noreturn]] LYRWIN_API void AfxThrowMemoryException();
+[[noreturn]] LYRWIN_API void AfxThrowResourceException();
 
 // --- Files ---
 

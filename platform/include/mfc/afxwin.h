@@ -11,8 +11,16 @@ class LyrDialog;
 #define EM_LIMITTEXT 0x00C5
 #define WM_SETTEXT 0x000C
 
+// The base of the classes that receive commands in MFC; it adds nothing here.
+class LYRWIN_API CCmdTarget : public CObject {
+  DECLARE_DYNAMIC(CCmdTarget)
+ public:
+  CCmdTarget();
+  ~CCmdTarget() override;
+};
+
 // A window, or a control of a dialog. Not thread-safe: it belongs to the thread of its dialog.
-class LYRWIN_API CWnd : public CObject {
+class LYRWIN_API CWnd : public CCmdTarget {
   DECLARE_DYNAMIC(CWnd)
  public:
   CWnd();
@@ -65,5 +73,60 @@ class LYRWIN_API CDialog : public CWnd {
   CWnd* m_pParentWnd;
   int m_nModalResult;
 };
+
+// --- Threads ---
+
+typedef UINT(AFX_CDECL_THREADPROC)(LPVOID);
+typedef AFX_CDECL_THREADPROC* AFX_THREADPROC;
+#define THREAD_PRIORITY_NORMAL 0
+
+// A thread as MFC runs it. CreateThread starts the thread suspended, lets it set itself up and
+// resumes it unless CREATE_SUSPENDED was asked for; the thread then runs the worker function it
+// was given, or InitInstance and, when that returns TRUE, Run. There is no message queue on the
+// stand-in: the default Run returns ExitInstance() at once. When the thread ends through
+// AfxEndThread (a return from Run or the worker function ends it so too) an object with
+// m_bAutoDelete set deletes itself.
+class LYRWIN_API CWinThread : public CCmdTarget {
+  DECLARE_DYNAMIC(CWinThread)
+ public:
+  CWinThread();
+  CWinThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam);
+  ~CWinThread() override;
+
+  BOOL CreateThread(DWORD dwCreateFlags = 0, UINT nStackSize = 0,
+                    LPSECURITY_ATTRIBUTES lpSecurityAttrs = nullptr);
+  operator HANDLE() const { return m_hThread; }
+  DWORD ResumeThread();
+  int GetThreadPriority() { return THREAD_PRIORITY_NORMAL; }
+  BOOL SetThreadPriority(int) { return TRUE; }
+
+  virtual BOOL InitInstance();
+  virtual int Run();
+  virtual int ExitInstance();
+  virtual CWnd* GetMainWnd();
+  virtual void Delete();  // deletes the object when m_bAutoDelete is set
+
+  CWnd* m_pMainWnd;
+  CWnd* m_pActiveWnd;
+  BOOL m_bAutoDelete;
+  HANDLE m_hThread;
+  DWORD m_nThreadID;
+  AFX_THREADPROC m_pfnThreadProc;
+  LPVOID m_pThreadParams;
+};
+
+LYRWIN_API CWinThread* AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam,
+                                      int nPriority = THREAD_PRIORITY_NORMAL, UINT nStackSize = 0,
+                                      DWORD dwCreateFlags = 0,
+                                      LPSECURITY_ATTRIBUTES lpSecurityAttrs = nullptr);
+LYRWIN_API CWinThread* AfxBeginThread(CRuntimeClass* pThreadClass,
+                                      int nPriority = THREAD_PRIORITY_NORMAL, UINT nStackSize = 0,
+                                      DWORD dwCreateFlags = 0,
+                                      LPSECURITY_ATTRIBUTES lpSecurityAttrs = nullptr);
+// Ends the calling thread, which must be one MFC started; with bDelete, the thread object is
+// deleted first as its m_bAutoDelete says.
+[[noreturn]] LYRWIN_API void AfxEndThread(UINT nExitCode, BOOL bDelete = TRUE);
+// The CWinThread of the calling thread; nullptr on a thread MFC did not start.
+LYRWIN_API CWinThread* AfxGetThread();
 
 #endif  // LYRWIN_AFXWIN_H

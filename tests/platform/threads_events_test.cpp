@@ -1,0 +1,196 @@
+// Events, waits and threads of the stand-in, and MFC's CEvent, CSingleLock and CWinThread over
+// them, as Windows documents them.
+#include "lyr_test.h"
+
+#include <afxmt.h>
+#include <afxwin.h>
+#include <lyrcrt.h>
+
+#include <atomic>
+#include <chrono>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long MillisecondsSince(Clock::time_point start) {
+  return static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+class ThreadsEventsTest : public LyrTest {};
+
+TEST_F(ThreadsEventsTest, EventsResetAsTheyWereMade) {
+  HANDLE autoReset = CreateEventA(nullptr, FALSE, TRUE, nullptr);  // initially signalled
+  ASSERT_NE(autoReset, nullptr);
+  EXPECT_EQ(WaitForSingleObject(autoReset, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(autoReset, 0), static_cast<DWORD>(WAIT_TIMEOUT));  // taken
+  EXPECT_TRUE(SetEvent(autoReset));
+  EXPECT_EQ(WaitForSingleObject(autoReset, 0), WAIT_OBJECT_0);
+
+  HANDLE manual = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  EXPECT_EQ(WaitForSingleObject(manual, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  SetEvent(manual);
+  EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);  // stays until reset
+  ResetEvent(manual);
+  auto start = Clock::now();
+  EXPECT_EQ(WaitForSingleObject(manual, 100), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_GE(MillisecondsSince(start), 95);
+
+  HANDLE first = CreateEventA(nullptr, TRUE, FALSE, "LyrTestEvent");
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+  HANDLE second = CreateEventA(nullptr, FALSE, FALSE, "LyrTestEvent");
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  SetEvent(second);
+  EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);  // one event, two handles
+
+  HANDLE both[2] = {manual, first};
+  EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_OBJECT_0 + 1);
+  EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  SetEvent(manual);
+  EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForMultipleObjects(0, both, TRUE, 0), WAIT_FAILED);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  for (HANDLE h : {autoReset, manual, first, second}) EXPECT_TRUE(CloseHandle(h));
+  EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_FAILED);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_FALSE(SetEvent(manual));
+}
+
+struct Gate {
+  HANDLE go;
+  std::atomic<DWORD> id{0};
+  std::atomic<bool> ran{false};
+};
+
+DWORD WINAPI WaitForGate(LPVOID parameter) {
+  Gate* gate = static_cast<Gate*>(parameter);
+  gate->id = GetCurrentThreadId();
+  gate->ran = true;
+  WaitForSingleObject(gate->go, INFINITE);
+  return 42;
+}
+
+DWORD WINAPI EndEarly(LPVOID) {
+  ExitThread(7);
+}
+
+unsigned WINAPI EndThroughTheRuntime(void*) {
+  _endthreadex(9);
+}
+
+TEST_F(ThreadsEventsTest, ThreadsRunSuspendEndAndStayWaitable) {
+  Gate gate{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+  DWORD id = 0;
+  HANDLE thread = CreateThread(nullptr, 0, WaitForGate, &gate, CREATE_SUSPENDED, &id);
+  ASSERT_NE(thread, nullptr);
+  Sleep(50);
+  EXPECT_FALSE(gate.ran);  // held until resumed
+  DWORD code = 0;
+  EXPECT_TRUE(GetExitCodeThread(thread, &code));
+  EXPECT_EQ(code, static_cast<DWORD>(STILL_ACTIVE));
+  EXPECT_EQ(ResumeThread(thread), 1u);
+  EXPECT_EQ(WaitForSingleObject(thread, 50), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_TRUE(gate.ran);
+  EXPECT_EQ(gate.id, id);
+  SetEvent(gate.go);
+  EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0);  // stays signalled
+  EXPECT_TRUE(GetExitCodeThread(thread, &code));
+  EXPECT_EQ(code, 42u);
+  EXPECT_TRUE(CloseHandle(thread));
+
+  thread = CreateThread(nullptr, 0, EndEarly, nullptr, 0, nullptr);
+  ASSERT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+  GetExitCodeThread(thread, &code);
+  EXPECT_EQ(code, 7u);
+  CloseHandle(thread);
+
+  unsigned runtimeId = 0;
+  uintptr_t runtime = _beginthreadex(nullptr, 0, EndThroughTheRuntime, nullptr, 0, &runtimeId);
+  ASSERT_NE(runtime, 0u);
+  EXPECT_NE(runtimeId, 0u);
+  ASSERT_EQ(WaitForSingleObject(reinterpret_cast<HANDLE>(runtime), 5000), WAIT_OBJECT_0);
+  GetExitCodeThread(reinterpret_cast<HANDLE>(runtime), &code);
+  EXPECT_EQ(code, 9u);
+  CloseHandle(reinterpret_cast<HANDLE>(runtime));
+
+  // Closing the only handle of a running thread is allowed; the thread runs on.
+  Gate later{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+  EXPECT_TRUE(CloseHandle(CreateThread(nullptr, 0, WaitForGate, &later, 0, nullptr)));
+  SetEvent(later.go);
+  Sleep(20);
+  CloseHandle(gate.go);
+  CloseHandle(later.go);
+}
+
+TEST_F(ThreadsEventsTest, MfcEventsAndSingleLocks) {
+  CEvent event;  // auto-reset, unsignalled
+  CSingleLock lock(&event);
+  auto start = Clock::now();
+  EXPECT_FALSE(lock.Lock(100));
+  EXPECT_GE(MillisecondsSince(start), 95);
+  EXPECT_FALSE(lock.IsLocked());
+  event.SetEvent();
+  EXPECT_TRUE(lock.Lock(0));
+  EXPECT_TRUE(lock.IsLocked());
+  EXPECT_TRUE(lock.Unlock());
+  EXPECT_FALSE(lock.Lock(0));  // the wait took the signal
+  CEvent manual(TRUE, TRUE);
+  EXPECT_TRUE(CSingleLock(&manual).Lock(0));
+  EXPECT_TRUE(CSingleLock(&manual, TRUE).IsLocked());
+}
+
+std::atomic<int> g_procRuns{0};
+UINT CountingProc(LPVOID parameter) {
+  g_procRuns += *static_cast<int*>(parameter);
+  return 5;
+}
+
+class CountingThread : public CWinThread {
+  DECLARE_DYNCREATE(CountingThread)
+ public:
+  BOOL InitInstance() override {
+    ++instances;
+    return TRUE;
+  }
+  int Run() override { return 11; }
+  ~CountingThread() override { ++deleted; }
+  static std::atomic<int> instances;
+  static std::atomic<int> deleted;
+};
+IMPLEMENT_DYNCREATE(CountingThread, CWinThread)
+std::atomic<int> CountingThread::instances{0};
+std::atomic<int> CountingThread::deleted{0};
+
+TEST_F(ThreadsEventsTest, MfcThreadsRunTheirWorkAndDeleteThemselves) {
+  int add = 3;
+  // MFC's way to keep the object: start suspended, clear m_bAutoDelete, resume.
+  CWinThread* worker =
+      AfxBeginThread(CountingProc, &add, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+  ASSERT_NE(worker, nullptr);
+  worker->m_bAutoDelete = FALSE;
+  EXPECT_EQ(g_procRuns, 0);
+  worker->ResumeThread();
+  EXPECT_EQ(WaitForSingleObject(worker->m_hThread, 5000), WAIT_OBJECT_0);
+  DWORD code = 0;
+  GetExitCodeThread(worker->m_hThread, &code);
+  EXPECT_EQ(code, 5u);
+  EXPECT_EQ(g_procRuns, 3);
+  delete worker;
+
+  CWinThread* held =
+      AfxBeginThread(RUNTIME_CLASS(CountingThread), THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+  ASSERT_NE(held, nullptr);
+  EXPECT_TRUE(held->IsKindOf(RUNTIME_CLASS(CWinThread)));
+  Sleep(50);
+  EXPECT_EQ(CountingThread::instances, 0);  // created suspended: InitInstance waits
+  held->m_bAutoDelete = TRUE;
+  held->ResumeThread();
+  for (int i = 0; i < 500 && CountingThread::deleted == 0; ++i) Sleep(10);
+  EXPECT_EQ(CountingThread::instances, 1);
+  EXPECT_EQ(CountingThread::deleted, 1);  // ended through AfxEndThread, deleting itself
+}
+
+}  // namespace
