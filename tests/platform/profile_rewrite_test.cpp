@@ -2,6 +2,9 @@
 // see the change, links stay links, and write access to the file is all it takes.
 #include "lyr_test.h"
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -76,14 +79,36 @@ TEST_F(ProfileRewriteTest, ALinkStaysALinkAndItsTargetChanges) {
   EXPECT_EQ(ReadHostFile(DriveC() + "/shared/common.ini"), "[Main]\r\nA=1\r\nB=2\r\n");
 }
 
+// Makes a folder refuse new names, renames and removals even to root, whose writes permission
+// bits do not stop: the immutable flag of the file system. False where it has none.
+bool SetImmutable(const std::string& folder, bool on) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return false;
+  int flags = 0;
+  bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+  ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  ::close(fd);
+  return ok;
+}
+
 // An administrator's group-writable INI in a folder the user may not write: Windows saves it, as
-// write access to the file is all it needs. Run as an unprivileged user, since root may write
-// anywhere.
+// write access to the file is all it needs. As root the folder is made immutable; otherwise, or
+// where the file system has no such flag, an unprivileged user writes into a folder of mode 555.
 TEST_F(ProfileRewriteTest, AWritableFileInAFolderThatIsNotWritableIsSaved) {
   const std::string folder = DriveC() + "/locked";
   ASSERT_EQ(::mkdir(folder.c_str(), 0777), 0);
   WriteHostFile(folder + "/set.ini", "[Main]\r\nA=1\r\n");
   ASSERT_EQ(::chmod((folder + "/set.ini").c_str(), 0666), 0);
+  if (::geteuid() == 0 && SetImmutable(folder, true)) {
+    const bool closed = ::mkdir((folder + "/probe").c_str(), 0777) != 0;
+    const BOOL saved = WritePrivateProfileStringA("Main", "B", "2", "C:\\locked\\set.ini");
+    SetImmutable(folder, false);
+    ASSERT_TRUE(closed);
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(ReadHostFile(folder + "/set.ini"), "[Main]\r\nA=1\r\nB=2\r\n");
+    return;
+  }
   ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
   ASSERT_EQ(::chmod(Prefix().c_str(), 0755), 0);
   pid_t pid = ::fork();
