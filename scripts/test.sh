@@ -19,6 +19,13 @@ run_suite build/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "=== AddressSanitizer and UndefinedBehaviorSanitizer"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DLYRUTIL_SANITIZE=ON
+echo "=== ThreadSanitizer: threads, events, workers and the method-file lock list"
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLYRUTIL_SANITIZE=thread \
+  -DLYRUTIL_BUILD_TOOLS=OFF
+cmake --build build/tsan -j "$jobs"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  ctest --test-dir build/tsan --output-on-failure -j "$jobs" --timeout 300 \
+  -R 'ThreadsEvents|WorkerThreads|SharedOpen'
 echo "=== fuzz targets"
 CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLYRUTIL_BUILD_TESTS=OFF -DLYRUTIL_BUILD_TOOLS=OFF \
   -DLYRUTIL_BUILD_FUZZERS=ON

@@ -10,33 +10,46 @@
 namespace lyrwin {
 namespace {
 
-std::mutex g_handleMutex;
-std::unordered_map<uintptr_t, std::shared_ptr<KernelObject>> g_handles;
-uintptr_t g_nextHandle = 0x100;
+// The table is never destroyed: a detached thread may still close its handles while the
+// process exits.
+struct HandleTable {
+  std::mutex mutex;
+  std::unordered_map<uintptr_t, std::shared_ptr<KernelObject>> handles;
+  uintptr_t next = 0x100;
+};
+
+HandleTable& Table() {
+  static auto* table = new HandleTable;
+  return *table;
+}
 
 }  // namespace
 
 HANDLE InsertHandle(std::shared_ptr<KernelObject> object) {
-  std::lock_guard<std::mutex> lock(g_handleMutex);
-  uintptr_t value = g_nextHandle;
-  g_nextHandle += 4;
-  if (g_nextHandle >= 0x7FFFFFF0) g_nextHandle = 0x100;
-  g_handles[value] = std::move(object);
+  HandleTable& table = Table();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  uintptr_t value = table.next;
+  table.next += 4;
+  if (table.next >= 0x7FFFFFF0) table.next = 0x100;
+  table.handles[value] = std::move(object);
   return reinterpret_cast<HANDLE>(value);
 }
 
 std::shared_ptr<KernelObject> LookupHandle(HANDLE handle) {
-  std::lock_guard<std::mutex> lock(g_handleMutex);
-  auto it = g_handles.find(reinterpret_cast<uintptr_t>(handle));
-  return it == g_handles.end() ? nullptr : it->second;
+  HandleTable& table = Table();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  auto it = table.handles.find(reinterpret_cast<uintptr_t>(handle));
+  return it == table.handles.end() ? nullptr : it->second;
 }
 
 std::shared_ptr<KernelObject> RemoveHandle(HANDLE handle) {
-  std::lock_guard<std::mutex> lock(g_handleMutex);
-  auto it = g_handles.find(reinterpret_cast<uintptr_t>(handle));
-  if (it == g_handles.end()) return nullptr;
-  std::shared_ptr<KernelObject> object = std::move(it->second);
-  g_handles.erase(it);
+  std::shared_ptr<KernelObject> object;
+  HandleTable& table = Table();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  auto it = table.handles.find(reinterpret_cast<uintptr_t>(handle));
+  if (it == table.handles.end()) return nullptr;
+  object = std::move(it->second);
+  table.handles.erase(it);
   return object;
 }
 

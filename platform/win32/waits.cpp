@@ -16,9 +16,10 @@
 namespace lyrwin {
 namespace {
 
+// Never destroyed: a detached thread may still end, and signal, while the process exits.
 std::condition_variable& Changed() {
-  static std::condition_variable changed;
-  return changed;
+  static auto* changed = new std::condition_variable;
+  return *changed;
 }
 
 struct EventObject final : WaitableObject {
@@ -46,8 +47,8 @@ std::shared_ptr<EventObject> EventFromHandle(HANDLE handle) {
 }  // namespace
 
 std::mutex& WaitMutex() {
-  static std::mutex mutex;
-  return mutex;
+  static auto* mutex = new std::mutex;  // never destroyed, like Changed()
+  return *mutex;
 }
 
 void NotifyWaiters() {
