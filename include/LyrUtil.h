@@ -11,5 +11,6 @@
 #include <lyrutil/audit.h>
 #include <lyrutil/instrument.h>
 #include <lyrutil/threads.h>
+#include <lyrutil/dib.h>
 
 #endif  // LYRUTIL_H

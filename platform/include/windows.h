@@ -515,4 +515,6 @@ LYRWIN_API int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UI
 #define wvsprintf wvsprintfA
 #define MessageBox MessageBoxA
 
+#include <wingdi.h>
+
 #endif  // LYRWIN_WINDOWS_H

@@ -45,6 +45,27 @@ void* Allocate(size_t bytes, bool zeroed) {
 }
 
 }  // namespace
+
+bool BlockHolding(const void* address, uintptr_t* start, uintptr_t* end) {
+  const uintptr_t at = reinterpret_cast<uintptr_t>(address);
+  std::lock_guard<std::mutex> lock(g_memoryMutex);
+  for (const auto& entry : g_blocks) {
+    const uintptr_t first = reinterpret_cast<uintptr_t>(entry.second.data);
+    if (first != 0 && at >= first && at < first + entry.second.size) {
+      *start = first;
+      *end = first + entry.second.size;
+      return true;
+    }
+  }
+  return false;
+}
+
+size_t BytesAvailableAt(const void* address) {
+  uintptr_t start, end;
+  if (!BlockHolding(address, &start, &end)) return SIZE_MAX;
+  return end - reinterpret_cast<uintptr_t>(address);
+}
+
 }  // namespace lyrwin
 
 using lyrwin::Block;

@@ -93,6 +93,12 @@ bool Utf16ToAnsi(const std::string& bytes, std::string* ansi);
 // Code page 1252 text as UTF-16 little-endian, mark first.
 std::string AnsiToUtf16(const std::string& ansi);
 
+// The bytes from `address` to the end of the GlobalAlloc block that holds it; SIZE_MAX when it
+// lies in no such block (the caller's word is then taken for its size).
+size_t BytesAvailableAt(const void* address);
+// The GlobalAlloc block that holds `address`, as [start, end); false when none does.
+bool BlockHolding(const void* address, uintptr_t* start, uintptr_t* end);
+
 // The host descriptor behind a file handle; -1 (last error set) for anything else.
 int HandleDescriptor(HANDLE handle);
 

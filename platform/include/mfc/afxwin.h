@@ -74,6 +74,33 @@ class LYRWIN_API CDialog : public CWnd {
   int m_nModalResult;
 };
 
+// --- GDI objects ---
+
+// A GDI object owned through its handle: deleted with the object unless detached.
+class LYRWIN_API CGdiObject : public CObject {
+  DECLARE_DYNAMIC(CGdiObject)
+ public:
+  CGdiObject();
+  ~CGdiObject() override;
+  operator HGDIOBJ() const { return m_hObject; }
+  HGDIOBJ GetSafeHandle() const { return m_hObject; }
+  BOOL Attach(HGDIOBJ hObject);
+  HGDIOBJ Detach();
+  BOOL DeleteObject();
+
+  HGDIOBJ m_hObject;
+};
+
+class LYRWIN_API CPalette : public CGdiObject {
+  DECLARE_DYNAMIC(CPalette)
+ public:
+  CPalette();
+  BOOL CreatePalette(LPLOGPALETTE lpLogPalette);
+  operator HPALETTE() const { return static_cast<HPALETTE>(m_hObject); }
+  int GetEntryCount();
+  UINT GetPaletteEntries(UINT nStartIndex, UINT nNumEntries, LPPALETTEENTRY lpPaletteColors) const;
+};
+
 // --- Threads ---
 
 typedef UINT(AFX_CDECL_THREADPROC)(LPVOID);

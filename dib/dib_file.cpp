@@ -1,0 +1,102 @@
+// BMP files: a 14-byte file header, then the packed DIB. Copies of global memory blocks.
+#include <LyrUtil.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr WORD kBmpType = 0x4D42;  // "BM"
+constexpr UINT kBlockFlags = GMEM_MOVEABLE | GMEM_ZEROINIT;
+
+// Locks the handle's block for the length of a scope.
+class Locked {
+ public:
+  explicit Locked(HGLOBAL block) : block_(block), data_(static_cast<char*>(GlobalLock(block))) {}
+  ~Locked() {
+    if (data_ != nullptr) GlobalUnlock(block_);
+  }
+  Locked(const Locked&) = delete;
+  Locked& operator=(const Locked&) = delete;
+  char* Data() const { return data_; }
+
+ private:
+  HGLOBAL block_;
+  char* data_;
+};
+
+}  // namespace
+
+void* CopyHandle(void* h) {
+  if (h == nullptr) return nullptr;
+  const SIZE_T size = GlobalSize(h);
+  HGLOBAL copy = GlobalAlloc(kBlockFlags, size);
+  if (copy == nullptr) return nullptr;
+  Locked from(h);
+  Locked to(copy);
+  if (from.Data() != nullptr && to.Data() != nullptr && size > 0)
+    std::memcpy(to.Data(), from.Data(), size);
+  return copy;
+}
+
+int SaveDIB(HDIB hDib, CFile& file) {
+  if (hDib == nullptr) return 0;
+  Locked dib(hDib);
+  char* lpbi = dib.Data();
+  if (lpbi == nullptr) return 0;
+  BITMAPINFOHEADER header;
+  std::memcpy(&header, lpbi, sizeof header);
+  if (header.biSize != sizeof(BITMAPINFOHEADER)) return 0;  // a core-header DIB is not saved
+
+  DWORD size = header.biSize + PaletteSize(lpbi);
+  if (header.biCompression == BI_RLE8 || header.biCompression == BI_RLE4) {
+    size += header.biSizeImage;
+  } else {
+    const DWORD image =
+        ((static_cast<DWORD>(header.biBitCount) * static_cast<DWORD>(header.biWidth) + 31) / 32) *
+        4 * static_cast<DWORD>(header.biHeight);
+    size += image;
+    header.biSizeImage = image;  // saving changes the DIB in memory, as the format asks
+    std::memcpy(lpbi, &header, sizeof header);
+  }
+  BITMAPFILEHEADER fileHeader;
+  fileHeader.bfType = kBmpType;
+  fileHeader.bfSize = size + sizeof(BITMAPFILEHEADER);
+  fileHeader.bfReserved1 = 0;
+  fileHeader.bfReserved2 = 0;
+  fileHeader.bfOffBits =
+      static_cast<DWORD>(sizeof(BITMAPFILEHEADER)) + header.biSize + PaletteSize(lpbi);
+  file.Write(&fileHeader, sizeof fileHeader);  // a CFileException passes on, the DIB unlocked
+  file.Write(lpbi, size);
+  return 1;
+}
+
+// The file's header sizes and pixel offset are not used: the packed DIB starts right after the
+// file header and runs to the end of the file. A file too short to hold the header it promises is
+// refused, so that the accessors never read past the block.
+HDIB ReadDIBFile(CFile& file) {
+  const ULONGLONG length = file.GetLength();
+  BITMAPFILEHEADER fileHeader;
+  if (file.Read(&fileHeader, sizeof fileHeader) != sizeof fileHeader) return nullptr;
+  if (fileHeader.bfType != kBmpType) return nullptr;
+  if (length > 0xFFFFFFFFull) return nullptr;
+  HGLOBAL block = GlobalAlloc(kBlockFlags, static_cast<SIZE_T>(length));
+  if (block == nullptr) return nullptr;
+  const UINT dibBytes = static_cast<UINT>(length - sizeof fileHeader);
+  bool whole;
+  {
+    Locked dib(block);
+    whole = dib.Data() != nullptr && file.Read(dib.Data(), dibBytes) == dibBytes;
+    if (whole) {
+      DWORD headerSize = 0;
+      if (dibBytes >= sizeof headerSize) std::memcpy(&headerSize, dib.Data(), sizeof headerSize);
+      const DWORD needed = headerSize == sizeof(BITMAPINFOHEADER) ? sizeof(BITMAPINFOHEADER)
+                                                                  : sizeof(BITMAPCOREHEADER);
+      whole = dibBytes >= needed;
+    }
+  }
+  if (!whole) {
+    GlobalFree(block);
+    return nullptr;
+  }
+  return reinterpret_cast<HDIB>(block);
+}

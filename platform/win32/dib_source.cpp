@@ -1,0 +1,255 @@
+#include "dib_source.h"
+
+#include "internal.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace lyrwin {
+namespace {
+
+constexpr uint64_t kMaxRlePixels = uint64_t(1) << 26;  // larger RLE images are refused
+
+uint32_t Read32(const unsigned char* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+uint16_t Read16(const unsigned char* p) {
+  return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+
+int LowestBit(uint32_t mask) {
+  int shift = 0;
+  while (shift < 32 && !(mask & (1u << shift))) ++shift;
+  return shift;
+}
+
+int BitWidth(uint32_t mask) {
+  if (mask == 0) return 0;
+  mask >>= LowestBit(mask);
+  int width = 0;
+  while (mask & 1u) {
+    ++width;
+    mask >>= 1;
+  }
+  return width;
+}
+
+// A channel of `width` bits as 8 bits, as GDI widens it: the bits moved to the top.
+BYTE Widen(uint32_t value, int width) {
+  if (width <= 0) return 0;
+  return static_cast<BYTE>(width >= 8 ? value >> (width - 8) : value << (8 - width));
+}
+
+}  // namespace
+
+bool DibSource::Load(const BITMAPINFO* info, const void* bits, UINT usage,
+                     const std::vector<COLORREF>& palette) {
+  if (info == nullptr || bits == nullptr) return false;
+  const unsigned char* header = reinterpret_cast<const unsigned char*>(info);
+  const size_t available = BytesAvailableAt(header);
+  if (available < 4) return false;
+  const uint32_t headerSize = Read32(header);
+  size_t entryBytes = 4;
+  int colorCount = 0;
+  uint32_t clrUsed = 0;
+  if (headerSize == sizeof(BITMAPCOREHEADER)) {
+    if (available < sizeof(BITMAPCOREHEADER)) return false;
+    width_ = Read16(header + 4);
+    height_ = Read16(header + 6);
+    bitCount_ = Read16(header + 10);
+    compression_ = BI_RGB;
+    entryBytes = 3;
+  } else if (headerSize >= sizeof(BITMAPINFOHEADER) && headerSize <= 1024) {
+    if (available < sizeof(BITMAPINFOHEADER)) return false;
+    const int32_t width = static_cast<int32_t>(Read32(header + 4));
+    const int32_t height = static_cast<int32_t>(Read32(header + 8));
+    if (width <= 0 || height == 0 || height == INT32_MIN) return false;
+    width_ = width;
+    topDown_ = height < 0;
+    height_ = topDown_ ? -height : height;
+    bitCount_ = Read16(header + 14);
+    compression_ = Read32(header + 16);
+    clrUsed = Read32(header + 32);
+  } else {
+    return false;
+  }
+  if (width_ <= 0 || height_ <= 0) return false;
+  switch (compression_) {
+    case BI_RGB:
+      if (bitCount_ != 1 && bitCount_ != 4 && bitCount_ != 8 && bitCount_ != 16 &&
+          bitCount_ != 24 && bitCount_ != 32)
+        return false;
+      break;
+    case BI_RLE8:
+    case BI_RLE4:
+      if (bitCount_ != (compression_ == BI_RLE8 ? 8 : 4) || topDown_) return false;
+      break;
+    case BI_BITFIELDS:
+      if (bitCount_ != 16 && bitCount_ != 32) return false;
+      break;
+    default:
+      return false;
+  }
+  if (bitCount_ <= 8) {
+    const uint32_t most = 1u << bitCount_;
+    colorCount = static_cast<int>(clrUsed != 0 && clrUsed < most ? clrUsed : most);
+  }
+
+  const unsigned char* table = header + headerSize;
+  const size_t tableAvailable = available == SIZE_MAX    ? SIZE_MAX
+                                : available > headerSize ? available - headerSize
+                                                         : 0;
+  if (compression_ == BI_BITFIELDS) {
+    const unsigned char* masks = headerSize >= 52 ? header + 40 : table;
+    const size_t masksAvailable = headerSize >= 52 ? available - 40 : tableAvailable;
+    if (masksAvailable < 12) return false;
+    for (int i = 0; i < 3; ++i) masks_[i] = Read32(masks + 4 * i);
+  } else if (bitCount_ == 16) {
+    masks_[0] = 0x7C00;
+    masks_[1] = 0x03E0;
+    masks_[2] = 0x001F;
+  } else if (bitCount_ == 32) {
+    masks_[0] = 0xFF0000;
+    masks_[1] = 0x00FF00;
+    masks_[2] = 0x0000FF;
+  }
+  colors_.assign(static_cast<size_t>(colorCount), RGB(0, 0, 0));
+  if (colorCount > 0) {
+    const size_t usable =
+        std::min<size_t>(static_cast<size_t>(colorCount),
+                         tableAvailable / (usage == DIB_PAL_COLORS ? 2 : entryBytes));
+    for (size_t i = 0; i < usable; ++i) {
+      if (usage == DIB_PAL_COLORS) {
+        const uint16_t index = Read16(table + 2 * i);
+        colors_[i] = index < palette.size() ? palette[index] : RGB(0, 0, 0);
+      } else {
+        const unsigned char* entry = table + i * entryBytes;
+        colors_[i] = RGB(entry[2], entry[1], entry[0]);
+      }
+    }
+  }
+
+  bits_ = static_cast<const unsigned char*>(bits);
+  bitsAvailable_ = BytesAvailableAt(bits);
+  // Rows placed after the header's block (a header promising a colour table longer than the
+  // block) lie in no block at all: nothing of them is there.
+  uintptr_t start, end;
+  if (bitsAvailable_ == SIZE_MAX && BlockHolding(header, &start, &end)) {
+    const uintptr_t at = reinterpret_cast<uintptr_t>(bits);
+    bitsAvailable_ = at >= start && at < end ? end - at : 0;
+  }
+  stride_ = ((static_cast<uint64_t>(width_) * static_cast<uint64_t>(bitCount_) + 31) / 32) * 4;
+  if (compression_ == BI_RLE8 || compression_ == BI_RLE4) {
+    if (static_cast<uint64_t>(width_) * static_cast<uint64_t>(height_) > kMaxRlePixels)
+      return false;
+    size_t dataBytes = bitsAvailable_;
+    if (headerSize != sizeof(BITMAPCOREHEADER)) {
+      const uint32_t sizeImage = Read32(header + 20);
+      if (sizeImage != 0) dataBytes = std::min<size_t>(dataBytes, sizeImage);
+    }
+    return DecodeRle(bits_, dataBytes);
+  }
+  return true;
+}
+
+// RLE8 and RLE4 as the BMP format defines them: runs, absolute runs (padded to 16 bits), and
+// the escapes end of line, end of bitmap and delta. Pixels no code reaches stay unset.
+bool DibSource::DecodeRle(const unsigned char* data, size_t available) {
+  const size_t pixels = static_cast<size_t>(width_) * static_cast<size_t>(height_);
+  rleIndex_.assign(pixels, 0);
+  rleSet_.assign(pixels, 0);
+  const bool four = compression_ == BI_RLE4;
+  int x = 0;
+  int y = 0;  // from the bottom
+  auto put = [&](uint8_t index) {
+    if (x < width_ && y < height_) {
+      const size_t at =
+          static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x);
+      rleIndex_[at] = index;
+      rleSet_[at] = 1;
+    }
+    ++x;
+  };
+  size_t i = 0;
+  while (i + 1 < available && y < height_) {
+    const uint8_t count = data[i];
+    const uint8_t value = data[i + 1];
+    i += 2;
+    if (count > 0) {
+      for (int k = 0; k < count; ++k)
+        put(four ? static_cast<uint8_t>(k % 2 == 0 ? value >> 4 : value & 0x0F) : value);
+      continue;
+    }
+    if (value == 0) {  // end of line
+      x = 0;
+      ++y;
+    } else if (value == 1) {  // end of bitmap
+      break;
+    } else if (value == 2) {  // delta
+      if (i + 1 >= available) break;
+      x += data[i];
+      y += data[i + 1];
+      i += 2;
+    } else {  // absolute run of `value` pixels
+      const size_t bytes = four ? (value + 1u) / 2u : value;
+      for (int k = 0; k < value; ++k) {
+        const size_t at = i + (four ? static_cast<size_t>(k) / 2 : static_cast<size_t>(k));
+        if (at >= available) return true;
+        put(four ? static_cast<uint8_t>(k % 2 == 0 ? data[at] >> 4 : data[at] & 0x0F) : data[at]);
+      }
+      i += (bytes + 1) & ~size_t(1);
+    }
+  }
+  return true;
+}
+
+COLORREF DibSource::FromMasks(uint32_t value) const {
+  BYTE channel[3];
+  for (int c = 0; c < 3; ++c) {
+    channel[c] = masks_[c] == 0
+                     ? 0
+                     : Widen((value & masks_[c]) >> LowestBit(masks_[c]), BitWidth(masks_[c]));
+  }
+  return RGB(channel[0], channel[1], channel[2]);
+}
+
+bool DibSource::Pixel(int x, int row, COLORREF* color) const {
+  if (x < 0 || x >= width_ || row < 0 || row >= height_) return false;
+  const int fromBottom = height_ - 1 - row;
+  auto lookup = [&](size_t index) {
+    *color = index < colors_.size() ? colors_[index] : RGB(0, 0, 0);
+    return true;
+  };
+  if (!rleSet_.empty()) {
+    const size_t at =
+        static_cast<size_t>(fromBottom) * static_cast<size_t>(width_) + static_cast<size_t>(x);
+    return rleSet_[at] && lookup(rleIndex_[at]);
+  }
+  const int counted = topDown_ ? row : fromBottom;
+  if (counted < firstLine_ || counted - firstLine_ >= lineCount_) return false;
+  const uint64_t line = static_cast<uint64_t>(counted - firstLine_);
+  const uint64_t bitOffset = static_cast<uint64_t>(x) * static_cast<uint64_t>(bitCount_);
+  const uint64_t offset = line * stride_ + bitOffset / 8;
+  const uint64_t bytes = bitCount_ >= 8 ? static_cast<uint64_t>(bitCount_ / 8) : 1;
+  if (bitsAvailable_ != SIZE_MAX && offset + bytes > bitsAvailable_) return false;
+  const unsigned char* p = bits_ + offset;
+  switch (bitCount_) {
+    case 1:
+      return lookup((*p >> (7 - bitOffset % 8)) & 1);
+    case 4:
+      return lookup(bitOffset % 8 == 0 ? *p >> 4 : *p & 0x0F);
+    case 8:
+      return lookup(*p);
+    case 16:
+      *color = FromMasks(Read16(p));
+      return true;
+    case 24:
+      *color = RGB(p[2], p[1], p[0]);
+      return true;
+    default:
+      *color = FromMasks(Read32(p));
+      return true;
+  }
+}
+
+}  // namespace lyrwin

@@ -1,0 +1,58 @@
+// A device-independent bitmap as SetDIBitsToDevice and StretchDIBits read it: the header, the
+// colour table and the pixel rows, decoded pixel by pixel on demand, every read kept within the
+// memory block that holds it.
+#ifndef LYRWIN_DIB_SOURCE_H
+#define LYRWIN_DIB_SOURCE_H
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace lyrwin {
+
+class DibSource {
+ public:
+  // False for what GDI refuses: a header too short or of an unknown size, a bit count or
+  // compression it does not take, a width or height of 0. `palette` is the device context's, for
+  // DIB_PAL_COLORS.
+  bool Load(const BITMAPINFO* info, const void* bits, UINT usage,
+            const std::vector<COLORREF>& palette);
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  bool TopDown() const { return topDown_; }
+  // Only the scan lines [first, first + count) are in the rows given (counted from the bottom, or
+  // from the top for a top-down image), the first of them at the start: SetDIBitsToDevice's band.
+  void SetBand(int first, int count) {
+    firstLine_ = first;
+    lineCount_ = count;
+  }
+  // The colour of the pixel `x` columns from the left and `row` rows from the top of the image;
+  // false where there is none (beyond the bytes the block holds, or skipped by an RLE delta).
+  bool Pixel(int x, int row, COLORREF* color) const;
+
+ private:
+  bool LoadColors(const unsigned char* table, size_t available, UINT usage,
+                  const std::vector<COLORREF>& palette);
+  bool DecodeRle(const unsigned char* data, size_t available);
+  COLORREF FromMasks(uint32_t value) const;
+
+  int width_ = 0;
+  int height_ = 0;
+  bool topDown_ = false;
+  int bitCount_ = 0;
+  DWORD compression_ = BI_RGB;
+  std::vector<COLORREF> colors_;
+  uint32_t masks_[3] = {0, 0, 0};
+  const unsigned char* bits_ = nullptr;
+  size_t bitsAvailable_ = 0;
+  uint64_t stride_ = 0;
+  int firstLine_ = 0;
+  int lineCount_ = INT32_MAX;
+  std::vector<uint8_t> rleIndex_;  // RLE images, decoded: an index per pixel, rows from the bottom
+  std::vector<uint8_t> rleSet_;    // 1 where the RLE data set the pixel
+};
+
+}  // namespace lyrwin
+
+#endif  // LYRWIN_DIB_SOURCE_H

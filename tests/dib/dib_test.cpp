@@ -1,0 +1,378 @@
+// Device-independent bitmaps: the header accessors, BMP files written and read back, painting,
+// and pixels checked against independent decoders (netpbm and ImageMagick) for files of every
+// kind those tools write.
+#include "lyr_test.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Rgb {
+  unsigned char r, g, b;
+  bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
+};
+
+struct Image {
+  int width = 0;
+  int height = 0;
+  std::vector<Rgb> pixels;
+};
+
+// A packed DIB in a movable block: the header, `colors` table entries, then `rowBytes` × height.
+HDIB MakeDib(int width, int height, WORD bitCount, DWORD clrUsed, DWORD compression = BI_RGB) {
+  const DWORD colors = clrUsed != 0 ? clrUsed : (bitCount <= 8 ? 1u << bitCount : 0);
+  const DWORD stride = ((bitCount * static_cast<DWORD>(width) + 31) / 32) * 4;
+  HGLOBAL block =
+      GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
+                  sizeof(BITMAPINFOHEADER) + colors * 4 + stride * static_cast<DWORD>(height));
+  auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(block));
+  header->biSize = sizeof(BITMAPINFOHEADER);
+  header->biWidth = width;
+  header->biHeight = height;
+  header->biPlanes = 1;
+  header->biBitCount = bitCount;
+  header->biCompression = compression;
+  header->biClrUsed = clrUsed;
+  GlobalUnlock(block);
+  return reinterpret_cast<HDIB>(block);
+}
+
+// A 32-bit top-down DIB section selected into a new memory DC.
+HDC SurfaceDc(int width, int height) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  SelectObject(dc, CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  return dc;
+}
+
+// Paints the DIB 1:1 into a 32-bit surface: through PaintDIB for the headers the library reads
+// (40 and 12 bytes), and straight through SetDIBitsToDevice for the later Windows headers (the
+// library reads those as core headers), with the rows at `bitsOffset` from the header.
+Image Painted(HDIB dib, DWORD bitsOffset) {
+  char* lpbi = static_cast<char*>(GlobalLock(dib));
+  Image image;
+  const DWORD headerSize = *reinterpret_cast<DWORD*>(lpbi);
+  const bool later = headerSize != 40 && headerSize != 12;
+  const auto* info = reinterpret_cast<BITMAPINFO*>(lpbi);
+  image.width = later ? info->bmiHeader.biWidth : static_cast<int>(DIBWidth(lpbi));
+  image.height = later ? info->bmiHeader.biHeight : static_cast<int>(DIBHeight(lpbi));
+  HDC dc = SurfaceDc(image.width, image.height);
+  RECT rect = {0, 0, image.width, image.height};
+  if (later) {
+    EXPECT_EQ(SetDIBitsToDevice(
+                  dc, 0, 0, static_cast<DWORD>(image.width), static_cast<DWORD>(image.height), 0, 0,
+                  0, static_cast<UINT>(image.height), lpbi + bitsOffset, info, DIB_RGB_COLORS),
+              image.height);
+  } else {
+    EXPECT_EQ(PaintDIB(dc, &rect, dib, &rect, nullptr), image.height);
+  }
+  GlobalUnlock(dib);
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      COLORREF c = GetPixel(dc, x, y);
+      image.pixels.push_back({GetRValue(c), GetGValue(c), GetBValue(c)});
+    }
+  }
+  DeleteDC(dc);
+  return image;
+}
+
+// A binary PPM (P6, maxval 255) as netpbm and ImageMagick write it.
+bool ParsePpm(const std::string& bytes, Image* image) {
+  int maxval = 0;
+  int consumed = 0;
+  if (std::sscanf(bytes.c_str(), "P6 %d %d %d%n", &image->width, &image->height, &maxval,
+                  &consumed) != 3 ||
+      maxval != 255)
+    return false;
+  const size_t start = static_cast<size_t>(consumed) + 1;
+  const size_t count = static_cast<size_t>(image->width) * static_cast<size_t>(image->height);
+  if (bytes.size() < start + 3 * count) return false;
+  image->pixels.clear();
+  for (size_t i = 0; i < count; ++i) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data()) + start + 3 * i;
+    image->pixels.push_back({p[0], p[1], p[2]});
+  }
+  return true;
+}
+
+std::string Shell(const std::string& command) {
+  std::string out;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  char buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  ::pclose(pipe);
+  return out;
+}
+
+bool HaveTool(const char* path) {
+  return ::access(path, X_OK) == 0;
+}
+
+class DibTest : public LyrTest {
+ protected:
+  HDIB ReadFile(const char* dosPath) {
+    CFile file;
+    if (!file.Open(dosPath, CFile::modeRead)) return nullptr;
+    return ReadDIBFile(file);
+  }
+  // The test pattern as PPM: `colors` colours (0 for a full-colour gradient), 37 × 23 pixels.
+  std::string WritePattern(int colors) {
+    std::string ppm = "P6\n37 23\n255\n";
+    for (int y = 0; y < 23; ++y) {
+      for (int x = 0; x < 37; ++x) {
+        if (colors == 0) {
+          ppm += static_cast<char>(x * 6);
+          ppm += static_cast<char>(y * 11);
+          ppm += static_cast<char>((x * y) % 256);
+        } else {
+          const int i = (x * 7 + y * 13) % colors;
+          ppm += static_cast<char>(colors == 2 ? (i ? 255 : 0) : (i * 53) % 256);
+          ppm += static_cast<char>(colors == 2 ? (i ? 255 : 0) : (i * 97) % 256);
+          ppm += static_cast<char>(colors == 2 ? (i ? 255 : 0) : (i * 151) % 256);
+        }
+      }
+    }
+    const std::string path = Prefix() + "/pattern" + std::to_string(colors) + ".ppm";
+    WriteHostFile(path, ppm);
+    return path;
+  }
+  // Paints the BMP file 1:1 and compares with the reference decoder's pixels.
+  void ExpectSameAsReference(const std::string& bmpHost, const std::string& referenceCommand) {
+    SCOPED_TRACE(bmpHost);
+    Image reference;
+    ASSERT_TRUE(ParsePpm(Shell(referenceCommand), &reference)) << referenceCommand;
+    std::string dos;
+    ASSERT_TRUE(HostToDos(bmpHost, &dos));
+    HDIB dib = ReadFile(dos.c_str());
+    ASSERT_NE(dib, nullptr);
+    BITMAPFILEHEADER fileHeader;
+    std::memcpy(&fileHeader, ReadHostFile(bmpHost).data(), sizeof fileHeader);
+    Image ours = Painted(dib, fileHeader.bfOffBits - sizeof fileHeader);
+    GlobalFree(dib);
+    ASSERT_EQ(ours.width, reference.width);
+    ASSERT_EQ(ours.height, reference.height);
+    int different = 0;
+    for (size_t i = 0; i < ours.pixels.size(); ++i)
+      different += !(ours.pixels[i] == reference.pixels[i]);
+    EXPECT_EQ(different, 0);
+  }
+  bool HostToDos(const std::string& host, std::string* dos) {
+    if (host.compare(0, DriveC().size(), DriveC()) != 0) return false;
+    *dos = "C:" + host.substr(DriveC().size());
+    for (char& c : *dos)
+      if (c == '/') c = '\\';
+    return true;
+  }
+};
+
+TEST_F(DibTest, HeaderAccessorsFollowTheHeaderKind) {
+  HDIB eight = MakeDib(10, 3, 8, 0);
+  char* lpbi = static_cast<char*>(GlobalLock(eight));
+  EXPECT_EQ(DIBNumColors(lpbi), 256);
+  EXPECT_EQ(PaletteSize(lpbi), 1024);
+  EXPECT_EQ(FindDIBBits(lpbi), lpbi + 40 + 1024);
+  EXPECT_EQ(DIBWidth(lpbi), 10u);
+  EXPECT_EQ(DIBHeight(lpbi), 3u);
+  reinterpret_cast<BITMAPINFOHEADER*>(lpbi)->biClrUsed = 20;
+  EXPECT_EQ(DIBNumColors(lpbi), 20);
+  EXPECT_EQ(PaletteSize(lpbi), 80);
+  GlobalUnlock(eight);
+  GlobalFree(eight);
+
+  HDIB truecolor = MakeDib(4, 4, 24, 0);
+  lpbi = static_cast<char*>(GlobalLock(truecolor));
+  EXPECT_EQ(DIBNumColors(lpbi), 0);
+  EXPECT_EQ(PaletteSize(lpbi), 0);
+  EXPECT_EQ(FindDIBBits(lpbi), lpbi + 40);
+  GlobalUnlock(truecolor);
+  CPalette none;
+  EXPECT_EQ(CreateDIBPalette(truecolor, &none), 0);
+  EXPECT_EQ(none.m_hObject, nullptr);
+  GlobalFree(truecolor);
+
+  // A 1-bit core header: two 3-byte entries; it is never saved.
+  HGLOBAL core = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 12 + 6 + 8);
+  auto* header = static_cast<BITMAPCOREHEADER*>(GlobalLock(core));
+  *header = {12, 3, 2, 1, 1};
+  lpbi = reinterpret_cast<char*>(header);
+  EXPECT_EQ(DIBNumColors(lpbi), 2);
+  EXPECT_EQ(PaletteSize(lpbi), 6);
+  EXPECT_EQ(DIBWidth(lpbi), 3u);
+  GlobalUnlock(core);
+  CFile out("C:\\core.bmp", CFile::modeCreate | CFile::modeWrite);
+  EXPECT_EQ(SaveDIB(reinterpret_cast<HDIB>(core), out), 0);
+  out.Close();
+  EXPECT_EQ(ReadHostFile(DriveC() + "/core.bmp"), "");
+  CPalette palette;
+  EXPECT_NE(CreateDIBPalette(reinterpret_cast<HDIB>(core), &palette), 0);
+  EXPECT_EQ(palette.GetEntryCount(), 2);
+  GlobalFree(core);
+}
+
+TEST_F(DibTest, SavedFilesReadBackAndBadFilesAreRefused) {
+  HDIB dib = MakeDib(10, 3, 8, 0);
+  char* lpbi = static_cast<char*>(GlobalLock(dib));
+  for (int i = 0; i < 36; ++i) FindDIBBits(lpbi)[i] = static_cast<char>(i);
+  GlobalUnlock(dib);
+  {
+    CFile out("C:\\eight.bmp", CFile::modeCreate | CFile::modeWrite);
+    EXPECT_EQ(SaveDIB(dib, out), 1);
+  }
+  const std::string file = ReadHostFile(DriveC() + "/eight.bmp");
+  ASSERT_EQ(file.size(), 14u + 40 + 1024 + 36);
+  BITMAPFILEHEADER fileHeader;
+  std::memcpy(&fileHeader, file.data(), sizeof fileHeader);
+  EXPECT_EQ(fileHeader.bfType, 0x4D42);
+  EXPECT_EQ(fileHeader.bfSize, 14u + 40 + 1024 + 36);
+  EXPECT_EQ(fileHeader.bfOffBits, 1078u);
+  lpbi = static_cast<char*>(GlobalLock(dib));
+  EXPECT_EQ(reinterpret_cast<BITMAPINFOHEADER*>(lpbi)->biSizeImage, 36u);  // set by the save
+  GlobalUnlock(dib);
+  HDIB back = ReadFile("C:\\eight.bmp");
+  ASSERT_NE(back, nullptr);
+  char* a = static_cast<char*>(GlobalLock(dib));
+  char* b = static_cast<char*>(GlobalLock(back));
+  EXPECT_EQ(std::memcmp(a, b, 40 + 1024 + 36), 0);
+  GlobalUnlock(dib);
+  GlobalUnlock(back);
+  HDIB copy = static_cast<HDIB>(CopyHandle(back));
+  EXPECT_EQ(GlobalSize(copy), GlobalSize(back));
+  EXPECT_EQ(CopyHandle(nullptr), nullptr);
+  for (HDIB h : {dib, back, copy}) GlobalFree(h);
+
+  WriteHostFile(DriveC() + "/short.bmp", "BM12345");
+  WriteHostFile(DriveC() + "/type.bmp", "PM" + std::string(60, '\0'));
+  WriteHostFile(DriveC() + "/headless.bmp",
+                "BM" + std::string(12, '\0') + std::string("\x28\0\0\0", 4));
+  for (const char* name : {"C:\\short.bmp", "C:\\type.bmp", "C:\\headless.bmp"})
+    EXPECT_EQ(ReadFile(name), nullptr) << name;
+}
+
+TEST_F(DibTest, PaintingCopiesOrStretchesAndNeverReadsPastTheBlock) {
+  HDIB dib = MakeDib(2, 2, 24, 0);  // rows bottom-up: (blue, green) / (red, white) on top
+  unsigned char* bits =
+      reinterpret_cast<unsigned char*>(FindDIBBits(static_cast<char*>(GlobalLock(dib))));
+  const unsigned char rows[2][8] = {{255, 0, 0, 0, 255, 0, 0, 0}, {0, 0, 255, 255, 255, 255, 0, 0}};
+  std::memcpy(bits, rows, sizeof rows);
+  GlobalUnlock(dib);
+  HDC dc = SurfaceDc(8, 8);
+  RECT source = {0, 0, 2, 2};
+  RECT same = {1, 1, 3, 3};
+  EXPECT_EQ(PaintDIB(dc, &same, dib, &source, nullptr), 2);
+  EXPECT_EQ(GetPixel(dc, 1, 1), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 2, 1), RGB(255, 255, 255));
+  EXPECT_EQ(GetPixel(dc, 1, 2), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(dc, 2, 2), RGB(0, 255, 0));
+  RECT wide = {0, 4, 4, 6};  // twice as wide: whole source pixels, each twice
+  EXPECT_EQ(PaintDIB(dc, &wide, dib, &source, nullptr), 2);
+  EXPECT_EQ(GetStretchBltMode(dc), COLORONCOLOR);
+  for (int x = 0; x < 4; ++x) {
+    EXPECT_EQ(GetPixel(dc, x, 4), x < 2 ? RGB(255, 0, 0) : RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(dc, x, 5), x < 2 ? RGB(0, 0, 255) : RGB(0, 255, 0));
+  }
+  EXPECT_EQ(PaintDIB(dc, &same, nullptr, &source, nullptr), 0);
+  GlobalFree(dib);
+
+  // A header that promises 1000 rows in a block that holds two: what is there is painted.
+  HDIB liar = MakeDib(2, 2, 24, 0);
+  auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(liar));
+  std::memcpy(reinterpret_cast<char*>(header) + 40, rows, sizeof rows);
+  header->biHeight = 1000;
+  header->biWidth = 1000;
+  GlobalUnlock(liar);
+  RECT big = {0, 0, 1000, 1000};
+  EXPECT_EQ(PaintDIB(dc, &big, liar, &big, nullptr), 1000);
+  RECT small = {0, 0, 5, 7};
+  EXPECT_NE(PaintDIB(dc, &small, liar, &big, nullptr), 0);
+  GlobalFree(liar);
+  DeleteDC(dc);
+}
+
+TEST_F(DibTest, PixelsEqualNetpbmsDecodingOfItsOwnFiles) {
+  if (!HaveTool("/usr/bin/ppmtobmp") || !HaveTool("/usr/bin/bmptopnm"))
+    GTEST_SKIP() << "netpbm is not installed";
+  struct Kind {
+    int colors;
+    const char* options;
+  };
+  for (const Kind& kind :
+       {Kind{0, "-windows"}, Kind{256, "-windows -bpp 8"}, Kind{16, "-windows -bpp 4"},
+        Kind{2, "-windows -bpp 1"}, Kind{0, "-os2"}, Kind{256, "-os2 -bpp 8"},
+        Kind{16, "-os2 -bpp 4"}, Kind{2, "-os2 -bpp 1"}, Kind{200, "-windows -bpp 8"}}) {
+    const std::string pattern = WritePattern(kind.colors);
+    const std::string bmp = DriveC() + "/netpbm" + std::to_string(kind.colors) +
+                            std::string(kind.options).substr(1, 3) + ".bmp";
+    Shell("/usr/bin/ppmtobmp " + std::string(kind.options) + " '" + pattern + "' > '" + bmp +
+          "' 2>/dev/null");
+    ExpectSameAsReference(
+        bmp, "/usr/bin/bmptopnm '" + bmp + "' 2>/dev/null | /usr/bin/ppmtoppm 2>/dev/null");
+  }
+}
+
+// 16 bits as Windows widens them: each channel's bits moved to the top, 5-6-5 white is
+// (248, 252, 248) and 5-5-5 white (248, 248, 248).
+TEST_F(DibTest, SixteenBitPixelsWidenAsWindowsWidensThem) {
+  struct {
+    BITMAPINFOHEADER header;
+    DWORD masks[3];
+  } info = {};
+  info.header = {sizeof(BITMAPINFOHEADER), 2, -1, 1, 16, BI_BITFIELDS, 0, 0, 0, 0, 0};
+  info.masks[0] = 0xF800;
+  info.masks[1] = 0x07E0;
+  info.masks[2] = 0x001F;
+  HGLOBAL block = GlobalAlloc(GMEM_FIXED, 4);
+  auto* pixels = static_cast<WORD*>(block);
+  pixels[0] = 0xFFFF;
+  pixels[1] = 0x8410;  // the middle of each range
+  HDC dc = SurfaceDc(2, 1);
+  EXPECT_EQ(SetDIBitsToDevice(dc, 0, 0, 2, 1, 0, 0, 0, 1, pixels,
+                              reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS),
+            1);
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(248, 252, 248));
+  EXPECT_EQ(GetPixel(dc, 1, 0), RGB(128, 128, 128));
+  info.header.biCompression = BI_RGB;  // 5-5-5
+  pixels[0] = 0x7FFF;
+  EXPECT_EQ(SetDIBitsToDevice(dc, 0, 0, 1, 1, 0, 0, 0, 1, pixels,
+                              reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS),
+            1);
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(248, 248, 248));
+  DeleteDC(dc);
+  GlobalFree(block);
+}
+
+TEST_F(DibTest, PixelsEqualImageMagicksDecodingOfItsOwnFiles) {
+  const char* convert = "/usr/bin/convert";
+  if (!HaveTool(convert)) GTEST_SKIP() << "ImageMagick is not installed";
+  struct Kind {
+    int colors;
+    const char* options;
+    const char* format;
+  };
+  for (const Kind& kind : {Kind{0, "", "BMP3"}, Kind{256, "-type Palette", "BMP3"},
+                           Kind{200, "-type Palette -compress RLE", "BMP3"},
+                           Kind{2, "-type Bilevel", "BMP3"}, Kind{16, "-type Palette", "BMP3"},
+                           Kind{0, "", "BMP2"}, Kind{0, "-type TrueColorAlpha", "BMP"}}) {
+    // TrueColorAlpha in BMP: 32 bits with bit fields in a 124-byte header.
+    const std::string pattern = WritePattern(kind.colors);
+    const std::string bmp = DriveC() + "/magick" + std::to_string(kind.colors) + kind.format +
+                            std::to_string(std::strlen(kind.options)) + ".bmp";
+    Shell(std::string(convert) + " '" + pattern + "' " + kind.options + " " + kind.format + ":'" +
+          bmp + "' 2>/dev/null");
+    ExpectSameAsReference(bmp, std::string(convert) + " '" + bmp + "' -depth 8 ppm:- 2>/dev/null");
+  }
+}
+
+}  // namespace
