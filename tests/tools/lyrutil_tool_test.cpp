@@ -4,10 +4,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -136,6 +139,44 @@ TEST_F(ToolTest, AppendRefusesALogWhoseFolderIsMissing) {
   EXPECT_NE(r.err.find("does not exist"), std::string::npos) << r.err;
   EXPECT_FALSE(HostFileExists(DriveC() + "/no"));
   EXPECT_FALSE(HostFileExists(DriveC() + "/Work/error.blg"));
+}
+
+// `show -f` follows the log as journalctl -f does: an entry that another process appends shows
+// while the follower runs.
+TEST_F(ToolTest, FollowShowsWhatAnotherProcessAppends) {
+  AppendThree();
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  pid_t follower = ::fork();
+  if (follower == 0) {
+    ::dup2(out[1], 1);
+    ::close(out[0]);
+    ::execl(LYRUTIL_TOOL, LYRUTIL_TOOL, "--prefix", Prefix().c_str(), "audit", "show",
+            Log().c_str(), "-f", "-o", "jsonl", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  std::string seen;
+  auto readUntil = [&](const std::string& wanted) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (seen.find(wanted) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+      struct pollfd ready = {out[0], POLLIN, 0};
+      if (::poll(&ready, 1, 200) <= 0) continue;
+      char buffer[4096];
+      ssize_t n = ::read(out[0], buffer, sizeof buffer);
+      if (n <= 0) break;
+      seen.append(buffer, static_cast<size_t>(n));
+    }
+    return seen.find(wanted) != std::string::npos;
+  };
+  EXPECT_TRUE(readUntil("CAROL"));  // what was there
+  ASSERT_EQ(Tool("audit append " + Log() + " --user DAVE --message late").status, 0);
+  EXPECT_TRUE(readUntil("DAVE")) << seen;
+  ::kill(follower, SIGTERM);
+  ::waitpid(follower, nullptr, 0);
+  ::close(out[0]);
+  const size_t line = seen.rfind('\n', seen.size() - 2);
+  EXPECT_EQ(nlohmann::json::parse(seen.substr(line + 1))["user_message"], "late");
 }
 
 TEST_F(ToolTest, VerifyFindsTornTailsAndGarbledRecords) {
