@@ -43,9 +43,12 @@ int SaveDIB(HDIB hDib, CFile& file) {
   Locked dib(hDib);
   char* lpbi = dib.Data();
   if (lpbi == nullptr) return 0;
+  DWORD headerSize;
+  std::memcpy(&headerSize, lpbi, sizeof headerSize);
+  // A core-header DIB is not saved; its header is read no further than its size field.
+  if (headerSize != sizeof(BITMAPINFOHEADER)) return 0;
   BITMAPINFOHEADER header;
   std::memcpy(&header, lpbi, sizeof header);
-  if (header.biSize != sizeof(BITMAPINFOHEADER)) return 0;  // a core-header DIB is not saved
 
   DWORD size = header.biSize + PaletteSize(lpbi);
   if (header.biCompression == BI_RLE8 || header.biCompression == BI_RLE4) {

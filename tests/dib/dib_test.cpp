@@ -235,9 +235,13 @@ TEST_F(DibTest, SavedFilesReadBackAndBadFilesAreRefused) {
   ASSERT_EQ(file.size(), 14u + 40 + 1024 + 36);
   BITMAPFILEHEADER fileHeader;
   std::memcpy(&fileHeader, file.data(), sizeof fileHeader);
-  EXPECT_EQ(fileHeader.bfType, 0x4D42);
-  EXPECT_EQ(fileHeader.bfSize, 14u + 40 + 1024 + 36);
-  EXPECT_EQ(fileHeader.bfOffBits, 1078u);
+  // The packed header's fields are copied out before comparing: they are not aligned.
+  const WORD type = fileHeader.bfType;
+  const DWORD fileSize = fileHeader.bfSize;
+  const DWORD offset = fileHeader.bfOffBits;
+  EXPECT_EQ(type, 0x4D42);
+  EXPECT_EQ(fileSize, 14u + 40 + 1024 + 36);
+  EXPECT_EQ(offset, 1078u);
   lpbi = static_cast<char*>(GlobalLock(dib));
   EXPECT_EQ(reinterpret_cast<BITMAPINFOHEADER*>(lpbi)->biSizeImage, 36u);  // set by the save
   GlobalUnlock(dib);
