@@ -212,6 +212,32 @@ TEST_F(ToolTest, BadInputGetsOneLineAndStatusTwo) {
   }
 }
 
+// `bmp decode` paints through the library; an independent decoder (netpbm) must agree.
+TEST_F(ToolTest, BmpFilesAreDescribedAndDecodedAsTheLibraryPaintsThem) {
+  ASSERT_EQ(Tool("install").status, 0);
+  std::string ppm = "P6\n5 3\n255\n";
+  for (int i = 0; i < 15; ++i)
+    ppm += std::string{static_cast<char>(i * 17), static_cast<char>(255 - i),
+                       static_cast<char>(i * 3)};
+  WriteHostFile(DriveC() + "/in.ppm", ppm);
+  ToolRun info = Tool("bmp info " + DriveC() + "/in.ppm");
+  EXPECT_EQ(info.status, 2);  // not a BMP file
+  EXPECT_NE(info.err.find("not a BMP file"), std::string::npos) << info.err;
+  if (::access("/usr/bin/ppmtobmp", X_OK) != 0) GTEST_SKIP() << "netpbm is not installed";
+  ASSERT_EQ(std::system(("/usr/bin/ppmtobmp -bpp 24 '" + DriveC() + "/in.ppm' > '" + DriveC() +
+                         "/in.bmp' 2>/dev/null")
+                            .c_str()),
+            0);
+  nlohmann::json described =
+      nlohmann::json::parse(Tool("bmp info " + DriveC() + "/in.bmp --json").out);
+  EXPECT_EQ(described["width"], 5);
+  EXPECT_EQ(described["height"], 3);
+  EXPECT_EQ(described["colors"], 0);
+  EXPECT_EQ(described["pixels_at"], 40);
+  ASSERT_EQ(Tool("bmp decode " + DriveC() + "/in.bmp --to " + DriveC() + "/out.ppm").status, 0);
+  EXPECT_TRUE(ReadHostFile(DriveC() + "/out.ppm") == ppm);
+}
+
 TEST_F(ToolTest, FrameNumbersAndAxis) {
   ToolRun frame = Tool("frame decode - -o json",
                        "1;2.5;3;4.5;5;6.5;7.5;8.5;9.5;10.5;0.5;12;13;14.5;15.5;16.5;17.5;18;"
