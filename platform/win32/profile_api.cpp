@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <sys/stat.h>
 
 namespace lyrwin {
@@ -44,21 +45,14 @@ std::string FolderOf(const std::string& hostPath) {
 }
 
 // Reads the file through CreateFileA, so that one held without read sharing reads as absent,
-// as on Windows. False when it cannot be opened.
+// as on Windows, under the writers' lock taken shared (an existing file's folder). False when it
+// cannot be opened; CreateFileA then says why.
 bool ReadProfile(const std::string& path, std::string* text) {
   DosPath dos;
   HostPath host;
-  if (ResolvePath(path.c_str(), &dos, &host) == 0 && host.exists) {
-    FileLock reading(FolderOf(host.host), true, true);
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    ReadOpenProfile(file, text);
-    CloseHandle(file);
-    return true;
-  }
-  // Let CreateFileA say why it cannot be opened.
+  std::unique_ptr<FileLock> reading;
+  if (ResolvePath(path.c_str(), &dos, &host) == 0 && host.exists)
+    reading = std::make_unique<FileLock>(FolderOf(host.host), true, true);
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
