@@ -3,12 +3,12 @@
 #include "internal.h"
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 #include <cstring>
 
 namespace lyrwin {
 namespace {
-
-constexpr uint64_t kMaxRlePixels = uint64_t(1) << 26;  // larger RLE images are refused
 
 uint32_t Read32(const unsigned char* p) {
   return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -140,8 +140,6 @@ bool DibSource::Load(const BITMAPINFO* info, const void* bits, UINT usage,
   }
   stride_ = ((static_cast<uint64_t>(width_) * static_cast<uint64_t>(bitCount_) + 31) / 32) * 4;
   if (compression_ == BI_RLE8 || compression_ == BI_RLE4) {
-    if (static_cast<uint64_t>(width_) * static_cast<uint64_t>(height_) > kMaxRlePixels)
-      return false;
     size_t dataBytes = bitsAvailable_;
     if (headerSize != sizeof(BITMAPCOREHEADER)) {
       const uint32_t sizeImage = Read32(header + 20);
@@ -155,20 +153,23 @@ bool DibSource::Load(const BITMAPINFO* info, const void* bits, UINT usage,
 // RLE8 and RLE4 as the BMP format defines them: runs, absolute runs (padded to 16 bits), and
 // the escapes end of line, end of bitmap and delta. Pixels no code reaches stay unset.
 bool DibSource::DecodeRle(const unsigned char* data, size_t available) {
-  const size_t pixels = static_cast<size_t>(width_) * static_cast<size_t>(height_);
-  rleIndex_.assign(pixels, 0);
-  rleSet_.assign(pixels, 0);
+  rle_ = true;
+  rleSpans_.clear();
+  rleIndex_.clear();
   const bool four = compression_ == BI_RLE4;
   int x = 0;
   int y = 0;  // from the bottom
+  // Codes only ever move right along a row or up to a later row, so the spans come out sorted
+  // and never overlap; a pixel next to the last span's end extends it.
   auto put = [&](uint8_t index) {
     if (x < width_ && y < height_) {
-      const size_t at =
-          static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x);
-      rleIndex_[at] = index;
-      rleSet_[at] = 1;
+      if (rleSpans_.empty() || rleSpans_.back().y != y ||
+          rleSpans_.back().x + rleSpans_.back().length != x)
+        rleSpans_.push_back({y, x, 0, rleIndex_.size()});
+      rleIndex_.push_back(index);
+      ++rleSpans_.back().length;
     }
-    ++x;
+    if (x < INT32_MAX) ++x;
   };
   size_t i = 0;
   while (i + 1 < available && y < height_) {
@@ -187,8 +188,8 @@ bool DibSource::DecodeRle(const unsigned char* data, size_t available) {
       break;
     } else if (value == 2) {  // delta
       if (i + 1 >= available) break;
-      x += data[i];
-      y += data[i + 1];
+      x = static_cast<int>(std::min<int64_t>(int64_t(x) + data[i], INT32_MAX));
+      y = static_cast<int>(std::min<int64_t>(int64_t(y) + data[i + 1], INT32_MAX));
       i += 2;
     } else {  // absolute run of `value` pixels
       const size_t bytes = four ? (value + 1u) / 2u : value;
@@ -220,10 +221,17 @@ bool DibSource::Pixel(int x, int row, COLORREF* color) const {
     *color = index < colors_.size() ? colors_[index] : RGB(0, 0, 0);
     return true;
   };
-  if (!rleSet_.empty()) {
-    const size_t at =
-        static_cast<size_t>(fromBottom) * static_cast<size_t>(width_) + static_cast<size_t>(x);
-    return rleSet_[at] && lookup(rleIndex_[at]);
+  if (rle_) {
+    // The last span that starts at or before (fromBottom, x).
+    auto after =
+        std::upper_bound(rleSpans_.begin(), rleSpans_.end(), std::make_pair(fromBottom, x),
+                         [](const std::pair<int, int>& at, const RleSpan& span) {
+                           return at.first < span.y || (at.first == span.y && at.second < span.x);
+                         });
+    if (after == rleSpans_.begin()) return false;
+    const RleSpan& span = *std::prev(after);
+    if (span.y != fromBottom || x >= span.x + span.length) return false;
+    return lookup(rleIndex_[span.offset + static_cast<size_t>(x - span.x)]);
   }
   const int counted = topDown_ ? row : fromBottom;
   if (counted < firstLine_ || counted - firstLine_ >= lineCount_) return false;

@@ -49,8 +49,19 @@ class DibSource {
   uint64_t stride_ = 0;
   int firstLine_ = 0;
   int lineCount_ = INT32_MAX;
-  std::vector<uint8_t> rleIndex_;  // RLE images, decoded: an index per pixel, rows from the bottom
-  std::vector<uint8_t> rleSet_;    // 1 where the RLE data set the pixel
+  // An RLE image, decoded: the runs of pixels its codes set, in the order the codes set them
+  // (rows from the bottom, left to right), each with its colour indices in rleIndex_. Only the
+  // pixels that are there take memory, so a small file whose header promises a huge image costs
+  // no more than its codes.
+  struct RleSpan {
+    int y;  // from the bottom
+    int x;
+    int length;
+    size_t offset;  // of the first index in rleIndex_
+  };
+  bool rle_ = false;
+  std::vector<RleSpan> rleSpans_;
+  std::vector<uint8_t> rleIndex_;
 };
 
 }  // namespace lyrwin

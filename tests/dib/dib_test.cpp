@@ -380,3 +380,46 @@ TEST_F(DibTest, PixelsEqualImageMagicksDecodingOfItsOwnFiles) {
 }
 
 }  // namespace
+
+// RLE8 codes: a run, end of line, a delta, an absolute run, end of bitmap.
+// Pixels no code reaches keep what the surface had. A header promising 30,000 x 30,000 pixels
+// over the same few codes paints the same pixels (and takes no more memory than its codes).
+TEST_F(DibTest, RleCodesSetOnlyThePixelsTheyReach) {
+  const unsigned char codes[] = {3, 1, 0, 0, 0, 2, 2, 1, 2, 2, 0, 3, 5, 6, 7, 0, 0, 1};
+  for (const LONG side : {0L, 30000L}) {
+    const LONG width = side != 0 ? side : 6;
+    const LONG height = side != 0 ? side : 4;
+    SCOPED_TRACE(width);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
+                                sizeof(BITMAPINFOHEADER) + 8 * sizeof(RGBQUAD) + sizeof codes);
+    auto* info = static_cast<BITMAPINFO*>(GlobalLock(block));
+    info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info->bmiHeader.biWidth = width;
+    info->bmiHeader.biHeight = height;
+    info->bmiHeader.biPlanes = 1;
+    info->bmiHeader.biBitCount = 8;
+    info->bmiHeader.biCompression = BI_RLE8;
+    info->bmiHeader.biClrUsed = 8;
+    for (int i = 0; i < 8; ++i) info->bmiColors[i] = {0, 0, static_cast<BYTE>(30 * i), 0};
+    std::memcpy(&info->bmiColors[8], codes, sizeof codes);
+    HDC dc = SurfaceDc(6, 4);
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 6; ++x) SetPixel(dc, x, y, RGB(1, 2, 3));
+    // The image's bottom four rows land on the surface's four rows.
+    EXPECT_EQ(SetDIBitsToDevice(dc, 0, 0, 6, 4, 0, 0, 0, static_cast<UINT>(height),
+                                &info->bmiColors[8], info, DIB_RGB_COLORS),
+              height);
+    GlobalUnlock(block);
+    GlobalFree(block);
+    const COLORREF o = RGB(1, 2, 3);
+    const COLORREF expected[4][6] = {
+        {o, o, o, o, o, o},                                   // row 3 from the bottom: no code
+        {o, o, RGB(60, 0, 0), RGB(60, 0, 0), RGB(150, 0, 0),  // row 2: the delta, then the
+         RGB(180, 0, 0)},    // absolute run (its third pixel beyond a 6-pixel row is dropped)
+        {o, o, o, o, o, o},  // row 1: skipped by the delta
+        {RGB(30, 0, 0), RGB(30, 0, 0), RGB(30, 0, 0), o, o, o}};  // row 0: the run
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 6; ++x) EXPECT_EQ(GetPixel(dc, x, y), expected[y][x]) << x << "," << y;
+    DeleteDC(dc);
+  }
+}
