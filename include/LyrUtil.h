@@ -12,5 +12,6 @@
 #include <lyrutil/instrument.h>
 #include <lyrutil/threads.h>
 #include <lyrutil/dib.h>
+#include <lyrutil/print.h>
 
 #endif  // LYRUTIL_H

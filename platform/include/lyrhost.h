@@ -61,6 +61,13 @@ class LYRWIN_API LyrDialog {
 
 // --- The user interface -----------------------------------------------------------------------
 
+// The print dialog's question: which printer. `Printers` lists those offered, the default first;
+// `Printer` comes in as the default and goes out as the user's pick.
+struct LyrPrintChoice {
+  std::vector<std::string> Printers;
+  std::string Printer;
+};
+
 // What the user sees. Every call comes from the thread that shows the message or dialog.
 struct LYRWIN_API LyrHostUi {
   virtual ~LyrHostUi() = default;
@@ -72,11 +79,18 @@ struct LYRWIN_API LyrHostUi {
     return TRUE;
   }
   virtual int RunDialog(LyrDialog& dialog) = 0;  // IDOK or IDCANCEL
+  // The print dialog: IDOK with the pick in choice.Printer, or IDCANCEL. By default the default
+  // printer is taken without asking.
+  virtual int ChoosePrinter(LyrPrintChoice& choice) {
+    (void)choice;
+    return IDOK;
+  }
 };
 
 // Installs the host's user interface; nullptr restores the console UI, which writes messages to
 // standard error, asks on the terminal when standard input is one, and otherwise answers with the
-// box's default button. The stand-in does not take ownership.
+// box's default button (the default printer, for the print dialog). The stand-in does not take
+// ownership.
 LYRWIN_API void LyrSetHostUi(LyrHostUi* ui);
 LYRWIN_API LyrHostUi* LyrGetHostUi();
 

@@ -168,6 +168,7 @@ typedef HDC__* HDC;
 #define ERROR_CANTWRITE 1013L
 #define ERROR_REGISTRY_CORRUPT 1009L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
+#define ERROR_INVALID_PRINTER_NAME 1801L
 #define ERROR_REGISTRY_IO_FAILED 1016L
 
 // Files.
@@ -516,5 +517,6 @@ LYRWIN_API int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UI
 #define MessageBox MessageBoxA
 
 #include <wingdi.h>
+#include <commdlg.h>
 
 #endif  // LYRWIN_WINDOWS_H

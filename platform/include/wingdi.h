@@ -1,5 +1,6 @@
-// The GDI subset of the stand-in: device-independent bitmaps and the memory device contexts they
-// are painted into, with palettes. Names, layouts and rules are Windows'.
+// The GDI subset of the stand-in: device-independent bitmaps, the memory device contexts they
+// are painted into, palettes, and printer device contexts with their documents and pages. Names,
+// layouts and rules are Windows'.
 #ifndef LYRWIN_WINGDI_H
 #define LYRWIN_WINGDI_H
 
@@ -84,6 +85,18 @@ typedef struct tagLOGPALETTE {
   PALETTEENTRY palPalEntry[1];
 } LOGPALETTE, *LPLOGPALETTE;
 
+typedef struct _DOCINFOA {
+  int cbSize;
+  LPCSTR lpszDocName;
+  LPCSTR lpszOutput;  // a DOS path to print to instead of the printer; null for the printer
+  LPCSTR lpszDatatype;
+  DWORD fwType;
+} DOCINFOA, *LPDOCINFOA;
+typedef DOCINFOA DOCINFO;
+typedef LPDOCINFOA LPDOCINFO;
+
+typedef struct _devicemodeA DEVMODEA;  // printer settings; the stand-in's printers take none
+
 typedef struct tagBITMAP {
   LONG bmType;
   LONG bmWidth;
@@ -117,6 +130,10 @@ typedef struct tagBITMAP {
 #define PHYSICALHEIGHT 111
 #define PHYSICALOFFSETX 112
 #define PHYSICALOFFSETY 113
+#define TECHNOLOGY 2
+#define DT_RASDISPLAY 1
+#define DT_RASPRINTER 2
+#define SP_ERROR (-1)
 #define RC_STRETCHDIB 0x2000
 #define RC_DI_BITMAP 0x0080
 #define RC_PALETTE 0x0100
@@ -158,8 +175,29 @@ LYRWIN_API UINT WINAPI RealizePalette(HDC hdc);
 LYRWIN_API UINT WINAPI GetPaletteEntries(HPALETTE hpal, UINT iStart, UINT cEntries,
                                          PALETTEENTRY* pPalEntries);
 
+// Printer device contexts. CreateDCA makes one for a printer by name ("LyrUtil PDF" always
+// exists); the driver may be null or "WINSPOOL", the port and the settings are ignored.
+LYRWIN_API HDC WINAPI CreateDCA(LPCSTR pszDriver, LPCSTR pszDevice, LPCSTR pszPort,
+                                const DEVMODEA* pdm);
+// A document: StartDocA returns a job number above zero or SP_ERROR (when the output cannot be
+// written, for one); the document appears only when EndDoc succeeds, never half written. AbortDoc
+// and a DeleteDC without EndDoc leave nothing.
+LYRWIN_API int WINAPI StartDocA(HDC hdc, const DOCINFOA* lpdi);
+LYRWIN_API int WINAPI StartPage(HDC hdc);
+LYRWIN_API int WINAPI EndPage(HDC hdc);
+LYRWIN_API int WINAPI EndDoc(HDC hdc);
+LYRWIN_API int WINAPI AbortDoc(HDC hdc);
+// Draws text in the DC's font (a monospaced 10-point font) and text colour, the top left of its
+// cell at (x, y). The text is in code page 1252.
+LYRWIN_API BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c);
+LYRWIN_API COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color);
+LYRWIN_API COLORREF WINAPI GetTextColor(HDC hdc);
+
 }  // extern "C"
 
 #define GetObject GetObjectA
+#define CreateDC CreateDCA
+#define StartDoc StartDocA
+#define TextOut TextOutA
 
 #endif  // LYRWIN_WINGDI_H

@@ -1,8 +1,10 @@
 // Memory device contexts with the bitmaps selected into them, DIB sections, palettes, and the
 // two calls that paint a DIB: SetDIBitsToDevice (1:1) and StretchDIBits (COLORONCOLOR: whole
 // source pixels, nearest one, no blending; negative destination extents mirror). Drawing is
-// clipped to the bitmap; the return values are those Microsoft documents.
+// clipped to the bitmap; the return values are those Microsoft documents. On a printer DC the
+// pixels become an image on the page.
 #include "dib_source.h"
+#include "gdi_objects.h"
 #include "internal.h"
 
 #include <algorithm>
@@ -10,110 +12,6 @@
 #include <cstring>
 
 namespace lyrwin {
-namespace {
-
-constexpr uint64_t kMaxBitmapBytes = uint64_t(1) << 30;
-
-struct BitmapObject final : KernelObject {
-  int width = 1;
-  int height = 1;
-  bool topDown = false;
-  int bitCount = 32;
-  uint64_t stride = 4;
-  std::vector<unsigned char> pixels = std::vector<unsigned char>(4, 0);
-  std::vector<COLORREF> colors;  // the colour table of a DIB section of 8 bits or fewer
-  bool dibSection = false;
-
-  unsigned char* Row(int y) {  // y from the top
-    const int line = topDown ? y : height - 1 - y;
-    return pixels.data() + static_cast<uint64_t>(line) * stride;
-  }
-
-  size_t Nearest(COLORREF color) const {
-    size_t best = 0;
-    long bestDistance = LONG_MAX;
-    for (size_t i = 0; i < colors.size(); ++i) {
-      const long dr = GetRValue(colors[i]) - GetRValue(color);
-      const long dg = GetGValue(colors[i]) - GetGValue(color);
-      const long db = GetBValue(colors[i]) - GetBValue(color);
-      const long distance = dr * dr + dg * dg + db * db;
-      if (distance < bestDistance) {
-        best = i;
-        bestDistance = distance;
-      }
-    }
-    return best;
-  }
-
-  bool Put(int x, int y, COLORREF color) {
-    if (x < 0 || y < 0 || x >= width || y >= height) return false;
-    unsigned char* p = Row(y);
-    switch (bitCount) {
-      case 32:
-        p += 4 * x;
-        p[0] = GetBValue(color);
-        p[1] = GetGValue(color);
-        p[2] = GetRValue(color);
-        p[3] = 0;
-        break;
-      case 24:
-        p += 3 * x;
-        p[0] = GetBValue(color);
-        p[1] = GetGValue(color);
-        p[2] = GetRValue(color);
-        break;
-      case 16: {
-        const unsigned value =
-            (GetRValue(color) >> 3) << 10 | (GetGValue(color) >> 3) << 5 | (GetBValue(color) >> 3);
-        p[2 * x] = static_cast<unsigned char>(value);
-        p[2 * x + 1] = static_cast<unsigned char>(value >> 8);
-        break;
-      }
-      default: {
-        const unsigned index = static_cast<unsigned>(Nearest(color));
-        const int perByte = 8 / bitCount;
-        unsigned char& byte = p[x / perByte];
-        const int shift = (perByte - 1 - x % perByte) * bitCount;
-        const unsigned mask = ((1u << bitCount) - 1) << shift;
-        byte = static_cast<unsigned char>((byte & ~mask) | ((index << shift) & mask));
-      }
-    }
-    return true;
-  }
-
-  COLORREF Get(int x, int y) {
-    if (x < 0 || y < 0 || x >= width || y >= height) return CLR_INVALID;
-    unsigned char* p = Row(y);
-    switch (bitCount) {
-      case 32:
-        return RGB(p[4 * x + 2], p[4 * x + 1], p[4 * x]);
-      case 24:
-        return RGB(p[3 * x + 2], p[3 * x + 1], p[3 * x]);
-      case 16: {
-        const unsigned value = p[2 * x] | p[2 * x + 1] << 8;
-        return RGB(((value >> 10) & 31) << 3, ((value >> 5) & 31) << 3, (value & 31) << 3);
-      }
-      default: {
-        const int perByte = 8 / bitCount;
-        const unsigned index =
-            (p[x / perByte] >> ((perByte - 1 - x % perByte) * bitCount)) & ((1u << bitCount) - 1);
-        return index < colors.size() ? colors[index] : RGB(0, 0, 0);
-      }
-    }
-  }
-};
-
-struct PaletteObject final : KernelObject {
-  std::vector<PALETTEENTRY> entries;
-};
-
-struct DcObject final : KernelObject {
-  std::shared_ptr<BitmapObject> bitmap = std::make_shared<BitmapObject>();  // the 1x1 default
-  HGDIOBJ bitmapHandle = nullptr;
-  std::shared_ptr<PaletteObject> palette;
-  HPALETTE paletteHandle = nullptr;
-  int stretchMode = BLACKONWHITE;
-};
 
 // The stock palette every device context starts with: black and white.
 HPALETTE DefaultPalette() {
@@ -128,6 +26,15 @@ HPALETTE DefaultPalette() {
 std::shared_ptr<DcObject> DcFromHandle(HDC hdc) {
   return LookupHandleAs<DcObject>(static_cast<HANDLE>(hdc));
 }
+
+std::shared_ptr<DcObject> NewDc() {
+  auto dc = std::make_shared<DcObject>();
+  dc->paletteHandle = DefaultPalette();
+  dc->palette = LookupHandleAs<PaletteObject>(dc->paletteHandle);
+  return dc;
+}
+
+namespace {
 
 std::vector<COLORREF> PaletteColors(const DcObject& dc) {
   std::vector<COLORREF> colors;
@@ -145,10 +52,7 @@ using lyrwin::DcObject;
 using lyrwin::PaletteObject;
 
 extern "C" HDC WINAPI CreateCompatibleDC(HDC) {
-  auto dc = std::make_shared<DcObject>();
-  dc->paletteHandle = lyrwin::DefaultPalette();
-  dc->palette = lyrwin::LookupHandleAs<PaletteObject>(dc->paletteHandle);
-  return static_cast<HDC>(lyrwin::InsertHandle(dc));
+  return static_cast<HDC>(lyrwin::InsertHandle(lyrwin::NewDc()));
 }
 
 extern "C" BOOL WINAPI DeleteDC(HDC hdc) {
@@ -218,7 +122,7 @@ extern "C" HBITMAP WINAPI CreateCompatibleBitmap(HDC, int cx, int cy) {
 extern "C" HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
   auto dc = lyrwin::DcFromHandle(hdc);
   auto bitmap = lyrwin::LookupHandleAs<BitmapObject>(h);
-  if (!dc || !bitmap) return nullptr;
+  if (!dc || !bitmap || dc->printer) return nullptr;  // a printer draws on paper, not a bitmap
   HGDIOBJ previous = dc->bitmapHandle;
   dc->bitmap = bitmap;
   dc->bitmapHandle = h;
@@ -285,7 +189,10 @@ extern "C" int WINAPI GetStretchBltMode(HDC hdc) {
 extern "C" int WINAPI GetDeviceCaps(HDC hdc, int index) {
   auto dc = lyrwin::DcFromHandle(hdc);
   if (!dc) return 0;
+  if (dc->printer) return dc->printer->GetDeviceCaps(index);
   switch (index) {
+    case TECHNOLOGY:
+      return DT_RASDISPLAY;
     case HORZRES:
       return dc->bitmap->width;
     case VERTRES:
@@ -302,6 +209,80 @@ extern "C" int WINAPI GetDeviceCaps(HDC hdc, int index) {
   }
 }
 
+namespace lyrwin {
+namespace {
+
+// Copies source pixels 1:1 to `put(x, y, color)` for the destination points inside
+// `clipWidth` x `clipHeight`.
+template <class Put>
+void CopyUnstretched(DibSource& source, int xDest, int yDest, int width, int height, int xSrc,
+                     int ySrc, int clipWidth, int clipHeight, Put put) {
+  for (int dy = 0; dy < height; ++dy) {
+    const int y = yDest + dy;
+    if (y < 0 || y >= clipHeight) continue;
+    // Source y counts from the bottom of a bottom-up image, from the top of a top-down one.
+    const long long row = source.TopDown() ? static_cast<long long>(ySrc) + dy
+                                           : static_cast<long long>(source.Height()) - 1 -
+                                                 (static_cast<long long>(ySrc) + height - 1 - dy);
+    if (row < 0 || row >= source.Height()) continue;
+    for (int dx = 0; dx < width; ++dx) {
+      const int x = xDest + dx;
+      const long long sx = static_cast<long long>(xSrc) + dx;
+      if (x < 0 || x >= clipWidth || sx < 0 || sx >= source.Width()) continue;
+      COLORREF color;
+      if (source.Pixel(static_cast<int>(sx), static_cast<int>(row), &color)) put(x, y, color);
+    }
+  }
+}
+
+// Stretches source pixels (COLORONCOLOR: whole ones, the nearest above and left) to
+// `put(x, y, color)`; negative destination extents mirror.
+template <class Put>
+void CopyStretched(DibSource& source, long long xDest, long long yDest, int DestWidth,
+                   int DestHeight, long long xSrc, long long ySrc, int SrcWidth, int SrcHeight,
+                   int clipWidth, int clipHeight, Put put) {
+  const long long dw = DestWidth < 0 ? -static_cast<long long>(DestWidth) : DestWidth;
+  const long long dh = DestHeight < 0 ? -static_cast<long long>(DestHeight) : DestHeight;
+  const long long sw = SrcWidth < 0 ? -static_cast<long long>(SrcWidth) : SrcWidth;
+  const long long sh = SrcHeight < 0 ? -static_cast<long long>(SrcHeight) : SrcHeight;
+  for (long long j = 0; j < dh; ++j) {
+    const long long y = DestHeight > 0 ? yDest + j : yDest - 1 - j;
+    if (y < 0 || y >= clipHeight) continue;
+    const long long step = j * sh / dh;
+    const long long row =
+        source.TopDown() ? ySrc + step : source.Height() - 1 - (ySrc + sh - 1 - step);
+    if (row < 0 || row >= source.Height()) continue;
+    for (long long i = 0; i < dw; ++i) {
+      const long long x = DestWidth > 0 ? xDest + i : xDest - 1 - i;
+      const long long sx = xSrc + i * sw / dw;
+      if (x < 0 || x >= clipWidth || sx < 0 || sx >= source.Width()) continue;
+      COLORREF color;
+      if (source.Pixel(static_cast<int>(sx), static_cast<int>(row), &color))
+        put(static_cast<int>(x), static_cast<int>(y), color);
+    }
+  }
+}
+
+// An empty image (nothing painted) for a printer's page; false when it would be too large.
+bool NewPageImage(long long width, long long height, PageImage* image) {
+  constexpr long long kCairoLimit = 32767;
+  if (width <= 0 || height <= 0 || width > kCairoLimit || height > kCairoLimit ||
+      static_cast<uint64_t>(width * height) * 4 > kMaxBitmapBytes)
+    return false;
+  image->width = static_cast<int>(width);
+  image->height = static_cast<int>(height);
+  image->pixels.assign(static_cast<size_t>(width * height), 0);
+  return true;
+}
+
+void PutOnImage(PageImage& image, int x, int y, COLORREF color) {
+  image.pixels[static_cast<size_t>(y) * image.width + x] =
+      0xFF000000u | GetRValue(color) << 16 | GetGValue(color) << 8 | GetBValue(color);
+}
+
+}  // namespace
+}  // namespace lyrwin
+
 extern "C" int WINAPI SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, DWORD h, int xSrc,
                                         int ySrc, UINT StartScan, UINT cLines, const void* lpvBits,
                                         const BITMAPINFO* lpbmi, UINT ColorUse) {
@@ -312,24 +293,18 @@ extern "C" int WINAPI SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, 
                  static_cast<int>(std::min<UINT>(cLines, INT32_MAX)));
   const int width = static_cast<int>(std::min<DWORD>(w, static_cast<DWORD>(source.Width())));
   const int height = static_cast<int>(std::min<DWORD>(h, static_cast<DWORD>(source.Height())));
-  BitmapObject& target = *dc->bitmap;
-  for (int dy = 0; dy < height; ++dy) {
-    const int y = yDest + dy;
-    if (y < 0 || y >= target.height) continue;
-    // Source y counts from the bottom of a bottom-up image, from the top of a top-down one.
-    const long long row = source.TopDown() ? static_cast<long long>(ySrc) + dy
-                                           : static_cast<long long>(source.Height()) - 1 -
-                                                 (static_cast<long long>(ySrc) + height - 1 - dy);
-    if (row < 0 || row >= source.Height()) continue;
-    for (int dx = 0; dx < width; ++dx) {
-      const int x = xDest + dx;
-      const long long sx = static_cast<long long>(xSrc) + dx;
-      if (x < 0 || x >= target.width || sx < 0 || sx >= source.Width()) continue;
-      COLORREF color;
-      if (source.Pixel(static_cast<int>(sx), static_cast<int>(row), &color))
-        target.Put(x, y, color);
-    }
+  if (dc->printer) {
+    // The rows become one image on the page, at one device unit per pixel.
+    lyrwin::PageImage image;
+    if (!lyrwin::NewPageImage(width, height, &image)) return 0;
+    lyrwin::CopyUnstretched(source, 0, 0, width, height, xSrc, ySrc, width, height,
+                            [&](int x, int y, COLORREF c) { lyrwin::PutOnImage(image, x, y, c); });
+    if (!dc->printer->Image(xDest, yDest, width, height, image)) return 0;
+    return static_cast<int>(cLines);
   }
+  BitmapObject& target = *dc->bitmap;
+  lyrwin::CopyUnstretched(source, xDest, yDest, width, height, xSrc, ySrc, target.width,
+                          target.height, [&](int x, int y, COLORREF c) { target.Put(x, y, c); });
   return static_cast<int>(cLines);
 }
 
@@ -341,27 +316,23 @@ extern "C" int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth
   lyrwin::DibSource source;
   if (!dc || !source.Load(lpbmi, lpBits, iUsage, lyrwin::PaletteColors(*dc))) return 0;
   if (DestWidth == 0 || DestHeight == 0 || SrcWidth == 0 || SrcHeight == 0) return 0;
-  BitmapObject& target = *dc->bitmap;
-  const long long dw = DestWidth < 0 ? -static_cast<long long>(DestWidth) : DestWidth;
-  const long long dh = DestHeight < 0 ? -static_cast<long long>(DestHeight) : DestHeight;
   const long long sw = SrcWidth < 0 ? -static_cast<long long>(SrcWidth) : SrcWidth;
   const long long sh = SrcHeight < 0 ? -static_cast<long long>(SrcHeight) : SrcHeight;
-  for (long long j = 0; j < dh; ++j) {
-    const long long y = DestHeight > 0 ? yDest + j : yDest - 1 - j;
-    if (y < 0 || y >= target.height) continue;
-    const long long step = j * sh / dh;  // whole source pixels: the nearest one above and left
-    const long long row =
-        source.TopDown() ? ySrc + step : source.Height() - 1 - (ySrc + sh - 1 - step);
-    if (row < 0 || row >= source.Height()) continue;
-    for (long long i = 0; i < dw; ++i) {
-      const long long x = DestWidth > 0 ? xDest + i : xDest - 1 - i;
-      const long long sx = xSrc + i * sw / dw;
-      if (x < 0 || x >= target.width || sx < 0 || sx >= source.Width()) continue;
-      COLORREF color;
-      if (source.Pixel(static_cast<int>(sx), static_cast<int>(row), &color))
-        target.Put(static_cast<int>(x), static_cast<int>(y), color);
-    }
+  if (dc->printer) {
+    // The source rectangle becomes one image of its own size, which the page scales: a PDF
+    // reader sees the picture at its resolution, not a copy blown up to 600 dots per inch.
+    lyrwin::PageImage image;
+    if (!lyrwin::NewPageImage(sw, sh, &image)) return 0;
+    lyrwin::CopyStretched(source, 0, 0, static_cast<int>(sw), static_cast<int>(sh), xSrc, ySrc,
+                          SrcWidth, SrcHeight, image.width, image.height,
+                          [&](int x, int y, COLORREF c) { lyrwin::PutOnImage(image, x, y, c); });
+    if (!dc->printer->Image(xDest, yDest, DestWidth, DestHeight, image)) return 0;
+    return static_cast<int>(sh);
   }
+  BitmapObject& target = *dc->bitmap;
+  lyrwin::CopyStretched(source, xDest, yDest, DestWidth, DestHeight, xSrc, ySrc, SrcWidth,
+                        SrcHeight, target.width, target.height,
+                        [&](int x, int y, COLORREF c) { target.Put(x, y, c); });
   return static_cast<int>(sh);
 }
 

@@ -65,6 +65,26 @@ class ConsoleUi final : public LyrHostUi {
     return !answer.empty() && (answer[0] | 0x20) == 'c' ? IDCANCEL : IDOK;
   }
 
+  // On a terminal the user picks a printer by its number; elsewhere the default is taken.
+  int ChoosePrinter(LyrPrintChoice& choice) override {
+    if (!::isatty(0)) return IDOK;
+    for (size_t i = 0; i < choice.Printers.size(); ++i)
+      std::fprintf(stderr, "%zu. %s%s\n", i + 1, choice.Printers[i].c_str(),
+                   choice.Printers[i] == choice.Printer ? " (default)" : "");
+    for (;;) {
+      std::fprintf(stderr, "Printer (Enter: the default, c: cancel): ");
+      std::string answer;
+      if (!std::getline(std::cin, answer)) return IDCANCEL;
+      if (answer.empty()) return IDOK;
+      if ((answer[0] | 0x20) == 'c') return IDCANCEL;
+      const unsigned long number = std::strtoul(answer.c_str(), nullptr, 10);
+      if (number >= 1 && number <= choice.Printers.size()) {
+        choice.Printer = choice.Printers[number - 1];
+        return IDOK;
+      }
+    }
+  }
+
  private:
   static std::vector<int> Buttons(UINT kind) {
     switch (kind) {

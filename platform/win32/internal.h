@@ -92,6 +92,8 @@ bool IsUtf16Text(const std::string& bytes);
 bool Utf16ToAnsi(const std::string& bytes, std::string* ansi);
 // Code page 1252 text as UTF-16 little-endian, mark first.
 std::string AnsiToUtf16(const std::string& ansi);
+// Code page 1252 text as UTF-8, without a mark.
+std::string AnsiToUtf8(const std::string& ansi);
 
 // The bytes from `address` to the end of the GlobalAlloc block that holds it; SIZE_MAX when it
 // lies in no such block (the caller's word is then taken for its size).

@@ -1,6 +1,7 @@
 // Settings files in UTF-16 (little-endian, with a byte-order mark), as the registry editor exports
 // them and as Windows keeps an INI file that starts so, converted to and from the ANSI code page
-// (1252) in which the "A" functions hand out their texts.
+// (1252) in which the "A" functions hand out their texts; and that code page as UTF-8, for the
+// printers' text.
 #include "internal.h"
 
 namespace lyrwin {
@@ -65,6 +66,25 @@ std::string AnsiToUtf16(const std::string& ansi) {
     bytes.push_back(static_cast<char>(unit >> 8));
   }
   return bytes;
+}
+
+std::string AnsiToUtf8(const std::string& ansi) {
+  std::string utf8;
+  utf8.reserve(ansi.size() * 3);
+  for (char c : ansi) {
+    const uint16_t unit = UnitOf(static_cast<unsigned char>(c));
+    if (unit < 0x80) {
+      utf8.push_back(static_cast<char>(unit));
+    } else if (unit < 0x800) {
+      utf8.push_back(static_cast<char>(0xC0 | unit >> 6));
+      utf8.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
+    } else {
+      utf8.push_back(static_cast<char>(0xE0 | unit >> 12));
+      utf8.push_back(static_cast<char>(0x80 | ((unit >> 6) & 0x3F)));
+      utf8.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
+    }
+  }
+  return utf8;
 }
 
 }  // namespace lyrwin

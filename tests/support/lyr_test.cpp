@@ -29,6 +29,11 @@ int ScriptedUi::RunDialog(LyrDialog& dialog) {
   return dialogScript ? dialogScript(dialog) : IDCANCEL;
 }
 
+int ScriptedUi::ChoosePrinter(LyrPrintChoice& choice) {
+  printDialogs.push_back(choice);
+  return printerScript ? printerScript(choice) : IDOK;
+}
+
 namespace {
 
 int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {

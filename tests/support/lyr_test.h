@@ -27,6 +27,7 @@ class ScriptedUi : public LyrHostUi {
   HWND ForegroundWindow() override { return foreground; }
   BOOL SetForeground(HWND window) override;
   int RunDialog(LyrDialog& dialog) override;
+  int ChoosePrinter(LyrPrintChoice& choice) override;
 
   std::vector<Message> messages;
   std::vector<UINT> beeps;
@@ -34,6 +35,8 @@ class ScriptedUi : public LyrHostUi {
   std::deque<int> answers;  // answers to messages in order; IDOK once empty
   HWND foreground = nullptr;
   std::function<int(LyrDialog&)> dialogScript;
+  std::vector<LyrPrintChoice> printDialogs;           // each print dialog as it was shown
+  std::function<int(LyrPrintChoice&)> printerScript;  // none: the default printer, IDOK
 };
 
 class LyrTest : public ::testing::Test {

@@ -101,6 +101,45 @@ class LYRWIN_API CPalette : public CGdiObject {
   UINT GetPaletteEntries(UINT nStartIndex, UINT nNumEntries, LPPALETTEENTRY lpPaletteColors) const;
 };
 
+// A device context owned through its handle: DeleteDC, or the destructor, deletes an attached
+// one unless it was detached. m_hAttribDC is the same handle, as MFC keeps it for a printer.
+class LYRWIN_API CDC : public CObject {
+  DECLARE_DYNAMIC(CDC)
+ public:
+  CDC();
+  ~CDC() override;
+  CDC(const CDC&) = delete;
+  CDC& operator=(const CDC&) = delete;
+
+  operator HDC() const { return m_hDC; }
+  HDC GetSafeHdc() const { return m_hDC; }
+  BOOL Attach(HDC hDC);
+  HDC Detach();
+  BOOL DeleteDC();
+
+  BOOL TextOut(int x, int y, LPCSTR lpszString, int nCount);
+  BOOL TextOut(int x, int y, const CString& str);
+  COLORREF SetTextColor(COLORREF crColor);
+  int StartDoc(LPDOCINFO lpDocInfo);
+  int StartDoc(LPCSTR lpszDocName);
+  int StartPage();
+  int EndPage();
+  int EndDoc();
+  int AbortDoc();
+  int GetDeviceCaps(int nIndex) const;
+  int SetStretchBltMode(int nStretchMode);
+  // Returns the palette that was selected, as an object that stays valid until the next call or
+  // the DC's end (MFC hands out a temporary object here).
+  CPalette* SelectPalette(CPalette* pPalette, BOOL bForceBackground);
+  UINT RealizePalette();
+
+  HDC m_hDC;
+  HDC m_hAttribDC;
+
+ private:
+  CPalette* m_pLyrOldPalette;  // wraps the handle SelectPalette returned, without owning it
+};
+
 // --- Threads ---
 
 typedef UINT(AFX_CDECL_THREADPROC)(LPVOID);

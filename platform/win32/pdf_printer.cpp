@@ -1,0 +1,334 @@
+// Documents of the stand-in's printer as PDF files. The file is written under a temporary name in
+// its destination folder while the document is open; EndDoc finishes the PDF, flushes it to the
+// disk and only then gives it its name, so a crash, a full disk or an abandoned document never
+// leaves half a file where a reader looks.
+#include "pdf_printer.h"
+
+#include "internal.h"
+
+#include <cairo-pdf.h>
+#include <cairo.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lyrwin {
+namespace {
+
+constexpr double kPointsPerDot = 72.0 / PdfPrinter::kDotsPerInch;
+constexpr double kPaperWidthPoints = 210 / 25.4 * 72;
+constexpr double kPaperHeightPoints = 297 / 25.4 * 72;
+constexpr double kFontPoints = 10;
+
+std::atomic<int> g_nextJob{1};
+std::atomic<unsigned> g_nextTemp{0};
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+void SyncFolder(const std::string& folder) {
+  const int fd = OpenRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  CloseRetrying(fd);
+}
+
+// The number of a name "NNNN.pdf" (digits only, any case of the extension); -1 otherwise.
+long PrintedNumber(const char* name) {
+  const size_t length = std::strlen(name);
+  if (length < 5 || !EqualNoCase(name + length - 4, ".pdf")) return -1;
+  long number = 0;
+  for (size_t i = 0; i + 4 < length; ++i) {
+    if (name[i] < '0' || name[i] > '9' || number > 100000000) return -1;
+    number = number * 10 + (name[i] - '0');
+  }
+  return number;
+}
+
+long HighestPrintedNumber(const std::string& folder) {
+  long highest = 0;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return 0;
+  while (const dirent* entry = ::readdir(dir))
+    highest = std::max(highest, PrintedNumber(entry->d_name));
+  ::closedir(dir);
+  return highest;
+}
+
+// Gives the finished file at `temp` the next free number in `folder`, never replacing a file:
+// link() fails when the name exists, and then the next number is tried.
+DWORD PublishNumbered(const std::string& temp, const std::string& folder) {
+  long number = HighestPrintedNumber(folder) + 1;
+  for (int attempt = 0; attempt < 1000; ++attempt, ++number) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/%04ld.pdf", number);
+    if (::link(temp.c_str(), (folder + name).c_str()) == 0) {
+      ::unlink(temp.c_str());
+      return 0;
+    }
+    if (errno != EEXIST) return Win32ErrorFromErrno(errno);
+    number = std::max(number, HighestPrintedNumber(folder));
+  }
+  return ERROR_FILE_EXISTS;
+}
+
+// Control characters take the room of a blank, so that columns of a monospaced page stay aligned
+// (and a NUL does not end the text early).
+std::string PrintableUtf8(const std::string& ansi) {
+  std::string text = ansi;
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  return AnsiToUtf8(text);
+}
+
+// Device units: dots from the printable area's top-left corner.
+void UseDeviceUnits(cairo_t* cr) {
+  cairo_identity_matrix(cr);
+  cairo_scale(cr, kPointsPerDot, kPointsPerDot);
+  cairo_translate(cr, PdfPrinter::kMargin, PdfPrinter::kMargin);
+}
+
+}  // namespace
+
+struct PdfPrinter::Document {
+  std::string temp;    // the file being written
+  std::string target;  // its name when done; empty: the next number in `folder`
+  std::string folder;
+  int fd = -1;
+  int writeErrno = 0;
+  bool discard = false;  // abandoned: cairo's last output goes nowhere
+  bool inPage = false;
+  cairo_surface_t* surface = nullptr;
+  cairo_t* cr = nullptr;
+
+  static cairo_status_t Write(void* closure, const unsigned char* data, unsigned int length) {
+    auto* document = static_cast<Document*>(closure);
+    if (document->discard) return CAIRO_STATUS_SUCCESS;
+    if (document->writeErrno != 0) return CAIRO_STATUS_WRITE_ERROR;
+    if (WriteAll(document->fd, data, length) != length) {
+      document->writeErrno = errno != 0 ? errno : EIO;
+      return CAIRO_STATUS_WRITE_ERROR;
+    }
+    return CAIRO_STATUS_SUCCESS;
+  }
+
+  ~Document() {
+    discard = true;
+    if (cr != nullptr) cairo_destroy(cr);
+    if (surface != nullptr) cairo_surface_destroy(surface);
+    if (fd >= 0) CloseRetrying(fd);
+    if (!temp.empty()) ::unlink(temp.c_str());
+  }
+
+  // Finishes the PDF and gives it its name; 0 or a Win32 error (the file is then removed).
+  DWORD Finish() {
+    if (inPage) cairo_show_page(cr);
+    cairo_destroy(cr);
+    cr = nullptr;
+    cairo_surface_finish(surface);
+    const cairo_status_t status = cairo_surface_status(surface);
+    cairo_surface_destroy(surface);
+    surface = nullptr;
+    if (writeErrno != 0) return Win32ErrorFromErrno(writeErrno);
+    if (status != CAIRO_STATUS_SUCCESS) return ERROR_GEN_FAILURE;
+    if (::fsync(fd) != 0) return Win32ErrorFromErrno(errno);
+    const int closed = CloseRetrying(fd);
+    fd = -1;
+    if (closed != 0) return Win32ErrorFromErrno(errno);
+    DWORD err = 0;
+    if (target.empty())
+      err = PublishNumbered(temp, folder);
+    else if (::rename(temp.c_str(), target.c_str()) != 0)
+      err = Win32ErrorFromErrno(errno);
+    if (err != 0) return err;
+    temp.clear();
+    SyncFolder(folder);
+    return 0;
+  }
+};
+
+PdfPrinter::PdfPrinter(std::string name) : name_(std::move(name)) {}
+
+PdfPrinter::~PdfPrinter() = default;
+
+int PdfPrinter::GetDeviceCaps(int index) const {
+  switch (index) {
+    case TECHNOLOGY:
+      return DT_RASPRINTER;
+    case HORZRES:
+      return kPaperWidth - 2 * kMargin;
+    case VERTRES:
+      return kPaperHeight - 2 * kMargin;
+    case LOGPIXELSX:
+    case LOGPIXELSY:
+      return kDotsPerInch;
+    case PHYSICALWIDTH:
+      return kPaperWidth;
+    case PHYSICALHEIGHT:
+      return kPaperHeight;
+    case PHYSICALOFFSETX:
+    case PHYSICALOFFSETY:
+      return kMargin;
+    case BITSPIXEL:
+      return 24;
+    case RASTERCAPS:
+      return RC_STRETCHDIB | RC_DI_BITMAP;
+    default:
+      return 0;
+  }
+}
+
+int PdfPrinter::StartDoc(const DOCINFOA& info) {
+  if (document_) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return SP_ERROR;
+  }
+  auto document = std::make_unique<Document>();
+  if (info.lpszOutput != nullptr) {
+    DosPath dos;
+    HostPath host;
+    DWORD err = ResolvePath(info.lpszOutput, &dos, &host);
+    struct stat st;
+    if (err == 0 && host.exists &&
+        (host.isDirectory || (::stat(host.host.c_str(), &st) == 0 && IsReadOnlyMode(st.st_mode))))
+      err = ERROR_ACCESS_DENIED;
+    if (err != 0) {
+      SetLastError(err);
+      return SP_ERROR;
+    }
+    document->target = host.host;
+    document->folder = FolderOf(host.host);
+  } else {
+    const std::string prefix = PrefixDir();
+    document->folder = prefix + "/printed";
+    if (prefix.empty() || (::mkdir(document->folder.c_str(), 0777) != 0 && errno != EEXIST)) {
+      SetLastErrorFromErrno();
+      return SP_ERROR;
+    }
+  }
+  // A hidden name in the same folder, so that the rename at the end stays on one file system.
+  document->temp = document->folder + "/.lyrprint-" + std::to_string(::getpid()) + "-" +
+                   std::to_string(g_nextTemp++) + ".pdf.tmp";
+  document->fd =
+      OpenRetrying(document->temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (document->fd < 0) {
+    document->temp.clear();
+    SetLastErrorFromErrno();
+    return SP_ERROR;
+  }
+  document->surface = cairo_pdf_surface_create_for_stream(&Document::Write, document.get(),
+                                                          kPaperWidthPoints, kPaperHeightPoints);
+  document->cr = cairo_create(document->surface);
+  if (cairo_status(document->cr) != CAIRO_STATUS_SUCCESS) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return SP_ERROR;
+  }
+  cairo_pdf_surface_set_metadata(document->surface, CAIRO_PDF_METADATA_CREATOR, "LyrUtil");
+  if (info.lpszDocName != nullptr && info.lpszDocName[0] != '\0')
+    cairo_pdf_surface_set_metadata(document->surface, CAIRO_PDF_METADATA_TITLE,
+                                   AnsiToUtf8(info.lpszDocName).c_str());
+  document_ = std::move(document);
+  return g_nextJob++;
+}
+
+int PdfPrinter::StartPage() {
+  if (!document_ || document_->inPage) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return SP_ERROR;
+  }
+  document_->inPage = true;
+  return 1;
+}
+
+int PdfPrinter::EndPage() {
+  if (!document_ || !document_->inPage) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return SP_ERROR;
+  }
+  cairo_show_page(document_->cr);
+  document_->inPage = false;
+  return 1;
+}
+
+int PdfPrinter::EndDoc() {
+  if (!document_) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return SP_ERROR;
+  }
+  const DWORD err = document_->Finish();
+  document_.reset();
+  if (err != 0) {
+    SetLastError(err);
+    return SP_ERROR;
+  }
+  return 1;
+}
+
+int PdfPrinter::AbortDoc() {
+  if (!document_) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return SP_ERROR;
+  }
+  document_.reset();
+  return 1;
+}
+
+bool PdfPrinter::Text(int x, int y, const std::string& ansi, COLORREF color) {
+  if (!document_) return false;
+  cairo_t* cr = document_->cr;
+  cairo_save(cr);
+  UseDeviceUnits(cr);
+  cairo_select_font_face(cr, "monospace", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_set_font_size(cr, kFontPoints / kPointsPerDot);
+  cairo_font_extents_t extents;
+  cairo_font_extents(cr, &extents);
+  cairo_set_source_rgb(cr, GetRValue(color) / 255.0, GetGValue(color) / 255.0,
+                       GetBValue(color) / 255.0);
+  // The point given is the top left of the text's cell; cairo places the baseline.
+  cairo_move_to(cr, x, y + extents.ascent);
+  cairo_show_text(cr, PrintableUtf8(ansi).c_str());
+  cairo_restore(cr);
+  return true;
+}
+
+bool PdfPrinter::Image(int x, int y, int width, int height, const PageImage& image) {
+  if (!document_) return false;
+  if (image.width <= 0 || image.height <= 0 || width == 0 || height == 0) return true;
+  cairo_surface_t* pixels =
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height);
+  if (cairo_surface_status(pixels) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(pixels);
+    return false;
+  }
+  cairo_surface_flush(pixels);
+  unsigned char* data = cairo_image_surface_get_data(pixels);
+  const int stride = cairo_image_surface_get_stride(pixels);
+  for (int row = 0; row < image.height; ++row)
+    std::memcpy(data + static_cast<size_t>(row) * stride,
+                image.pixels.data() + static_cast<size_t>(row) * image.width,
+                static_cast<size_t>(image.width) * 4);
+  cairo_surface_mark_dirty(pixels);
+  cairo_t* cr = document_->cr;
+  cairo_save(cr);
+  UseDeviceUnits(cr);
+  cairo_translate(cr, x, y);
+  cairo_scale(cr, static_cast<double>(width) / image.width,
+              static_cast<double>(height) / image.height);
+  cairo_set_source_surface(cr, pixels, 0, 0);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+  cairo_rectangle(cr, 0, 0, image.width, image.height);
+  cairo_fill(cr);
+  cairo_restore(cr);
+  cairo_surface_destroy(pixels);
+  return true;
+}
+
+}  // namespace lyrwin

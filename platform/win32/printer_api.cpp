@@ -1,0 +1,104 @@
+// Printer device contexts, their documents and pages, and the print dialog, which asks the host's
+// user interface for a printer. The stand-in has one printer, "LyrUtil PDF" (pdf_printer.h).
+#include "gdi_objects.h"
+#include "internal.h"
+
+namespace lyrwin {
+namespace {
+
+thread_local DWORD t_commDlgError = 0;
+
+std::vector<std::string> PrinterNames() {
+  return {kPdfPrinterName};
+}
+
+// The printer of a DC; null (last error set) for a memory DC or a bad handle.
+PdfPrinter* PrinterOf(HDC hdc) {
+  auto dc = DcFromHandle(hdc);
+  if (!dc || !dc->printer) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  return dc->printer.get();  // the handle table keeps the DC alive while the caller holds it
+}
+
+}  // namespace
+}  // namespace lyrwin
+
+extern "C" HDC WINAPI CreateDCA(LPCSTR pszDriver, LPCSTR pszDevice, LPCSTR, const DEVMODEA*) {
+  const bool spooler = pszDriver == nullptr || lyrwin::EqualNoCase(pszDriver, "WINSPOOL");
+  if (!spooler || pszDevice == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  for (const std::string& name : lyrwin::PrinterNames()) {
+    if (!lyrwin::EqualNoCase(name, pszDevice)) continue;
+    auto dc = lyrwin::NewDc();
+    dc->printer = std::make_unique<lyrwin::PdfPrinter>(name);
+    return static_cast<HDC>(lyrwin::InsertHandle(dc));
+  }
+  SetLastError(ERROR_INVALID_PRINTER_NAME);
+  return nullptr;
+}
+
+extern "C" int WINAPI StartDocA(HDC hdc, const DOCINFOA* lpdi) {
+  lyrwin::PdfPrinter* printer = lyrwin::PrinterOf(hdc);
+  if (printer == nullptr) return SP_ERROR;
+  if (lpdi == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return SP_ERROR;
+  }
+  return printer->StartDoc(*lpdi);
+}
+
+extern "C" int WINAPI StartPage(HDC hdc) {
+  lyrwin::PdfPrinter* printer = lyrwin::PrinterOf(hdc);
+  return printer != nullptr ? printer->StartPage() : SP_ERROR;
+}
+
+extern "C" int WINAPI EndPage(HDC hdc) {
+  lyrwin::PdfPrinter* printer = lyrwin::PrinterOf(hdc);
+  return printer != nullptr ? printer->EndPage() : SP_ERROR;
+}
+
+extern "C" int WINAPI EndDoc(HDC hdc) {
+  lyrwin::PdfPrinter* printer = lyrwin::PrinterOf(hdc);
+  return printer != nullptr ? printer->EndDoc() : SP_ERROR;
+}
+
+extern "C" int WINAPI AbortDoc(HDC hdc) {
+  lyrwin::PdfPrinter* printer = lyrwin::PrinterOf(hdc);
+  return printer != nullptr ? printer->AbortDoc() : SP_ERROR;
+}
+
+extern "C" BOOL WINAPI PrintDlgA(LPPRINTDLGA pPD) {
+  lyrwin::t_commDlgError = 0;
+  if (pPD == nullptr || pPD->lStructSize != sizeof(PRINTDLGA)) {
+    lyrwin::t_commDlgError = CDERR_STRUCTSIZE;
+    return FALSE;
+  }
+  LyrPrintChoice choice;
+  choice.Printers = lyrwin::PrinterNames();
+  choice.Printer = choice.Printers.front();
+  if ((pPD->Flags & PD_RETURNDEFAULT) == 0 && lyrwin::HostUi()->ChoosePrinter(choice) != IDOK)
+    return FALSE;  // cancelled: no error
+  bool known = false;
+  for (const std::string& name : choice.Printers) known = known || name == choice.Printer;
+  if (!known) {
+    lyrwin::t_commDlgError = PDERR_PRINTERNOTFOUND;
+    return FALSE;
+  }
+  if ((pPD->Flags & (PD_RETURNDC | PD_RETURNIC)) != 0) {
+    pPD->hDC = CreateDCA(nullptr, choice.Printer.c_str(), nullptr, nullptr);
+    if (pPD->hDC == nullptr) {
+      lyrwin::t_commDlgError = PDERR_CREATEICFAILURE;
+      return FALSE;
+    }
+  }
+  if (pPD->nCopies == 0) pPD->nCopies = 1;
+  return TRUE;
+}
+
+extern "C" DWORD WINAPI CommDlgExtendedError(void) {
+  return lyrwin::t_commDlgError;
+}
