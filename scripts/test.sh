@@ -18,6 +18,7 @@ echo "=== plain build"
 run_suite build/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "=== AddressSanitizer and UndefinedBehaviorSanitizer"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
   run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DLYRUTIL_SANITIZE=ON
 echo "=== ThreadSanitizer: threads, events, workers and the method-file lock list"
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLYRUTIL_SANITIZE=thread \
