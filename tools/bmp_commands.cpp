@@ -1,5 +1,6 @@
 // lyrutil bmp: BMP files read and painted by the library (ReadDIBFile, PaintDIB), as a suite
-// application shows them, with what the header says.
+// application shows them, with what the header says; pictures written as PPM or, through cairo,
+// PNG.
 #include "audit_files.h"
 #include "commands.h"
 #include "tool_error.h"
@@ -8,6 +9,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cairo.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -51,42 +55,101 @@ nlohmann::ordered_json Describe(const DibFile& dib) {
   return info;
 }
 
-// Paints the DIB 1:1 into a 32-bit DIB section and writes it as a binary PPM.
-void WritePpm(const DibFile& dib, const std::string& to) {
-  char* lpbi = static_cast<char*>(GlobalLock(dib.Handle()));
-  const long width = static_cast<long>(DIBWidth(lpbi));
-  const long height = static_cast<long>(DIBHeight(lpbi));
-  GlobalUnlock(dib.Handle());
-  if (width <= 0 || height <= 0 || width > 65535 || height > 65535)
-    throw ToolError("the picture's size cannot be painted (" + std::to_string(width) + " x " +
-                    std::to_string(height) + ")");
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP surface = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (surface == nullptr) {
-    DeleteDC(dc);
-    throw ToolError("no memory for a picture of " + std::to_string(width) + " x " +
-                    std::to_string(height));
+// The DIB painted by PaintDIB into a 32-bit top-down DIB section of `width` x `height` (the
+// picture's own size when 0): stretched as a suite application shows it in a window.
+class PaintedPicture {
+ public:
+  PaintedPicture(const DibFile& dib, long width, long height) {
+    char* lpbi = static_cast<char*>(GlobalLock(dib.Handle()));
+    const long dibWidth = static_cast<long>(DIBWidth(lpbi));
+    const long dibHeight = static_cast<long>(DIBHeight(lpbi));
+    GlobalUnlock(dib.Handle());
+    width_ = width != 0 ? width : dibWidth;
+    height_ = height != 0 ? height : dibHeight;
+    if (dibWidth <= 0 || dibHeight <= 0 || width_ <= 0 || height_ <= 0 || width_ > 32767 ||
+        height_ > 32767)
+      throw ToolError("the picture's size cannot be painted (" + std::to_string(width_) + " x " +
+                      std::to_string(height_) + ")");
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width_;
+    info.bmiHeader.biHeight = -height_;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    dc_ = CreateCompatibleDC(nullptr);
+    surface_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
+    if (surface_ == nullptr) {
+      DeleteDC(dc_);
+      throw ToolError("no memory for a picture of " + std::to_string(width_) + " x " +
+                      std::to_string(height_));
+    }
+    SelectObject(dc_, surface_);
+    RECT to = {0, 0, static_cast<LONG>(width_), static_cast<LONG>(height_)};
+    RECT from = {0, 0, static_cast<LONG>(dibWidth), static_cast<LONG>(dibHeight)};
+    PaintDIB(dc_, &to, dib.Handle(), &from, nullptr);
   }
-  SelectObject(dc, surface);
-  RECT rect = {0, 0, static_cast<LONG>(width), static_cast<LONG>(height)};
-  PaintDIB(dc, &rect, dib.Handle(), &rect, nullptr);
-  std::string ppm = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
-  const auto* pixels = static_cast<const unsigned char*>(bits);
-  for (long i = 0; i < width * height; ++i) {
+  ~PaintedPicture() {
+    DeleteDC(dc_);
+    DeleteObject(surface_);
+  }
+  PaintedPicture(const PaintedPicture&) = delete;
+  PaintedPicture& operator=(const PaintedPicture&) = delete;
+
+  // Rows from the top, four bytes a pixel: blue, green, red, unused.
+  const unsigned char* Bits() const { return static_cast<const unsigned char*>(bits_); }
+  long Width() const { return width_; }
+  long Height() const { return height_; }
+
+ private:
+  long width_ = 0;
+  long height_ = 0;
+  HDC dc_ = nullptr;
+  HBITMAP surface_ = nullptr;
+  void* bits_ = nullptr;
+};
+
+void WritePpm(const PaintedPicture& picture, const std::string& to) {
+  std::string ppm =
+      "P6\n" + std::to_string(picture.Width()) + " " + std::to_string(picture.Height()) + "\n255\n";
+  const unsigned char* pixels = picture.Bits();
+  for (long i = 0; i < picture.Width() * picture.Height(); ++i) {
     ppm += static_cast<char>(pixels[4 * i + 2]);
     ppm += static_cast<char>(pixels[4 * i + 1]);
     ppm += static_cast<char>(pixels[4 * i]);
   }
-  DeleteDC(dc);
-  DeleteObject(surface);
   WriteFileWhole(to, ppm);
+}
+
+cairo_status_t AppendPng(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
+}
+
+// The DIB section's rows are cairo's RGB24 format as they stand (blue, green, red, unused in
+// memory on a little-endian machine).
+void WritePng(const PaintedPicture& picture, const std::string& to) {
+  cairo_surface_t* surface = cairo_image_surface_create_for_data(
+      const_cast<unsigned char*>(picture.Bits()), CAIRO_FORMAT_RGB24,
+      static_cast<int>(picture.Width()), static_cast<int>(picture.Height()),
+      static_cast<int>(picture.Width() * 4));
+  std::string png;
+  const cairo_status_t status = cairo_surface_write_to_png_stream(surface, AppendPng, &png);
+  cairo_surface_destroy(surface);
+  if (status != CAIRO_STATUS_SUCCESS)
+    throw ToolError(std::string("the PNG could not be made: ") + cairo_status_to_string(status));
+  WriteFileWhole(to, png);
+}
+
+// "WxH" as two positive numbers.
+void ParseSize(const std::string& text, long* width, long* height) {
+  char* end = nullptr;
+  *width = std::strtol(text.c_str(), &end, 10);
+  if (end == text.c_str() || (*end != 'x' && *end != 'X'))
+    throw ToolError("--size: not WIDTHxHEIGHT: " + text);
+  const char* second = end + 1;
+  *height = std::strtol(second, &end, 10);
+  if (end == second || *end != '\0' || *width <= 0 || *height <= 0)
+    throw ToolError("--size: not WIDTHxHEIGHT: " + text);
 }
 
 }  // namespace
@@ -122,7 +185,23 @@ void AddBmpCommands(CLI::App& app, Action& action) {
     action = [=] {
       StartLibrary();
       DibFile dib(*file);
-      WritePpm(dib, *to);
+      WritePpm(PaintedPicture(dib, 0, 0), *to);
+      return 0;
+    };
+  });
+  auto size = std::make_shared<std::string>();
+  auto* png = bmp->add_subcommand("png", "the picture as PaintDIB paints it, as a PNG file");
+  png->add_option("FILE", *file, "the BMP file")->required();
+  png->add_option("--to", *to, "the PNG file to write")->required();
+  png->add_option("--size", *size, "WIDTHxHEIGHT to stretch to, as a window would (COLORONCOLOR)");
+  png->callback([=, &action] {
+    action = [=] {
+      long width = 0;
+      long height = 0;
+      if (!size->empty()) ParseSize(*size, &width, &height);
+      StartLibrary();
+      DibFile dib(*file);
+      WritePng(PaintedPicture(dib, width, height), *to);
       return 0;
     };
   });

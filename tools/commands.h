@@ -17,6 +17,7 @@ void AddSetupCommands(CLI::App& app, Action& action);
 void AddAuditCommands(CLI::App& app, Action& action);
 void AddDataCommands(CLI::App& app, Action& action);
 void AddBmpCommands(CLI::App& app, Action& action);
+void AddPrintCommand(CLI::App& app, Action& action);
 void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix);
 
 struct AuditFilters;

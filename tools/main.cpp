@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
   AddAuditCommands(app, action);
   AddDataCommands(app, action);
   AddBmpCommands(app, action);
+  AddPrintCommand(app, action);
   AddDemoCommand(app, action, prefix);
   try {
     app.parse(argc, argv);

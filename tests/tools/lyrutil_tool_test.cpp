@@ -236,6 +236,67 @@ TEST_F(ToolTest, BmpFilesAreDescribedAndDecodedAsTheLibraryPaintsThem) {
   EXPECT_EQ(described["pixels_at"], 40);
   ASSERT_EQ(Tool("bmp decode " + DriveC() + "/in.bmp --to " + DriveC() + "/out.ppm").status, 0);
   EXPECT_TRUE(ReadHostFile(DriveC() + "/out.ppm") == ppm);
+
+  // The PNG (cairo) read back by netpbm: the same pixels, and at twice the size each pixel
+  // twice in each direction, as COLORONCOLOR stretches.
+  auto pngAsPpm = [&](const std::string& png) {
+    std::system(("pngtopnm '" + png + "' > '" + png + ".ppm' 2>/dev/null").c_str());
+    return ReadHostFile(png + ".ppm");
+  };
+  ASSERT_EQ(Tool("bmp png " + DriveC() + "/in.bmp --to " + DriveC() + "/out.png").status, 0);
+  EXPECT_TRUE(pngAsPpm(DriveC() + "/out.png") == ppm);
+  ASSERT_EQ(
+      Tool("bmp png " + DriveC() + "/in.bmp --to " + DriveC() + "/big.png --size 10x6").status, 0);
+  std::string doubled = "P6\n10 6\n255\n";
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 10; ++x) doubled += ppm.substr(11 + 3 * ((y / 2) * 5 + x / 2), 3);
+  EXPECT_TRUE(pngAsPpm(DriveC() + "/big.png") == doubled);
+  EXPECT_EQ(Tool("bmp png " + DriveC() + "/in.bmp --to " + DriveC() + "/x.png --size 10x").status,
+            2);
+  EXPECT_FALSE(HostFileExists(DriveC() + "/x.png"));
+}
+
+// `print` puts a text file's lines on one page, 10 points apart, through the print dialog and
+// the installation's PDF printer; a PDF reader finds them there.
+TEST_F(ToolTest, PrintPutsTheLinesOnOnePageTenPointsApart) {
+  ASSERT_EQ(Tool("install").status, 0);
+  WriteHostFile(DriveC() + "/page.txt", "Batch 17\r\nSample\tA-3\nOperator \xC3\xA9mile\n");
+  ToolRun run = Tool("print " + DriveC() + "/page.txt");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string pdf = Prefix() + "/printed/0001.pdf";
+  EXPECT_EQ(run.out, pdf + "\n");
+  FILE* pipe = ::popen(("pdftotext -bbox '" + pdf + "' - 2>&1").c_str(), "r");
+  std::string html;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) html.append(buffer, n);
+  ::pclose(pipe);
+  // Each word's line, and its column (6 points a character; the tab reaches column 8).
+  const std::string words[] = {"Batch", "17", "Sample", "A-3", "Operator", "\xC3\xA9mile"};
+  const int lines[] = {0, 0, 1, 1, 2, 2};
+  const int columns[] = {0, 6, 0, 8, 0, 9};
+  for (size_t i = 0; i < 6; ++i) {
+    SCOPED_TRACE(words[i]);
+    const size_t at = html.find(">" + words[i] + "</word>");
+    ASSERT_NE(at, std::string::npos) << html;
+    const size_t x = html.rfind("xMin=\"", at);
+    const size_t y = html.rfind("yMin=\"", at);
+    EXPECT_NEAR(std::stod(html.substr(x + 6)), 18 + 6 * columns[i], 1.0);
+    EXPECT_NEAR(std::stod(html.substr(y + 6)), 18 + 10 * lines[i], 1.0);
+  }
+
+  ToolRun unknown = Tool("print " + DriveC() + "/page.txt --printer 'Office Laser'");
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_EQ(unknown.err, "lyrutil: no printer named \"Office Laser\" (printers: LyrUtil PDF)\n");
+  std::string tall;
+  for (int i = 0; i < 100; ++i) tall += "line " + std::to_string(i) + "\n";
+  WriteHostFile(DriveC() + "/tall.txt", tall);
+  ToolRun cut = Tool("print " + DriveC() + "/tall.txt");
+  EXPECT_EQ(cut.status, 0);
+  EXPECT_EQ(cut.out, Prefix() + "/printed/0002.pdf\n");
+  EXPECT_NE(cut.err.find("only the first 80 of 100 lines fit on the page"), std::string::npos)
+      << cut.err;
+  EXPECT_EQ(Tool("print " + DriveC() + "/missing.txt").status, 2);
 }
 
 TEST_F(ToolTest, FrameNumbersAndAxis) {
