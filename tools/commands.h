@@ -29,6 +29,11 @@ unsigned long WriteSelection(const std::string& log, const std::string& to,
 // The report of `audit verify` on `logs`: 0 when clean, 1 with findings.
 int RunVerify(const std::vector<std::string>& logs, bool json, std::ostream& out);
 
+// Prints the text file as one page through CUtilPrintManager on `printer` (empty: the print
+// dialog's choice); warns on standard error of lines that do not fit. Returns the PDF file the
+// installation's PDF printer wrote.
+std::string PrintTextPage(const std::string& file, const std::string& printer);
+
 // InitSystemGlobalParameters, once per process, as every host calls it before anything else.
 void StartLibrary();
 

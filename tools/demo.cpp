@@ -22,6 +22,8 @@ void InstallSuite(const std::string& suite, const std::string& working);
 
 namespace {
 
+constexpr const char* kPdfPrinter = "LyrUtil PDF";  // the printer every installation has
+
 struct DayAction {
   int minute;  // after 08:00
   const char* user;
@@ -186,6 +188,17 @@ void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix) {
         std::cout << "   " << line << "\n";
       }
 
+      {
+        std::string page = folder + "/day.txt";
+        std::ofstream text(page);
+        WriteRecords(ReadMerged(logs, {}), OutputFormat::kText, text);
+        text.close();
+        std::cout << Say(
+            "Printed for the reviewer's signature: the day as one page through CUtilPrintManager"
+            " on the installation's PDF printer (lyrutil print):");
+        std::cout << "   " << PrintTextPage(page, kPdfPrinter) << "\n";
+      }
+
       std::cout << Say(
           "Verified (lyrutil audit verify): every record whole, nothing left in the"
           " backlog. The entry that waited is in LC-2.log behind a later one,"
@@ -202,6 +215,7 @@ void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix) {
                 << "   " << lyrutil << " audit show LC-1.log -f     (Ctrl-C to stop)\n"
                 << "   " << lyrutil << " audit export LC-1.log --to lc1.txt --since today\n"
                 << "   " << lyrutil << " audit backlog\n"
+                << "   " << lyrutil << " print day.txt\n"
                 << "   echo '1;2.5;3;4.5;5;6.5;7.5;8.5;9.5;10.5;0.5;12;13;14.5;15.5;16.5;17.5;18;"
                    "120000;P1;100000;-1500;T2;80;#Run7;' | lyrutil frame decode -\n";
       return 0;

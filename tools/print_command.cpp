@@ -56,7 +56,8 @@ class PrinterPick final : public LyrHostUi {
   std::vector<std::string> offered_;
 };
 
-// The file's lines in code page 1252, tabs expanded to columns of eight, line ends dropped.
+// The file's lines in code page 1252, tabs expanded to columns of eight, line ends dropped, and
+// lines wider than the page continued on the next.
 std::vector<std::string> PageLines(const std::string& hostPath) {
   std::ifstream in(hostPath, std::ios::binary);
   if (!in) throw ToolError(hostPath + ": cannot be read");
@@ -71,7 +72,10 @@ std::vector<std::string> PageLines(const std::string& hostPath) {
       else
         expanded += c;
     }
-    lines.push_back(expanded);
+    do {
+      lines.push_back(expanded.substr(0, kCharactersPerLine));
+      expanded.erase(0, kCharactersPerLine);
+    } while (!expanded.empty());
   }
   return lines;
 }
@@ -87,7 +91,9 @@ std::vector<std::string> PrintedFiles() {
   return names;
 }
 
-int PrintFile(const std::string& file, const std::string& printer) {
+}  // namespace
+
+std::string PrintTextPage(const std::string& file, const std::string& printer) {
   std::vector<std::string> lines = PageLines(file);
   StartLibrary();
   LyrHostUi* console = LyrGetHostUi();
@@ -110,25 +116,17 @@ int PrintFile(const std::string& file, const std::string& printer) {
                                            : "printing cancelled");
   }
   const size_t printed = std::min(lines.size(), kLinesPerPage);
-  bool cut = false;
-  for (size_t i = 0; i < printed; ++i) {
-    cut = cut || lines[i].size() > kCharactersPerLine;
+  for (size_t i = 0; i < printed; ++i)
     manager.PrintString(lines[i].data(), 0, static_cast<int>(i * 10 * kDotsPerInch / 72));
-  }
   manager.ClosePrintSession();
   if (lines.size() > printed)
     std::cerr << "lyrutil: only the first " << printed << " of " << lines.size()
               << " lines fit on the page\n";
-  if (cut)
-    std::cerr << "lyrutil: lines longer than " << kCharactersPerLine
-              << " characters run off the page\n";
   for (const std::string& name : PrintedFiles())
     if (std::find(before.begin(), before.end(), name) == before.end())
-      std::cout << LyrGetPrefix() << "/printed/" << name << "\n";
-  return 0;
+      return LyrGetPrefix() + "/printed/" + name;
+  return std::string();  // a printer that keeps no file
 }
-
-}  // namespace
 
 void AddPrintCommand(CLI::App& app, Action& action) {
   auto file = std::make_shared<std::string>();
@@ -137,5 +135,11 @@ void AddPrintCommand(CLI::App& app, Action& action) {
       "print", "a text file as one page (lines 10 points apart), through the print dialog");
   print->add_option("FILE", *file, "the text file (UTF-8)")->required();
   print->add_option("--printer", *printer, "the printer, instead of asking (\"LyrUtil PDF\")");
-  print->callback([=, &action] { action = [=] { return PrintFile(*file, *printer); }; });
+  print->callback([=, &action] {
+    action = [=] {
+      const std::string pdf = PrintTextPage(*file, *printer);
+      if (!pdf.empty()) std::cout << pdf << "\n";
+      return 0;
+    };
+  });
 }
