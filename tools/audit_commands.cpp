@@ -3,6 +3,7 @@
 #include "audit_output.h"
 #include "audit_reader.h"
 #include "commands.h"
+#include "progress_bar.h"
 #include "text_encoding.h"
 #include "time_text.h"
 #include "tool_error.h"
@@ -147,6 +148,10 @@ unsigned long WriteSelection(const std::string& log, const std::string& to,
   ApplyFilters(filters, reader);
   unsigned long count = 0;
   try {
+    struct stat st;
+    ReadProgress progress(
+        exportText ? "exporting" : "extracting",
+        ::stat(log.c_str(), &st) == 0 ? st.st_size / sizeof(LOG_ENTRY_STRUCT) : 0);
     if (exportText) {
       reader.ExportASCIILog(&dosTemporary[0]);
     } else {

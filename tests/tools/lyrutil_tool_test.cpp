@@ -348,3 +348,34 @@ TEST_F(ToolTest, TheDemoLeavesTheTrailItDescribes) {
   ToolRun verify = Tool("audit verify " + audit + "/LC-1.log " + audit + "/LC-2.log -o json");
   EXPECT_EQ(verify.status, 1) << verify.out;
 }
+
+// On a terminal, export and extract show a bar on standard error while they read (after a second;
+// at once here) and clear it before the result; in a pipe or a file there is none.
+TEST_F(ToolTest, ExportShowsAProgressBarOnATerminalOnly) {
+  AppendThree();
+  std::string records = ReadHostFile(Log());
+  std::string big;
+  for (int i = 0; i < 7000; ++i) big += records;  // 21,000 records
+  WriteHostFile(DriveC() + "/big.log", big);
+  const std::string command = std::string(LYRUTIL_TOOL) + " --prefix '" + Prefix() +
+                              "' audit export " + DriveC() + "/big.log --to " + DriveC() +
+                              "/big.txt";
+  FILE* pipe = ::popen(
+      ("LYRUTIL_PROGRESS_DELAY_MS=0 script -qec \"" + command + "\" /dev/null").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string terminal;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) terminal.append(buffer, n);
+  ASSERT_EQ(::pclose(pipe), 0) << terminal;
+  const size_t bar = terminal.find("\rexporting [");
+  ASSERT_NE(bar, std::string::npos) << terminal;
+  const size_t cleared = terminal.find("\r\033[K21000 records written to ");
+  EXPECT_NE(cleared, std::string::npos) << terminal;
+  EXPECT_LT(bar, cleared);
+
+  ToolRun plain = Tool("audit export " + DriveC() + "/big.log --to " + DriveC() + "/big2.txt");
+  EXPECT_EQ(plain.status, 0);
+  EXPECT_EQ(plain.err, "21000 records written to " + DriveC() + "/big2.txt\n");
+  EXPECT_TRUE(ReadHostFile(DriveC() + "/big.txt") == ReadHostFile(DriveC() + "/big2.txt"));
+}
