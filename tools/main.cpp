@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
   AddSetupCommands(app, action);
   AddAuditCommands(app, action);
   AddDataCommands(app, action);
+  AddModuleCommand(app, action);
   AddBmpCommands(app, action);
   AddPrintCommand(app, action);
   AddDemoCommand(app, action, prefix);

@@ -379,3 +379,36 @@ TEST_F(ToolTest, ExportShowsAProgressBarOnATerminalOnly) {
   EXPECT_EQ(plain.err, "21000 records written to " + DriveC() + "/big2.txt\n");
   EXPECT_TRUE(ReadHostFile(DriveC() + "/big.txt") == ReadHostFile(DriveC() + "/big2.txt"));
 }
+
+// module lookup: the row GetRangeValue gives, from a table named on the command line or the
+// installation's own; the first row that fits, else the catch-all.
+TEST_F(ToolTest, ModuleLookupGivesTheRowTheLibraryFinds) {
+  ASSERT_EQ(Tool("install").status, 0);
+  const std::string table = DriveC() + "/table.csv";
+  WriteHostFile(table,
+                "MODULES;3\rname;value;v3;type;5;6;7;8;9;10;11;12;13\r"
+                "TCD;1;2.5;FIX;5;6;7;8;9;10;;;13\rAUTRE;0;0;VAR;;;;;;;;;\r");
+  ToolRun tcd = Tool("module lookup tcd --value 1 --type fix --json --table " + table);
+  ASSERT_EQ(tcd.status, 0) << tcd.err;
+  nlohmann::json row = nlohmann::json::parse(tcd.out);
+  EXPECT_EQ(row["module"], "TCD");
+  EXPECT_EQ(row["value3"], 2.5);
+  EXPECT_EQ(row["type"], "FIX");
+  EXPECT_EQ(row["values"], nlohmann::json::parse("[5,6,7,8,9,10,60,60,13]"));  // 11, 12 empty
+  // A value off by any amount, or another module, gets the catch-all row.
+  for (const std::string args : {"tcd --value 1.0000001", "fid"}) {
+    ToolRun other = Tool("module lookup " + args + " --table " + table);
+    EXPECT_EQ(other.status, 0) << other.err;
+    EXPECT_NE(other.out.find("module: AUTRE\n"), std::string::npos) << other.out;
+  }
+  // Without a catch-all nothing may fit (exit 1); the installation's own table is used when
+  // there, and its absence is an error.
+  WriteHostFile(table, "MODULES;2\rheader\rTCD;1;0;FIX;;;;;;;;;\r");
+  ToolRun none = Tool("module lookup fid --table " + table);
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.err, "lyrutil: no row of the table fits fid 0 FIX\n");
+  EXPECT_EQ(Tool("module lookup tcd --value 1").status, 2);
+  WriteHostFile(DriveC() + "/Tessera/Work/module.csv", ReadHostFile(table));
+  EXPECT_EQ(Tool("module lookup tcd --value 1").status, 0);
+  EXPECT_EQ(Tool("module lookup tcd --table " + DriveC() + "/missing.csv").status, 2);
+}
