@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
+#include <deque>
 #include <cstring>
 #include <ctime>
 #include <iostream>
@@ -121,11 +123,23 @@ void AddShow(CLI::App& audit, Action& action) {
       StartLibrary();
       OutputFormat out = ParseOutputFormat(*format);
       AuditFilters filters = options->Resolved();
-      std::vector<LOG_ENTRY_STRUCT> records = ReadMerged(*logs, filters);
-      if (*last >= 0 && records.size() > static_cast<size_t>(*last))
-        records.erase(records.begin(), records.end() - *last);
-      if (*reverse) std::reverse(records.begin(), records.end());
-      WriteRecords(records, out, std::cout);
+      MergedReader reader(*logs, filters);
+      RecordWriter writer(out, std::cout);
+      LOG_ENTRY_STRUCT record;
+      if (*last < 0 && !*reverse) {
+        while (reader.Next(&record)) writer.Write(record);  // as they come: flat memory
+      } else {
+        // The last N need only N kept; newest first needs all the matching records kept.
+        std::deque<LOG_ENTRY_STRUCT> kept;
+        while (reader.Next(&record)) {
+          if (*last == 0) continue;
+          kept.push_back(record);
+          if (*last > 0 && kept.size() > static_cast<size_t>(*last)) kept.pop_front();
+        }
+        if (*reverse) std::reverse(kept.begin(), kept.end());
+        for (const LOG_ENTRY_STRUCT& r : kept) writer.Write(r);
+      }
+      writer.Finish();
       std::cout.flush();
       if (*follow) Follow(*logs, filters, out);
       return 0;
@@ -425,18 +439,25 @@ void AddStats(CLI::App& audit, Action& action) {
       StartLibrary();
       if (*format != "text" && *format != "json")
         throw ToolError("unknown output format \"" + *format + "\" (text or json)");
-      std::vector<LOG_ENTRY_STRUCT> records = ReadMerged(*logs, AuditFilters{});
-      nlohmann::json s;
-      s["records"] = records.size();
+      MergedReader reader(*logs, AuditFilters{});
+      size_t count = 0;
+      int32_t first = INT32_MAX;
+      int32_t last = INT32_MIN;
       std::map<std::string, size_t> users, systems, types;
-      for (const LOG_ENTRY_STRUCT& r : records) {
+      LOG_ENTRY_STRUCT r;
+      while (reader.Next(&r)) {
+        ++count;
+        first = std::min(first, r.Time);
+        last = std::max(last, r.Time);
         ++users[Cp1252ToUtf8(r.UsrId)];
         ++systems[Cp1252ToUtf8(r.SysId)];
         ++types[Cp1252ToUtf8(r.MethType)];
       }
-      if (!records.empty()) {
-        s["first"] = IsoTimeText(records.front().Time);
-        s["last"] = IsoTimeText(records.back().Time);
+      nlohmann::json s;
+      s["records"] = count;
+      if (count != 0) {
+        s["first"] = IsoTimeText(first);
+        s["last"] = IsoTimeText(last);
       }
       s["users"] = users;
       s["systems"] = systems;
@@ -445,10 +466,9 @@ void AddStats(CLI::App& audit, Action& action) {
         std::cout << s.dump(2) << "\n";
         return 0;
       }
-      std::cout << records.size() << " records";
-      if (!records.empty())
-        std::cout << " from " << LocalTimeText(records.front().Time) << " to "
-                  << LocalTimeText(records.back().Time);
+      std::cout << count << " records";
+      if (count != 0)
+        std::cout << " from " << LocalTimeText(first) << " to " << LocalTimeText(last);
       std::cout << "\n";
       for (const auto& [title, counts] :
            {std::pair<const char*, const std::map<std::string, size_t>*>{"users", &users},

@@ -95,15 +95,40 @@ void WriteRecordLine(const LOG_ENTRY_STRUCT& record, OutputFormat format, std::o
   }
 }
 
-void WriteRecords(const std::vector<LOG_ENTRY_STRUCT>& records, OutputFormat format,
-                  std::ostream& out) {
-  if (format == OutputFormat::kCsv)
-    WriteCsvRow(std::vector<std::string>(std::begin(kColumns), std::end(kColumns)), out);
-  if (format == OutputFormat::kJson) {
-    nlohmann::json all = nlohmann::json::array();
-    for (const LOG_ENTRY_STRUCT& r : records) all.push_back(RecordJson(r));
-    out << all.dump(2) << "\n";
+RecordWriter::RecordWriter(OutputFormat format, std::ostream& out) : format_(format), out_(out) {
+  if (format_ == OutputFormat::kCsv)
+    WriteCsvRow(std::vector<std::string>(std::begin(kColumns), std::end(kColumns)), out_);
+  if (format_ == OutputFormat::kJson) out_ << "[";
+}
+
+RecordWriter::~RecordWriter() {
+  Finish();
+}
+
+// A JSON array laid out as nlohmann's dump(2) lays it out: each object indented by two.
+void RecordWriter::Write(const LOG_ENTRY_STRUCT& record) {
+  if (format_ != OutputFormat::kJson) {
+    WriteRecordLine(record, format_, out_);
     return;
   }
-  for (const LOG_ENTRY_STRUCT& r : records) WriteRecordLine(r, format, out);
+  std::string object = RecordJson(record).dump(2);
+  std::string indented = "\n  ";
+  for (char c : object) {
+    indented += c;
+    if (c == '\n') indented += "  ";
+  }
+  out_ << (first_ ? "" : ",") << indented;
+  first_ = false;
+}
+
+void RecordWriter::Finish() {
+  if (finished_) return;
+  finished_ = true;
+  if (format_ == OutputFormat::kJson) out_ << (first_ ? "]\n" : "\n]\n");
+}
+
+void WriteRecords(const std::vector<LOG_ENTRY_STRUCT>& records, OutputFormat format,
+                  std::ostream& out) {
+  RecordWriter writer(format, out);
+  for (const LOG_ENTRY_STRUCT& r : records) writer.Write(r);
 }

@@ -18,7 +18,25 @@ OutputFormat ParseOutputFormat(const std::string& name);
 // A record as a JSON object: the time as seconds and as local ISO 8601 text, texts in UTF-8.
 nlohmann::json RecordJson(const LOG_ENTRY_STRUCT& record);
 
-// Writes the records; CSV starts with its header line, JSON is one array.
+// Writes records as they come: CSV starts with its header line, JSON is one array (closed by
+// Finish or the destructor), the other formats a line each.
+class RecordWriter {
+ public:
+  RecordWriter(OutputFormat format, std::ostream& out);
+  ~RecordWriter();
+  RecordWriter(const RecordWriter&) = delete;
+  RecordWriter& operator=(const RecordWriter&) = delete;
+  void Write(const LOG_ENTRY_STRUCT& record);
+  void Finish();
+
+ private:
+  OutputFormat format_;
+  std::ostream& out_;
+  bool first_ = true;
+  bool finished_ = false;
+};
+
+// Writes the records with a RecordWriter.
 void WriteRecords(const std::vector<LOG_ENTRY_STRUCT>& records, OutputFormat format,
                   std::ostream& out);
 // One record as a line of its format (text, CSV row, JSON line), for following a log.

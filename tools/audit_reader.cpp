@@ -3,7 +3,6 @@
 #include "audit_files.h"
 #include "text_encoding.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -53,27 +52,47 @@ LOG_ENTRY_STRUCT CopyEntry(CLyrLog& log) {
   return e;
 }
 
-std::vector<LOG_ENTRY_STRUCT> ReadMatching(const std::string& hostPath,
-                                           const AuditFilters& filters) {
-  RequireAuditLog(hostPath);
-  std::string dos = DosName(hostPath);
-  CLyrLog log;
-  log.SetFile(&dos[0]);
-  ApplyFilters(filters, log);
-  std::vector<LOG_ENTRY_STRUCT> records;
-  for (int found = log.SetMask(); found; found = log.GetNext()) records.push_back(CopyEntry(log));
-  return records;
+struct MergedReader::Source {
+  std::string dos;               // the CLyrLog keeps a pointer to its file name
+  std::unique_ptr<CLyrLog> log;  // not movable: the library's object stays where it was made
+  bool has = false;              // `current` holds the log's next record
+  LOG_ENTRY_STRUCT current{};
+};
+
+MergedReader::MergedReader(const std::vector<std::string>& hostPaths, const AuditFilters& filters) {
+  sources_.reserve(hostPaths.size());
+  for (const std::string& path : hostPaths) {
+    RequireAuditLog(path);
+    sources_.emplace_back();
+    Source& source = sources_.back();
+    source.dos = DosName(path);
+    source.log = std::make_unique<CLyrLog>();
+    source.log->SetFile(&source.dos[0]);
+    ApplyFilters(filters, *source.log);
+    source.has = source.log->SetMask() != 0;
+    if (source.has) source.current = CopyEntry(*source.log);
+  }
+}
+
+MergedReader::~MergedReader() = default;
+
+bool MergedReader::Next(LOG_ENTRY_STRUCT* record) {
+  Source* earliest = nullptr;
+  for (Source& source : sources_)
+    if (source.has && (earliest == nullptr || source.current.Time < earliest->current.Time))
+      earliest = &source;
+  if (earliest == nullptr) return false;
+  *record = earliest->current;
+  earliest->has = earliest->log->GetNext() != 0;
+  if (earliest->has) earliest->current = CopyEntry(*earliest->log);
+  return true;
 }
 
 std::vector<LOG_ENTRY_STRUCT> ReadMerged(const std::vector<std::string>& hostPaths,
                                          const AuditFilters& filters) {
-  std::vector<LOG_ENTRY_STRUCT> all;
-  for (const std::string& path : hostPaths) {
-    std::vector<LOG_ENTRY_STRUCT> some = ReadMatching(path, filters);
-    all.insert(all.end(), some.begin(), some.end());
-  }
-  std::stable_sort(
-      all.begin(), all.end(),
-      [](const LOG_ENTRY_STRUCT& a, const LOG_ENTRY_STRUCT& b) { return a.Time < b.Time; });
-  return all;
+  MergedReader reader(hostPaths, filters);
+  std::vector<LOG_ENTRY_STRUCT> records;
+  LOG_ENTRY_STRUCT record;
+  while (reader.Next(&record)) records.push_back(record);
+  return records;
 }

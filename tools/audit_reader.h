@@ -1,11 +1,12 @@
 // Audit records read through the library's own navigation: its masks (whole text, case ignored)
-// and its time window, then merged across logs by time.
+// and its time window, merged across logs by time.
 #ifndef LYRUTIL_TOOLS_AUDIT_READER_H
 #define LYRUTIL_TOOLS_AUDIT_READER_H
 
 #include <LyrUtil.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,11 +23,28 @@ void ApplyFilters(const AuditFilters& filters, CLyrLog& log);
 // The entry of a log object as a record.
 LOG_ENTRY_STRUCT CopyEntry(CLyrLog& log);
 
-// The records of one log (a host path) that pass the filters, in file order.
-std::vector<LOG_ENTRY_STRUCT> ReadMatching(const std::string& hostPath,
-                                           const AuditFilters& filters);
+// The matching records of several logs (host paths), one at a time: each log read through its
+// own CLyrLog navigation in the order its records are stored, the logs merged by time (the
+// next record is the earliest of the logs' current ones; equal times, the earlier log). A
+// record stored out of time order therefore comes where it is stored, as `verify` reports it.
+// Memory is one record per log, whatever the logs' size. Throws ToolError for a file that is
+// not an audit log.
+class MergedReader {
+ public:
+  MergedReader(const std::vector<std::string>& hostPaths, const AuditFilters& filters);
+  ~MergedReader();
+  MergedReader(const MergedReader&) = delete;
+  MergedReader& operator=(const MergedReader&) = delete;
 
-// The records of several logs merged by time (stable: equal times keep log and file order).
+  // The next record; false after the last.
+  bool Next(LOG_ENTRY_STRUCT* record);
+
+ private:
+  struct Source;
+  std::vector<Source> sources_;
+};
+
+// All the records MergedReader gives, for the small selections that are wanted whole.
 std::vector<LOG_ENTRY_STRUCT> ReadMerged(const std::vector<std::string>& hostPaths,
                                          const AuditFilters& filters);
 

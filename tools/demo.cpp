@@ -153,7 +153,10 @@ void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix) {
                 << " entries.\n";
 
       std::vector<std::string> logs = {HostOf(lc1), HostOf(lc2)};
-      std::cout << Say("The whole day, both logs merged by time (lyrutil audit show):");
+      std::cout << Say(
+          "The whole day, the two logs merged by time, each in the order its records are stored: "
+          "the"
+          " entry that waited comes behind the later one that brought it in (lyrutil audit show):");
       WriteRecords(ReadMerged(logs, {}), OutputFormat::kText, std::cout);
 
       AuditFilters bob;

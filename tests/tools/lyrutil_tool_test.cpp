@@ -412,3 +412,34 @@ TEST_F(ToolTest, ModuleLookupGivesTheRowTheLibraryFinds) {
   EXPECT_EQ(Tool("module lookup tcd --value 1").status, 0);
   EXPECT_EQ(Tool("module lookup tcd --table " + DriveC() + "/missing.csv").status, 2);
 }
+
+// Several logs merge by time while each keeps its stored order: a record stored behind a later
+// one (as an entry from the backlog is) comes where it is stored. -n keeps the last N of that
+// order, -r reverses it, and an empty selection is still a whole JSON array.
+TEST_F(ToolTest, ShowMergesLogsByTimeAndKeepsEachLogsStoredOrder) {
+  ASSERT_EQ(Tool("install").status, 0);
+  const std::string a = DriveC() + "/a.log";
+  const std::string b = DriveC() + "/b.log";
+  auto append = [&](const std::string& log, const char* message, const char* time) {
+    ASSERT_EQ(
+        Tool("audit append " + log + " --user U --message " + message + " --time '" + time + "'")
+            .status,
+        0);
+  };
+  append(a, "a9", "2026-12-05 09:00");
+  append(a, "a11", "2026-12-05 11:00");
+  append(b, "b10", "2026-12-05 10:00");
+  append(b, "b8", "2026-12-05 08:00");  // stored after a later record
+  append(b, "b12", "2026-12-05 12:00");
+  auto messages = [&](const std::string& args) {
+    nlohmann::json all = nlohmann::json::parse(Tool("audit show " + args + " -o json").out);
+    std::string order;
+    for (const auto& r : all) order += r["user_message"].get<std::string>() + " ";
+    return order;
+  };
+  EXPECT_EQ(messages(a + " " + b), "a9 b10 b8 a11 b12 ");
+  EXPECT_EQ(messages(a + " " + b + " -n 2"), "a11 b12 ");
+  EXPECT_EQ(messages(a + " " + b + " -r -n 3"), "b12 a11 b8 ");
+  EXPECT_EQ(Tool("audit show " + a + " --user nobody -o json").out, "[]\n");
+  EXPECT_EQ(Tool("audit show " + a + " -n 0 -o jsonl").out, "");
+}
