@@ -106,17 +106,6 @@ bool ParsePpm(const std::string& bytes, Image* image) {
   return true;
 }
 
-std::string Shell(const std::string& command) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  ::pclose(pipe);
-  return out;
-}
-
 bool HaveTool(const char* path) {
   return ::access(path, X_OK) == 0;
 }
@@ -153,7 +142,7 @@ class DibTest : public LyrTest {
   void ExpectSameAsReference(const std::string& bmpHost, const std::string& referenceCommand) {
     SCOPED_TRACE(bmpHost);
     Image reference;
-    ASSERT_TRUE(ParsePpm(Shell(referenceCommand), &reference)) << referenceCommand;
+    ASSERT_TRUE(ParsePpm(CommandOutput(referenceCommand), &reference)) << referenceCommand;
     std::string dos;
     ASSERT_TRUE(HostToDos(bmpHost, &dos));
     HDIB dib = ReadFile(dos.c_str());
@@ -319,8 +308,8 @@ TEST_F(DibTest, PixelsEqualNetpbmsDecodingOfItsOwnFiles) {
     const std::string pattern = WritePattern(kind.colors);
     const std::string bmp = DriveC() + "/netpbm" + std::to_string(kind.colors) +
                             std::string(kind.options).substr(1, 3) + ".bmp";
-    Shell("/usr/bin/ppmtobmp " + std::string(kind.options) + " '" + pattern + "' > '" + bmp +
-          "' 2>/dev/null");
+    CommandOutput("/usr/bin/ppmtobmp " + std::string(kind.options) + " '" + pattern + "' > '" +
+                  bmp + "' 2>/dev/null");
     ExpectSameAsReference(
         bmp, "/usr/bin/bmptopnm '" + bmp + "' 2>/dev/null | /usr/bin/ppmtoppm 2>/dev/null");
   }
@@ -373,8 +362,8 @@ TEST_F(DibTest, PixelsEqualImageMagicksDecodingOfItsOwnFiles) {
     const std::string pattern = WritePattern(kind.colors);
     const std::string bmp = DriveC() + "/magick" + std::to_string(kind.colors) + kind.format +
                             std::to_string(std::strlen(kind.options)) + ".bmp";
-    Shell(std::string(convert) + " '" + pattern + "' " + kind.options + " " + kind.format + ":'" +
-          bmp + "' 2>/dev/null");
+    CommandOutput(std::string(convert) + " '" + pattern + "' " + kind.options + " " + kind.format +
+                  ":'" + bmp + "' 2>/dev/null");
     ExpectSameAsReference(bmp, std::string(convert) + " '" + bmp + "' -depth 8 ppm:- 2>/dev/null");
   }
 }

@@ -19,24 +19,13 @@ namespace {
 
 constexpr double kPointsPerDot = 72.0 / 600;
 
-std::string RunCommand(const std::string& command) {
-  std::string output;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return output;
-  char buffer[4096];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, got);
-  ::pclose(pipe);
-  return output;
-}
-
 struct Word {
   std::string text;
   double xMin, yMin, xMax, yMax;  // points from the page's top left
 };
 
 std::vector<Word> WordsOf(const std::string& pdf) {
-  const std::string html = RunCommand("pdftotext -bbox '" + pdf + "' - 2>&1");
+  const std::string html = CommandOutput("pdftotext -bbox '" + pdf + "' - 2>&1");
   static const std::regex word(
       "<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" "
       "yMax=\"([0-9.]+)\">([^<]*)</word>");
@@ -50,7 +39,7 @@ std::vector<Word> WordsOf(const std::string& pdf) {
 // pdfinfo's "Key: value" lines.
 std::map<std::string, std::string> InfoOf(const std::string& pdf) {
   std::map<std::string, std::string> info;
-  const std::string text = RunCommand("pdfinfo '" + pdf + "' 2>&1");
+  const std::string text = CommandOutput("pdfinfo '" + pdf + "' 2>&1");
   static const std::regex line("([A-Za-z ]+):[ ]*([^\n]*)\n");
   for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it)
     info[(*it)[1]] = (*it)[2];
@@ -336,7 +325,7 @@ TEST_F(PrintTest, PaintDibPutsThePictureOnThePageAtItsOwnResolution) {
 
   // pdfimages -list: page num type width height color comp bpc enc interp object ID x-ppi y-ppi
   const std::string pdf = DriveC() + "/picture.pdf";
-  const std::string list = RunCommand("pdfimages -list '" + pdf + "' 2>&1");
+  const std::string list = CommandOutput("pdfimages -list '" + pdf + "' 2>&1");
   static const std::regex row(
       "\\n +1 +[0-9]+ +image +([0-9]+) +([0-9]+) +rgb +3 +8 +[a-z]+ +(no|yes) +[0-9]+ +[0-9]+ "
       "+([0-9]+) "
@@ -351,7 +340,7 @@ TEST_F(PrintTest, PaintDibPutsThePictureOnThePageAtItsOwnResolution) {
 
   // The image's own pixels, as poppler extracts them, are the DIB's.
   const std::string root = Prefix() + "/extracted";
-  RunCommand("pdfimages '" + pdf + "' '" + root + "'");
+  CommandOutput("pdfimages '" + pdf + "' '" + root + "'");
   const std::string ppm = ReadHostFile(root + "-000.ppm");
   const std::string head = "P6\n37 23\n255\n";
   ASSERT_EQ(ppm.compare(0, head.size(), head), 0) << ppm.substr(0, 20);

@@ -152,3 +152,14 @@ void HelperProcess::Kill() {
   ::waitpid(pid_, nullptr, 0);
   pid_ = -1;
 }
+
+std::string CommandOutput(const std::string& command) {
+  std::string out;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  char buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  ::pclose(pipe);
+  return out;
+}

@@ -86,4 +86,7 @@ class HelperProcess {
 
 std::string HelperPath(const std::string& name);
 
+// What a shell command writes to standard output (empty when it cannot be started).
+std::string CommandOutput(const std::string& command);
+
 #endif  // LYRUTIL_TESTS_LYR_TEST_H

@@ -265,12 +265,7 @@ TEST_F(ToolTest, PrintPutsTheLinesOnOnePageTenPointsApart) {
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string pdf = Prefix() + "/printed/0001.pdf";
   EXPECT_EQ(run.out, pdf + "\n");
-  FILE* pipe = ::popen(("pdftotext -bbox '" + pdf + "' - 2>&1").c_str(), "r");
-  std::string html;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) html.append(buffer, n);
-  ::pclose(pipe);
+  const std::string html = CommandOutput("pdftotext -bbox '" + pdf + "' - 2>&1");
   // Each word's line, and its column (6 points a character; the tab reaches column 8).
   const std::string words[] = {"Batch", "17", "Sample", "A-3", "Operator", "\xC3\xA9mile"};
   const int lines[] = {0, 0, 1, 1, 2, 2};
@@ -332,12 +327,7 @@ TEST_F(ToolTest, TheDemoLeavesTheTrailItDescribes) {
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 18) << "a header and 17 rows";
 
   // The printed page holds the day's 17 lines, as a PDF reader extracts them.
-  FILE* pipe = ::popen(("pdftotext -layout '" + pdf + "' - 2>&1").c_str(), "r");
-  std::string text;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
-  ::pclose(pipe);
+  const std::string text = CommandOutput("pdftotext -layout '" + pdf + "' - 2>&1");
   size_t lines = 0;
   for (size_t at = text.find(" @LC-"); at != std::string::npos; at = text.find(" @LC-", at + 1))
     ++lines;
