@@ -22,6 +22,11 @@ PdfPrinter* PrinterOf(HDC hdc) {
   return dc->printer.get();  // the handle table keeps the DC alive while the caller holds it
 }
 
+int OnPrinter(HDC hdc, int (PdfPrinter::*call)()) {
+  PdfPrinter* printer = PrinterOf(hdc);
+  return printer != nullptr ? (printer->*call)() : SP_ERROR;
+}
+
 }  // namespace
 }  // namespace lyrwin
 
@@ -52,23 +57,19 @@ extern "C" int WINAPI StartDocA(HDC hdc, const DOCINFOA* lpdi) {
 }
 
 extern "C" int WINAPI StartPage(HDC hdc) {
-  lyrwin::PdfPrinter* printer = lyrwin::PrinterOf(hdc);
-  return printer != nullptr ? printer->StartPage() : SP_ERROR;
+  return lyrwin::OnPrinter(hdc, &lyrwin::PdfPrinter::StartPage);
 }
 
 extern "C" int WINAPI EndPage(HDC hdc) {
-  lyrwin::PdfPrinter* printer = lyrwin::PrinterOf(hdc);
-  return printer != nullptr ? printer->EndPage() : SP_ERROR;
+  return lyrwin::OnPrinter(hdc, &lyrwin::PdfPrinter::EndPage);
 }
 
 extern "C" int WINAPI EndDoc(HDC hdc) {
-  lyrwin::PdfPrinter* printer = lyrwin::PrinterOf(hdc);
-  return printer != nullptr ? printer->EndDoc() : SP_ERROR;
+  return lyrwin::OnPrinter(hdc, &lyrwin::PdfPrinter::EndDoc);
 }
 
 extern "C" int WINAPI AbortDoc(HDC hdc) {
-  lyrwin::PdfPrinter* printer = lyrwin::PrinterOf(hdc);
-  return printer != nullptr ? printer->AbortDoc() : SP_ERROR;
+  return lyrwin::OnPrinter(hdc, &lyrwin::PdfPrinter::AbortDoc);
 }
 
 extern "C" BOOL WINAPI PrintDlgA(LPPRINTDLGA pPD) {
