@@ -12,19 +12,20 @@ std::vector<std::string> PrinterNames() {
   return {kPdfPrinterName};
 }
 
-// The printer of a DC; null (last error set) for a memory DC or a bad handle.
-PdfPrinter* PrinterOf(HDC hdc) {
+// A printer DC, held for the length of a call even if another thread deletes its handle; null
+// (last error set) for a memory DC or a bad handle.
+std::shared_ptr<DcObject> PrinterDc(HDC hdc) {
   auto dc = DcFromHandle(hdc);
   if (!dc || !dc->printer) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
-  return dc->printer.get();  // the handle table keeps the DC alive while the caller holds it
+  return dc;
 }
 
 int OnPrinter(HDC hdc, int (PdfPrinter::*call)()) {
-  PdfPrinter* printer = PrinterOf(hdc);
-  return printer != nullptr ? (printer->*call)() : SP_ERROR;
+  auto dc = PrinterDc(hdc);
+  return dc ? (dc->printer.get()->*call)() : SP_ERROR;
 }
 
 }  // namespace
@@ -47,13 +48,13 @@ extern "C" HDC WINAPI CreateDCA(LPCSTR pszDriver, LPCSTR pszDevice, LPCSTR, cons
 }
 
 extern "C" int WINAPI StartDocA(HDC hdc, const DOCINFOA* lpdi) {
-  lyrwin::PdfPrinter* printer = lyrwin::PrinterOf(hdc);
-  if (printer == nullptr) return SP_ERROR;
+  auto dc = lyrwin::PrinterDc(hdc);
+  if (!dc) return SP_ERROR;
   if (lpdi == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return SP_ERROR;
   }
-  return printer->StartDoc(*lpdi);
+  return dc->printer->StartDoc(*lpdi);
 }
 
 extern "C" int WINAPI StartPage(HDC hdc) {
