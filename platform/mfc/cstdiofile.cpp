@@ -134,9 +134,16 @@ void CStdioFile::Write(const void* lpBuf, UINT nCount) {
     pendingAtEnd_ = onlyWriter_ && CFile::GetPosition() == CFile::GetLength();
   }
   const char* in = static_cast<const char*>(lpBuf);
-  for (UINT i = 0; i < nCount; ++i) {
-    if (text_ && in[i] == '\n') pending_ += '\r';
-    pending_ += in[i];
+  const char* end = in + nCount;
+  while (in < end) {  // runs between line ends are appended whole
+    const char* newline =
+        text_ ? static_cast<const char*>(std::memchr(in, '\n', static_cast<size_t>(end - in)))
+              : nullptr;
+    const char* stop = newline != nullptr ? newline : end;
+    pending_.append(in, static_cast<size_t>(stop - in));
+    if (newline == nullptr) break;
+    pending_ += "\r\n";
+    in = newline + 1;
   }
   if (pending_.size() >= kWriteBufferBytes) FlushWrites();
 }

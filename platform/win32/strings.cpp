@@ -38,7 +38,10 @@ class BoundedOutput {
  public:
   BoundedOutput(char* out, size_t capacity) : out_(out), capacity_(capacity) {}
   void Put(const char* text, size_t n) {
-    for (size_t i = 0; i < n && used_ + 1 < capacity_; ++i) out_[used_++] = text[i];
+    const size_t room = capacity_ - 1 - used_;
+    n = std::min(n, room);
+    std::memcpy(out_ + used_, text, n);
+    used_ += n;
   }
   int Finish() {
     out_[used_] = '\0';
@@ -51,8 +54,45 @@ class BoundedOutput {
   size_t used_ = 0;
 };
 
+// The decimal digits of `value`, with a minus sign for a negative signed value; returns the count.
+size_t Decimal(unsigned long long value, bool negative, char* out) {
+  char digits[24];
+  size_t n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  size_t length = 0;
+  if (negative) out[length++] = '-';
+  while (n > 0) out[length++] = digits[--n];
+  return length;
+}
+
+// One conversion's printf format: "%", the flags, width and precision as written, then `tail`.
+// Built in a fixed buffer; a spec longer than it (never in practice) is cut, as wsprintf caps the
+// field at its output size anyway.
+class Conversion {
+ public:
+  Conversion(const char* spec, size_t length) {
+    text_[0] = '%';
+    length_ = 1 + std::min(length, sizeof text_ - 8);
+    std::memcpy(text_ + 1, spec, length_ - 1);
+  }
+  bool Plain() const { return length_ == 1; }
+  const char* With(const char* tail) {
+    std::strcpy(text_ + length_, tail);
+    return text_;
+  }
+
+ private:
+  char text_[64];
+  size_t length_;
+};
+
 }  // namespace
 
+// Windows' wsprintf: %d %i %u %x %X %c %s %p with the flags '-', '#', '0', a width and a
+// precision; 'l' is the 32-bit long, "I64" a 64-bit integer, 'h' a short; at most 1024 bytes.
 extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
   if (lpOut == nullptr) return 0;
   BoundedOutput out(lpOut, kWsprintfLimit);
@@ -62,17 +102,21 @@ extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
   const char* p = lpFmt;
   while (*p) {
     if (*p != '%') {
-      out.Put(p++, 1);
+      const char* next = std::strchr(p, '%');
+      const size_t n = next != nullptr ? static_cast<size_t>(next - p) : std::strlen(p);
+      out.Put(p, n);
+      p += n;
       continue;
     }
     const char* start = p++;
-    std::string conversion = "%";
-    while (*p == '-' || *p == '#' || *p == '0') conversion += *p++;
-    while (*p >= '0' && *p <= '9') conversion += *p++;
+    const char* spec = p;
+    while (*p == '-' || *p == '#' || *p == '0') ++p;
+    while (*p >= '0' && *p <= '9') ++p;
     if (*p == '.') {
-      conversion += *p++;
-      while (*p >= '0' && *p <= '9') conversion += *p++;
+      ++p;
+      while (*p >= '0' && *p <= '9') ++p;
     }
+    Conversion conversion(spec, static_cast<size_t>(p - spec));
     enum { kInt, kShort, kLong64 } size = kInt;
     if (*p == 'h') {
       size = kShort;
@@ -95,39 +139,50 @@ extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
       case 'd':
       case 'i':
         if (size == kLong64) {
-          n = std::snprintf(piece, sizeof piece, (conversion + "lld").c_str(),
-                            va_arg(args, long long));
+          n = std::snprintf(piece, sizeof piece, conversion.With("lld"), va_arg(args, long long));
         } else {
           int v = va_arg(args, int);
           if (size == kShort) v = static_cast<short>(v);
-          n = std::snprintf(piece, sizeof piece, (conversion + "d").c_str(), v);
+          if (conversion.Plain()) {  // the common case, without printf
+            const long long wide = v;
+            n = static_cast<int>(
+                Decimal(static_cast<unsigned long long>(wide < 0 ? -wide : wide), wide < 0, piece));
+          } else {
+            n = std::snprintf(piece, sizeof piece, conversion.With("d"), v);
+          }
         }
         break;
       case 'u':
       case 'x':
-      case 'X':
+      case 'X': {
+        const char tail[] = {type, '\0'};
+        const char longTail[] = {'l', 'l', type, '\0'};
         if (size == kLong64) {
-          n = std::snprintf(piece, sizeof piece, (conversion + "ll" + type).c_str(),
+          n = std::snprintf(piece, sizeof piece, conversion.With(longTail),
                             va_arg(args, unsigned long long));
         } else {
           unsigned v = va_arg(args, unsigned);
           if (size == kShort) v = static_cast<unsigned short>(v);
-          n = std::snprintf(piece, sizeof piece, (conversion + type).c_str(), v);
+          if (type == 'u' && conversion.Plain())
+            n = static_cast<int>(Decimal(v, false, piece));
+          else
+            n = std::snprintf(piece, sizeof piece, conversion.With(tail), v);
         }
         break;
+      }
       case 'c':
       case 'C':
-        n = std::snprintf(piece, sizeof piece, (conversion + "c").c_str(), va_arg(args, int));
+        n = std::snprintf(piece, sizeof piece, conversion.With("c"), va_arg(args, int));
         break;
       case 's':
       case 'S': {
         const char* s = va_arg(args, const char*);
-        if (conversion == "%") {  // a plain %s, the common case: no formatting to do
+        if (conversion.Plain()) {  // a plain %s, the common case: no formatting to do
           const char* text = s ? s : "(null)";
           out.Put(text, std::strlen(text));
           continue;
         }
-        n = std::snprintf(piece, sizeof piece, (conversion + "s").c_str(), s ? s : "(null)");
+        n = std::snprintf(piece, sizeof piece, conversion.With("s"), s ? s : "(null)");
         break;
       }
       case 'p':

@@ -3,6 +3,7 @@
 
 #include <mbstring.h>
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -66,8 +67,21 @@ TEST_F(MemoryStringsTest, WsprintfFormatsLongAs32BitsAndStopsAt1024) {
                     'Z');
   EXPECT_EQ(n, static_cast<int>(std::strlen(out)));
   EXPECT_STREQ(out, "-2147483648 2147483648 00042 ab | ff Z%");
+  // The plain conversions (written without printf) against printf's own answers.
+  const int ints[] = {0, 7, -7, 2147483647, -2147483647 - 1, 1000000};
+  for (int v : ints) {
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "<%d|%u|%hd|%hu>", v, static_cast<unsigned>(v),
+                  static_cast<short>(v), static_cast<unsigned short>(v));
+    wsprintfA(out, "<%d|%u|%hd|%hu>", v, static_cast<unsigned>(v), v, v);
+    EXPECT_STREQ(out, expected);
+  }
+  EXPECT_STREQ((wsprintfA(out, "%I64d %I64u %5.3d%", -5000000000LL, 5000000000ULL, 7), out),
+               "-5000000000 5000000000   007%");
   std::string longText(3000, 'x');
   EXPECT_EQ(wsprintfA(out, "%s", longText.c_str()), 1023);
+  EXPECT_EQ(wsprintfA(out, (longText + "%d").c_str(), 5), 1023);  // text before a conversion
+  EXPECT_EQ(wsprintfA(out, "%-2000d|", 5), 1023);
   EXPECT_EQ(std::strlen(out), 1023u);
   char copy[4];
   lstrcpynA(copy, "abcdef", sizeof copy);
