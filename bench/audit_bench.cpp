@@ -150,6 +150,21 @@ void ReportBeginTimeReads(const char* name, int records) {
   std::remove(HostPath(name).c_str());
 }
 
+// The suite installed as its installer leaves it: the registry's installation path and the INI
+// file's working directory, which every append reads to find the backlog.
+void InstallSuite() {
+  CreateDirectoryA("C:\\Tessera", nullptr);
+  CreateDirectoryA("C:\\Tessera\\Work", nullptr);
+  HKEY key;
+  RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\KDT_Zuzovodevoz\\Tessera", 0, nullptr, 0,
+                  KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  const char path[] = "C:\\Tessera";
+  RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path), sizeof path);
+  RegCloseKey(key);
+  WritePrivateProfileStringA("WORKING PATH", "WorkingDirectory", "C:\\Tessera\\Work",
+                             "C:\\Tessera\\sylwin.ini");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -158,6 +173,8 @@ int main(int argc, char** argv) {
   char pattern[] = "/tmp/lyrutil-audit-bench-XXXXXX";
   g_prefix = ::mkdtemp(pattern);
   LyrSetPrefix(g_prefix.c_str());
+  InstallSuite();
+  InitSystemGlobalParameters();
   WriteLog("big.log", kRecords);
   WriteLog("append.log", kRecords);
   benchmark::Initialize(&argc, argv);

@@ -9,14 +9,17 @@
 // current directory and drive) follows GetFullPathName.
 #include "internal.h"
 
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <memory>
 #include <direct.h>
 #include <mutex>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace lyrwin {
@@ -48,14 +51,77 @@ std::string JoinDos(char drive, const std::vector<std::string>& parts) {
   return full;
 }
 
-// The canonical host folder of a drive, or empty when the drive does not exist.
-std::string DriveFolder(char drive) {
-  std::string link = PrefixDir() + "/dosdevices/" + static_cast<char>(FoldLower(drive)) + ":";
+// The drives of the prefix: each letter's canonical host folder (empty: no such drive), read
+// from the links in its dosdevices folder. Resolving a link canonically costs a readlink per
+// component of its target, and every path resolution needs its drive (finding the DOS name of a
+// host folder needs all 26), so the table is kept while the dosdevices folder is unchanged: its
+// identity and its modification time. Making, removing or re-pointing a link changes that time
+// (`ln -sfn` removes the link and makes it anew), so a changed drive is seen at the next call;
+// what a link's target itself points to is not watched. File times advance in clock ticks of a
+// few milliseconds, so two changes within one tick leave the same time: a table read less than
+// a second after the folder's last change is not trusted, and is read again at every call until
+// that second has passed.
+using DriveFolderList = std::array<std::string, 26>;
+
+struct DriveTable {
+  std::mutex mutex;
+  std::string prefix;
+  struct stat folder = {};
+  struct timespec readAt = {};
+  std::shared_ptr<const DriveFolderList> folders;  // null until read
+};
+
+// Whether the folder's last change lies a second or more before `then`.
+bool SettledBefore(const struct timespec& changed, const struct timespec& then) {
+  return changed.tv_sec + 1 < then.tv_sec ||
+         (changed.tv_sec + 1 == then.tv_sec && changed.tv_nsec <= then.tv_nsec);
+}
+
+std::string ResolveDriveLink(const std::string& devices, char letter) {
+  const std::string link = devices + "/" + static_cast<char>(letter | 0x20) + ":";
   char resolved[PATH_MAX];
   if (::realpath(link.c_str(), resolved) == nullptr) return std::string();
   struct stat st;
   if (::stat(resolved, &st) != 0 || !S_ISDIR(st.st_mode)) return std::string();
   return resolved;
+}
+
+// The canonical host folders of the drives A: to Z:, as the links say now.
+std::shared_ptr<const DriveFolderList> DriveFolders() {
+  static DriveTable table;
+  const std::string prefix = PrefixDir();
+  const std::string devices = prefix + "/dosdevices";
+  struct stat now = {};
+  const bool present = ::stat(devices.c_str(), &now) == 0;
+  std::lock_guard<std::mutex> lock(table.mutex);
+  const bool same = present && table.folders && table.prefix == prefix &&
+                    table.folder.st_dev == now.st_dev && table.folder.st_ino == now.st_ino &&
+                    table.folder.st_mtim.tv_sec == now.st_mtim.tv_sec &&
+                    table.folder.st_mtim.tv_nsec == now.st_mtim.tv_nsec &&
+                    SettledBefore(now.st_mtim, table.readAt);
+  if (!same) {
+    ::clock_gettime(CLOCK_REALTIME, &table.readAt);
+    auto folders = std::make_shared<DriveFolderList>();
+    for (int i = 0; i < 26 && present; ++i)
+      (*folders)[i] = ResolveDriveLink(devices, static_cast<char>('a' + i));
+    table.prefix = prefix;
+    table.folder = now;
+    table.folders = present ? folders : nullptr;
+    return folders;
+  }
+  return table.folders;
+}
+
+// The canonical host folder of a drive, or empty when the drive does not exist (its folder
+// included: a drive whose folder was removed has none).
+std::string DriveFolder(char drive) {
+  if (!IsDriveLetter(static_cast<unsigned char>(drive))) return std::string();
+  const std::shared_ptr<const DriveFolderList> folders = DriveFolders();
+  const std::string& folder = (*folders)[(drive | 0x20) - 'a'];
+  struct stat st;
+  if (folder.empty() || ::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    return std::string();
+  return folder;
 }
 
 // The name in `folder` that equals `name` without regard to case; empty when none.
@@ -140,8 +206,9 @@ bool IsReadOnlyMode(mode_t mode) {
 bool HostToDosPath(const std::string& hostPath, std::string* dosPath) {
   std::string best;
   char bestDrive = 0;
+  const std::shared_ptr<const DriveFolderList> folders = DriveFolders();
   for (char letter = 'A'; letter <= 'Z'; ++letter) {
-    std::string folder = DriveFolder(letter);
+    const std::string& folder = (*folders)[letter - 'A'];
     if (folder.empty()) continue;
     bool inside = folder == "/" || hostPath == folder ||
                   (hostPath.compare(0, folder.size(), folder) == 0 &&

@@ -77,7 +77,26 @@ TEST_F(FilesTest, MissingThingsGiveWindowsErrors) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
   EXPECT_FALSE(SetCurrentDirectoryA("Q:\\"));
   // A drive whose link points nowhere does not exist.
-  ASSERT_EQ(::symlink("/nonexistent-folder", (Prefix() + "/dosdevices/d:").c_str()), 0);
+  const std::string link = Prefix() + "/dosdevices/d:";
+  ASSERT_EQ(::symlink("/nonexistent-folder", link.c_str()), 0);
+  EXPECT_EQ(GetFileAttributesA("D:\\x"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  // A drive made, re-pointed or removed by another program counts from the next call on.
+  for (const char* folder : {"/first", "/second"}) {
+    ::mkdir((Prefix() + folder).c_str(), 0777);
+    WriteHostFile(Prefix() + folder + "/x", folder);
+    ASSERT_EQ(::unlink(link.c_str()), 0);
+    ASSERT_EQ(::symlink((Prefix() + folder).c_str(), link.c_str()), 0);
+    HANDLE file =
+        CreateFileA("D:\\X", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << folder;
+    char text[16] = {};
+    DWORD got = 0;
+    ReadFile(file, text, sizeof text - 1, &got, nullptr);
+    CloseHandle(file);
+    EXPECT_STREQ(text, folder);
+  }
+  ASSERT_EQ(::unlink(link.c_str()), 0);
   EXPECT_EQ(GetFileAttributesA("D:\\x"), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
