@@ -2,6 +2,7 @@
 #include "internal.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -53,6 +54,10 @@ std::string PatternAsTyped(const char* path, const std::string& normalised) {
   return !typed.empty() && trimmed == normalised && typed.back() == '.' ? typed : normalised;
 }
 
+std::string Child(const std::string& folder, const std::string& name) {
+  return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
 struct FoundEntry {
   std::string name;
   struct stat st;
@@ -96,22 +101,35 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
   HostPath folder;
   err = MapToHost(dos, &folder);
   if (err == 0 && (!folder.exists || !folder.isDirectory)) err = ERROR_PATH_NOT_FOUND;
-  DIR* dir = err == 0 ? ::opendir(folder.host.c_str()) : nullptr;
-  if (err == 0 && dir == nullptr) err = Win32ErrorFromErrno(errno);
   if (err != 0) {
     SetLastError(err);
     return INVALID_HANDLE_VALUE;
   }
   auto find = std::make_shared<FindObject>();
   const bool atRoot = dos.parts.empty();
+  // A plain name (no wildcard, no trailing period) spelt as on disk is found with one stat; the
+  // folder is scanned only when that misses, for a name in another case.
+  const bool plain = pattern.find_first_of("*?") == std::string::npos && pattern.back() != '.' &&
+                     pattern != "." && pattern != "..";
+  FoundEntry exact{pattern, {}};
+  if (plain && ::stat(Child(folder.host, pattern).c_str(), &exact.st) == 0) {
+    find->entries.push_back(exact);
+    Fill(find->entries[0], lpFindFileData);
+    find->next = 1;
+    return InsertHandle(find);
+  }
+  DIR* dir = ::opendir(folder.host.c_str());
+  if (dir == nullptr) {
+    SetLastError(Win32ErrorFromErrno(errno));
+    return INVALID_HANDLE_VALUE;
+  }
   while (struct dirent* entry = ::readdir(dir)) {
     std::string name = entry->d_name;
     // A drive's root has no "." and ".." entries on Windows.
     if (atRoot && (name == "." || name == "..")) continue;
     if (!MatchPattern(pattern, name.c_str())) continue;
     FoundEntry found{name, {}};
-    std::string path = folder.host == "/" ? "/" + name : folder.host + "/" + name;
-    if (::stat(path.c_str(), &found.st) != 0) continue;  // a dangling link is not there
+    if (::stat(Child(folder.host, name).c_str(), &found.st) != 0) continue;  // dangling link
     find->entries.push_back(found);
   }
   ::closedir(dir);
