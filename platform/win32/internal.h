@@ -149,6 +149,8 @@ DWORD WithDeleteAccess(int fd, Action action);
 DWORD LockGate(int fd);
 void UnlockGate(int fd);
 bool SomeoneDeniesDelete(int fd);
+// Whether a handle open on the file on `fd` denies others reading it.
+bool SomeoneDeniesRead(int fd);
 
 template <class Action>
 DWORD WithDeleteAccess(int fd, Action action) {

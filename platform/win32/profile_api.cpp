@@ -9,8 +9,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fcntl.h>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <sys/stat.h>
+#include <time.h>
 
 namespace lyrwin {
 namespace {
@@ -29,14 +33,90 @@ std::string ProfilePath(LPCSTR fileName) {
 }
 
 // Reads the text from an open profile: what an interrupted rewrite left in its journal, else the
-// file from its start.
-void ReadOpenProfile(HANDLE file, std::string* text) {
+// file from its start. True when the text is the file's own.
+bool ReadOpenProfile(HANDLE file, std::string* text) {
   text->clear();
-  if (InterruptedRewrite(HandleDescriptor(file), text)) return;
+  if (InterruptedRewrite(HandleDescriptor(file), text)) return false;
   SetFilePointer(file, 0, nullptr, FILE_BEGIN);
   char buffer[8192];
   DWORD got = 0;
   while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text->append(buffer, got);
+  return true;
+}
+
+// Profiles read lately, kept while their files are unchanged, so that the suite's INI file, read
+// on every audited append, is not opened, locked and parsed each time. A file counts as unchanged
+// while its identity, size and modification and change times (in nanoseconds) are those seen
+// under the readers' lock when it was read: a writer of this process or another, in place or by
+// rename (a text editor), changes one of them. File times advance in clock ticks, so two changes
+// within one tick can leave the same times and size; an entry whose file changed less than a
+// second before it was read is therefore not trusted, and the file is read again until then.
+struct CachedProfile {
+  struct stat file = {};
+  struct timespec readAt = {};
+  std::string bytes;
+};
+
+struct ProfileCache {
+  std::mutex mutex;
+  std::map<std::string, CachedProfile> entries;  // by host path
+};
+
+ProfileCache& Profiles() {
+  static ProfileCache cache;
+  return cache;
+}
+
+constexpr size_t kCachedProfiles = 32;
+
+bool SameFileState(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+         a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+bool SettledBefore(const struct timespec& changed, const struct timespec& then) {
+  return changed.tv_sec + 1 < then.tv_sec ||
+         (changed.tv_sec + 1 == then.tv_sec && changed.tv_nsec <= then.tv_nsec);
+}
+
+// The cached text of the file at `hostPath` when it is unchanged since it was read.
+bool CachedProfileText(const std::string& hostPath, std::string* text) {
+  struct stat now;
+  if (::stat(hostPath.c_str(), &now) != 0) return false;
+  ProfileCache& cache = Profiles();
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  auto it = cache.entries.find(hostPath);
+  if (it == cache.entries.end() || !SameFileState(it->second.file, now) ||
+      !SettledBefore(now.st_mtim, it->second.readAt) ||
+      !SettledBefore(now.st_ctim, it->second.readAt))
+    return false;
+  *text = it->second.bytes;
+  return true;
+}
+
+void KeepProfileText(const std::string& hostPath, const struct stat& file,
+                     const struct timespec& readAt, const std::string& bytes) {
+  ProfileCache& cache = Profiles();
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  if (cache.entries.size() >= kCachedProfiles && cache.entries.count(hostPath) == 0)
+    cache.entries.erase(cache.entries.begin());
+  cache.entries[hostPath] = CachedProfile{file, readAt, bytes};
+}
+
+void ForgetProfileText(const std::string& hostPath) {
+  ProfileCache& cache = Profiles();
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  cache.entries.erase(hostPath);
+}
+
+// Whether a handle open on the file denies others reading it (the file then reads as absent).
+bool ReadingDenied(const std::string& hostPath) {
+  const int fd = OpenRetrying(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return true;
+  const bool denied = SomeoneDeniesRead(fd);
+  CloseRetrying(fd);
+  return denied;
 }
 
 std::string FolderOf(const std::string& hostPath) {
@@ -51,13 +131,20 @@ bool ReadProfile(const std::string& path, std::string* text) {
   DosPath dos;
   HostPath host;
   std::unique_ptr<FileLock> reading;
-  if (ResolvePath(path.c_str(), &dos, &host) == 0 && host.exists)
-    reading = std::make_unique<FileLock>(FolderOf(host.host), true, true);
+  const bool exists = ResolvePath(path.c_str(), &dos, &host) == 0 && host.exists;
+  if (exists && !host.isDirectory && CachedProfileText(host.host, text) &&
+      !ReadingDenied(host.host))
+    return true;
+  if (exists) reading = std::make_unique<FileLock>(FolderOf(host.host), true, true);
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  ReadOpenProfile(file, text);
+  struct stat before = {};
+  struct timespec readAt = {};
+  const bool known = ::fstat(HandleDescriptor(file), &before) == 0 && reading && reading->Held();
+  ::clock_gettime(CLOCK_REALTIME, &readAt);
+  if (ReadOpenProfile(file, text) && known) KeepProfileText(host.host, before, readAt, *text);
   CloseHandle(file);
   return true;
 }
@@ -297,6 +384,7 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
   err = RewriteInPlace(HandleDescriptor(file), bytes,
                        utf16 ? AnsiToUtf16(profile.Text()) : profile.Text());
   CloseHandle(file);
+  ForgetProfileText(host.host);  // the times show the change too; this needs no tick to pass
   if (err != 0) {
     SetLastError(err);
     return FALSE;

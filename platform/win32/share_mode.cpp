@@ -129,6 +129,10 @@ bool SomeoneDeniesDelete(int fd) {
   return Taken(fd, ByteFor(kDeniesOffset, kAccessDelete));
 }
 
+bool SomeoneDeniesRead(int fd) {
+  return Taken(fd, ByteFor(kDeniesOffset, kAccessRead));
+}
+
 DWORD AcquireShareAccess(int fd, unsigned access, unsigned share) {
   // A handle without data access (attributes only) takes part in no sharing, as on Windows.
   if (access == 0) return 0;
