@@ -31,9 +31,8 @@ CString Text(const LYR_TIME_STRUCT* time, const char* format) {
   if (time == nullptr) return CString();
   SYSTEMTIME system = {};
   GetSysTime(*time, system);
-  time_t seconds = 0;  // a year below 1900 stands for the moment 0
+  struct tm local = {};
   if (system.wYear >= kFirstYear) {
-    struct tm local = {};
     local.tm_year = system.wYear - 1900;
     local.tm_mon = system.wMonth - 1;
     local.tm_mday = system.wDay;
@@ -41,13 +40,14 @@ CString Text(const LYR_TIME_STRUCT* time, const char* format) {
     local.tm_min = system.wMinute;
     local.tm_sec = system.wSecond;
     local.tm_isdst = -1;
-    seconds = std::mktime(&local);
+    // mktime leaves in `local` the local time of the moment it returns, as localtime gives it.
+    const time_t seconds = std::mktime(&local);
     if (seconds < 0 || seconds > INT32_MAX) return CString();
-  }
-  struct tm local;
-  char text[kTextBytes];
-  if (!LocalTime(seconds, &local) || std::strftime(text, sizeof text, format, &local) == 0)
+  } else if (!LocalTime(0, &local)) {  // a year below 1900 stands for the moment 0
     return CString();
+  }
+  char text[kTextBytes];
+  if (std::strftime(text, sizeof text, format, &local) == 0) return CString();
   return CString(text);
 }
 

@@ -121,3 +121,31 @@ TEST(TimeStructUtcTest, MomentZeroIsTheFirstOfJanuary1970) {
 }
 
 }  // namespace
+
+namespace {
+
+// Around the summer-time changes of central Europe: an hour that does not exist reads as the
+// hour after it (the C runtime moves it forward), one that exists twice reads as itself, and the
+// days on both sides of each change keep their texts.
+TEST(TimeTextTransitionTest, TextsAroundTheSummerTimeChanges) {
+  ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+  ::tzset();
+  struct Case {
+    WORD day, month, hour, minute;
+    const char* time;
+  } cases[] = {{29, 3, 1, 59, "01:59:00"},  {29, 3, 2, 30, "03:30:00"},
+               {29, 3, 3, 0, "03:00:00"},   {25, 10, 2, 30, "02:30:00"},
+               {25, 10, 3, 30, "03:30:00"}, {26, 10, 0, 0, "00:00:00"}};
+  for (const Case& c : cases) {
+    LYR_TIME_STRUCT t = {c.day, c.month, 2026, c.hour, c.minute, 0};
+    SCOPED_TRACE(c.time);
+    EXPECT_EQ(std::string(GetShortTimeString(&t)), c.time);
+    char date[32];
+    std::snprintf(date, sizeof date, "%02u/%02u/2026", c.day, c.month);
+    EXPECT_EQ(std::string(GetShortDateString(&t)), date);
+  }
+  ::unsetenv("TZ");
+  ::tzset();
+}
+
+}  // namespace
