@@ -71,12 +71,6 @@ struct DriveTable {
   std::shared_ptr<const DriveFolderList> folders;  // null until read
 };
 
-// Whether the folder's last change lies a second or more before `then`.
-bool SettledBefore(const struct timespec& changed, const struct timespec& then) {
-  return changed.tv_sec + 1 < then.tv_sec ||
-         (changed.tv_sec + 1 == then.tv_sec && changed.tv_nsec <= then.tv_nsec);
-}
-
 std::string ResolveDriveLink(const std::string& devices, char letter) {
   const std::string link = devices + "/" + static_cast<char>(letter | 0x20) + ":";
   char resolved[PATH_MAX];

@@ -81,6 +81,11 @@ bool HostToDosPath(const std::string& hostPath, std::string* dosPath);
 // A host time as a FILETIME: 100-nanosecond intervals since 1601-01-01.
 void ToFileTime(const struct timespec& ts, FILETIME* ft);
 
+// Whether a file's time `changed` lies a second or more before `then`. File times advance in
+// clock ticks of a few milliseconds, so what was read of a file changed less than a second before
+// may already be out of date while its times still match; caches trust only settled files.
+bool SettledBefore(const struct timespec& changed, const struct timespec& then);
+
 // The read-only attribute is the absence of every write permission bit.
 bool IsReadOnlyMode(mode_t mode);
 

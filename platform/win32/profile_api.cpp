@@ -75,11 +75,6 @@ bool SameFileState(const struct stat& a, const struct stat& b) {
          a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
-bool SettledBefore(const struct timespec& changed, const struct timespec& then) {
-  return changed.tv_sec + 1 < then.tv_sec ||
-         (changed.tv_sec + 1 == then.tv_sec && changed.tv_nsec <= then.tv_nsec);
-}
-
 // The cached text of the file at `hostPath` when it is unchanged since it was read.
 bool CachedProfileText(const std::string& hostPath, std::string* text) {
   struct stat now;
