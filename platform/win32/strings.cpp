@@ -69,14 +69,14 @@ size_t Decimal(unsigned long long value, bool negative, char* out) {
 }
 
 // One conversion's printf format: "%", the flags, width and precision as written, then `tail`.
-// Built in a fixed buffer; a spec longer than it (never in practice) is cut, as wsprintf caps the
-// field at its output size anyway.
+// Built in a fixed buffer; flags, width and precision longer than it (never in practice) is cut, as
+// wsprintf caps the field at its output size anyway.
 class Conversion {
  public:
-  Conversion(const char* spec, size_t length) {
+  Conversion(const char* modifiers, size_t length) {
     text_[0] = '%';
     length_ = 1 + std::min(length, sizeof text_ - 8);
-    std::memcpy(text_ + 1, spec, length_ - 1);
+    std::memcpy(text_ + 1, modifiers, length_ - 1);
   }
   bool Plain() const { return length_ == 1; }
   const char* With(const char* tail) {
@@ -109,14 +109,14 @@ extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
       continue;
     }
     const char* start = p++;
-    const char* spec = p;
+    const char* modifiers = p;
     while (*p == '-' || *p == '#' || *p == '0') ++p;
     while (*p >= '0' && *p <= '9') ++p;
     if (*p == '.') {
       ++p;
       while (*p >= '0' && *p <= '9') ++p;
     }
-    Conversion conversion(spec, static_cast<size_t>(p - spec));
+    Conversion conversion(modifiers, static_cast<size_t>(p - modifiers));
     enum { kInt, kShort, kLong64 } size = kInt;
     if (*p == 'h') {
       size = kShort;
