@@ -69,8 +69,8 @@ size_t Decimal(unsigned long long value, bool negative, char* out) {
 }
 
 // One conversion's printf format: "%", the flags, width and precision as written, then `tail`.
-// Built in a fixed buffer; flags, width and precision longer than it (never in practice) is cut, as
-// wsprintf caps the field at its output size anyway.
+// Built in a fixed buffer; flags, width and precision longer than it (never in practice) are
+// cut, as wsprintf caps the field at its output size anyway.
 class Conversion {
  public:
   Conversion(const char* modifiers, size_t length) {
