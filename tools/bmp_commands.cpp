@@ -3,6 +3,7 @@
 // PNG.
 #include "audit_files.h"
 #include "commands.h"
+#include "size_text.h"
 #include "tool_error.h"
 
 #include <LyrUtil.h>
@@ -11,7 +12,6 @@
 
 #include <cairo.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -66,8 +66,8 @@ class PaintedPicture {
     GlobalUnlock(dib.Handle());
     width_ = width != 0 ? width : dibWidth;
     height_ = height != 0 ? height : dibHeight;
-    if (dibWidth <= 0 || dibHeight <= 0 || width_ <= 0 || height_ <= 0 || width_ > 32767 ||
-        height_ > 32767)
+    if (dibWidth <= 0 || dibHeight <= 0 || width_ <= 0 || height_ <= 0 || width_ > kLargestSide ||
+        height_ > kLargestSide)
       throw ToolError("the picture's size cannot be painted (" + std::to_string(width_) + " x " +
                       std::to_string(height_) + ")");
     BITMAPINFO info = {};
@@ -140,18 +140,6 @@ void WritePng(const PaintedPicture& picture, const std::string& to) {
   WriteFileWhole(to, png);
 }
 
-// "WxH" as two positive numbers.
-void ParseSize(const std::string& text, long* width, long* height) {
-  char* end = nullptr;
-  *width = std::strtol(text.c_str(), &end, 10);
-  if (end == text.c_str() || (*end != 'x' && *end != 'X'))
-    throw ToolError("--size: not WIDTHxHEIGHT: " + text);
-  const char* second = end + 1;
-  *height = std::strtol(second, &end, 10);
-  if (end == second || *end != '\0' || *width <= 0 || *height <= 0)
-    throw ToolError("--size: not WIDTHxHEIGHT: " + text);
-}
-
 }  // namespace
 
 void AddBmpCommands(CLI::App& app, Action& action) {
@@ -198,7 +186,8 @@ void AddBmpCommands(CLI::App& app, Action& action) {
     action = [=] {
       long width = 0;
       long height = 0;
-      if (!size->empty()) ParseSize(*size, &width, &height);
+      if (!size->empty() && !ParseSizeText(*size, &width, &height))
+        throw ToolError("--size: not WIDTHxHEIGHT from 1x1 to 32767x32767: " + *size);
       StartLibrary();
       DibFile dib(*file);
       WritePng(PaintedPicture(dib, width, height), *to);
