@@ -10,15 +10,7 @@
 #include <unistd.h>
 
 namespace lyrwin {
-namespace {
-
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 DWORD ReplaceFileAtomically(const std::string& hostPath, const std::string& contents, mode_t mode) {
   std::string temp = hostPath + ".lyrtmp" + std::to_string(::getpid());
@@ -35,11 +27,7 @@ DWORD ReplaceFileAtomically(const std::string& hostPath, const std::string& cont
     return err;
   }
   // The rename itself must reach the disk, or a crash could bring the old file back.
-  int dir = OpenRetrying(FolderOf(hostPath).c_str(), O_RDONLY | O_DIRECTORY);
-  if (dir >= 0) {
-    ::fsync(dir);
-    CloseRetrying(dir);
-  }
+  SyncFolder(HostFolderOf(hostPath));
   return 0;
 }
 

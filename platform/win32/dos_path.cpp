@@ -138,10 +138,6 @@ std::string FindNoCase(const std::string& folder, const std::string& name) {
   return found;
 }
 
-std::string Child(const std::string& folder, const std::string& name) {
-  return folder == "/" ? "/" + name : folder + "/" + name;
-}
-
 // Windows keeps the current directory as the text it was set with, made absolute and cleaned of
 // "." and "..": after SetCurrentDirectory("C:\\DATA\\RUNS") it answers C:\DATA\RUNS even where
 // the folders are spelt data\runs on disk. The process's own working directory is the host
@@ -310,7 +306,7 @@ DWORD MapToHost(const DosPath& dos, HostPath* out) {
   // A path spelt as on disk costs one stat: the folders on the way exist if it does.
   std::string whole = LinkedDriveFolder(dos.drive);
   if (!whole.empty() && !dos.parts.empty()) {
-    for (const std::string& part : dos.parts) whole = Child(whole, part);
+    for (const std::string& part : dos.parts) whole = HostChild(whole, part);
     struct stat st;
     if (::stat(whole.c_str(), &st) == 0) {
       if (dos.trailingSeparator && !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
@@ -330,13 +326,13 @@ DWORD MapToHost(const DosPath& dos, HostPath* out) {
   result.isDirectory = true;
   for (size_t i = 0; i < dos.parts.size(); ++i) {
     const bool last = i + 1 == dos.parts.size();
-    std::string candidate = Child(result.host, dos.parts[i]);
+    std::string candidate = HostChild(result.host, dos.parts[i]);
     struct stat st;
     bool found = ::stat(candidate.c_str(), &st) == 0;
     if (!found) {
       std::string name = FindNoCase(result.host, dos.parts[i]);
       if (!name.empty()) {
-        candidate = Child(result.host, name);
+        candidate = HostChild(result.host, name);
         found = ::stat(candidate.c_str(), &st) == 0;
       }
     }

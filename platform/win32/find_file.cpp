@@ -54,10 +54,6 @@ std::string PatternAsTyped(const char* path, const std::string& normalised) {
   return !typed.empty() && trimmed == normalised && typed.back() == '.' ? typed : normalised;
 }
 
-std::string Child(const std::string& folder, const std::string& name) {
-  return folder == "/" ? "/" + name : folder + "/" + name;
-}
-
 struct FoundEntry {
   std::string name;
   struct stat st;
@@ -112,7 +108,7 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
   const bool plain = pattern.find_first_of("*?") == std::string::npos && pattern.back() != '.' &&
                      pattern != "." && pattern != "..";
   FoundEntry exact{pattern, {}};
-  if (plain && ::stat(Child(folder.host, pattern).c_str(), &exact.st) == 0) {
+  if (plain && ::stat(HostChild(folder.host, pattern).c_str(), &exact.st) == 0) {
     find->entries.push_back(exact);
     Fill(find->entries[0], lpFindFileData);
     find->next = 1;
@@ -129,7 +125,7 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
     if (atRoot && (name == "." || name == "..")) continue;
     if (!MatchPattern(pattern, name.c_str())) continue;
     FoundEntry found{name, {}};
-    if (::stat(Child(folder.host, name).c_str(), &found.st) != 0) continue;  // dangling link
+    if (::stat(HostChild(folder.host, name).c_str(), &found.st) != 0) continue;  // dangling link
     find->entries.push_back(found);
   }
   ::closedir(dir);

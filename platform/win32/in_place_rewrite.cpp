@@ -79,14 +79,6 @@ bool ParseJournal(const std::string& bytes, std::string* contents) {
   return crc == Checksum(*contents);
 }
 
-void SyncFolder(const std::string& folder) {
-  int dir = OpenRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY);
-  if (dir >= 0) {
-    ::fsync(dir);
-    CloseRetrying(dir);
-  }
-}
-
 // Removes what writers killed while writing a journal left: a temporary journal an hour old has
 // no living writer (a rewrite takes moments), and its file was never touched.
 void SweepKilledWriters(const std::string& folder) {

@@ -30,6 +30,14 @@ size_t WriteAll(int fd, const void* data, size_t size);
 ssize_t ReadFull(int fd, void* data, size_t size);
 bool ReadWholeFile(const std::string& hostPath, std::string* contents);
 
+// --- Host paths (host_paths.cpp) ---
+// The folder of a host path: "." for a bare name, "/" for a name at the root.
+std::string HostFolderOf(const std::string& path);
+// `name` inside host folder `folder`.
+std::string HostChild(const std::string& folder, const std::string& name);
+// Flushes a folder's entries to the disk, so that a rename or a new name in it survives a crash.
+void SyncFolder(const std::string& folder);
+
 // --- Code page 1252 ---
 unsigned char FoldLower(unsigned char c);
 unsigned char FoldUpper(unsigned char c);
@@ -99,6 +107,9 @@ bool Utf16ToAnsi(const std::string& bytes, std::string* ansi);
 std::string AnsiToUtf16(const std::string& ansi);
 // Code page 1252 text as UTF-8, without a mark.
 std::string AnsiToUtf8(const std::string& ansi);
+// Code page 1252 text as UTF-8 for drawing: control characters take the room of a blank, so that
+// columns of monospaced text stay aligned (and a NUL does not end the text early).
+std::string PrintableUtf8(const std::string& ansi);
 
 // The bytes from `address` to the end of the GlobalAlloc block that holds it; SIZE_MAX when it
 // lies in no such block (the caller's word is then taken for its size).

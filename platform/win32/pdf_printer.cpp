@@ -29,18 +29,6 @@ constexpr double kFontPoints = 10;
 std::atomic<int> g_nextJob{1};
 std::atomic<unsigned> g_nextTemp{0};
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
-void SyncFolder(const std::string& folder) {
-  const int fd = OpenRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return;
-  ::fsync(fd);
-  CloseRetrying(fd);
-}
-
 // The number of a name "NNNN.pdf" (digits only, any case of the extension); -1 otherwise.
 long PrintedNumber(const char* name) {
   const size_t length = std::strlen(name);
@@ -78,15 +66,6 @@ DWORD PublishNumbered(const std::string& temp, const std::string& folder) {
     number = std::max(number, HighestPrintedNumber(folder));
   }
   return ERROR_FILE_EXISTS;
-}
-
-// Control characters take the room of a blank, so that columns of a monospaced page stay aligned
-// (and a NUL does not end the text early).
-std::string PrintableUtf8(const std::string& ansi) {
-  std::string text = ansi;
-  for (char& c : text)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
-  return AnsiToUtf8(text);
 }
 
 // Device units: dots from the printable area's top-left corner.
@@ -205,7 +184,7 @@ int PdfPrinter::StartDoc(const DOCINFOA& info) {
       return SP_ERROR;
     }
     document->target = host.host;
-    document->folder = FolderOf(host.host);
+    document->folder = HostFolderOf(host.host);
   } else {
     const std::string prefix = PrefixDir();
     document->folder = prefix + "/printed";

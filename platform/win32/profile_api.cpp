@@ -114,11 +114,6 @@ bool ReadingDenied(const std::string& hostPath) {
   return denied;
 }
 
-std::string FolderOf(const std::string& hostPath) {
-  size_t slash = hostPath.rfind('/');
-  return slash == 0 || slash == std::string::npos ? "/" : hostPath.substr(0, slash);
-}
-
 // Reads the file through CreateFileA, so that one held without read sharing reads as absent,
 // as on Windows, under the writers' lock taken shared (an existing file's folder). False when it
 // cannot be opened; CreateFileA then says why.
@@ -130,7 +125,7 @@ bool ReadProfile(const std::string& path, std::string* text) {
   if (exists && !host.isDirectory && CachedProfileText(host.host, text) &&
       !ReadingDenied(host.host))
     return true;
-  if (exists) reading = std::make_unique<FileLock>(FolderOf(host.host), true, true);
+  if (exists) reading = std::make_unique<FileLock>(HostFolderOf(host.host), true, true);
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
@@ -319,7 +314,7 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;
   }
-  FileLock lock(FolderOf(host.host), true);
+  FileLock lock(HostFolderOf(host.host), true);
 
   // A holder that does not share writing makes the change fail with a sharing violation, as on
   // Windows; one that does sees the change in the file it holds.

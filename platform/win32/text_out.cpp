@@ -14,10 +14,7 @@ constexpr double kFontPoints = 10;
 // Draws `ansi` into the bitmap with the top left of its cell at (x, y).
 void DrawIntoBitmap(BitmapObject& bitmap, int x, int y, const std::string& ansi, COLORREF color,
                     int dotsPerInch) {
-  std::string text = ansi;
-  for (char& c : text)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
-  const std::string utf8 = AnsiToUtf8(text);
+  const std::string utf8 = PrintableUtf8(ansi);
   // Only the part of the text that can fall on the bitmap is rasterised.
   const int width = bitmap.width - std::max(x, 0);
   const int height = bitmap.height - std::max(y, 0);

@@ -87,4 +87,11 @@ std::string AnsiToUtf8(const std::string& ansi) {
   return utf8;
 }
 
+std::string PrintableUtf8(const std::string& ansi) {
+  std::string text = ansi;
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  return AnsiToUtf8(text);
+}
+
 }  // namespace lyrwin

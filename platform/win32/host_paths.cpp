@@ -1,0 +1,26 @@
+// Host paths as the stand-in's units build them, and flushing a folder's entries.
+#include "internal.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace lyrwin {
+
+std::string HostFolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string HostChild(const std::string& folder, const std::string& name) {
+  return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+void SyncFolder(const std::string& folder) {
+  const int fd = OpenRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  CloseRetrying(fd);
+}
+
+}  // namespace lyrwin
