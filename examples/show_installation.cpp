@@ -1,12 +1,17 @@
-// An example host: initialises the library on an installation (the default one, made on first
-// use, unless LYRUTIL_PREFIX names another) and shows what the library found.
+// An example host: initialises the library on an installation and shows what the library found.
+// On Linux the installation is the stand-in's prefix (the default one, made on first use, unless
+// LYRUTIL_PREFIX names another); on Windows it is the machine itself.
 #include <LyrUtil.h>
+#ifndef _WIN32
 #include <lyrhost.h>
+#endif
 
 #include <cstdio>
 
 int main() {
+#ifndef _WIN32
   std::printf("installation folder: %s\n", LyrGetPrefix().c_str());
+#endif
   InitSystemGlobalParameters();
 
   char path[256] = {};

@@ -15,7 +15,7 @@ CMultiThread::~CMultiThread() {
 // The worker always starts at once: the creation flags are taken for the interface's sake, as a
 // worker held suspended would need a resume that this class does not offer. After a failed
 // creation the busy flag is 0 again, since no worker runs.
-int CMultiThread::CreateThread(unsigned long, unsigned int nStackSize,
+int CMultiThread::CreateThread(DWORD, unsigned int nStackSize,
                                _SECURITY_ATTRIBUTES* lpSecurityAttrs, unsigned int nCycleTime) {
   m_nCycleTime.store(nCycleTime);
   m_bBusy.store(1);

@@ -9,7 +9,7 @@ CMultiWinThread::~CMultiWinThread() {
   delete m_pEvent;
 }
 
-int CMultiWinThread::CreateThread(unsigned long dwCreateFlags, unsigned int nStackSize,
+int CMultiWinThread::CreateThread(DWORD dwCreateFlags, unsigned int nStackSize,
                                   _SECURITY_ATTRIBUTES* lpSecurityAttrs, unsigned int nCycleTime) {
   m_nCycleTime.store(static_cast<int>(nCycleTime));
   m_bStop.store(0);

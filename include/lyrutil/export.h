@@ -4,7 +4,9 @@
 
 #if defined(_WIN32)
 #if defined(LYRUTIL_BUILD)
-#define LYRUTIL_API __declspec(dllexport)
+// The DLL's .def file, made from the export map, says what it exports: dllexport on a class
+// would export its private members too.
+#define LYRUTIL_API
 #else
 #define LYRUTIL_API __declspec(dllimport)
 #endif

@@ -21,7 +21,7 @@ class LYRUTIL_API CMultiWinThread : public CWinThread {
 
   // Creation flags, stack size and security as for CWinThread::CreateThread, then the cycle time
   // in milliseconds (INFINITE: work only when woken).
-  int CreateThread(unsigned long dwCreateFlags, unsigned int nStackSize,
+  int CreateThread(DWORD dwCreateFlags, unsigned int nStackSize,
                    _SECURITY_ATTRIBUTES* lpSecurityAttrs, unsigned int nCycleTime);
   // Asks the worker to stop, wakes it and waits until its thread has ended; from another thread.
   void KillThread2();
@@ -55,7 +55,7 @@ class LYRUTIL_API CMultiThread {
   CMultiThread& operator=(const CMultiThread&) = delete;
 
   // Creation flags, stack size, security, cycle time; the thread handle, 0 on failure.
-  int CreateThread(unsigned long dwCreateFlags, unsigned int nStackSize,
+  int CreateThread(DWORD dwCreateFlags, unsigned int nStackSize,
                    _SECURITY_ATTRIBUTES* lpSecurityAttrs, unsigned int nCycleTime);
   // Asks the worker to stop after its current wait or unit of work.
   void Stop();

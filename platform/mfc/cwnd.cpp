@@ -1,9 +1,11 @@
-// CWnd and CDialog over the host seam. A dialog's controls live in the LyrDialog that DoModal
-// hands to the host; GetDlgItem gives CWnd objects that stand for single controls and belong to
-// the dialog, which frees them.
+// CWnd and CDialog. A dialog's controls live in the LyrDialog that DoModal hands to the user
+// interface (user_interface.h); GetDlgItem gives CWnd objects that stand for single controls and
+// belong to the dialog, which frees them.
 #include <afxwin.h>
 
-#include <lyrhost.h>
+#include <lyrui.h>
+
+#include "user_interface.h"
 
 #include <cstring>
 #include <memory>
@@ -127,7 +129,8 @@ INT_PTR CDialog::DoModal() {
     }
   } reset{this};
   OnInitDialog();
-  int answer = LyrGetHostUi()->RunDialog(dialog);
+  int answer = lyrwin::RunModalDialog(dialog, m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr);
+  if (answer == -1) return -1;  // the dialog could not be shown; neither OnOK nor OnCancel runs
   if (answer == IDOK) {
     OnOK();
   } else {

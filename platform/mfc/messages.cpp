@@ -1,17 +1,10 @@
 // AfxMessageBox and the insert formatting of string resources.
 #include <afx.h>
 
-#ifndef _WIN32
-#include <lyrhost.h>
-#endif
+#include "user_interface.h"
 
 int AfxMessageBox(LPCSTR lpszText, UINT nType, UINT nIDHelp) {
-#ifdef _WIN32
-  (void)nIDHelp;
-  return ::MessageBoxA(::GetActiveWindow(), lpszText, nullptr, nType);
-#else
-  return LyrGetHostUi()->ShowMessage(lpszText ? lpszText : "", nType, nIDHelp);
-#endif
+  return lyrwin::ShowMessageBox(lpszText ? lpszText : "", nType, nIDHelp);
 }
 
 int AfxMessageBox(UINT nIDPrompt, UINT nType, UINT nIDHelp) {

@@ -1,6 +1,8 @@
 // The print dialog: MFC's flags, the Win32 PrintDlg as its modal run.
 #include <afxdlgs.h>
 
+#include "user_interface.h"
+
 IMPLEMENT_DYNAMIC(CCommonDialog, CDialog)
 IMPLEMENT_DYNAMIC(CPrintDialog, CCommonDialog)
 
@@ -19,7 +21,7 @@ CPrintDialog::CPrintDialog(BOOL bPrintSetupOnly, DWORD dwFlags, CWnd* pParentWnd
 
 INT_PTR CPrintDialog::DoModal() {
   m_pd.hwndOwner = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
-  return ::PrintDlgA(&m_pd) ? IDOK : IDCANCEL;
+  return lyrwin::RunPrintDialog(&m_pd) ? IDOK : IDCANCEL;
 }
 
 HDC CPrintDialog::GetPrinterDC() const {

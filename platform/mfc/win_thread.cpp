@@ -1,6 +1,10 @@
 // CWinThread, AfxBeginThread and AfxEndThread over the stand-in's threads, as MFC runs them.
 #include <afxwin.h>
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <lyrcrt.h>
+#endif
 
 IMPLEMENT_DYNAMIC(CCmdTarget, CObject)
 IMPLEMENT_DYNAMIC(CWinThread, CCmdTarget)
