@@ -3,11 +3,10 @@
 
 #include "audit_test_support.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,14 +16,13 @@ class LogReadingTest : public LyrTest {
  protected:
   void SetUp() override {
     LyrTest::SetUp();
-    ::setenv("TZ", "UTC0", 1);
-    ::tzset();
+    utc_.reset(new ScopedTimeZone("UTC0"));
   }
   void TearDown() override {
-    ::unsetenv("TZ");
-    ::tzset();
+    utc_.reset();
     LyrTest::TearDown();
   }
+  std::unique_ptr<ScopedTimeZone> utc_;
   void WriteLog(const std::vector<LOG_ENTRY_STRUCT>& entries, const std::string& tail = "") {
     std::string bytes;
     for (const LOG_ENTRY_STRUCT& e : entries) bytes += Bytes(&e, sizeof e);
@@ -120,9 +118,9 @@ TEST_F(LogReadingTest, TheBeginTimeIsFoundByBinarySearch) {
   CLyrLog log;
   log.SetFile(path_);
   log.SetBeginTimeMask(73335);
-  unsigned long long before = LyrFileReadCount();
+  unsigned long long before = FileReadCount();
   ASSERT_EQ(log.SetMask(), 1);
-  unsigned long long reads = LyrFileReadCount() - before;
+  unsigned long long reads = FileReadCount() - before;
   EXPECT_EQ(log.GetTime(), 73340);
   EXPECT_LE(reads, 20u);  // about log2(10000) probes and one load, not a scan
   int count = 1;
@@ -162,13 +160,16 @@ TEST_F(LogReadingTest, AnExportOrExtractOntoItsOwnLogIsRefused) {
   for (int i = 0; i < 120; ++i) entries.push_back(MakeEntry(i, "x"));  // more than one load
   WriteLog(entries);
   const std::string before = ReadHostFile(DriveC() + "/audit.log");
-  ASSERT_EQ(::symlink((DriveC() + "/audit.log").c_str(), (DriveC() + "/sym.log").c_str()), 0);
-  ASSERT_EQ(::link((DriveC() + "/audit.log").c_str(), (DriveC() + "/hard.log").c_str()), 0);
+  std::vector<std::string> spellings = {"C:\\audit.log", "c:\\AUDIT.LOG", "C:/audit.log",
+                                        "audit.log", "C:\\x\\..\\.\\audit.log"};
+  ASSERT_TRUE(MakeHardLink(DriveC() + "/audit.log", DriveC() + "/hard.log"));
+  spellings.push_back("C:\\hard.log");
+  if (MakeSymbolicLink(DriveC() + "/audit.log", DriveC() + "/sym.log"))
+    spellings.push_back("C:\\sym.log");
   ASSERT_TRUE(SetCurrentDirectoryA("C:\\"));
   CLyrLog log;
   log.SetFile(path_);
-  for (std::string spelling : {"C:\\audit.log", "c:\\AUDIT.LOG", "C:/audit.log", "audit.log",
-                               "C:\\x\\..\\.\\audit.log", "C:\\sym.log", "C:\\hard.log"}) {
+  for (std::string spelling : spellings) {
     SCOPED_TRACE(spelling);
     try {
       log.ExportASCIILog(&spelling[0]);

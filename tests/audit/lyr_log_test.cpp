@@ -3,7 +3,9 @@
 
 #include "audit_test_support.h"
 
+#if LYR_POSIX_TESTS
 #include <sys/resource.h>
+#endif
 
 #include <cstring>
 #include <ctime>
@@ -107,6 +109,7 @@ TEST_F(LyrLogTest, TheLogsFolderIsMadeOneLevelDeep) {
   EXPECT_EQ(Backlog(), "");
 }
 
+#if LYR_POSIX_TESTS  // resource limits and failing allocations
 TEST_F(LyrLogTest, AFailedWriteIsParkedWithoutATornRecordAndMovedInLater) {
   CLyrLog log;
   char path[] = "C:\\Logs\\audit.log";
@@ -139,7 +142,9 @@ TEST_F(LyrLogTest, AFailedWriteIsParkedWithoutATornRecordAndMovedInLater) {
   EXPECT_STREQ(entries[3].SysMess, "parked");  // then the parked one
   EXPECT_EQ(Backlog(), "");
 }
+#endif
 
+#if LYR_POSIX_TESTS  // resource limits and failing allocations
 TEST_F(LyrLogTest, FullDiskForLogAndBacklogReachesTheCaller) {
   CLyrLog log;
   char path[] = "C:\\Logs\\audit.log";
@@ -161,6 +166,7 @@ TEST_F(LyrLogTest, FullDiskForLogAndBacklogReachesTheCaller) {
   EXPECT_EQ(Log().size(), 0u);
   EXPECT_EQ(Backlog().size(), 0u);
 }
+#endif
 
 TEST_F(LyrLogTest, BacklogFlushMovesThisLogsEntriesInOrderAndKeepsTheOthers) {
   LOG_ENTRY_STRUCT a1 = MakeEntry(10, "a1"), b = MakeEntry(20, "b"), a2 = MakeEntry(30, "a2");
@@ -182,6 +188,7 @@ TEST_F(LyrLogTest, BacklogFlushMovesThisLogsEntriesInOrderAndKeepsTheOthers) {
   EXPECT_STREQ(left[0].Entry.UsrId, "b");
 }
 
+#if LYR_POSIX_TESTS  // resource limits and failing allocations
 TEST_F(LyrLogTest, ATornBacklogRecordIsNeverMovedIntoALog) {
   // Park one entry through the library, so that it carries its seal, then tear it.
   CLyrLog log;
@@ -208,6 +215,7 @@ TEST_F(LyrLogTest, ATornBacklogRecordIsNeverMovedIntoALog) {
   EXPECT_STREQ(entries[2].SysMess, "fresh");
   EXPECT_EQ(Backlog(), "");
 }
+#endif
 
 TEST_F(LyrLogTest, TheCommentDialogEditsTheUserMessage) {
   CLyrLog log;
@@ -253,6 +261,7 @@ TEST_F(LyrLogTest, TheCommentDialogEditsTheUserMessage) {
   EXPECT_EQ(dialog.GetInitialized(), 1);
 }
 
+#if LYR_POSIX_TESTS  // resource limits and failing allocations
 TEST_F(LyrLogTest, AllocationFailuresMarkTheObjectAndNoteTheHeap) {
   LyrFailGlobalAllocs(1);
   bool thrown = false;
@@ -266,5 +275,6 @@ TEST_F(LyrLogTest, AllocationFailuresMarkTheObjectAndNoteTheHeap) {
   EXPECT_NE(ReadHostFile(DriveC() + "/Tessera/sylwin.ini").find("Heapfragmented=1"),
             std::string::npos);
 }
+#endif
 
 }  // namespace

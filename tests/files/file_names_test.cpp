@@ -51,9 +51,11 @@ TEST_F(FileNamesTest, DisplayNamesComeFromTheHost) {
   char out[MAX_PATH];
   GetFileName(15, out);
   EXPECT_STREQ(out, "Gradient method");
+#if LYR_POSIX_TESTS  // a host without the string
   LyrClearHostStrings();
   GetFileName(3, out);
   EXPECT_STREQ(out, "");
+#endif
 }
 
 TEST_F(FileNamesTest, CuttingAndPuttingExtensions) {

@@ -15,8 +15,7 @@ class ErrorLogTest : public LyrTest {
       time_t before = time(nullptr);
       *result = WriteToLog(path, text);
       if (time(nullptr) != before) continue;
-      struct tm local;
-      localtime_r(&before, &local);
+      std::tm local = LocalTime(before);
       char stamp[64];
       std::snprintf(stamp, sizeof stamp, "%d-%d-%d %d:%d:%d", local.tm_mday, local.tm_mon + 1,
                     local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);

@@ -80,7 +80,7 @@ TEST(TextUtilitiesTest, SpacesAndFlags) {
   EXPECT_STREQ(plain, "a\tbc");
   EXPECT_EQ(CheckFlag(6, 3), 1);
   EXPECT_EQ(CheckFlag(4, 3), 0);
-  EXPECT_EQ(CheckFlag(0x80000000u, 0x80000000u), 1);
+  EXPECT_EQ(CheckFlag(ULONG{0x80000000u}, ULONG{0x80000000u}), 1);
   EXPECT_EQ(CheckFlag(static_cast<unsigned short>(0x8000), static_cast<unsigned short>(0x8000)), 1);
 }
 

@@ -2,7 +2,9 @@
 // read, shared safely between processes.
 #include "lyr_test.h"
 
+#if LYR_POSIX_TESTS
 #include <sys/stat.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -11,7 +13,11 @@ namespace {
 
 class RegistryTest : public LyrTest {
  protected:
-  std::string RegistryText() { return ReadHostFile(Prefix() + "/system.reg"); }
+#if LYR_POSIX_TESTS  // the stand-in keeps the registry in the prefix's system.reg
+  std::string RegistryText() {
+    return ReadHostFile(Prefix() + "/system.reg");
+  }
+#endif
 };
 
 std::string QueryString(HKEY root, const char* subKey, const char* name) {
@@ -45,12 +51,14 @@ TEST_F(RegistryTest, ValuesRoundTripThroughAReadableFile) {
   ASSERT_EQ(RegSetValueExA(key, "Blob", 0, REG_BINARY, blob, sizeof blob), ERROR_SUCCESS);
   RegCloseKey(key);
 
+#if LYR_POSIX_TESTS
   std::string text = RegistryText();
   EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
   EXPECT_NE(text.find("\\Vendor\\Product]\r\n"), std::string::npos);
   EXPECT_NE(text.find("\"Path\"=\"C:\\\\Program Files\\\\Quote\\\"d\""), std::string::npos);
   EXPECT_NE(text.find("\"Count\"=dword:0000002a"), std::string::npos);
   EXPECT_NE(text.find("\"Blob\"=hex:00,01,fe,7f"), std::string::npos);
+#endif
 
   // Names match without case and keep the case they were made with.
   EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, "software\\VENDOR\\product", "path"), path);
@@ -79,8 +87,10 @@ TEST_F(RegistryTest, DefaultValuesSubKeysAndDeletion) {
             ERROR_SUCCESS);
   EXPECT_EQ(QueryString(HKEY_CLASSES_ROOT, "Compare\\shell\\open\\command", nullptr),
             "C:\\x\\compare.exe %1");
+#if LYR_POSIX_TESTS
   EXPECT_NE(RegistryText().find("[HKEY_CLASSES_ROOT\\Compare\\shell\\open\\command]\r\n@="),
             std::string::npos);
+#endif
 
   // A key with sub keys cannot be deleted; its leaves can, then it can.
   EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "Compare\\shell"), ERROR_ACCESS_DENIED);
@@ -102,6 +112,7 @@ TEST_F(RegistryTest, DefaultValuesSubKeysAndDeletion) {
   RegCloseKey(key);
 }
 
+#if LYR_POSIX_TESTS  // the stand-in's own file, system.reg
 TEST_F(RegistryTest, HandEditedFileIsRead) {
   WriteHostFile(Prefix() + "/system.reg",
                 "Windows Registry Editor Version 5.00\n\n"
@@ -124,7 +135,9 @@ TEST_F(RegistryTest, HandEditedFileIsRead) {
   EXPECT_EQ(data[3], 4);
   RegCloseKey(key);
 }
+#endif
 
+#if LYR_POSIX_TESTS  // the stand-in's own file, system.reg
 TEST_F(RegistryTest, ReadOnlyRegistryRefusesWriteAccessButReads) {
   HKEY key;
   ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Locked", &key), ERROR_SUCCESS);
@@ -138,6 +151,7 @@ TEST_F(RegistryTest, ReadOnlyRegistryRefusesWriteAccessButReads) {
             ERROR_SUCCESS);
   RegCloseKey(key);
 }
+#endif
 
 TEST_F(RegistryTest, WritesOfTwoProcessesBothSurvive) {
   const int kWrites = 40;
@@ -174,6 +188,7 @@ bool SetString(const char* subKey, const char* name, const char* text) {
   return status == ERROR_SUCCESS;
 }
 
+#if LYR_POSIX_TESTS  // the stand-in's own file, system.reg
 std::string Utf16(const std::u16string& text) {
   std::string bytes = "\xFF\xFE";
   for (char16_t c : text) {
@@ -206,7 +221,9 @@ TEST_F(RegistryTest, AUtf16FileIsReadAndStaysUtf16) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_REGISTRY_CORRUPT));
   EXPECT_TRUE(RegistryText() == before);
 }
+#endif
 
+#if LYR_POSIX_TESTS  // the stand-in's own file, system.reg
 TEST_F(RegistryTest, LinesNotUnderstoodAreKeptAsTheyStand) {
   const char* kept[] = {"[HKEY_USERS\\.DEFAULT\\Other]", "\"A\"=\"1\"", "\"Count\"=DWORD:00000001",
                         "\"Open\"=\"no closing quote", "; a comment"};
@@ -221,6 +238,7 @@ TEST_F(RegistryTest, LinesNotUnderstoodAreKeptAsTheyStand) {
     EXPECT_NE(text.find(std::string(line) + "\r\n"), std::string::npos) << line;
   EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, "Software\\Lab", "Room"), "B13");
 }
+#endif
 
 // Windows accepts any character but the separator in a key name and any at all in a value name;
 // a line break must neither lose the name nor start a section of its own.
@@ -253,6 +271,7 @@ TEST_F(RegistryTest, AChangeByAnotherProcessShowsAtTheNextQuery) {
   ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Race", 0, KEY_READ, &key), ERROR_SUCCESS);
   RegCloseKey(key);
 
+#if LYR_POSIX_TESTS  // editors changing system.reg
   const std::string file = Prefix() + "/system.reg";
   std::string text = RegistryText();
   const size_t at = text.find("\"A1\"");
@@ -270,6 +289,7 @@ TEST_F(RegistryTest, AChangeByAnotherProcessShowsAtTheNextQuery) {
   WriteHostFile(file + ".new", text);
   ASSERT_EQ(std::rename((file + ".new").c_str(), file.c_str()), 0);
   EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, "Software\\Lab", "Site"), "C3");
+#endif
 }
 
 }  // namespace

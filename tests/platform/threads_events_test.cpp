@@ -4,7 +4,11 @@
 
 #include <afxmt.h>
 #include <afxwin.h>
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <lyrcrt.h>
+#endif
 
 #include <atomic>
 #include <chrono>

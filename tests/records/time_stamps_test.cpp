@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <string>
 
 namespace {
@@ -10,25 +11,11 @@ namespace {
 // Runs each test under a given time zone (POSIX rules, so that no zone database is needed).
 class TimeZoneTest : public ::testing::TestWithParam<const char*> {
  protected:
-  void SetUp() override {
-    const char* old = std::getenv("TZ");
-    saved_ = old ? old : "";
-    hadZone_ = old != nullptr;
-    ::setenv("TZ", GetParam(), 1);
-    ::tzset();
-  }
-  void TearDown() override {
-    if (hadZone_) {
-      ::setenv("TZ", saved_.c_str(), 1);
-    } else {
-      ::unsetenv("TZ");
-    }
-    ::tzset();
-  }
+  void SetUp() override { zone_.reset(new ScopedTimeZone(GetParam())); }
+  void TearDown() override { zone_.reset(); }
 
  private:
-  std::string saved_;
-  bool hadZone_ = false;
+  std::unique_ptr<ScopedTimeZone> zone_;
 };
 
 LYR_TIME_STRUCT Record(WORD day, WORD month, WORD year, WORD hour, WORD minute, WORD second) {
@@ -61,9 +48,7 @@ TEST_P(TimeZoneTest, RecordsOffTheThirtyTwoBitScale) {
   EXPECT_EQ(GetShortDateString(&t), "18/01/2038");
   // A year below 1900 (an all-zero record among them) stands for the moment 0.
   LYR_TIME_STRUCT zero = {};
-  struct tm local;
-  time_t epoch = 0;
-  localtime_r(&epoch, &local);
+  std::tm local = LocalTime(0);
   char expected[64];
   std::strftime(expected, sizeof expected, "%d/%m/%Y %X", &local);
   EXPECT_EQ(GetShortDateTimeString(&zero), expected);
@@ -72,9 +57,7 @@ TEST_P(TimeZoneTest, RecordsOffTheThirtyTwoBitScale) {
 TEST_P(TimeZoneTest, FillingFromSecondsTheClockAndSystemTime) {
   LYR_TIME_STRUCT t = {};
   SetTimeStruct(&t, 946684799);  // 1999-12-31 23:59:59 UTC
-  time_t seconds = 946684799;
-  struct tm local;
-  localtime_r(&seconds, &local);
+  std::tm local = LocalTime(946684799);
   EXPECT_EQ(t.wYear, local.tm_year + 1900);
   EXPECT_EQ(t.wHour, local.tm_hour);
   LYR_TIME_STRUCT kept = Record(1, 2, 2003, 4, 5, 6);
@@ -82,8 +65,7 @@ TEST_P(TimeZoneTest, FillingFromSecondsTheClockAndSystemTime) {
   EXPECT_EQ(kept.wYear, 2003);
 
   InitTimeStruct(&t);
-  time_t now = time(nullptr);
-  localtime_r(&now, &local);
+  local = LocalTime(time(nullptr));
   char today[16];
   std::strftime(today, sizeof today, "%d/%m/%Y", &local);
   EXPECT_EQ(GetShortDateString(&t), today);
@@ -108,16 +90,13 @@ INSTANTIATE_TEST_SUITE_P(Zones, TimeZoneTest,
                          ::testing::Values("UTC0", "CET-1CEST,M3.5.0,M10.5.0/3"));
 
 TEST(TimeStructUtcTest, MomentZeroIsTheFirstOfJanuary1970) {
-  ::setenv("TZ", "UTC0", 1);
-  ::tzset();
+  ScopedTimeZone utc("UTC0");
   LYR_TIME_STRUCT t = {};
   SetTimeStruct(&t, 0);
   EXPECT_EQ(t.wDay, 1);
   EXPECT_EQ(t.wMonth, 1);
   EXPECT_EQ(t.wYear, 1970);
   EXPECT_EQ(t.wHour + t.wMinute + t.wSecond, 0);
-  ::unsetenv("TZ");
-  ::tzset();
 }
 
 }  // namespace
@@ -128,8 +107,8 @@ namespace {
 // hour after it (the C runtime moves it forward), one that exists twice reads as itself, and the
 // days on both sides of each change keep their texts.
 TEST(TimeTextTransitionTest, TextsAroundTheSummerTimeChanges) {
-  ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
-  ::tzset();
+  SKIP_ON_WINDOWS("Microsoft's C runtime reads a TZ zone's summer time on United States rules");
+  ScopedTimeZone europe("CET-1CEST,M3.5.0,M10.5.0/3");
   struct Case {
     WORD day, month, hour, minute;
     const char* time;
@@ -144,8 +123,6 @@ TEST(TimeTextTransitionTest, TextsAroundTheSummerTimeChanges) {
     std::snprintf(date, sizeof date, "%02u/%02u/2026", c.day, c.month);
     EXPECT_EQ(std::string(GetShortDateString(&t)), date);
   }
-  ::unsetenv("TZ");
-  ::tzset();
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     file = CreateFileA(argv[1], access, share, nullptr, OPEN_ALWAYS, 0, nullptr);
   }
   if (file == INVALID_HANDLE_VALUE) {
-    std::printf("error %u\n", GetLastError());
+    std::printf("error %u\n", static_cast<unsigned>(GetLastError()));
     std::fflush(stdout);
     return 1;
   }

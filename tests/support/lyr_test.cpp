@@ -1,15 +1,20 @@
-#include "lyr_test.h"
-
-#include <fcntl.h>
-#include <ftw.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// The parts of the test fixture that are the same on Linux and Windows.
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "lyr_test.h"
+
+namespace {
+
+#ifdef _WIN32
+const char kExecutableSuffix[] = ".exe";
+#else
+const char kExecutableSuffix[] = "";
+#endif
+
+}  // namespace
 
 int ScriptedUi::ShowMessage(const char* text, UINT type, UINT helpId) {
   messages.push_back({text ? text : "", type, helpId});
@@ -34,36 +39,6 @@ int ScriptedUi::ChoosePrinter(LyrPrintChoice& choice) {
   return printerScript ? printerScript(choice) : IDOK;
 }
 
-namespace {
-
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-  ::chmod(path, 0700);
-  return ::remove(path);
-}
-
-}  // namespace
-
-void LyrTest::SetUp() {
-  char cwd[4096];
-  savedCwd_ = ::getcwd(cwd, sizeof cwd) ? cwd : "/";
-  char pattern[] = "/tmp/lyrutil-test-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  prefix_ = pattern;
-  ASSERT_TRUE(LyrSetPrefix(prefix_.c_str()));
-  ::setenv("LYRUTIL_PREFIX", prefix_.c_str(), 1);  // for helper programs
-  LyrClearHostStrings();
-  ASSERT_TRUE(LyrLoadHostStrings(LYRUTIL_TEST_STRINGS));
-  LyrSetHostUi(&ui_);
-  ASSERT_TRUE(SetCurrentDirectoryA("C:\\"));
-}
-
-void LyrTest::TearDown() {
-  LyrSetHostUi(nullptr);
-  LyrFailGlobalAllocs(0);
-  if (::chdir(savedCwd_.c_str()) != 0) ::chdir("/");
-  ::nftw(prefix_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
-}
-
 std::string LyrTest::ReadHostFile(const std::string& hostPath) {
   std::ifstream in(hostPath, std::ios::binary);
   std::stringstream s;
@@ -77,8 +52,8 @@ void LyrTest::WriteHostFile(const std::string& hostPath, const std::string& cont
 }
 
 bool LyrTest::HostFileExists(const std::string& hostPath) {
-  struct stat st;
-  return ::stat(hostPath.c_str(), &st) == 0;
+  std::error_code error;
+  return std::filesystem::exists(hostPath, error);
 }
 
 void LyrTest::InstallSuite(const std::string& dosFolder) {
@@ -101,65 +76,72 @@ void LyrTest::InstallSuiteWorkingIn(const char* section) {
 }
 
 std::string HelperPath(const std::string& name) {
-  return std::string(LYRUTIL_TEST_HELPERS) + "/" + name;
+  return std::string(LYRUTIL_TEST_HELPERS) + "/" + name + kExecutableSuffix;
 }
 
-HelperProcess::HelperProcess(const std::string& program, const std::vector<std::string>& args) {
-  int pipeFds[2];
-  if (::pipe(pipeFds) != 0) return;
-  pid_ = ::fork();
-  if (pid_ == 0) {
-    ::dup2(pipeFds[1], 1);
-    ::close(pipeFds[0]);
-    ::close(pipeFds[1]);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
+ScopedTimeZone::ScopedTimeZone(const char* zone) {
+  const char* old = std::getenv("TZ");
+  hadZone_ = old != nullptr;
+  saved_ = old ? old : "";
+#ifdef _WIN32
+  _putenv_s("TZ", zone);
+  _tzset();
+#else
+  ::setenv("TZ", zone, 1);
+  ::tzset();
+#endif
+}
+
+ScopedTimeZone::~ScopedTimeZone() {
+#ifdef _WIN32
+  _putenv_s("TZ", hadZone_ ? saved_.c_str() : "");  // an empty value removes the variable
+  _tzset();
+#else
+  if (hadZone_) {
+    ::setenv("TZ", saved_.c_str(), 1);
+  } else {
+    ::unsetenv("TZ");
   }
-  ::close(pipeFds[1]);
-  out_ = pipeFds[0];
-  char c;
-  while (::read(out_, &c, 1) == 1 && c != '\n') firstLine_ += c;
+  ::tzset();
+#endif
 }
 
-HelperProcess::~HelperProcess() {
-  Kill();
-  if (out_ >= 0) ::close(out_);
+std::tm LocalTime(time_t moment) {
+  std::tm local = {};
+#ifdef _WIN32
+  localtime_s(&local, &moment);
+#else
+  localtime_r(&moment, &local);
+#endif
+  return local;
 }
 
-std::string HelperProcess::RestOfOutput() {
-  std::string text;
-  char buffer[4096];
-  ssize_t n;
-  while (out_ >= 0 && (n = ::read(out_, buffer, sizeof buffer)) > 0) text.append(buffer, n);
-  return text;
+bool RunningUnderWine() {
+#ifdef _WIN32
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+  return false;
+#endif
 }
 
-int HelperProcess::Wait() {
-  if (pid_ <= 0) return -1;
-  int status = 0;
-  ::waitpid(pid_, &status, 0);
-  pid_ = -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+bool MakeHardLink(const std::string& target, const std::string& link) {
+  std::error_code error;
+  std::filesystem::create_hard_link(target, link, error);
+  return !error;
 }
 
-void HelperProcess::Kill() {
-  if (pid_ <= 0) return;
-  ::kill(pid_, SIGKILL);
-  ::waitpid(pid_, nullptr, 0);
-  pid_ = -1;
+bool MakeSymbolicLink(const std::string& target, const std::string& link) {
+  std::error_code error;
+  std::filesystem::create_symlink(target, link, error);
+  return !error;
 }
 
-std::string CommandOutput(const std::string& command) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  ::pclose(pipe);
-  return out;
+unsigned long long FileReadCount() {
+#ifdef _WIN32
+  IO_COUNTERS counters = {};
+  return GetProcessIoCounters(GetCurrentProcess(), &counters) ? counters.ReadOperationCount : 0;
+#else
+  return LyrFileReadCount();
+#endif
 }

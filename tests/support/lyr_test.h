@@ -1,13 +1,20 @@
-// The test fixture: each test runs in a fresh installation (prefix) in a temporary folder, with a
-// scripted user interface and the host string table of tests/support/host_strings.txt.
+// The test fixture: each test runs in a fresh installation with a scripted user interface and the
+// host string table of tests/support/host_strings.txt. On Linux the installation is a new prefix
+// of the stand-in in a temporary folder (lyr_test_linux.cpp); on Windows it is the machine, which
+// the fixture gives back as it found it: what a test added to drive C:, the Windows directory and
+// the registry goes (lyr_test_windows.cpp), and the string table is the test program's resource.
 #ifndef LYRUTIL_TESTS_LYR_TEST_H
 #define LYRUTIL_TESTS_LYR_TEST_H
 
 #include <LyrUtil.h>
+#ifndef _WIN32
 #include <lyrhost.h>
+#endif
+#include <lyrui.h>
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <deque>
 #include <functional>
 #include <string>
@@ -44,9 +51,20 @@ class LyrTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // The host folder of the prefix, and of drive C:.
-  std::string Prefix() const { return prefix_; }
-  std::string DriveC() const { return prefix_ + "/drive_c"; }
+  // The host folder of drive C:, as the test program opens files there, and on Linux the host
+  // folder of the prefix (Windows has none).
+#ifndef _WIN32
+  std::string Prefix() const {
+    return prefix_;
+  }
+  std::string DriveC() const {
+    return prefix_ + "/drive_c";
+  }
+#else
+  std::string DriveC() const {
+    return "C:";
+  }
+#endif
   // A host file's contents; empty when it cannot be read.
   static std::string ReadHostFile(const std::string& hostPath);
   static void WriteHostFile(const std::string& hostPath, const std::string& contents);
@@ -59,8 +77,13 @@ class LyrTest : public ::testing::Test {
   ScriptedUi ui_;
 
  private:
-  std::string prefix_;
   std::string savedCwd_;
+#ifdef _WIN32
+  struct MachineState;
+  MachineState* before_ = nullptr;  // what the machine held before the test
+#else
+  std::string prefix_;
+#endif
 };
 
 // A helper program of tests/support, started with the test's prefix; killed when destroyed.
@@ -79,14 +102,67 @@ class HelperProcess {
   void Kill();
 
  private:
+#ifdef _WIN32
+  void* process_ = nullptr;  // HANDLEs
+  void* out_ = nullptr;
+#else
   int pid_ = -1;
   int out_ = -1;
+#endif
   std::string firstLine_;
 };
 
 std::string HelperPath(const std::string& name);
 
+#ifndef _WIN32
 // What a shell command writes to standard output (empty when it cannot be started).
 std::string CommandOutput(const std::string& command);
+#endif
+
+// TZ set to `zone` (and the C runtime told) for as long as the object lives; the old TZ after.
+class ScopedTimeZone {
+ public:
+  explicit ScopedTimeZone(const char* zone);
+  ~ScopedTimeZone();
+  ScopedTimeZone(const ScopedTimeZone&) = delete;
+  ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+ private:
+  std::string saved_;
+  bool hadZone_;
+};
+
+// Links to a host file; FALSE when they cannot be made (symbolic links on Windows need a
+// privilege a test program may not hold).
+bool MakeHardLink(const std::string& target, const std::string& link);
+bool MakeSymbolicLink(const std::string& target, const std::string& link);
+
+// How many reads from files the process has made so far: the stand-in counts its ReadFile calls,
+// Windows its read operations.
+unsigned long long FileReadCount();
+
+// The local broken-down time of `moment`, as the C runtime gives it.
+std::tm LocalTime(time_t moment);
+
+// Tests are written once for Linux and Windows. Those that need POSIX itself (fork, signals,
+// resource limits), the stand-in's own hooks and files (failing allocations, the prefix) or Linux
+// tools stand inside `#if LYR_POSIX_TESTS`, which Windows builds leave out. A test that runs on
+// both but whose expectation holds on one side only skips the rest of itself on the other with
+// SKIP_ON_WINDOWS, giving the reason.
+#ifdef _WIN32
+#define LYR_POSIX_TESTS 0
+#else
+#define LYR_POSIX_TESTS 1
+#endif
+#ifdef _WIN32
+#define SKIP_ON_WINDOWS(reason) GTEST_SKIP() << "on Windows: " << reason
+#else
+#define SKIP_ON_WINDOWS(reason) static_cast<void>(0)
+#endif
+// Where Wine departs from Windows (and its own tests mark the place), a Windows-true test skips
+// under Wine.
+bool RunningUnderWine();
+#define SKIP_UNDER_WINE(reason) \
+  if (RunningUnderWine()) GTEST_SKIP() << "under Wine: " << reason
 
 #endif  // LYRUTIL_TESTS_LYR_TEST_H
