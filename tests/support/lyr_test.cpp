@@ -6,15 +6,6 @@
 
 #include "lyr_test.h"
 
-namespace {
-
-#ifdef _WIN32
-const char kExecutableSuffix[] = ".exe";
-#else
-const char kExecutableSuffix[] = "";
-#endif
-
-}  // namespace
 
 int ScriptedUi::ShowMessage(const char* text, UINT type, UINT helpId) {
   messages.push_back({text ? text : "", type, helpId});
@@ -75,9 +66,6 @@ void LyrTest::InstallSuiteWorkingIn(const char* section) {
   ASSERT_TRUE(CreateDirectoryA("C:\\Work", nullptr));
 }
 
-std::string HelperPath(const std::string& name) {
-  return std::string(LYRUTIL_TEST_HELPERS) + "/" + name + kExecutableSuffix;
-}
 
 ScopedTimeZone::ScopedTimeZone(const char* zone) {
   const char* old = std::getenv("TZ");

@@ -42,6 +42,10 @@ void LyrTest::TearDown() {
   ::nftw(prefix_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
+std::string HelperPath(const std::string& name) {
+  return std::string(LYRUTIL_TEST_HELPERS) + "/" + name;
+}
+
 HelperProcess::HelperProcess(const std::string& program, const std::vector<std::string>& args) {
   int pipeFds[2];
   if (::pipe(pipeFds) != 0) return;

@@ -111,6 +111,15 @@ void LyrTest::TearDown() {
   before_ = nullptr;
 }
 
+// The helper programs sit in the folder "helpers" beside the test program.
+std::string HelperPath(const std::string& name) {
+  char path[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder(path, n < MAX_PATH ? n : 0);
+  folder.erase(folder.find_last_of('\\') + 1);
+  return folder + "helpers\\" + name + ".exe";
+}
+
 HelperProcess::HelperProcess(const std::string& program, const std::vector<std::string>& args) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   HANDLE readEnd = nullptr;
