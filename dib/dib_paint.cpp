@@ -44,10 +44,59 @@ int CreateDIBPalette(HDIB hDIB, CPalette* pPal) {
   return result;
 }
 
+namespace {
+
+// How many bytes of the block GDI reads when handed the DIB with its bits at `bitsOffset`: the
+// header as its first DWORD sizes it, the colour table (and the 40-byte header's bit-field masks)
+// as GDI counts it, and the rows, or for RLE the compressed bytes.
+ULONGLONG BytesGdiReads(const char* lpbi, ULONGLONG bitsOffset) {
+  DWORD headerSize;
+  std::memcpy(&headerSize, lpbi, sizeof headerSize);
+  ULONGLONG width, height, table = 0, bits;
+  WORD bitCount;
+  if (headerSize >= sizeof(BITMAPINFOHEADER)) {
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, lpbi, sizeof header);
+    width = static_cast<ULONGLONG>(header.biWidth < 0 ? -static_cast<LONGLONG>(header.biWidth)
+                                                      : header.biWidth);
+    height = static_cast<ULONGLONG>(header.biHeight < 0 ? -static_cast<LONGLONG>(header.biHeight)
+                                                        : header.biHeight);
+    bitCount = header.biBitCount;
+    const ULONGLONG colors =
+        header.biClrUsed != 0 ? header.biClrUsed : (bitCount <= 8 ? 1ull << bitCount : 0);
+    table = colors * sizeof(RGBQUAD);
+    if (header.biCompression == BI_BITFIELDS && headerSize == sizeof(BITMAPINFOHEADER))
+      table += 3 * sizeof(DWORD);
+    const bool rle = header.biCompression == BI_RLE8 || header.biCompression == BI_RLE4;
+    bits = rle ? header.biSizeImage : ((width * bitCount + 31) / 32) * 4 * height;
+  } else {
+    BITMAPCOREHEADER header;
+    std::memcpy(&header, lpbi, sizeof header);
+    width = header.bcWidth;
+    height = header.bcHeight;
+    bitCount = header.bcBitCount;
+    table = (bitCount <= 8 ? 1ull << bitCount : 0) * sizeof(RGBTRIPLE);
+    bits = ((width * bitCount + 31) / 32) * 4 * height;
+  }
+  const ULONGLONG headerAndTable = headerSize + table;
+  const ULONGLONG withBits = bitsOffset + bits;
+  return headerAndTable > withBits ? headerAndTable : withBits;
+}
+
+}  // namespace
+
 int PaintDIB(HDC hDC, tagRECT* lpDCRect, HDIB hDIB, tagRECT* lpDIBRect, CPalette* pPal) {
   if (hDIB == nullptr) return 0;
+  const SIZE_T blockBytes = GlobalSize(hDIB);
+  if (blockBytes < sizeof(BITMAPCOREHEADER)) return 0;
   char* lpbi = static_cast<char*>(GlobalLock(hDIB));
   if (lpbi == nullptr) return 0;
+  // A header that promises more than its block holds (a truncated file, a damaged block) would
+  // have GDI read past the block: such a DIB is not painted.
+  if (BytesGdiReads(lpbi, static_cast<ULONGLONG>(FindDIBBits(lpbi) - lpbi)) > blockBytes) {
+    GlobalUnlock(hDIB);
+    return 0;
+  }
   char* bits = FindDIBBits(lpbi);
   HPALETTE previous = nullptr;
   if (pPal != nullptr) previous = SelectPalette(hDC, static_cast<HPALETTE>(pPal->m_hObject), TRUE);

@@ -103,6 +103,7 @@ typedef HDC__* HDC;
 #define NORM_IGNORECASE 0x00000001
 #define NORM_IGNORENONSPACE 0x00000002
 #define SORT_STRINGSORT 0x00001000
+#define LOCALE_USE_CP_ACP 0x40000000  // the ANSI code page, which is always 1252 here
 #define CSTR_LESS_THAN 1
 #define CSTR_EQUAL 2
 #define CSTR_GREATER_THAN 3

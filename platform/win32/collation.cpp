@@ -128,7 +128,8 @@ int CollateCp1252(const char* a, size_t lengthA, const char* b, size_t lengthB, 
 
 extern "C" int WINAPI CompareStringA(LCID, DWORD dwCmpFlags, LPCSTR lpString1, int cchCount1,
                                      LPCSTR lpString2, int cchCount2) {
-  constexpr DWORD kKnownFlags = NORM_IGNORECASE | NORM_IGNORENONSPACE | SORT_STRINGSORT;
+  constexpr DWORD kKnownFlags =
+      NORM_IGNORECASE | NORM_IGNORENONSPACE | SORT_STRINGSORT | LOCALE_USE_CP_ACP;
   if (lpString1 == nullptr || lpString2 == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;

@@ -127,6 +127,21 @@ HANDLE OpenDevice(lyrwin::Device device, unsigned access) {
 
 }  // namespace
 
+namespace {
+
+// "C:\dir\file.txt\": a file's name with a separator after it. The lookups find no such folder
+// (ERROR_PATH_NOT_FOUND, as GetFileAttributes answers); opening it, NTFS finds the name itself
+// invalid.
+bool NamesAFileWithASeparatorAfter(const DosPath& named) {
+  if (!named.trailingSeparator) return false;
+  DosPath dos;
+  HostPath host;
+  return lyrwin::ResolvePath(named.full.c_str(), &dos, &host) == 0 && host.exists &&
+         !host.isDirectory;
+}
+
+}  // namespace
+
 extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                                      LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
                                      DWORD dwFlagsAndAttributes, HANDLE) {
@@ -142,6 +157,7 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
       dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING;
   HostPath host;
   DWORD err = LookUpForOpen(lpFileName, access, dwCreationDisposition, truncates, &host);
+  if (err == ERROR_PATH_NOT_FOUND && NamesAFileWithASeparatorAfter(named)) err = ERROR_INVALID_NAME;
   if (err != 0) return FailHandle(err);
 
   // The descriptor is always readable, because the share locks are read locks.

@@ -24,7 +24,9 @@ TEST_F(FileOperationsTest, ExistenceAndItsMessages) {
   EXPECT_EQ(ui_.messages[0].helpId, 1032u);
   EXPECT_EQ(ui_.messages[1].text, "The file C:\\m.met does not exist.");
   EXPECT_EQ(ui_.messages[1].helpId, 1033u);
-  EXPECT_EQ(ui_.beeps.size(), 2u);
+  if (kUiSeesBeepsAndForeground) {
+    EXPECT_EQ(ui_.beeps.size(), 2u);
+  }
 }
 
 TEST_F(FileOperationsTest, CopiesAreByteIdentical) {
@@ -57,7 +59,9 @@ TEST_F(FileOperationsTest, CopyFailuresAreReportedWith1038) {
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text, "Could not copy C:\\src.bin to C:\\held.bin.");
   EXPECT_EQ(ui_.messages[0].helpId, 1038u);
-  EXPECT_EQ(ui_.beeps.size(), 1u);
+  if (kUiSeesBeepsAndForeground) {
+    EXPECT_EQ(ui_.beeps.size(), 1u);
+  }
 
   char noFolder[] = "C:\\no\\such\\dest.bin";
   EXPECT_EQ(CopyFileA(noFolder, source), 0);

@@ -57,8 +57,12 @@ TEST_F(SharedOpenSlowTest, MethodFileHeldElsewhereIsWaitedForWithASoundPerProbe)
   // The holder shares reading, so this open itself would succeed at once: the wait is the probe's.
   EXPECT_EQ(LyrOpenFile(&file, name, CFile::modeRead | CFile::shareDenyNone), 0);
   EXPECT_GE(MillisecondsSince(start), 1500);
-  EXPECT_GT(ui_.beeps.size(), 1u);
-  for (UINT beep : ui_.beeps) EXPECT_EQ(beep, static_cast<UINT>(MB_ICONEXCLAMATION));
+  if (kUiSeesBeepsAndForeground) {
+    EXPECT_GT(ui_.beeps.size(), 1u);
+  }
+  if (kUiSeesBeepsAndForeground) {
+    for (UINT beep : ui_.beeps) EXPECT_EQ(beep, static_cast<UINT>(MB_ICONEXCLAMATION));
+  }
   file.Close();
 }
 

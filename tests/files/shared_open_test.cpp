@@ -103,12 +103,16 @@ TEST_F(SharedOpenTest, OpensCreateMissingFilesAndProbeHeldOnes) {
   EXPECT_EQ(LyrOpenFile(&file, method, CFile::modeCreate | CFile::modeWrite), 0);
   EXPECT_NE(file.m_hFile, CFile::hFileNull);
   EXPECT_EQ(Is_FileOpen(method), 1);  // held by us
-  EXPECT_EQ(ui_.beeps.size(), 1u);
+  if (kUiSeesBeepsAndForeground) {
+    EXPECT_EQ(ui_.beeps.size(), 1u);
+  }
   file.Close();
   EXPECT_EQ(Is_FileOpen(method), 0);
   char missing[] = "C:\\missing.txt";
   EXPECT_EQ(Is_FileOpen(missing), 0);
-  EXPECT_EQ(ui_.beeps.size(), 1u);
+  if (kUiSeesBeepsAndForeground) {
+    EXPECT_EQ(ui_.beeps.size(), 1u);
+  }
   std::string huge(10000, 'h');
   EXPECT_EQ(LyrOpenFile(&file, &huge[0], CFile::modeRead), 1);
 }

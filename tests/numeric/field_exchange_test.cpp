@@ -23,7 +23,9 @@ TEST_F(FieldExchangeTest, FloatRangeErrorsShowTheirMessages) {
   EXPECT_EQ(Last().text, "must be 100.00\n\nThe value of Flow");
   EXPECT_EQ(Last().type, static_cast<UINT>(MB_ICONEXCLAMATION));
   EXPECT_EQ(Last().helpId, 1036u);
-  EXPECT_EQ(ui_.beeps.size(), 1u);
+  if (kUiSeesBeepsAndForeground) {
+    EXPECT_EQ(ui_.beeps.size(), 1u);
+  }
   EXPECT_EQ(changed, 0);
   EXPECT_EQ(value, 7);
 
@@ -44,7 +46,9 @@ TEST_F(FieldExchangeTest, FloatRangeErrorsShowTheirMessages) {
   EXPECT_EQ(HandleFloat(0, text, &value, 10, 2, 1.0, 12500.0, "Flow", &changed), 1);
   EXPECT_EQ(Last().text, "must lie between 1.00 and 1.25e4\n\nThe value of Flow");
   EXPECT_EQ(Last().helpId, 1037u);
-  EXPECT_EQ(ui_.beeps.size(), 3u);
+  if (kUiSeesBeepsAndForeground) {
+    EXPECT_EQ(ui_.beeps.size(), 3u);
+  }
 
   double reference = 3;
   std::strcpy(text, "-1");

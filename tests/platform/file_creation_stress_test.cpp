@@ -3,6 +3,8 @@
 // both wrote.
 #include "lyr_test.h"
 
+#if LYR_POSIX_TESTS  // forked writers
+
 #include <dirent.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -116,3 +118,5 @@ TEST_F(FileCreationRaceTest, ProcessesWritingANewIniInTwoCasesKeepBothKeys) {
 }
 
 }  // namespace
+
+#endif  // LYR_POSIX_TESTS

@@ -71,14 +71,19 @@ TEST_F(ProfileTest, TruncationFollowsTheDocumentation) {
   DWORD n = GetPrivateProfileSectionNamesA(names, sizeof names, "C:\\test.ini");
   EXPECT_EQ(std::string(names, n), std::string("General\0Spaced Section\0general\0Last\0", 36));
   EXPECT_EQ(names[n], '\0');
-  n = GetPrivateProfileSectionNamesA(names, 10, "C:\\test.ini");
-  EXPECT_EQ(n, 8u);
-  EXPECT_EQ(std::string(names, 10), std::string("General\0\0\0", 10));
 
   // Keys of a section: comments and lines without '=' are left out.
   n = GetPrivateProfileStringA("General", nullptr, "", names, sizeof names, "C:\\test.ini");
   EXPECT_EQ(std::string(names, n),
             std::string("Name\0Quoted\0Single\0Half\0Name\0Number\0Negative\0Hex\0", 49));
+}
+
+TEST_F(ProfileTest, SectionNamesCutShortEndWithTwoTerminators) {
+  SKIP_UNDER_WINE("Wine leaves the last byte of the buffer as it was (todo_wine in its tests)");
+  char names[64];
+  DWORD n = GetPrivateProfileSectionNamesA(names, 10, "C:\\test.ini");
+  EXPECT_EQ(n, 8u);
+  EXPECT_EQ(std::string(names, 10), std::string("General\0\0\0", 10));
 }
 
 TEST_F(ProfileTest, IntegersAreReadLikeTheSystemReadsThem) {
@@ -108,11 +113,7 @@ TEST_F(ProfileTest, WritesChangeOneLineAndKeepTheRest) {
   ASSERT_TRUE(WritePrivateProfileStringA("GENERAL", "name", "  new", "C:\\test.ini"));
   ASSERT_TRUE(WritePrivateProfileStringA("General", "Added", "1", "C:\\test.ini"));
   ASSERT_TRUE(WritePrivateProfileStringA("New Section", "Key", "Value", "C:\\test.ini"));
-  std::string text = ReadHostFile(DriveC() + "/test.ini");
-  EXPECT_NE(text.find("Name=new\r\n"), std::string::npos);
-  EXPECT_NE(text.find(";Comment=hidden\r\n"), std::string::npos);
-  EXPECT_NE(text.find("Hex=0x1F\r\nAdded=1\r\n\r\n[ Spaced Section ]"), std::string::npos);
-  EXPECT_NE(text.find("final=no newline\r\n[New Section]\r\nKey=Value\r\n"), std::string::npos);
+  const std::string text = ReadHostFile(DriveC() + "/test.ini");
   EXPECT_EQ(Get("General", "Name"), "new");
 
   // A null value deletes the key; a null key deletes the section.
@@ -121,6 +122,13 @@ TEST_F(ProfileTest, WritesChangeOneLineAndKeepTheRest) {
   ASSERT_TRUE(WritePrivateProfileStringA("General", nullptr, nullptr, "C:\\test.ini"));
   EXPECT_EQ(Get("General", "Quoted"), "default");
   EXPECT_EQ(Get("General", "Late"), "in the duplicate section");
+
+  // The text after the first three writes: the lines around each change as they stood.
+  SKIP_UNDER_WINE("Wine writes the file anew from what it parsed (todo_wine in its tests)");
+  EXPECT_NE(text.find("Name=new\r\n"), std::string::npos);
+  EXPECT_NE(text.find(";Comment=hidden\r\n"), std::string::npos);
+  EXPECT_NE(text.find("Hex=0x1F\r\nAdded=1\r\n\r\n[ Spaced Section ]"), std::string::npos);
+  EXPECT_NE(text.find("final=no newline\r\n[New Section]\r\nKey=Value\r\n"), std::string::npos);
 }
 
 TEST_F(ProfileTest, WritesCreateFilesButNotFolders) {
@@ -159,6 +167,7 @@ TEST_F(ProfileLineEndTest, BareCarriageReturnsEndLinesAsOtherEndsDo) {
     EXPECT_EQ(std::string(buffer, n + 1), std::string("A\0B\0\0", 5));
   }
   // A change keeps the file's own line ends.
+  SKIP_UNDER_WINE("Wine writes the file anew, every line ended by CR LF");
   ASSERT_TRUE(WritePrivateProfileStringA("First", "A", "one", "C:\\cr.ini"));
   ASSERT_TRUE(WritePrivateProfileStringA("Third", "D", "4", "C:\\cr.ini"));
   EXPECT_EQ(ReadHostFile(DriveC() + "/cr.ini"),
@@ -221,6 +230,13 @@ TEST_F(ProfileBufferTest, TinyBuffersGiveTheDocumentedResults) {
   EXPECT_EQ(Value("Alpha", "Key", 2).returned, 1u);
   EXPECT_EQ(Value("Alpha", "Key", 2).bytes, std::string("v\0XXXXXXXXXXXXXX", 16));
   EXPECT_EQ(Value("Alpha", "Quoted", 2).bytes, std::string("q\0XXXXXXXXXXXXXX", 16));
+}
+
+// Listings cut short and files that are not there, as documented.
+TEST_F(ProfileBufferTest, TinyListingBuffersAndMissingFilesGiveTheDocumentedResults) {
+  SKIP_UNDER_WINE(
+      "Wine ends a cut listing with one terminator and leaves the last error of a missing file "
+      "alone (todo_wine in its tests)");
   // Listings: the last name cut and followed by two terminators; the result is size - 2.
   EXPECT_EQ(Sections(0).returned, 0u);
   EXPECT_EQ(Sections(0).bytes, std::string(16, 'X'));

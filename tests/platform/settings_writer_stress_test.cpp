@@ -3,6 +3,8 @@
 // next writer leaves the file itself whole.
 #include "lyr_test.h"
 
+#if LYR_POSIX_TESTS  // writers killed with signals
+
 #include <dirent.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -130,3 +132,5 @@ TEST_F(SettingsWriterTest, ARegistryWriterKilledMidRewriteLeavesOneWholeVersion)
 }
 
 }  // namespace
+
+#endif  // LYR_POSIX_TESTS

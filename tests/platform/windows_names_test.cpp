@@ -44,6 +44,7 @@ class WindowsNamesTest : public LyrTest {
 };
 
 TEST_F(WindowsNamesTest, ARenameThatChangesOnlyCaseRenames) {
+  SKIP_UNDER_WINE("Wine keeps the old case when a rename changes nothing else");
   WriteHostFile(DriveC() + "/report.txt", "x");
   EXPECT_TRUE(MoveFileA("C:\\report.txt", "C:\\Report.TXT"));
   EXPECT_EQ(HostNames(DriveC()).count("Report.TXT"), 1u);
@@ -53,6 +54,7 @@ TEST_F(WindowsNamesTest, ARenameThatChangesOnlyCaseRenames) {
 }
 
 TEST_F(WindowsNamesTest, AStarAndAPeriodFindOnlyNamesWithoutAnExtension) {
+  SKIP_UNDER_WINE("Wine's FindFirstFile matches \"*.\" against every name");
   ASSERT_TRUE(CreateDirectoryA("C:\\find", nullptr));
   for (const char* name : {"noext", "a.txt", "b.m3", "README"})
     WriteHostFile(DriveC() + "/find/" + name, "x");
@@ -98,6 +100,7 @@ TEST_F(WindowsNamesTest, ReservedDeviceNamesAreDevicesNotFiles) {
   EXPECT_TRUE(WritePrivateProfileStringA("Main", "A", "1", "C:\\dir\\nul.ini"));
   EXPECT_TRUE(HostNames(DriveC() + "/dir").empty());
   // The console is a device too: nothing named CON appears.
+  SKIP_UNDER_WINE("a program Wine starts without a terminal has no console to open");
   HANDLE console =
       CreateFileA("C:\\dir\\CON", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   EXPECT_NE(console, INVALID_HANDLE_VALUE);

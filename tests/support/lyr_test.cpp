@@ -6,7 +6,6 @@
 
 #include "lyr_test.h"
 
-
 int ScriptedUi::ShowMessage(const char* text, UINT type, UINT helpId) {
   messages.push_back({text ? text : "", type, helpId});
   if (answers.empty()) return IDOK;
@@ -65,7 +64,6 @@ void LyrTest::InstallSuiteWorkingIn(const char* section) {
                 std::string("[") + section + "]\r\nWorkingDirectory=C:\\Work\r\n");
   ASSERT_TRUE(CreateDirectoryA("C:\\Work", nullptr));
 }
-
 
 ScopedTimeZone::ScopedTimeZone(const char* zone) {
   const char* old = std::getenv("TZ");

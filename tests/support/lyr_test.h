@@ -20,6 +20,14 @@
 #include <string>
 #include <vector>
 
+// Beeps and foreground changes are Windows' own on Windows (MessageBeep, SetForegroundWindow);
+// only the stand-in hands them to the host's interface, so only there can a test count them.
+#ifdef _WIN32
+constexpr bool kUiSeesBeepsAndForeground = false;
+#else
+constexpr bool kUiSeesBeepsAndForeground = true;
+#endif
+
 // Records every message, beep and foreground change and answers from a script.
 class ScriptedUi : public LyrHostUi {
  public:

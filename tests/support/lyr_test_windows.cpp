@@ -44,11 +44,12 @@ std::set<std::string> SubkeyNames(const RegistryPlace& place) {
   return names;
 }
 
-std::set<std::string> EntryNames(const fs::path& folder) {
-  std::set<std::string> names;
+// Names as Windows keeps them (UTF-16): a name outside the ANSI code page still compares and goes.
+std::set<std::wstring> EntryNames(const fs::path& folder) {
+  std::set<std::wstring> names;
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(folder, error))
-    names.insert(entry.path().filename().string());
+    names.insert(entry.path().filename().wstring());
   return names;
 }
 
@@ -56,8 +57,8 @@ void RemoveTree(const fs::path& path) {
   std::error_code error;
   // Read-only files and folders cannot be deleted on Windows until the attribute goes.
   for (const auto& entry : fs::recursive_directory_iterator(path, error))
-    SetFileAttributesA(entry.path().string().c_str(), FILE_ATTRIBUTE_NORMAL);
-  SetFileAttributesA(path.string().c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesW(entry.path().wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
+  SetFileAttributesW(path.wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
   fs::remove_all(path, error);
 }
 
@@ -67,10 +68,10 @@ const fs::path kWindows = "C:\\windows";
 }  // namespace
 
 struct LyrTest::MachineState {
-  std::set<std::string> driveC;
-  std::set<std::string> windows;
-  std::map<std::string, std::string> windowsIni;  // name -> contents
-  std::vector<std::set<std::string>> keys;        // per registry place
+  std::set<std::wstring> driveC;
+  std::set<std::wstring> windows;
+  std::map<std::wstring, std::string> windowsIni;  // name -> contents
+  std::vector<std::set<std::string>> keys;         // per registry place
 };
 
 void LyrTest::SetUp() {
@@ -79,7 +80,7 @@ void LyrTest::SetUp() {
   before_ = new MachineState;
   before_->driveC = EntryNames(kDriveC);
   before_->windows = EntryNames(kWindows);
-  for (const std::string& name : before_->windows)
+  for (const std::wstring& name : before_->windows)
     if (fs::path(name).extension() == ".ini")
       before_->windowsIni[name] = ReadHostFile((kWindows / name).string());
   for (const RegistryPlace& place : kRegistryPlaces) before_->keys.push_back(SubkeyNames(place));
@@ -91,9 +92,9 @@ void LyrTest::TearDown() {
   LyrSetHostUi(nullptr);
   SetCurrentDirectoryA(savedCwd_.c_str());
   if (before_ == nullptr) return;
-  for (const std::string& name : EntryNames(kDriveC))
+  for (const std::wstring& name : EntryNames(kDriveC))
     if (before_->driveC.count(name) == 0) RemoveTree(kDriveC / name);
-  for (const std::string& name : EntryNames(kWindows))
+  for (const std::wstring& name : EntryNames(kWindows))
     if (before_->windows.count(name) == 0) RemoveTree(kWindows / name);
   for (const auto& ini : before_->windowsIni) {
     std::string path = (kWindows / ini.first).string();
@@ -111,13 +112,13 @@ void LyrTest::TearDown() {
   before_ = nullptr;
 }
 
-// The helper programs sit in the folder "helpers" beside the test program.
+// The helper programs sit beside the test program, where they find the DLLs too.
 std::string HelperPath(const std::string& name) {
   char path[MAX_PATH];
   DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
   std::string folder(path, n < MAX_PATH ? n : 0);
   folder.erase(folder.find_last_of('\\') + 1);
-  return folder + "helpers\\" + name + ".exe";
+  return folder + name + ".exe";
 }
 
 HelperProcess::HelperProcess(const std::string& program, const std::vector<std::string>& args) {
