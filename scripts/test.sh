@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the tests twice, plainly and under AddressSanitizer with
-# UndefinedBehaviorSanitizer, then runs each fuzz target briefly.
+# UndefinedBehaviorSanitizer, then the thread tests under ThreadSanitizer, then the Windows build
+# with its tests under Wine (scripts/windows-test.sh), then runs each fuzz target briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -27,6 +28,8 @@ cmake --build build/tsan -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build/tsan --output-on-failure -j "$jobs" --timeout 300 \
   -R 'ThreadsEvents|WorkerThreads|SharedOpen'
+echo "=== Windows DLLs (MinGW-w64) and their tests under Wine"
+bash scripts/windows-test.sh
 echo "=== fuzz targets"
 CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLYRUTIL_BUILD_TESTS=OFF -DLYRUTIL_BUILD_TOOLS=OFF \
   -DLYRUTIL_BUILD_FUZZERS=ON
