@@ -4,10 +4,11 @@ set -euo pipefail
 packages=(g++ cmake ninja-build binutils libgtest-dev libbenchmark-dev clang libclang-rt-14-dev pkg-config
   libcli11-dev nlohmann-json3-dev netpbm imagemagick libcairo2-dev fonts-dejavu-core poppler-utils)
 # With "windows": what the Windows build and its Wine run need instead (MinGW-w64 with the posix
-# thread model, GoogleTest's sources to build for Windows, 64-bit Wine).
+# thread model, GoogleTest's sources to build for Windows, 64-bit Wine, and a virtual X server
+# for the windows of the dialogs Wine shows).
 if [ "${1:-}" = windows ]; then
   packages=(cmake ninja-build binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix
-    g++-mingw-w64-i686-posix googletest wine64 util-linux)
+    g++-mingw-w64-i686-posix googletest wine64 util-linux xvfb xauth)
 fi
 missing=()
 for package in "${packages[@]}"; do

@@ -48,10 +48,11 @@ if [ "$(id -u)" -eq 0 ]; then
     chmod o+x /
   fi
 fi
-# A UTF-8 locale lets Wine give files names outside ASCII (a test makes "C:\Été").
+# A UTF-8 locale lets Wine give files names outside ASCII (a test makes "C:\Été"); the virtual X
+# server gives the dialogs that Windows shows a screen.
 run_wine() {
   (cd "$run_dir" && "${as_user[@]}" env -i PATH=/usr/bin:/bin LC_ALL=C.UTF-8 HOME="$run_dir/home" \
-    WINEPREFIX="$run_dir/home/prefix" WINEDEBUG=-all "$wine" "$@")
+    WINEPREFIX="$run_dir/home/prefix" WINEDEBUG=-all xvfb-run -a "$wine" "$@")
 }
 status=0
 for suite in lyrutil_fast_tests lyrutil_slow_tests; do
