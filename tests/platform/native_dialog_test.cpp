@@ -106,6 +106,33 @@ TEST_F(NativeDialogTest, AMissingTemplateShowsNothingAndReturnsMinusOne) {
   EXPECT_EQ(missing.DoModal(), -1);
 }
 
+// A message box without a hook is Windows' own, titled with the program's name as MFC titles it.
+TEST_F(NativeDialogTest, AMessageBoxIsWindowsOwnAndGivesTheButtonPressed) {
+  std::string text;
+  std::thread userThread([&] {
+    HWND box = nullptr;
+    for (int i = 0; i < 500 && box == nullptr; ++i) {
+      box = FindWindowA(nullptr, "lyrutil_fast_tests");
+      if (box == nullptr) Sleep(10);
+    }
+    if (box == nullptr) return;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM found) {
+          char line[128];
+          if (GetWindowTextA(child, line, sizeof line) > 0 &&
+              std::string(line).find("Sample 12") != std::string::npos)
+            *reinterpret_cast<std::string*>(found) = line;
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&text));
+    PostMessageA(box, WM_COMMAND, IDNO, 0);
+  });
+  EXPECT_EQ(LyrMessageBox("Sample 12 is done.", "Run", MB_YESNO, 0), IDNO);
+  userThread.join();
+  EXPECT_EQ(text, "Run\n\nSample 12 is done.");
+}
+
 }  // namespace
 
 #endif  // _WIN32
