@@ -1,16 +1,3 @@
-# Cross-compiles the Windows DLLs with MinGW-w64 (x86_64-w64-mingw32, Debian's mingw-w64 packages).
-# The posix thread model gives the C++ runtime std::thread and std::mutex; the runtimes are linked
-# statically so that the DLLs and test programs need nothing beside themselves.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(LYRUTIL_MINGW_TRIPLET x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${LYRUTIL_MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${LYRUTIL_MINGW_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${LYRUTIL_MINGW_TRIPLET}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${LYRUTIL_MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+# Cross-compiles the 64-bit Windows DLLs with MinGW-w64.
+set(LYRUTIL_MINGW_ARCH x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
