@@ -8,6 +8,9 @@
 
 #include <cstring>
 #include <ctime>
+#ifndef _WIN32
+#include <lyrcrt.h>  // the Microsoft C runtime's localtime_s
+#endif
 
 #include "frame_state.h"
 
@@ -38,11 +41,7 @@ bool AppendAndClose(CFile& file, const char* bytes, size_t size) {
 std::string NamedLogLine(const char* text) {
   time_t now = time(nullptr);
   struct tm local = {};
-#ifdef _WIN32
   localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
   char stamp[64];
   wsprintfA(stamp, "%d-%d-%d %d:%d:%d", local.tm_mday, local.tm_mon + 1, local.tm_year + 1900,
             local.tm_hour, local.tm_min, local.tm_sec);

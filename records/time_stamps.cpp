@@ -4,6 +4,9 @@
 
 #include <cstdint>
 #include <ctime>
+#ifndef _WIN32
+#include <lyrcrt.h>  // the Microsoft C runtime's localtime_s and _mktime64
+#endif
 
 namespace {
 
@@ -11,11 +14,7 @@ constexpr size_t kTextBytes = 128;
 constexpr int kFirstYear = 1900;
 
 bool LocalTime(time_t seconds, struct tm* local) {
-#ifdef _WIN32
   return localtime_s(local, &seconds) == 0;
-#else
-  return localtime_r(&seconds, local) != nullptr;
-#endif
 }
 
 void FillFrom(const struct tm& local, LYR_TIME_STRUCT* time) {
@@ -41,7 +40,7 @@ CString Text(const LYR_TIME_STRUCT* time, const char* format) {
     local.tm_sec = system.wSecond;
     local.tm_isdst = -1;
     // mktime leaves in `local` the local time of the moment it returns, as localtime gives it.
-    const time_t seconds = std::mktime(&local);
+    const time_t seconds = _mktime64(&local);
     if (seconds < 0 || seconds > INT32_MAX) return CString();
   } else if (!LocalTime(0, &local)) {  // a year below 1900 stands for the moment 0
     return CString();
