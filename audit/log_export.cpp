@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "audit_files.h"
+#include "records/moment_texts.h"
 
 using namespace lyrutil;
 
@@ -76,25 +77,19 @@ void CLyrLog::ExportASCIILog(char* path) {
 void CLyrLog::WriteExportLine(CStdioFile& file) {
   LOG_ENTRY_STRUCT* e = LockEntry();
   try {
-    CString date, time;
-    if (e->Time >= 0) {
-      LYR_TIME_STRUCT stamp = {};
-      SetTimeStruct(&stamp, e->Time);
-      date = GetShortDateString(&stamp);
-      time = GetShortTimeString(&stamp);
-    }
+    char date[kMomentTextBytes], time[kMomentTextBytes];
+    MomentTexts(e->Time, date, time);
     char userMessage[kUserMessageColumn + 1];
     size_t n = 0;
     for (; n < kUserMessageColumn && e->UsrMess[n]; ++n)
       userMessage[n] = (e->UsrMess[n] == '\r' || e->UsrMess[n] == '\n') ? ' ' : e->UsrMess[n];
     userMessage[n] = '\0';
     char line[kLineBytes];
-    wsprintfA(line, kLineFormat, static_cast<const char*>(date), kSeparator,
-              static_cast<const char*>(time), kSeparator, e->UsrId, kSeparator, e->AuthId,
-              kSeparator, e->SysId, kSeparator, e->PrjId, kSeparator, e->SmpId, kSeparator,
-              e->SmpName, kSeparator, e->ARName, kSeparator, e->Channel ? e->Channel : ' ',
-              kSeparator, e->MethName, kSeparator, e->MethType, kSeparator, e->SysMess, kSeparator,
-              userMessage);
+    wsprintfA(line, kLineFormat, date, kSeparator, time, kSeparator, e->UsrId, kSeparator,
+              e->AuthId, kSeparator, e->SysId, kSeparator, e->PrjId, kSeparator, e->SmpId,
+              kSeparator, e->SmpName, kSeparator, e->ARName, kSeparator,
+              e->Channel ? e->Channel : ' ', kSeparator, e->MethName, kSeparator, e->MethType,
+              kSeparator, e->SysMess, kSeparator, userMessage);
     file.SeekToEnd();
     file.WriteString(line);
   } catch (CFileException*) {

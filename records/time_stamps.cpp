@@ -3,10 +3,13 @@
 #include <LyrUtil.h>
 
 #include <cstdint>
+#include <cstring>
 #include <ctime>
 #ifndef _WIN32
 #include <lyrcrt.h>  // the Microsoft C runtime's localtime_s and _mktime64
 #endif
+
+#include "moment_texts.h"
 
 namespace {
 
@@ -92,3 +95,38 @@ CString GetShortTimeString(LYR_TIME_STRUCT* time) {
 CString GetShortDateTimeString(LYR_TIME_STRUCT* time) {
   return Text(time, "%d/%m/%Y %X");
 }
+
+namespace lyrutil {
+
+// A moment on the 32-bit scale is its own wall-clock time through mktime and back, so its texts
+// need only the one local time. Within two hours of the scale's end, where a repeated hour could
+// carry the round trip past it, the texts take the long way.
+void MomentTexts(int32_t seconds, char (&date)[kMomentTextBytes], char (&time)[kMomentTextBytes]) {
+  date[0] = time[0] = '\0';
+  if (seconds < 0) return;
+  struct tm local;
+  if (seconds > INT32_MAX - 7200 || !LocalTime(seconds, &local)) {
+    LYR_TIME_STRUCT stamp = {};
+    SetTimeStruct(&stamp, seconds);
+    std::strncpy(date, GetShortDateString(&stamp), kMomentTextBytes - 1);
+    std::strncpy(time, GetShortTimeString(&stamp), kMomentTextBytes - 1);
+    date[kMomentTextBytes - 1] = time[kMomentTextBytes - 1] = '\0';
+    return;
+  }
+  const int day = local.tm_mday, month = local.tm_mon + 1, year = local.tm_year + 1900;
+  const char text[] = {static_cast<char>('0' + day / 10),
+                       static_cast<char>('0' + day % 10),
+                       '/',
+                       static_cast<char>('0' + month / 10),
+                       static_cast<char>('0' + month % 10),
+                       '/',
+                       static_cast<char>('0' + year / 1000),
+                       static_cast<char>('0' + year / 100 % 10),
+                       static_cast<char>('0' + year / 10 % 10),
+                       static_cast<char>('0' + year % 10),
+                       '\0'};
+  std::memcpy(date, text, sizeof text);
+  if (std::strftime(time, kMomentTextBytes, "%X", &local) == 0) time[0] = '\0';
+}
+
+}  // namespace lyrutil

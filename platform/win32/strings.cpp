@@ -108,6 +108,13 @@ extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
       p += n;
       continue;
     }
+    if (p[1] == 's') {  // a plain %s, the common case: nothing to parse or format
+      const char* s = va_arg(args, const char*);
+      const char* text = s ? s : "(null)";
+      out.Put(text, std::strlen(text));
+      p += 2;
+      continue;
+    }
     const char* start = p++;
     const char* modifiers = p;
     while (*p == '-' || *p == '#' || *p == '0') ++p;
@@ -177,11 +184,6 @@ extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
       case 's':
       case 'S': {
         const char* s = va_arg(args, const char*);
-        if (conversion.Plain()) {  // a plain %s, the common case: no formatting to do
-          const char* text = s ? s : "(null)";
-          out.Put(text, std::strlen(text));
-          continue;
-        }
         n = std::snprintf(piece, sizeof piece, conversion.With("s"), s ? s : "(null)");
         break;
       }

@@ -187,6 +187,37 @@ TEST_F(LogReadingTest, AnExportOrExtractOntoItsOwnLogIsRefused) {
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 120);
 }
 
+// Each exported line's date and time are the texts of the record's time stamp, around both
+// summer-time changes of central Europe too (an hour that repeats, one that does not exist).
+TEST_F(LogReadingTest, ExportedDatesAndTimesAreTheTimeStampsTexts) {
+  SKIP_ON_WINDOWS("Microsoft's C runtime reads a TZ zone's summer time on United States rules");
+  ScopedTimeZone europe("CET-1CEST,M3.5.0,M10.5.0/3");
+  std::vector<int32_t> moments;
+  for (int32_t change : {1774746000, 1792890000})  // 29 March and 25 October 2026, 01:00 UTC
+    for (int32_t dt = -3 * 3600; dt <= 3 * 3600; dt += 17 * 60 + 1) moments.push_back(change + dt);
+  moments.push_back(0);
+  std::vector<LOG_ENTRY_STRUCT> entries;
+  for (int32_t t : moments) entries.push_back(MakeEntry(t, "u"));
+  std::sort(entries.begin(), entries.end(),
+            [](const LOG_ENTRY_STRUCT& a, const LOG_ENTRY_STRUCT& b) { return a.Time < b.Time; });
+  WriteLog(entries);
+  CLyrLog log;
+  log.SetFile(path_);
+  char out[] = "C:\\export.txt";
+  log.ExportASCIILog(out);
+  const std::string text = ReadHostFile(DriveC() + "/export.txt");
+  size_t at = 0;
+  for (const LOG_ENTRY_STRUCT& e : entries) {
+    LYR_TIME_STRUCT stamp = {};
+    SetTimeStruct(&stamp, e.Time);
+    const std::string expected = std::string(GetShortDateString(&stamp)) + " | " +
+                                 static_cast<const char*>(GetShortTimeString(&stamp)) + " | ";
+    ASSERT_EQ(text.compare(at, expected.size(), expected), 0)
+        << e.Time << ": " << text.substr(at, expected.size());
+    at = text.find('\n', at) + 1;
+  }
+}
+
 TEST_F(LogReadingTest, LongLinesAreCutAt1023Characters) {
   CLyrLog writer;
   writer.SetFile(path_);
