@@ -123,21 +123,6 @@ std::string DriveFolder(char drive) {
   return folder;
 }
 
-// The name in `folder` that equals `name` without regard to case; empty when none.
-std::string FindNoCase(const std::string& folder, const std::string& name) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return std::string();
-  std::string found;
-  while (struct dirent* entry = ::readdir(dir)) {
-    if (EqualNoCase(entry->d_name, name)) {
-      found = entry->d_name;
-      break;
-    }
-  }
-  ::closedir(dir);
-  return found;
-}
-
 // Windows keeps the current directory as the text it was set with, made absolute and cleaned of
 // "." and "..": after SetCurrentDirectory("C:\\DATA\\RUNS") it answers C:\DATA\RUNS even where
 // the folders are spelt data\runs on disk. The process's own working directory is the host

@@ -103,12 +103,23 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
   }
   auto find = std::make_shared<FindObject>();
   const bool atRoot = dos.parts.empty();
-  // A plain name (no wildcard, no trailing period) spelt as on disk is found with one stat; the
-  // folder is scanned only when that misses, for a name in another case.
+  // A plain name (no wildcard, no trailing period) spelt as on disk is found with one stat; when
+  // that misses, the folder is looked through for the name in another case (FindNoCase, which
+  // remembers a name that is not there at all).
   const bool plain = pattern.find_first_of("*?") == std::string::npos && pattern.back() != '.' &&
                      pattern != "." && pattern != "..";
-  FoundEntry exact{pattern, {}};
-  if (plain && ::stat(HostChild(folder.host, pattern).c_str(), &exact.st) == 0) {
+  if (plain) {
+    FoundEntry exact{pattern, {}};
+    bool found = ::stat(HostChild(folder.host, pattern).c_str(), &exact.st) == 0;
+    if (!found) {
+      exact.name = FindNoCase(folder.host, pattern);
+      found =
+          !exact.name.empty() && ::stat(HostChild(folder.host, exact.name).c_str(), &exact.st) == 0;
+    }
+    if (!found) {
+      SetLastError(ERROR_FILE_NOT_FOUND);
+      return INVALID_HANDLE_VALUE;
+    }
     find->entries.push_back(exact);
     Fill(find->entries[0], lpFindFileData);
     find->next = 1;

@@ -83,6 +83,9 @@ struct HostPath {
 DWORD MapToHost(const DosPath& dos, HostPath* out);
 // NormalizeDosPath followed by MapToHost.
 DWORD ResolvePath(const char* path, DosPath* dos, HostPath* host);
+// The name in `folder` that equals `name` without regard to case; empty when none. A name found
+// missing is remembered while the folder stays unchanged (folder_lookup.cpp).
+std::string FindNoCase(const std::string& folder, const std::string& name);
 // The DOS path for a host path, through the drive whose folder is its longest prefix.
 bool HostToDosPath(const std::string& hostPath, std::string* dosPath);
 
