@@ -49,9 +49,10 @@ namespace {
 // How many bytes of the block GDI reads when handed the DIB with its bits at `bitsOffset`: the
 // header as its first DWORD sizes it, the colour table (and the 40-byte header's bit-field masks)
 // as GDI counts it, and the rows, or for RLE the compressed bytes.
-ULONGLONG BytesGdiReads(const char* lpbi, ULONGLONG bitsOffset) {
+ULONGLONG BytesGdiReads(const char* lpbi, SIZE_T blockBytes, ULONGLONG bitsOffset) {
   DWORD headerSize;
   std::memcpy(&headerSize, lpbi, sizeof headerSize);
+  if (headerSize > blockBytes) return ~0ull;  // the header alone runs past the block
   ULONGLONG width, height, table = 0, bits;
   WORD bitCount;
   if (headerSize >= sizeof(BITMAPINFOHEADER)) {
@@ -93,7 +94,8 @@ int PaintDIB(HDC hDC, tagRECT* lpDCRect, HDIB hDIB, tagRECT* lpDIBRect, CPalette
   if (lpbi == nullptr) return 0;
   // A header that promises more than its block holds (a truncated file, a damaged block) would
   // have GDI read past the block: such a DIB is not painted.
-  if (BytesGdiReads(lpbi, static_cast<ULONGLONG>(FindDIBBits(lpbi) - lpbi)) > blockBytes) {
+  if (BytesGdiReads(lpbi, blockBytes, static_cast<ULONGLONG>(FindDIBBits(lpbi) - lpbi)) >
+      blockBytes) {
     GlobalUnlock(hDIB);
     return 0;
   }

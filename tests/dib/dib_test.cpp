@@ -284,9 +284,9 @@ TEST_F(DibTest, PaintingCopiesOrStretchesAndNeverReadsPastTheBlock) {
   GlobalFree(dib);
 
   // A header that promises more than its block holds (1000 rows where there are two, a colour
-  // table past the end, RLE bytes that are not there) is not painted: GDI would read past the
-  // block.
-  for (int lie = 0; lie < 3; ++lie) {
+  // table past the end, RLE bytes that are not there, a header longer than the block) is not
+  // painted: GDI would read past the block.
+  for (int lie = 0; lie < 4; ++lie) {
     SCOPED_TRACE(lie);
     HDIB liar = MakeDib(2, 2, lie == 1 ? 8 : 24, 0);
     auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(liar));
@@ -298,6 +298,7 @@ TEST_F(DibTest, PaintingCopiesOrStretchesAndNeverReadsPastTheBlock) {
       header->biCompression = BI_RLE8;
       header->biSizeImage = 1 << 20;
     }
+    if (lie == 3) header->biSize = 0x91919191;
     GlobalUnlock(liar);
     RECT big = {0, 0, 1000, 1000};
     EXPECT_EQ(PaintDIB(dc, &big, liar, &big, nullptr), 0);
