@@ -131,7 +131,8 @@ void CStdioFile::Write(const void* lpBuf, UINT nCount) {
   if (!readAhead_.empty()) DropReadAhead();
   if (pending_.empty()) {
     // Bytes that start at the end may stay pending across a seek to the end.
-    pendingAtEnd_ = onlyWriter_ && CFile::GetPosition() == CFile::GetLength();
+    pendingBase_ = onlyWriter_ ? CFile::GetLength() : 0;
+    pendingAtEnd_ = onlyWriter_ && CFile::GetPosition() == pendingBase_;
   }
   const char* in = static_cast<const char*>(lpBuf);
   const char* end = in + nCount;
@@ -155,7 +156,7 @@ void CStdioFile::Flush() {
 
 ULONGLONG CStdioFile::GetPosition() const {
   if (!pending_.empty()) {
-    ULONGLONG base = pendingAtEnd_ ? CFile::GetLength() : CFile::GetPosition();
+    ULONGLONG base = pendingAtEnd_ ? pendingBase_ : CFile::GetPosition();
     return base + pending_.size();
   }
   return CFile::GetPosition() - (readAhead_.size() - readPos_);
@@ -166,6 +167,11 @@ ULONGLONG CStdioFile::Seek(LONGLONG lOff, UINT nFrom) {
   if (lOff == 0 && nFrom == end && pendingAtEnd_ && !pending_.empty()) return GetPosition();
   DropReadAhead();
   return CFile::Seek(lOff, nFrom);
+}
+
+void CStdioFile::SetLength(ULONGLONG dwNewLen) {
+  DropReadAhead();
+  CFile::SetLength(dwNewLen);
 }
 
 ULONGLONG CStdioFile::GetLength() const {

@@ -406,6 +406,7 @@ class LYRWIN_API CStdioFile : public CFile {
   void Close() override;
   void Abort() override;
   ULONGLONG GetLength() const override;
+  void SetLength(ULONGLONG dwNewLen) override;  // writes what is pending first
   void Flush() override;
 
  private:
@@ -419,6 +420,7 @@ class LYRWIN_API CStdioFile : public CFile {
   bool onlyWriter_ = false;  // opened for writing with no write sharing: nobody else moves its end
   std::string pending_;      // written, not yet in the file
   bool pendingAtEnd_ = false;  // the pending bytes go at the file's end
+  ULONGLONG pendingBase_ = 0;  // which stood there when they began (nobody else moves it)
   std::string readAhead_;
   size_t readPos_ = 0;
 };
