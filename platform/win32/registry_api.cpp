@@ -135,18 +135,16 @@ std::shared_ptr<const RegTree> LoadTree() {
   const std::string file = RegistryFile();
   FileLock lock(file + ".lock", false, true);
   const uint64_t counter = lock.Held() ? ReadChangeCounter(lock.Descriptor()) : 0;
+  // The file as it stands is known by a stat of its name; it is opened only to be read again.
+  struct stat st = {};
+  RegistryCache& cache = Cache();
+  if (lock.Held() && ::stat(file.c_str(), &st) == 0) {
+    std::lock_guard<std::mutex> guard(cache.mutex);
+    if (cache.valid && cache.counter == counter && SameFile(cache.file, st)) return cache.tree;
+  }
   int fd = OpenRetrying(file.c_str(), O_RDONLY);
   if (fd < 0) return std::make_shared<const RegTree>();
-  struct stat st = {};
   const bool known = ::fstat(fd, &st) == 0 && lock.Held();
-  RegistryCache& cache = Cache();
-  {
-    std::lock_guard<std::mutex> guard(cache.mutex);
-    if (known && cache.valid && cache.counter == counter && SameFile(cache.file, st)) {
-      CloseRetrying(fd);
-      return cache.tree;
-    }
-  }
   auto tree = std::make_shared<RegTree>();
   std::string text;
   if (ReadRegistryText(fd, &text)) ParseRegText(text, tree.get());
