@@ -74,9 +74,7 @@ DWORD LookUpForOpen(LPCSTR name, unsigned access, DWORD disposition, bool trunca
   if (host->exists && host->isDirectory) return ERROR_ACCESS_DENIED;
   if (host->exists) {
     if (disposition == CREATE_NEW) return ERROR_FILE_EXISTS;
-    struct stat st;
-    if (::stat(host->host.c_str(), &st) == 0 && lyrwin::IsReadOnlyMode(st.st_mode) &&
-        ((access & lyrwin::kAccessWrite) || truncates))
+    if (lyrwin::IsReadOnlyMode(host->mode) && ((access & lyrwin::kAccessWrite) || truncates))
       return ERROR_ACCESS_DENIED;
   } else if (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING) {
     return ERROR_FILE_NOT_FOUND;
