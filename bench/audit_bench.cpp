@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -221,6 +222,59 @@ void InstallSuite() {
                              "C:\\Tessera\\sylwin.ini");
 }
 
+// The console's table, and each benchmark's wall time per iteration kept for the ratios.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  RatioReporter() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Color : OO_None) {}
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.error_occurred || run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
+      seconds_[run.benchmark_name()] =
+          run.real_accumulated_time / static_cast<double>(run.iterations);
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  // The library against its plain loop, as bench/README.md sets them side by side.
+  void PrintRatios() const {
+    struct Pair {
+      const char* work;
+      const char* library;
+      const char* plain;
+    } pairs[] = {
+        {"One audited append, on disk", "BM_FixLogMess", "BM_PlainAppend/fsync"},
+        {"Filtered scan, 100,000 records", "BM_FilteredScanMatchingNothing", "BM_PlainBlockRead"},
+        {"ExportASCIILog, 100,000 records", "BM_ExportASCIILog", "BM_PlainFormatLines"}};
+    std::printf("\n%-34s %12s %12s %7s\n", "Work", "LyrUtil", "Plain loop", "Ratio");
+    for (const Pair& pair : pairs) {
+      const double library = Find(pair.library), plain = Find(pair.plain);
+      if (library <= 0 || plain <= 0) continue;  // not run (a filter left it out)
+      std::printf("%-34s %12s %12s %7.2f\n", pair.work, Duration(library).c_str(),
+                  Duration(plain).c_str(), plain / library);
+    }
+  }
+
+ private:
+  // The time of the benchmark whose name begins with `name` (iteration counts follow a '/').
+  double Find(const std::string& name) const {
+    for (const auto& kept : seconds_)
+      if (kept.first == name || kept.first.rfind(name + "/", 0) == 0) return kept.second;
+    return 0;
+  }
+
+  static std::string Duration(double seconds) {
+    char text[32];
+    if (seconds >= 0.01)
+      std::snprintf(text, sizeof text, "%.1f ms", seconds * 1e3);
+    else
+      std::snprintf(text, sizeof text, "%.0f us", seconds * 1e6);
+    return text;
+  }
+
+  std::map<std::string, double> seconds_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -239,7 +293,9 @@ int main(int argc, char** argv) {
   ::sync();
   std::this_thread::sleep_for(std::chrono::milliseconds(1100));
   benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.PrintRatios();
   ReportBeginTimeReads("position100k.log", 100000);
   ReportBeginTimeReads("position1m.log", 1000000);
   std::string cleanup = "rm -rf " + g_prefix;
