@@ -92,14 +92,13 @@ int PaintDIB(HDC hDC, tagRECT* lpDCRect, HDIB hDIB, tagRECT* lpDIBRect, CPalette
   if (blockBytes < sizeof(BITMAPCOREHEADER)) return 0;
   char* lpbi = static_cast<char*>(GlobalLock(hDIB));
   if (lpbi == nullptr) return 0;
+  char* bits = FindDIBBits(lpbi);
   // A header that promises more than its block holds (a truncated file, a damaged block) would
   // have GDI read past the block: such a DIB is not painted.
-  if (BytesGdiReads(lpbi, blockBytes, static_cast<ULONGLONG>(FindDIBBits(lpbi) - lpbi)) >
-      blockBytes) {
+  if (BytesGdiReads(lpbi, blockBytes, static_cast<ULONGLONG>(bits - lpbi)) > blockBytes) {
     GlobalUnlock(hDIB);
     return 0;
   }
-  char* bits = FindDIBBits(lpbi);
   HPALETTE previous = nullptr;
   if (pPal != nullptr) previous = SelectPalette(hDC, static_cast<HPALETTE>(pPal->m_hObject), TRUE);
   SetStretchBltMode(hDC, COLORONCOLOR);

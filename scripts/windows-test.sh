@@ -21,7 +21,7 @@ for arch in i686 x86_64; do
   # The C and C++ runtimes are linked in: nothing but Windows' own DLLs (and lyrwin.dll) is needed.
   for binary in "$dir"/*.dll "$dir"/*.exe; do
     foreign=$("$arch-w64-mingw32-objdump" -p "$binary" | sed -n 's/^\tDLL Name: //p' |
-      grep -viE '^(kernel32|user32|gdi32|advapi32|comdlg32|msvcrt|winspool\.drv|lyrwin|lyrutil)\.dll$|^winspool\.drv$' ||
+      grep -viE '^((kernel32|user32|gdi32|advapi32|comdlg32|msvcrt|lyrwin|lyrutil)\.dll|winspool\.drv)$' ||
       true)
     if [ -n "$foreign" ]; then
       echo "$binary needs DLLs that Windows does not have: $foreign"

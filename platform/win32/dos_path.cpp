@@ -14,7 +14,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <memory>
 #include <direct.h>
 #include <mutex>

@@ -123,10 +123,6 @@ HANDLE OpenDevice(lyrwin::Device device, unsigned access) {
   return handle;
 }
 
-}  // namespace
-
-namespace {
-
 // "C:\dir\file.txt\": a file's name with a separator after it. The lookups find no such folder
 // (ERROR_PATH_NOT_FOUND, as GetFileAttributes answers); opening it, NTFS finds the name itself
 // invalid.
