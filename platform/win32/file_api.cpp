@@ -366,9 +366,8 @@ extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   if (S_ISDIR(st.st_mode) || lyrwin::IsReadOnlyMode(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
   int fd = lyrwin::OpenRetrying(host.host.c_str(), O_RDONLY);
   if (fd < 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
-  err = lyrwin::WithDeleteAccess(fd, [&]() -> DWORD {
-    return ::unlink(host.host.c_str()) == 0 ? 0 : lyrwin::Win32ErrorFromErrno(errno);
-  });
+  err = lyrwin::AcquireDeleteAccess(fd);
+  if (err == 0 && ::unlink(host.host.c_str()) != 0) err = lyrwin::Win32ErrorFromErrno(errno);
   lyrwin::CloseRetrying(fd);
   return err == 0 ? TRUE : Fail(err);
 }
@@ -425,14 +424,16 @@ extern "C" BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
   }
   int fd = lyrwin::OpenRetrying(from.host.c_str(), O_RDONLY);
   if (fd < 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
-  err = lyrwin::WithDeleteAccess(fd, [&]() -> DWORD {
-    if (::rename(from.host.c_str(), to.host.c_str()) == 0) return 0;
-    if (errno != EXDEV || from.isDirectory) return lyrwin::Win32ErrorFromErrno(errno);
-    // Another host file system: files move by copy and delete, as across Windows volumes.
-    DWORD copied = CopyContents(from.host, to.host);
-    if (copied != 0) return copied;
-    return ::unlink(from.host.c_str()) == 0 ? 0 : lyrwin::Win32ErrorFromErrno(errno);
-  });
+  err = lyrwin::AcquireDeleteAccess(fd);
+  if (err == 0)
+    err = [&]() -> DWORD {
+      if (::rename(from.host.c_str(), to.host.c_str()) == 0) return 0;
+      if (errno != EXDEV || from.isDirectory) return lyrwin::Win32ErrorFromErrno(errno);
+      // Another host file system: files move by copy and delete, as across Windows volumes.
+      DWORD copied = CopyContents(from.host, to.host);
+      if (copied != 0) return copied;
+      return ::unlink(from.host.c_str()) == 0 ? 0 : lyrwin::Win32ErrorFromErrno(errno);
+    }();
   lyrwin::CloseRetrying(fd);
   return err == 0 ? TRUE : Fail(err);
 }

@@ -158,32 +158,15 @@ enum AccessBits : unsigned { kAccessRead = 1, kAccessWrite = 2, kAccessDelete = 
 unsigned AccessBitsFromDesired(DWORD desiredAccess);
 unsigned ShareBitsFromMode(DWORD shareMode);
 
-// Takes the share-mode locks for a new handle on `fd` under the file's gate;
-// ERROR_SHARING_VIOLATION when a handle already open forbids it. `fd` must be open for reading.
+// Takes the share-mode locks for a new handle on `fd`; ERROR_SHARING_VIOLATION when a handle
+// already open forbids it. `fd` must be open for reading.
 DWORD AcquireShareAccess(int fd, unsigned access, unsigned share);
-
-// Whether the file on `fd` may be deleted or renamed now (every open handle shares delete).
-// Holds the gate while `action` runs, so no handle can be opened in between.
-template <class Action>
-DWORD WithDeleteAccess(int fd, Action action);
-DWORD LockGate(int fd);
-void UnlockGate(int fd);
-bool SomeoneDeniesDelete(int fd);
+// Takes delete access on `fd`, as a handle that shares everything: ERROR_SHARING_VIOLATION when
+// an open handle denies deleting. Held until `fd` is closed, so that no handle denying deletion
+// opens while the file is deleted or renamed.
+DWORD AcquireDeleteAccess(int fd);
 // Whether a handle open on the file on `fd` denies others reading it.
 bool SomeoneDeniesRead(int fd);
-
-template <class Action>
-DWORD WithDeleteAccess(int fd, Action action) {
-  DWORD err = LockGate(fd);
-  if (err != 0) return err;
-  if (SomeoneDeniesDelete(fd)) {
-    UnlockGate(fd);
-    return ERROR_SHARING_VIOLATION;
-  }
-  err = action();
-  UnlockGate(fd);
-  return err;
-}
 
 // --- Atomic file replacement ---
 // Writes `contents` to a temporary file beside `hostPath`, flushes it to disk and renames it over

@@ -4,14 +4,22 @@
 // open on the file, or whose share mode does not allow the access of every such handle. POSIX has
 // no such notion, so the stand-in records each handle's access and denials as locks on fixed
 // bytes far beyond any data: one byte per kind of access held (read, write, delete) and one per
-// kind denied. A new handle tests for conflicting locks and then takes its own, both under a short
-// exclusive "gate" (flock on the same descriptor) so that no other open slips in between.
+// kind denied. A new handle takes its own locks and then tests for conflicting ones.
 //
 // The locks are Linux open-file-description locks (F_OFD_SETLK), not classic POSIX record locks:
 // POSIX locks belong to the process, so two handles of one process would never conflict and
 // closing any descriptor of the file would drop them all. OFD locks belong to the descriptor,
 // conflict between two descriptors of one process exactly as two handles do on Windows, and vanish
 // with the descriptor, so a crashed process leaves nothing behind.
+//
+// Taking before testing is what keeps two conflicting handles from ever being open together
+// without a lock around the pair of calls: of two such opens, each takes its bytes before it
+// tests for the other's, so whichever tests second sees the first. Side by side, both can see
+// each other and both refuse, where Windows would let one in; so an open that meets a conflict
+// lets go of its bytes and tries once more under an exclusive "gate" (flock on the file), where
+// such openers take turns. Under the gate an open is refused only by a handle that is open or by
+// an open still on its first try, which then comes to the gate itself and gets in: of openers
+// that conflict, one always succeeds. An uncontended open costs two fcntl calls.
 #include "internal.h"
 
 #include <cerrno>
@@ -24,47 +32,63 @@ namespace {
 
 // Far beyond any real file's data, yet within off_t.
 constexpr off_t kShareLockBase = 0x7FFFFFFF00000000LL;
-constexpr off_t kHoldsOffset = 0;   // + bit index: holds read, write, delete
-constexpr off_t kDeniesOffset = 3;  // + bit index: denies read, write, delete
+constexpr int kShareBytes = 6;
+
+// The bytes' order makes the common opens' sets contiguous, each taken or tested in one call:
+// an exclusive reader (a load of the audit trail) holds read and denies everything (bytes 2-5)
+// and conflicts with any holder and with a denial of reading (bytes 0-3); a sharing reader holds
+// read (2) and meets denials of reading (3).
+enum ShareByte : int {
+  kHoldsWrite = 0,
+  kHoldsDelete = 1,
+  kHoldsRead = 2,
+  kDeniesRead = 3,
+  kDeniesWrite = 4,
+  kDeniesDelete = 5,
+};
 
 constexpr unsigned kAllKinds = kAccessRead | kAccessWrite | kAccessDelete;
 
-off_t ByteFor(off_t group, unsigned kindBit) {
-  off_t index = kindBit == kAccessRead ? 0 : (kindBit == kAccessWrite ? 1 : 2);
-  return kShareLockBase + group + index;
+unsigned HoldsBit(unsigned kind) {
+  return 1u << (kind == kAccessRead    ? kHoldsRead
+                : kind == kAccessWrite ? kHoldsWrite
+                                       : kHoldsDelete);
 }
 
-// Whether any other descriptor holds a lock on the byte.
-bool Taken(int fd, off_t offset) {
-  struct flock fl = {};
-  fl.l_type = F_WRLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = offset;
-  fl.l_len = 1;
-  if (::fcntl(fd, F_OFD_GETLK, &fl) != 0) return false;
-  return fl.l_type != F_UNLCK;
+unsigned DeniesBit(unsigned kind) {
+  return 1u << (kind == kAccessRead    ? kDeniesRead
+                : kind == kAccessWrite ? kDeniesWrite
+                                       : kDeniesDelete);
 }
 
-// The six bytes as bits (holds read, write, delete; denies read, write, delete). Consecutive bytes
-// are tested or taken with one call, so an exclusive open costs two tests and two takes instead
-// of four of each.
-unsigned BitFor(off_t group, unsigned kindBit) {
-  return 1u << (ByteFor(group, kindBit) - kShareLockBase);
-}
-
+// Calls `call(start, length)` for each run of consecutive bytes in `bits`; false as soon as a
+// call is.
 template <class Call>
 bool EachRun(unsigned bits, Call call) {
-  for (int first = 0; first < 6;) {
+  for (int first = 0; first < kShareBytes;) {
     if ((bits & (1u << first)) == 0) {
       ++first;
       continue;
     }
     int end = first;
-    while (end < 6 && (bits & (1u << end)) != 0) ++end;
+    while (end < kShareBytes && (bits & (1u << end)) != 0) ++end;
     if (!call(kShareLockBase + first, end - first)) return false;
     first = end;
   }
   return true;
+}
+
+int SetLock(int fd, short type, off_t start, off_t length) {
+  struct flock fl = {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = start;
+  fl.l_len = length;
+  int rc;
+  do {
+    rc = ::fcntl(fd, F_OFD_SETLK, &fl);
+  } while (rc != 0 && errno == EINTR);
+  return rc;
 }
 
 // Whether another descriptor holds a lock on any of the bytes.
@@ -79,19 +103,51 @@ bool AnyTaken(int fd, unsigned bits) {
   });
 }
 
+// Read locks, so that any number of descriptors hold the same byte; a test asks for a write lock
+// and so sees each of them.
 bool TakeAll(int fd, unsigned bits) {
-  return EachRun(bits, [fd](off_t start, off_t length) {
-    struct flock fl = {};
-    fl.l_type = F_RDLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = start;
-    fl.l_len = length;
-    int rc;
-    do {
-      rc = ::fcntl(fd, F_OFD_SETLK, &fl);
-    } while (rc != 0 && errno == EINTR);
-    return rc == 0;
-  });
+  return EachRun(
+      bits, [fd](off_t start, off_t length) { return SetLock(fd, F_RDLCK, start, length) == 0; });
+}
+
+void ReleaseAll(int fd) {
+  SetLock(fd, F_UNLCK, kShareLockBase, kShareBytes);
+}
+
+// Takes `ours`, then tests `conflicts`: 0, ERROR_SHARING_VIOLATION (ours let go) or the error of
+// a failed lock.
+DWORD TakeThenTest(int fd, unsigned ours, unsigned conflicts) {
+  if (!TakeAll(fd, ours)) {
+    const DWORD err = Win32ErrorFromErrno(errno);
+    ReleaseAll(fd);
+    return err;
+  }
+  if (!AnyTaken(fd, conflicts)) return 0;
+  ReleaseAll(fd);
+  return ERROR_SHARING_VIOLATION;
+}
+
+DWORD LockGate(int fd) {
+  int rc;
+  do {
+    rc = ::flock(fd, LOCK_EX);
+  } while (rc != 0 && errno == EINTR);
+  return rc == 0 ? 0 : Win32ErrorFromErrno(errno);
+}
+
+void UnlockGate(int fd) {
+  ::flock(fd, LOCK_UN);
+}
+
+// TakeThenTest, and once more under the gate when it meets a conflict.
+DWORD TakeOrWaitYourTurn(int fd, unsigned ours, unsigned conflicts) {
+  DWORD err = TakeThenTest(fd, ours, conflicts);
+  if (err != ERROR_SHARING_VIOLATION) return err;
+  err = LockGate(fd);
+  if (err != 0) return err;
+  err = TakeThenTest(fd, ours, conflicts);
+  UnlockGate(fd);
+  return err;
 }
 
 }  // namespace
@@ -113,24 +169,8 @@ unsigned ShareBitsFromMode(DWORD shareMode) {
   return bits;
 }
 
-DWORD LockGate(int fd) {
-  int rc;
-  do {
-    rc = ::flock(fd, LOCK_EX);
-  } while (rc != 0 && errno == EINTR);
-  return rc == 0 ? 0 : Win32ErrorFromErrno(errno);
-}
-
-void UnlockGate(int fd) {
-  ::flock(fd, LOCK_UN);
-}
-
-bool SomeoneDeniesDelete(int fd) {
-  return Taken(fd, ByteFor(kDeniesOffset, kAccessDelete));
-}
-
 bool SomeoneDeniesRead(int fd) {
-  return Taken(fd, ByteFor(kDeniesOffset, kAccessRead));
+  return AnyTaken(fd, DeniesBit(kAccessRead));
 }
 
 DWORD AcquireShareAccess(int fd, unsigned access, unsigned share) {
@@ -141,27 +181,19 @@ DWORD AcquireShareAccess(int fd, unsigned access, unsigned share) {
   unsigned ours = 0;       // our holds and denials
   for (unsigned kind : {kAccessRead, kAccessWrite, kAccessDelete}) {
     if (access & kind) {
-      conflicts |= BitFor(kDeniesOffset, kind);
-      ours |= BitFor(kHoldsOffset, kind);
+      conflicts |= DeniesBit(kind);
+      ours |= HoldsBit(kind);
     }
     if (denied & kind) {
-      conflicts |= BitFor(kHoldsOffset, kind);
-      ours |= BitFor(kDeniesOffset, kind);
+      conflicts |= HoldsBit(kind);
+      ours |= DeniesBit(kind);
     }
   }
-  DWORD err = LockGate(fd);
-  if (err != 0) return err;
-  if (AnyTaken(fd, conflicts)) {
-    UnlockGate(fd);
-    return ERROR_SHARING_VIOLATION;
-  }
-  if (!TakeAll(fd, ours)) {
-    err = Win32ErrorFromErrno(errno);
-    UnlockGate(fd);
-    return err;
-  }
-  UnlockGate(fd);
-  return 0;
+  return TakeOrWaitYourTurn(fd, ours, conflicts);
+}
+
+DWORD AcquireDeleteAccess(int fd) {
+  return AcquireShareAccess(fd, kAccessDelete, kAllKinds);
 }
 
 }  // namespace lyrwin

@@ -1,7 +1,10 @@
 // Windows share modes between handles of one process and of two processes.
 #include "lyr_test.h"
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -103,6 +106,64 @@ TEST_F(ShareModeTest, DeleteAndRenameNeedDeleteSharing) {
   CloseHandle(held);
   EXPECT_TRUE(DeleteFileA("C:\\b.txt"));
   EXPECT_FALSE(HostFileExists(DriveC() + "/b.txt"));
+}
+
+// Starts `count` threads that each run `attempt(i)` at the same moment; returns once all have.
+void RunSideBySide(int count, const std::function<void(int)>& attempt) {
+  std::atomic<int> waiting{count};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < count; ++i) {
+    threads.emplace_back([&, i] {
+      waiting.fetch_sub(1);
+      while (waiting.load() > 0) std::this_thread::yield();
+      attempt(i);
+    });
+  }
+  for (std::thread& t : threads) t.join();
+}
+
+// Threads that keep opening one file exclusively: never are two handles open at once, and the
+// file does not stay locked out (each thread gets in again and again).
+TEST_F(ShareModeTest, ExclusiveOpensRacingForOneFileNeverOverlap) {
+  WriteHostFile(DriveC() + "/race.dat", "x");
+  std::atomic<int> inside{0};
+  std::atomic<int> overlaps{0};
+  int wins[4] = {};
+  RunSideBySide(4, [&](int i) {
+    for (int n = 0; n < 2000; ++n) {
+      HANDLE h =
+          CreateFileA("C:\\race.dat", i % 2 ? R : R | W, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      if (h == INVALID_HANDLE_VALUE) continue;
+      if (inside.fetch_add(1) != 0) overlaps.fetch_add(1);
+      std::this_thread::yield();
+      inside.fetch_sub(1);
+      CloseHandle(h);
+      ++wins[i];
+    }
+  });
+  EXPECT_EQ(overlaps.load(), 0);
+  for (int i = 0; i < 4; ++i) EXPECT_GT(wins[i], 0) << "thread " << i;
+}
+
+// A deletion and an open that denies deleting, at the same moment: one of them wins, never both.
+TEST_F(ShareModeTest, DeletionRacingAnOpenThatDeniesItLetsOneWin) {
+  for (int round = 0; round < 100; ++round) {
+    WriteHostFile(DriveC() + "/doomed.dat", "x");
+    HANDLE held = INVALID_HANDLE_VALUE;
+    BOOL deleted = FALSE;
+    RunSideBySide(2, [&](int i) {
+      if (i == 0) {
+        held = CreateFileA("C:\\doomed.dat", R, SR | SW, nullptr, OPEN_EXISTING, 0, nullptr);
+      } else {
+        deleted = DeleteFileA("C:\\doomed.dat");
+      }
+    });
+    const bool opened = held != INVALID_HANDLE_VALUE;
+    EXPECT_NE(opened, deleted != FALSE) << "round " << round;
+    EXPECT_EQ(HostFileExists(DriveC() + "/doomed.dat"), !deleted) << "round " << round;
+    if (opened) CloseHandle(held);
+    if (!deleted) DeleteFileA("C:\\doomed.dat");
+  }
 }
 
 }  // namespace
