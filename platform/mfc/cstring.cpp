@@ -104,14 +104,23 @@ CString operator+(char ch, const CString& string) {
   return result;
 }
 
+// Compare and CompareNoCase are MFC's strict comparisons, character code against character code
+// (the latter with A-Z folded to a-z), as the C runtime's strcmp and _stricmp: "co-op" comes
+// before "con". Collate follows the language's rules, ignoring the hyphen: "co-op" after "con".
 int CString::Compare(LPCSTR lpsz) const {
-  return lstrcmpA(data_.c_str(), lpsz ? lpsz : "");
+  return std::strcmp(data_.c_str(), lpsz ? lpsz : "");
 }
 int CString::CompareNoCase(LPCSTR lpsz) const {
-  return lstrcmpiA(data_.c_str(), lpsz ? lpsz : "");
+  const unsigned char* a = reinterpret_cast<const unsigned char*>(data_.c_str());
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(lpsz ? lpsz : "");
+  auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : int{c}; };
+  for (;; ++a, ++b) {
+    const int difference = fold(*a) - fold(*b);
+    if (difference != 0 || *a == '\0') return difference;
+  }
 }
 int CString::Collate(LPCSTR lpsz) const {
-  return Compare(lpsz);
+  return lstrcmpA(data_.c_str(), lpsz ? lpsz : "");
 }
 
 bool operator==(const CString& s1, const CString& s2) {

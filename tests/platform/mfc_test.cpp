@@ -185,6 +185,16 @@ TEST_F(MfcTest, StringsFormatAndCompareAsOnWindows) {
   EXPECT_EQ(s.ReverseFind('o'), 7);
   EXPECT_EQ(s.Find("World"), 6);
   EXPECT_EQ(s.CompareNoCase("hello world"), 0);
+  // Compare and CompareNoCase go by character codes; Collate by the language's rules.
+  CString coop("co-op");
+  EXPECT_LT(coop.Compare("con"), 0);
+  EXPECT_LT(CString("Co-Op").CompareNoCase("con"), 0);
+  EXPECT_GT(coop.Collate("con"), 0);
+  EXPECT_NE(CString("\xE9t\xE9").CompareNoCase("\xC9T\xC9"), 0);  // only A-Z fold
+  EXPECT_GT(CString("\xE9").Compare("z"), 0);                     // codes above 127 sort last
+  EXPECT_FALSE(CString("strasse") ==
+               "stra\xDF"
+               "e");
   s.MakeUpper();
   EXPECT_EQ(s, "HELLO WORLD");
   char* buffer = s.GetBuffer(50);
