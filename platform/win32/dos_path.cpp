@@ -280,13 +280,39 @@ Device ReservedDevice(const DosPath& dos) {
   return Device::kNone;
 }
 
-DWORD MapToHost(const DosPath& dos, HostPath* out) {
+namespace {
+
+// ERROR_FILENAME_EXCED_RANGE or ERROR_INVALID_NAME for a component Windows would refuse, else 0.
+DWORD CheckComponents(const DosPath& dos) {
   for (const std::string& part : dos.parts) {
     if (part.size() > kMaxComponent) return ERROR_FILENAME_EXCED_RANGE;
     for (unsigned char c : part) {
       if (IsInvalidNameChar(c)) return ERROR_INVALID_NAME;
     }
   }
+  return 0;
+}
+
+}  // namespace
+
+std::string PathThroughDriveLink(const DosPath& dos) {
+  if (dos.parts.empty() || dos.trailingSeparator || !IsDriveLetter(dos.drive) ||
+      CheckComponents(dos) != 0)
+    return std::string();
+  std::string path = PrefixDir();
+  if (path.empty()) return path;
+  path += "/dosdevices/";
+  path += static_cast<char>(dos.drive | 0x20);
+  path += ':';
+  for (const std::string& part : dos.parts) {
+    path += '/';
+    path += part;
+  }
+  return path;
+}
+
+DWORD MapToHost(const DosPath& dos, HostPath* out) {
+  if (DWORD err = CheckComponents(dos)) return err;
   // A path spelt as on disk costs one stat: the folders on the way exist if it does.
   std::string whole = LinkedDriveFolder(dos.drive);
   if (!whole.empty() && !dos.parts.empty()) {

@@ -134,6 +134,32 @@ bool NamesAFileWithASeparatorAfter(const DosPath& named) {
          !host.isDirectory;
 }
 
+// The common open: an existing file, named as it is spelt on disk. The name is opened through
+// its drive's link in the prefix, so the kernel reads the link during the open itself and
+// neither the drive table's folder nor the path needs a stat first; the descriptor's fstat tells
+// a folder or a read-only file apart. Anything else (a name in another case, a missing file, a
+// folder, a read-only file to be written) returns -1 and is left to the general path, which
+// finds the name or gives the error.
+int OpenSpeltAsOnDisk(const DosPath& named, int flags, unsigned access, bool truncates,
+                      HostPath* host) {
+  std::string path = lyrwin::PathThroughDriveLink(named);
+  if (path.empty()) return -1;
+  const int fd = lyrwin::OpenRetrying(path.c_str(), flags);
+  if (fd < 0) return -1;
+  struct stat st;
+  const bool refused =
+      ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) ||
+      (lyrwin::IsReadOnlyMode(st.st_mode) && ((access & lyrwin::kAccessWrite) || truncates));
+  if (refused) {
+    lyrwin::CloseRetrying(fd);
+    return -1;
+  }
+  host->host = std::move(path);
+  host->exists = true;
+  host->mode = st.st_mode;
+  return fd;
+}
+
 }  // namespace
 
 extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
@@ -149,38 +175,43 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
   }
   const bool truncates =
       dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING;
-  HostPath host;
-  DWORD err = LookUpForOpen(lpFileName, access, dwCreationDisposition, truncates, &host);
-  if (err == ERROR_PATH_NOT_FOUND && NamesAFileWithASeparatorAfter(named)) err = ERROR_INVALID_NAME;
-  if (err != 0) return FailHandle(err);
-
   // The descriptor is always readable, because the share locks are read locks.
-  int flags = (access & lyrwin::kAccessWrite) || truncates ? O_RDWR : O_RDONLY;
+  const int flags = (access & lyrwin::kAccessWrite) || truncates ? O_RDWR : O_RDONLY;
+  HostPath host;
   bool created = false;
   int fd = -1;
-  if (!host.exists) {
-    lyrwin::FileLock creating(CreationLockPath());
-    err = LookUpForOpen(lpFileName, access, dwCreationDisposition, truncates, &host);
+  if (dwCreationDisposition != CREATE_NEW && !named.parts.empty())
+    fd = OpenSpeltAsOnDisk(named, flags, access, truncates, &host);
+  if (fd < 0) {
+    DWORD err = LookUpForOpen(lpFileName, access, dwCreationDisposition, truncates, &host);
+    if (err == ERROR_PATH_NOT_FOUND && NamesAFileWithASeparatorAfter(named))
+      err = ERROR_INVALID_NAME;
     if (err != 0) return FailHandle(err);
     if (!host.exists) {
-      fd = lyrwin::OpenRetrying(host.host.c_str(), flags | O_CREAT | O_EXCL, 0666);
-      created = fd >= 0;
-      // Made since the lookup by someone outside the stand-in: an existing file after all.
-      if (fd < 0 && errno == EEXIST && dwCreationDisposition != CREATE_NEW) host.exists = true;
-      if (fd < 0 && !host.exists)
-        return FailHandle(errno == EEXIST ? ERROR_FILE_EXISTS : lyrwin::Win32ErrorFromErrno(errno));
+      lyrwin::FileLock creating(CreationLockPath());
+      err = LookUpForOpen(lpFileName, access, dwCreationDisposition, truncates, &host);
+      if (err != 0) return FailHandle(err);
+      if (!host.exists) {
+        fd = lyrwin::OpenRetrying(host.host.c_str(), flags | O_CREAT | O_EXCL, 0666);
+        created = fd >= 0;
+        // Made since the lookup by someone outside the stand-in: an existing file after all.
+        if (fd < 0 && errno == EEXIST && dwCreationDisposition != CREATE_NEW) host.exists = true;
+        if (fd < 0 && !host.exists)
+          return FailHandle(errno == EEXIST ? ERROR_FILE_EXISTS
+                                            : lyrwin::Win32ErrorFromErrno(errno));
+      }
     }
-  }
-  if (!created) {
-    fd = lyrwin::OpenRetrying(host.host.c_str(), flags);
-    if (fd < 0) return FailHandle(lyrwin::Win32ErrorFromErrno(errno));
+    if (!created) {
+      fd = lyrwin::OpenRetrying(host.host.c_str(), flags);
+      if (fd < 0) return FailHandle(lyrwin::Win32ErrorFromErrno(errno));
+    }
   }
 
   auto file = std::make_shared<FileObject>();
   file->fd = fd;
   file->access = access;
-  file->host = host.host;
-  err = lyrwin::AcquireShareAccess(fd, access, lyrwin::ShareBitsFromMode(dwShareMode));
+  file->host = std::move(host.host);
+  const DWORD err = lyrwin::AcquireShareAccess(fd, access, lyrwin::ShareBitsFromMode(dwShareMode));
   if (err != 0) {
     // The file we just made stays, as Windows leaves it when the race is lost after creation.
     return FailHandle(err);

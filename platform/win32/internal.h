@@ -82,6 +82,11 @@ struct HostPath {
 // (else ERROR_PATH_NOT_FOUND), and so must a last one followed by a separator when it exists;
 // the last one may be missing. Returns 0 or a Win32 error.
 DWORD MapToHost(const DosPath& dos, HostPath* out);
+// A host path for the DOS path that goes through its drive's link in the prefix
+// (…/dosdevices/c:/data/run.log), as spelt: it names the file only if the file is spelt so on
+// disk. Empty for a path without a name, with a separator after it, or with a component Windows
+// would refuse.
+std::string PathThroughDriveLink(const DosPath& dos);
 // NormalizeDosPath followed by MapToHost.
 DWORD ResolvePath(const char* path, DosPath* dos, HostPath* host);
 // The name in `folder` that equals `name` without regard to case; empty when none. A name found
