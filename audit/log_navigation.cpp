@@ -168,14 +168,11 @@ int CLyrLog::SetMask(void) {
 
 // Hands out the next record of the navigation into the entry; false at the end. A load that
 // fails throws CFileException* and changes nothing, so the next call tries it again.
-bool CLyrLog::ReadNextRecord() {
+// The next record in the load, its texts terminated where it lies; the next load is read when
+// this one is used up. Null when the log has no more.
+LOG_ENTRY_STRUCT* CLyrLog::ReadNextRecord(unsigned char* buffer) {
   const bool ended = m_nBufferPosition == 0 && m_nInBuffer == 0;  // a load found nothing
-  if (ended) return false;
-  unsigned char* buffer = static_cast<unsigned char*>(GlobalLock(m_hBuffer));
-  struct Unpin {
-    HGLOBAL block;
-    ~Unpin() { GlobalUnlock(block); }
-  } unpin{m_hBuffer};
+  if (ended) return nullptr;
   if (m_nBufferPosition == kBufferEmpty || m_nBufferPosition >= m_nInBuffer) {
     CFile& log = *m_pFile;
     if (LyrOpenFile(&log, m_szLogFile, kOpenRead) != 0)
@@ -193,13 +190,11 @@ bool CLyrLog::ReadNextRecord() {
     m_nBufferPosition = 0;
     m_nNextRecord += m_nInBuffer;
   }
-  if (m_nBufferPosition >= m_nInBuffer) return false;
-  LOG_ENTRY_STRUCT* entry = LockEntry();
-  std::memcpy(entry, buffer + static_cast<size_t>(m_nBufferPosition) * kEntryBytes, kEntryBytes);
-  TerminateFields(entry);
-  ++m_nBufferPosition;
-  UnlockEntry();
-  return true;
+  if (m_nBufferPosition >= m_nInBuffer) return nullptr;
+  auto* record = reinterpret_cast<LOG_ENTRY_STRUCT*>(
+      buffer + static_cast<size_t>(m_nBufferPosition++) * kEntryBytes);
+  TerminateFields(record);
+  return record;
 }
 
 // The sample-name mask filters too, like the other texts: a reviewer who sets it expects it to.
@@ -217,18 +212,31 @@ bool CLyrLog::PassesFilters(const LOG_ENTRY_STRUCT& e, const LOG_MASK_STRUCT& m)
   return true;
 }
 
+// Records are examined where they lie in the load; the entry receives the one GetNext stops at,
+// and the last of a load before the next load overwrites it, so that the entry always holds the
+// last record read, as if each had been copied into it.
 int CLyrLog::GetNext(void) {
   if (!m_bReady) return 0;
   LOG_MASK_STRUCT* mask = LockMask();
   LOG_ENTRY_STRUCT* entry = LockEntry();
   Pins pins(this, &CLyrLog::UnlockMask, &CLyrLog::UnlockEntry);
   if (m_bEndTime && m_bReadAny && entry->Time > mask->EndTime) return 0;
+  unsigned char* buffer = static_cast<unsigned char*>(GlobalLock(m_hBuffer));
+  struct Unpin {
+    HGLOBAL block;
+    ~Unpin() { GlobalUnlock(block); }
+  } unpin{m_hBuffer};
   try {
     for (;;) {
-      if (!ReadNextRecord()) return 0;
+      const LOG_ENTRY_STRUCT* record = ReadNextRecord(buffer);
+      if (record == nullptr) return 0;
       m_bReadAny = 1;
-      if (m_bEndTime && entry->Time > mask->EndTime) return 0;
-      if (PassesFilters(*entry, *mask)) return 1;
+      const bool past = m_bEndTime && record->Time > mask->EndTime;
+      const bool passes = !past && PassesFilters(*record, *mask);
+      if (past || passes || m_nBufferPosition >= m_nInBuffer)
+        std::memcpy(entry, record, kEntryBytes);
+      if (past) return 0;
+      if (passes) return 1;
     }
   } catch (CFileException* e) {
     e->Delete();

@@ -138,7 +138,7 @@ class LYRUTIL_API CLyrLog {
   void WriteEntryToLog(const char* backlogPath);
   void FlushBacklog(const char* backlogPath);
   void ParkEntry(const char* backlogPath);
-  bool ReadNextRecord();
+  LOG_ENTRY_STRUCT* ReadNextRecord(unsigned char* buffer);
   bool PassesFilters(const LOG_ENTRY_STRUCT& entry, const LOG_MASK_STRUCT& mask) const;
   void WriteExportLine(CStdioFile& file);
 

@@ -111,6 +111,39 @@ TEST_F(LogReadingTest, TheTimeWindowStartsWhereTheBeginTimeFallsAndStopsAfterThe
   EXPECT_EQ(Times(window), (std::vector<int32_t>{100, 200}));  // 150 after 300 is never read
 }
 
+// Across loads of 53 records: the matches come with their own texts, texts that fill their field
+// end inside it, and once the scan ends the entry holds the last record read.
+TEST_F(LogReadingTest, ScansAcrossLoadsGiveEachMatchWholeAndEndOnTheLastRecordRead) {
+  std::vector<LOG_ENTRY_STRUCT> entries;
+  for (int i = 0; i < 150; ++i) {
+    const std::string user = i % 53 == 52 || i == 60 ? "match" : "user" + std::to_string(i);
+    entries.push_back(MakeEntry(i, user.c_str(), 'A', ("message " + std::to_string(i)).c_str()));
+  }
+  std::memset(entries[70].UsrId, 'x', sizeof entries[70].UsrId);  // no terminator in the file
+  WriteLog(entries);
+  CLyrLog log;
+  log.SetFile(path_);
+  log.SetUsrIdMask("MATCH");
+  std::vector<std::string> messages;
+  for (int found = log.SetMask(); found; found = log.GetNext())
+    messages.push_back(log.GetSysMess());
+  EXPECT_EQ(messages, (std::vector<std::string>{"message 52", "message 60", "message 105"}));
+  EXPECT_EQ(log.GetTime(), 149);
+  EXPECT_STREQ(log.GetUsrId(), "user149");
+
+  log.SetUsrIdMask("");
+  log.SetEndTimeMask(120);
+  log.SetBeginTimeMask(100);
+  ASSERT_EQ(log.SetMask(), 1);
+  while (log.GetNext()) {
+  }
+  EXPECT_EQ(log.GetTime(), 121);  // the first record past the end
+  log.SetEndTimeMask();
+  log.SetBeginTimeMask(70);
+  ASSERT_EQ(log.SetMask(), 1);
+  EXPECT_EQ(std::string(log.GetUsrId()), std::string(sizeof entries[70].UsrId - 1, 'x'));
+}
+
 TEST_F(LogReadingTest, TheBeginTimeIsFoundByBinarySearch) {
   std::vector<LOG_ENTRY_STRUCT> entries;
   for (int i = 0; i < 10000; ++i) entries.push_back(MakeEntry(i * 10, "u"));
