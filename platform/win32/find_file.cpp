@@ -93,6 +93,23 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
     return INVALID_HANDLE_VALUE;
   }
   std::string pattern = PatternAsTyped(lpFileName, dos.parts.back());
+  // A plain name (no wildcard, no trailing period) is found with one stat when it and its folders
+  // are spelt as on disk, through the drive's link; otherwise its folder is looked up and looked
+  // through for the name in another case (FindNoCase, which remembers a name that is not there
+  // at all).
+  const bool plain = pattern.find_first_of("*?") == std::string::npos && pattern.back() != '.' &&
+                     pattern != "." && pattern != "..";
+  auto find = std::make_shared<FindObject>();
+  if (plain) {
+    FoundEntry exact{pattern, {}};
+    const std::string linked = PathThroughDriveLink(dos);
+    if (!linked.empty() && ::stat(linked.c_str(), &exact.st) == 0) {
+      find->entries.push_back(exact);
+      Fill(find->entries[0], lpFindFileData);
+      find->next = 1;
+      return InsertHandle(find);
+    }
+  }
   dos.parts.pop_back();
   HostPath folder;
   err = MapToHost(dos, &folder);
@@ -101,13 +118,7 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
     SetLastError(err);
     return INVALID_HANDLE_VALUE;
   }
-  auto find = std::make_shared<FindObject>();
   const bool atRoot = dos.parts.empty();
-  // A plain name (no wildcard, no trailing period) spelt as on disk is found with one stat; when
-  // that misses, the folder is looked through for the name in another case (FindNoCase, which
-  // remembers a name that is not there at all).
-  const bool plain = pattern.find_first_of("*?") == std::string::npos && pattern.back() != '.' &&
-                     pattern != "." && pattern != "..";
   if (plain) {
     FoundEntry exact{pattern, {}};
     bool found = ::stat(HostChild(folder.host, pattern).c_str(), &exact.st) == 0;
