@@ -296,8 +296,7 @@ DWORD CheckComponents(const DosPath& dos) {
 }  // namespace
 
 std::string PathThroughDriveLink(const DosPath& dos) {
-  if (dos.parts.empty() || dos.trailingSeparator || !IsDriveLetter(dos.drive) ||
-      CheckComponents(dos) != 0)
+  if (dos.trailingSeparator || !IsDriveLetter(dos.drive) || CheckComponents(dos) != 0)
     return std::string();
   std::string path = PrefixDir();
   if (path.empty()) return path;

@@ -93,21 +93,35 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
     return INVALID_HANDLE_VALUE;
   }
   std::string pattern = PatternAsTyped(lpFileName, dos.parts.back());
-  // A plain name (no wildcard, no trailing period) is found with one stat when it and its folders
-  // are spelt as on disk, through the drive's link; otherwise its folder is looked up and looked
-  // through for the name in another case (FindNoCase, which remembers a name that is not there
-  // at all).
+  // A plain name (no wildcard, no trailing period) whose folders are spelt as on disk is looked
+  // up through the drive's link: found with one stat when it is spelt as on disk too, else in
+  // the folder without regard to case (FindNoCase, which remembers a name that is not there at
+  // all, so that a missing name costs two stats). Otherwise its folder is looked up first.
   const bool plain = pattern.find_first_of("*?") == std::string::npos && pattern.back() != '.' &&
                      pattern != "." && pattern != "..";
   auto find = std::make_shared<FindObject>();
+  auto answer = [&](const FoundEntry& entry) {
+    find->entries.push_back(entry);
+    Fill(find->entries[0], lpFindFileData);
+    find->next = 1;
+    return InsertHandle(find);
+  };
   if (plain) {
     FoundEntry exact{pattern, {}};
     const std::string linked = PathThroughDriveLink(dos);
-    if (!linked.empty() && ::stat(linked.c_str(), &exact.st) == 0) {
-      find->entries.push_back(exact);
-      Fill(find->entries[0], lpFindFileData);
-      find->next = 1;
-      return InsertHandle(find);
+    if (!linked.empty() && ::stat(linked.c_str(), &exact.st) == 0) return answer(exact);
+    DosPath folderDos = dos;
+    folderDos.parts.pop_back();
+    const std::string linkedFolder = PathThroughDriveLink(folderDos);
+    struct stat folderSt;
+    if (!linked.empty() && !linkedFolder.empty() && ::stat(linkedFolder.c_str(), &folderSt) == 0 &&
+        S_ISDIR(folderSt.st_mode)) {
+      exact.name = FindNoCase(linkedFolder, folderSt, pattern);
+      if (!exact.name.empty() &&
+          ::stat(HostChild(linkedFolder, exact.name).c_str(), &exact.st) == 0)
+        return answer(exact);
+      SetLastError(ERROR_FILE_NOT_FOUND);
+      return INVALID_HANDLE_VALUE;
     }
   }
   dos.parts.pop_back();
@@ -131,10 +145,7 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
       SetLastError(ERROR_FILE_NOT_FOUND);
       return INVALID_HANDLE_VALUE;
     }
-    find->entries.push_back(exact);
-    Fill(find->entries[0], lpFindFileData);
-    find->next = 1;
-    return InsertHandle(find);
+    return answer(exact);
   }
   DIR* dir = ::opendir(folder.host.c_str());
   if (dir == nullptr) {

@@ -102,6 +102,10 @@ std::string Scan(const std::string& folder, const std::string& name) {
 std::string FindNoCase(const std::string& folder, const std::string& name) {
   struct stat st;
   if (::stat(folder.c_str(), &st) != 0) return std::string();
+  return FindNoCase(folder, st, name);
+}
+
+std::string FindNoCase(const std::string& folder, const struct stat& st, const std::string& name) {
   if (Misses().KnownMissing(folder, st, name)) return std::string();
   std::string found = Scan(folder, name);
   if (found.empty()) Misses().Remember(folder, st, name);

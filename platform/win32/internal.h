@@ -6,6 +6,7 @@
 #include <lyrhost.h>
 
 #include <sys/types.h>
+#include <sys/stat.h>
 
 #include <functional>
 #include <memory>
@@ -84,14 +85,16 @@ struct HostPath {
 DWORD MapToHost(const DosPath& dos, HostPath* out);
 // A host path for the DOS path that goes through its drive's link in the prefix
 // (…/dosdevices/c:/data/run.log), as spelt: it names the file only if the file is spelt so on
-// disk. Empty for a path without a name, with a separator after it, or with a component Windows
-// would refuse.
+// disk. A drive's root is the link itself. Empty for a path with a separator after it or with a
+// component Windows would refuse.
 std::string PathThroughDriveLink(const DosPath& dos);
 // NormalizeDosPath followed by MapToHost.
 DWORD ResolvePath(const char* path, DosPath* dos, HostPath* host);
 // The name in `folder` that equals `name` without regard to case; empty when none. A name found
 // missing is remembered while the folder stays unchanged (folder_lookup.cpp).
 std::string FindNoCase(const std::string& folder, const std::string& name);
+// The same for a folder whose stat the caller has just taken.
+std::string FindNoCase(const std::string& folder, const struct stat& st, const std::string& name);
 // The DOS path for a host path, through the drive whose folder is its longest prefix.
 bool HostToDosPath(const std::string& hostPath, std::string* dosPath);
 
