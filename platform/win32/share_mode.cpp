@@ -2,24 +2,27 @@
 //
 // Windows refuses an open whose access is not allowed by the share mode of every handle already
 // open on the file, or whose share mode does not allow the access of every such handle. POSIX has
-// no such notion, so the stand-in records each handle's access and denials as locks on fixed
-// bytes far beyond any data: one byte per kind of access held (read, write, delete) and one per
-// kind denied. A new handle takes its own locks and then tests for conflicting ones.
+// no such notion, so the stand-in records each handle's part with locks that belong to its open
+// file description, not to the process: such locks conflict between two descriptors of one
+// process exactly as two handles do on Windows, and vanish with the descriptor, so a crashed
+// process leaves nothing behind.
 //
-// The locks are Linux open-file-description locks (F_OFD_SETLK), not classic POSIX record locks:
-// POSIX locks belong to the process, so two handles of one process would never conflict and
-// closing any descriptor of the file would drop them all. OFD locks belong to the descriptor,
-// conflict between two descriptors of one process exactly as two handles do on Windows, and vanish
-// with the descriptor, so a crashed process leaves nothing behind.
+// An exclusive handle (data access, nothing shared: how the audit trail opens its logs) conflicts
+// with every other handle that has data access, so every such handle holds a flock on the file:
+// an exclusive one LOCK_EX, any other LOCK_SH, both taken without waiting. The kernel decides
+// between them in one call, and an exclusive open costs nothing else.
 //
-// Taking before testing is what keeps two conflicting handles from ever being open together
-// without a lock around the pair of calls: of two such opens, each takes its bytes before it
-// tests for the other's, so whichever tests second sees the first. Side by side, both can see
-// each other and both refuse, where Windows would let one in; so an open that meets a conflict
-// lets go of its bytes and tries once more under an exclusive "gate" (flock on the file), where
-// such openers take turns. Under the gate an open is refused only by a handle that is open or by
-// an open still on its first try, which then comes to the gate itself and gets in: of openers
-// that conflict, one always succeeds. An uncontended open costs two fcntl calls.
+// Between handles that share something the rule depends on what each accesses and shares, so
+// each records its access and denials as read locks (F_OFD_SETLK) on fixed bytes far beyond any
+// data: one byte per kind of access held (read, write, delete) and one per kind denied. It takes
+// its own bytes and then tests for conflicting ones; taking before testing keeps two conflicting
+// handles from ever being open together: of two such opens, each takes its bytes before it tests
+// for the other's, so whichever tests second sees the first. Side by side, both can see each
+// other and both refuse, where Windows would let one in; so an open that meets a conflict lets go
+// and tries once more under the installation's share gate (an exclusive flock), where such
+// openers take turns. Under the gate an open is refused only by a handle that is open or by an
+// open still on its first try, which then comes to the gate itself and gets in: of openers that
+// conflict, one always succeeds.
 #include "internal.h"
 
 #include <cerrno>
@@ -34,17 +37,18 @@ namespace {
 constexpr off_t kShareLockBase = 0x7FFFFFFF00000000LL;
 constexpr int kShareBytes = 6;
 
-// The bytes' order makes the common opens' sets contiguous, each taken or tested in one call:
-// an exclusive reader (a load of the audit trail) holds read and denies everything (bytes 2-5)
-// and conflicts with any holder and with a denial of reading (bytes 0-3); a sharing reader holds
-// read (2) and meets denials of reading (3).
+// The bytes' order makes the common sharing opens' sets contiguous, each taken or tested in one
+// call: a reader that shares everything holds read (byte 0) and meets denials of reading (5); a
+// reader that denies writing (MFC's shareDenyWrite) holds read and denies writing and deleting
+// (0-2) and meets holders of writing or deleting and denials of reading (3-5); a writer that
+// denies writing holds bytes 1-3.
 enum ShareByte : int {
-  kHoldsWrite = 0,
-  kHoldsDelete = 1,
-  kHoldsRead = 2,
-  kDeniesRead = 3,
-  kDeniesWrite = 4,
-  kDeniesDelete = 5,
+  kHoldsRead = 0,
+  kDeniesWrite = 1,
+  kDeniesDelete = 2,
+  kHoldsWrite = 3,
+  kHoldsDelete = 4,
+  kDeniesRead = 5,
 };
 
 constexpr unsigned kAllKinds = kAccessRead | kAccessWrite | kAccessDelete;
@@ -127,27 +131,31 @@ DWORD TakeThenTest(int fd, unsigned ours, unsigned conflicts) {
   return ERROR_SHARING_VIOLATION;
 }
 
-DWORD LockGate(int fd) {
+// The handle's flock, taken without waiting: 0, ERROR_SHARING_VIOLATION or another error.
+DWORD TakeFlock(int fd, int operation) {
   int rc;
   do {
-    rc = ::flock(fd, LOCK_EX);
+    rc = ::flock(fd, operation | LOCK_NB);
   } while (rc != 0 && errno == EINTR);
-  return rc == 0 ? 0 : Win32ErrorFromErrno(errno);
+  if (rc == 0) return 0;
+  return errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : Win32ErrorFromErrno(errno);
 }
 
-void UnlockGate(int fd) {
-  ::flock(fd, LOCK_UN);
-}
-
-// TakeThenTest, and once more under the gate when it meets a conflict.
-DWORD TakeOrWaitYourTurn(int fd, unsigned ours, unsigned conflicts) {
-  DWORD err = TakeThenTest(fd, ours, conflicts);
-  if (err != ERROR_SHARING_VIOLATION) return err;
-  err = LockGate(fd);
-  if (err != 0) return err;
-  err = TakeThenTest(fd, ours, conflicts);
-  UnlockGate(fd);
+// A sharing handle's flock and bytes: 0, or an error with nothing left taken.
+DWORD TakeShared(int fd, unsigned ours, unsigned conflicts) {
+  DWORD err = TakeFlock(fd, LOCK_SH);
+  if (err == 0) err = TakeThenTest(fd, ours, conflicts);
+  if (err != 0) ::flock(fd, LOCK_UN);
   return err;
+}
+
+// TakeShared, and once more under the share gate when it meets a conflict.
+DWORD TakeOrWaitYourTurn(int fd, unsigned ours, unsigned conflicts) {
+  DWORD err = TakeShared(fd, ours, conflicts);
+  if (err != ERROR_SHARING_VIOLATION) return err;
+  FileLock gate(PrefixDir() + "/.lyrwin-share.lock");
+  if (!gate.Held()) return err;
+  return TakeShared(fd, ours, conflicts);
 }
 
 }  // namespace
@@ -170,12 +178,14 @@ unsigned ShareBitsFromMode(DWORD shareMode) {
 }
 
 bool SomeoneDeniesRead(int fd) {
-  return AnyTaken(fd, DeniesBit(kAccessRead));
+  // The flock probe stands for the reading handle the question is about.
+  return AnyTaken(fd, DeniesBit(kAccessRead)) || TakeFlock(fd, LOCK_SH) != 0;
 }
 
 DWORD AcquireShareAccess(int fd, unsigned access, unsigned share) {
   // A handle without data access (attributes only) takes part in no sharing, as on Windows.
   if (access == 0) return 0;
+  if (share == 0) return TakeFlock(fd, LOCK_EX);
   const unsigned denied = kAllKinds & ~share;
   unsigned conflicts = 0;  // others' denials of what we access, others' holds of what we deny
   unsigned ours = 0;       // our holds and denials
