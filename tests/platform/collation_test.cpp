@@ -137,6 +137,7 @@ TEST(CollationTest, TheOrderIsTotalOverEveryPairOfCharacters) {
 // record) agrees with the string sort on every pair: mostly letters and digits in either case,
 // and now and then a blank, a symbol, an accented letter, an expansion or a control character.
 TEST(CollationTest, CaseBlindComparisonAgreesWithTheStringSort) {
+  SKIP_UNDER_WINE("Wine's string sort puts \"9\" after \"aM\", its word sort before");
   const std::string letters = "aAbBzZ09mM";
   const std::string others = " .\xE9\xC9\xDF\x01_";
   std::mt19937 random(7);
