@@ -217,6 +217,7 @@ DWORD NormalizeDosPath(const char* path, DosPath* out) {
   if (s.size() >= 2 && s[0] == '\\' && s[1] == '\\') return ERROR_BAD_NETPATH;
 
   DosPath result;
+  result.parts.reserve(8);  // one allocation for the components of most paths
   std::string rest;
   unsigned char first = static_cast<unsigned char>(s[0]);
   if (s.size() >= 3 && s[1] == ':' && s[2] == '\\' && IsDriveLetter(first)) {
