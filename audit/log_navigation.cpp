@@ -33,6 +33,13 @@ bool Equal(const char* field, const char* mask) {
   return lstrcmpiA(field, mask) == 0;
 }
 
+// The field ended within itself, as every text of a record read from the log must be.
+template <size_t N>
+const char* Terminated(char (&field)[N]) {
+  field[N - 1] = '\0';
+  return field;
+}
+
 }  // namespace
 
 void CLyrLog::SetMaskText(char* field, size_t fieldBytes, const char* text) {
@@ -168,8 +175,8 @@ int CLyrLog::SetMask(void) {
 
 // Hands out the next record of the navigation into the entry; false at the end. A load that
 // fails throws CFileException* and changes nothing, so the next call tries it again.
-// The next record in the load, its texts terminated where it lies; the next load is read when
-// this one is used up. Null when the log has no more.
+// The next record in the load, where it lies; the next load is read when this one is used up.
+// Null when the log has no more.
 LOG_ENTRY_STRUCT* CLyrLog::ReadNextRecord(unsigned char* buffer) {
   const bool ended = m_nBufferPosition == 0 && m_nInBuffer == 0;  // a load found nothing
   if (ended) return nullptr;
@@ -191,24 +198,24 @@ LOG_ENTRY_STRUCT* CLyrLog::ReadNextRecord(unsigned char* buffer) {
     m_nNextRecord += m_nInBuffer;
   }
   if (m_nBufferPosition >= m_nInBuffer) return nullptr;
-  auto* record = reinterpret_cast<LOG_ENTRY_STRUCT*>(
-      buffer + static_cast<size_t>(m_nBufferPosition++) * kEntryBytes);
-  TerminateFields(record);
-  return record;
+  return reinterpret_cast<LOG_ENTRY_STRUCT*>(buffer + static_cast<size_t>(m_nBufferPosition++) *
+                                                          kEntryBytes);
 }
 
 // The sample-name mask filters too, like the other texts: a reviewer who sets it expects it to.
-bool CLyrLog::PassesFilters(const LOG_ENTRY_STRUCT& e, const LOG_MASK_STRUCT& m) const {
-  if (m.UsrId[0] && !Equal(e.UsrId, m.UsrId)) return false;
-  if (m.AuthId[0] && !Equal(e.AuthId, m.AuthId)) return false;
-  if (m.SysId[0] && !Equal(e.SysId, m.SysId)) return false;
-  if (m.PrjId[0] && !Equal(e.PrjId, m.PrjId)) return false;
-  if (m.SmpId[0] && !Equal(e.SmpId, m.SmpId)) return false;
-  if (m.SmpName[0] && !Equal(e.SmpName, m.SmpName)) return false;
-  if (m.ARName[0] && !Equal(e.ARName, m.ARName)) return false;
+// Only the texts a mask compares are terminated here, in the load; a record copied into the entry
+// has all of them terminated there.
+bool CLyrLog::PassesFilters(LOG_ENTRY_STRUCT& e, const LOG_MASK_STRUCT& m) const {
+  if (m.UsrId[0] && !Equal(Terminated(e.UsrId), m.UsrId)) return false;
+  if (m.AuthId[0] && !Equal(Terminated(e.AuthId), m.AuthId)) return false;
+  if (m.SysId[0] && !Equal(Terminated(e.SysId), m.SysId)) return false;
+  if (m.PrjId[0] && !Equal(Terminated(e.PrjId), m.PrjId)) return false;
+  if (m.SmpId[0] && !Equal(Terminated(e.SmpId), m.SmpId)) return false;
+  if (m.SmpName[0] && !Equal(Terminated(e.SmpName), m.SmpName)) return false;
+  if (m.ARName[0] && !Equal(Terminated(e.ARName), m.ARName)) return false;
   if (m.Channel && e.Channel != m.Channel) return false;
-  if (m.MethName[0] && !Equal(e.MethName, m.MethName)) return false;
-  if (m.MethType[0] && !Equal(e.MethType, m.MethType)) return false;
+  if (m.MethName[0] && !Equal(Terminated(e.MethName), m.MethName)) return false;
+  if (m.MethType[0] && !Equal(Terminated(e.MethType), m.MethType)) return false;
   return true;
 }
 
@@ -228,13 +235,15 @@ int CLyrLog::GetNext(void) {
   } unpin{m_hBuffer};
   try {
     for (;;) {
-      const LOG_ENTRY_STRUCT* record = ReadNextRecord(buffer);
+      LOG_ENTRY_STRUCT* record = ReadNextRecord(buffer);
       if (record == nullptr) return 0;
       m_bReadAny = 1;
       const bool past = m_bEndTime && record->Time > mask->EndTime;
       const bool passes = !past && PassesFilters(*record, *mask);
-      if (past || passes || m_nBufferPosition >= m_nInBuffer)
+      if (past || passes || m_nBufferPosition >= m_nInBuffer) {
         std::memcpy(entry, record, kEntryBytes);
+        TerminateFields(entry);
+      }
       if (past) return 0;
       if (passes) return 1;
     }

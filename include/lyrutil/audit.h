@@ -139,7 +139,7 @@ class LYRUTIL_API CLyrLog {
   void FlushBacklog(const char* backlogPath);
   void ParkEntry(const char* backlogPath);
   LOG_ENTRY_STRUCT* ReadNextRecord(unsigned char* buffer);
-  bool PassesFilters(const LOG_ENTRY_STRUCT& entry, const LOG_MASK_STRUCT& mask) const;
+  bool PassesFilters(LOG_ENTRY_STRUCT& entry, const LOG_MASK_STRUCT& mask) const;
   void WriteExportLine(CStdioFile& file);
 
   HGLOBAL m_hEntry;
