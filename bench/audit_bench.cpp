@@ -245,11 +245,17 @@ class RatioReporter : public benchmark::ConsoleReporter {
  public:
   RatioReporter() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Color : OO_None) {}
 
+  // With --benchmark_repetitions the median of the repetitions stands for the benchmark, so that
+  // one slow fsync does not decide the ratio.
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      if (run.error_occurred || run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
-      seconds_[run.benchmark_name()] =
-          run.real_accumulated_time / static_cast<double>(run.iterations);
+      if (run.error_occurred || run.iterations == 0) continue;
+      const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+        medians_[run.run_name.str()] = seconds;
+      } else if (run.run_type == Run::RT_Iteration) {
+        seconds_[run.benchmark_name()] = seconds;
+      }
     }
     ConsoleReporter::ReportRuns(runs);
   }
@@ -276,8 +282,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
  private:
   // The time of the benchmark whose name begins with `name` (iteration counts follow a '/').
   double Find(const std::string& name) const {
-    for (const auto& kept : seconds_)
-      if (kept.first == name || kept.first.rfind(name + "/", 0) == 0) return kept.second;
+    for (const auto* times : {&medians_, &seconds_}) {
+      for (const auto& kept : *times)
+        if (kept.first == name || kept.first.rfind(name + "/", 0) == 0) return kept.second;
+    }
     return 0;
   }
 
@@ -291,6 +299,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
 
   std::map<std::string, double> seconds_;
+  std::map<std::string, double> medians_;
 };
 
 }  // namespace
