@@ -16,6 +16,7 @@
 // different comparisons and are kept apart.
 #include "internal.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace lyrwin {
@@ -123,13 +124,15 @@ bool IsAsciiLetterOrDigit(unsigned char c) {
 // nothing later can change a decided first level. 1 or -1 then, 0 for two such strings equal
 // without regard to case, and kUndecided where anything else comes first (a symbol, a
 // control character, an accented letter), which the full comparison decides. This is the
-// comparison a log filter makes for each record.
+// comparison a log filter makes for each record. A length of kUntilNul ends a string at its NUL,
+// so that the usual call measures nothing first.
 constexpr int kUndecided = 2;
+constexpr size_t kUntilNul = SIZE_MAX;
 
 int CompareLettersAndDigitsNoCase(const char* a, size_t lengthA, const char* b, size_t lengthB) {
   for (size_t i = 0;; ++i) {
-    const bool endA = i == lengthA;
-    const bool endB = i == lengthB;
+    const bool endA = lengthA == kUntilNul ? a[i] == '\0' : i == lengthA;
+    const bool endB = lengthB == kUntilNul ? b[i] == '\0' : i == lengthB;
     if (endA && endB) return 0;
     const unsigned char ca = endA ? 0 : static_cast<unsigned char>(a[i]);
     const unsigned char cb = endB ? 0 : static_cast<unsigned char>(b[i]);
@@ -145,10 +148,6 @@ int CompareLettersAndDigitsNoCase(const char* a, size_t lengthA, const char* b, 
 }  // namespace
 
 int CollateCp1252(const char* a, size_t lengthA, const char* b, size_t lengthB, DWORD flags) {
-  if ((flags & ~LOCALE_USE_CP_ACP) == NORM_IGNORECASE) {
-    const int quick = CompareLettersAndDigitsNoCase(a, lengthA, b, lengthB);
-    if (quick != kUndecided) return quick;
-  }
   for (Level level : {kLetters, kAccents, kCase, kSetAside}) {
     if (level == kAccents && (flags & NORM_IGNORENONSPACE)) continue;
     if (level == kCase && (flags & NORM_IGNORECASE)) continue;
@@ -170,6 +169,12 @@ extern "C" int WINAPI CompareStringA(LCID, DWORD dwCmpFlags, LPCSTR lpString1, i
   if (dwCmpFlags & ~kKnownFlags) {
     SetLastError(ERROR_INVALID_FLAGS);
     return 0;
+  }
+  if ((dwCmpFlags & ~LOCALE_USE_CP_ACP) == NORM_IGNORECASE) {
+    const int quick = lyrwin::CompareLettersAndDigitsNoCase(
+        lpString1, cchCount1 < 0 ? lyrwin::kUntilNul : static_cast<size_t>(cchCount1), lpString2,
+        cchCount2 < 0 ? lyrwin::kUntilNul : static_cast<size_t>(cchCount2));
+    if (quick != lyrwin::kUndecided) return CSTR_EQUAL + quick;
   }
   int d = lyrwin::CollateCp1252(lpString1, lyrwin::CountedLength(lpString1, cchCount1), lpString2,
                                 lyrwin::CountedLength(lpString2, cchCount2), dwCmpFlags);

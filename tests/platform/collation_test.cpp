@@ -156,6 +156,13 @@ TEST(CollationTest, CaseBlindComparisonAgreesWithTheStringSort) {
                                           a.c_str(), -1, b.c_str(), -1) -
                            CSTR_EQUAL;
     ASSERT_EQ((wordSort > 0) - (wordSort < 0), stringSort) << "\"" << a << "\" \"" << b << "\"";
+    // Counted, with a letter past the count that must not be read.
+    const std::string longerA = a + "z";
+    ASSERT_EQ(CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, longerA.c_str(),
+                             static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size())) -
+                  CSTR_EQUAL,
+              stringSort)
+        << "\"" << a << "\" \"" << b << "\"";
   }
 }
 
