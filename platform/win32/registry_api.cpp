@@ -131,20 +131,30 @@ bool SameFile(const struct stat& a, const struct stat& b) {
          a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
-std::shared_ptr<const RegTree> LoadTree() {
+// The registry as it stands. `writable`, when given, receives whether the file may be written, from
+// the stat taken here: a missing file is made on the first write.
+std::shared_ptr<const RegTree> LoadTree(bool* writable = nullptr) {
   const std::string file = RegistryFile();
   FileLock lock(file + ".lock", false, true);
   const uint64_t counter = lock.Held() ? ReadChangeCounter(lock.Descriptor()) : 0;
   // The file as it stands is known by a stat of its name; it is opened only to be read again.
   struct stat st = {};
+  bool seen = false;
+  auto answer = [&](std::shared_ptr<const RegTree> tree) {
+    if (writable) *writable = !seen || !IsReadOnlyMode(st.st_mode);
+    return tree;
+  };
   RegistryCache& cache = Cache();
   if (lock.Held() && ::stat(file.c_str(), &st) == 0) {
+    seen = true;
     std::lock_guard<std::mutex> guard(cache.mutex);
-    if (cache.valid && cache.counter == counter && SameFile(cache.file, st)) return cache.tree;
+    if (cache.valid && cache.counter == counter && SameFile(cache.file, st))
+      return answer(cache.tree);
   }
   int fd = OpenRetrying(file.c_str(), O_RDONLY);
-  if (fd < 0) return std::make_shared<const RegTree>();
-  const bool known = ::fstat(fd, &st) == 0 && lock.Held();
+  if (fd < 0) return answer(std::make_shared<const RegTree>());
+  seen = ::fstat(fd, &st) == 0;
+  const bool known = seen && lock.Held();
   auto tree = std::make_shared<RegTree>();
   std::string text;
   if (ReadRegistryText(fd, &text)) ParseRegText(text, tree.get());
@@ -154,7 +164,7 @@ std::shared_ptr<const RegTree> LoadTree() {
   cache.counter = counter;
   cache.file = st;
   cache.tree = tree;
-  return tree;
+  return answer(tree);
 }
 
 const RegKey* FindNode(const RegTree& tree, int hive, const std::vector<std::string>& path) {
@@ -262,7 +272,8 @@ extern "C" LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSA
   std::vector<std::string> parts;
   LSTATUS status = ValidateSubKey(lpSubKey, &parts);
   if (status != ERROR_SUCCESS) return status;
-  std::shared_ptr<const RegTree> tree = LoadTree();
+  bool writable = true;
+  std::shared_ptr<const RegTree> tree = LoadTree(&writable);
   const RegKey* node = FindNode(*tree, base.hive, base.path);
   if (node == nullptr) return ERROR_KEY_DELETED;
   OpenKey result = base;
@@ -272,7 +283,7 @@ extern "C" LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSA
     if (node == nullptr) return ERROR_FILE_NOT_FOUND;
     result.path.push_back(node->name);
   }
-  if ((samDesired & kWriteRights) && !RegistryWritable()) return ERROR_ACCESS_DENIED;
+  if ((samDesired & kWriteRights) && !writable) return ERROR_ACCESS_DENIED;
   *phkResult = NewKeyHandle(result);
   return ERROR_SUCCESS;
 }
