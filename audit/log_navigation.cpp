@@ -173,10 +173,9 @@ int CLyrLog::SetMask(void) {
   return GetNext();
 }
 
-// Hands out the next record of the navigation into the entry; false at the end. A load that
-// fails throws CFileException* and changes nothing, so the next call tries it again.
-// The next record in the load, where it lies; the next load is read when this one is used up.
-// Null when the log has no more.
+// The next record of the navigation, where it lies in the load; the next load is read when this
+// one is used up. Null at the end. A load that fails throws CFileException* and changes nothing,
+// so the next call tries it again.
 LOG_ENTRY_STRUCT* CLyrLog::ReadNextRecord(unsigned char* buffer) {
   const bool ended = m_nBufferPosition == 0 && m_nInBuffer == 0;  // a load found nothing
   if (ended) return nullptr;

@@ -437,6 +437,16 @@ DWORD CopyContents(const std::string& from, const std::string& to) {
   return err;
 }
 
+// Renames `from` to `to`; across host file systems a file moves by copy and delete, as across
+// Windows volumes. 0 or a Win32 error.
+DWORD MoveHostFile(const HostPath& from, const std::string& to) {
+  if (::rename(from.host.c_str(), to.c_str()) == 0) return 0;
+  if (errno != EXDEV || from.isDirectory) return lyrwin::Win32ErrorFromErrno(errno);
+  DWORD copied = CopyContents(from.host, to);
+  if (copied != 0) return copied;
+  return ::unlink(from.host.c_str()) == 0 ? 0 : lyrwin::Win32ErrorFromErrno(errno);
+}
+
 }  // namespace
 
 extern "C" BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
@@ -456,15 +466,7 @@ extern "C" BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
   int fd = lyrwin::OpenRetrying(from.host.c_str(), O_RDONLY);
   if (fd < 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
   err = lyrwin::AcquireDeleteAccess(fd);
-  if (err == 0)
-    err = [&]() -> DWORD {
-      if (::rename(from.host.c_str(), to.host.c_str()) == 0) return 0;
-      if (errno != EXDEV || from.isDirectory) return lyrwin::Win32ErrorFromErrno(errno);
-      // Another host file system: files move by copy and delete, as across Windows volumes.
-      DWORD copied = CopyContents(from.host, to.host);
-      if (copied != 0) return copied;
-      return ::unlink(from.host.c_str()) == 0 ? 0 : lyrwin::Win32ErrorFromErrno(errno);
-    }();
+  if (err == 0) err = MoveHostFile(from, to.host);
   lyrwin::CloseRetrying(fd);
   return err == 0 ? TRUE : Fail(err);
 }
