@@ -8,46 +8,58 @@ namespace {
 
 class ErrorLogTest : public LyrTest {
  protected:
-  // Writes an entry and returns the line it should have written, retrying across a change of
-  // second so that the time stamp is known.
-  std::string WriteEntry(char* path, char* text, int* result) {
-    for (;;) {
-      time_t before = time(nullptr);
-      *result = WriteToLog(path, text);
-      if (time(nullptr) != before) continue;
-      std::tm local = LocalTime(before);
-      char stamp[64];
-      std::snprintf(stamp, sizeof stamp, "%d-%d-%d %d:%d:%d", local.tm_mday, local.tm_mon + 1,
-                    local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
-      return std::string(stamp) + ": " + text + "\n";
+  // The line an entry written during second `t` carries.
+  static std::string Line(time_t t, const char* text) {
+    std::tm local = LocalTime(t);
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "%d-%d-%d %d:%d:%d", local.tm_mday, local.tm_mon + 1,
+                  local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
+    return std::string(stamp) + ": " + text + "\n";
+  }
+
+  // Writes one entry into the log at `path` (`hostPath` on the host) and returns the line it
+  // should have written: stamped with a second from the call's start to its end, the one the log
+  // ends with (a call may run into the next second; writing again would add a second line).
+  std::string WriteEntry(char* path, const std::string& hostPath, char* text, int* result) {
+    const time_t before = time(nullptr);
+    *result = WriteToLog(path, text);
+    const time_t after = time(nullptr);
+    const std::string written = ReadHostFile(hostPath);
+    for (time_t t = after; t > before; --t) {
+      const std::string line = Line(t, text);
+      if (written.size() >= line.size() &&
+          written.compare(written.size() - line.size(), line.size(), line) == 0)
+        return line;
     }
+    return Line(before, text);
   }
 };
 
 TEST_F(ErrorLogTest, NamedLogGetsTimeStampedLinesAndStartsAfreshOverItsCap) {
   char path[] = "C:\\named.log";
   char text[] = "disk full";
+  const std::string host = DriveC() + "/named.log";
   int result = -2;
-  std::string line = WriteEntry(path, text, &result);
+  std::string line = WriteEntry(path, host, text, &result);
   EXPECT_EQ(result, 0);
-  EXPECT_EQ(ReadHostFile(DriveC() + "/named.log"), line);
+  EXPECT_EQ(ReadHostFile(host), line);
 
   std::string full(500000, 'x');
-  WriteHostFile(DriveC() + "/named.log", full);
-  line = WriteEntry(path, text, &result);
-  EXPECT_EQ(ReadHostFile(DriveC() + "/named.log"), full + line);  // exactly at the cap: kept
+  WriteHostFile(host, full);
+  line = WriteEntry(path, host, text, &result);
+  EXPECT_EQ(ReadHostFile(host), full + line);  // exactly at the cap: kept
 
-  WriteHostFile(DriveC() + "/named.log", full + "y");
-  line = WriteEntry(path, text, &result);
+  WriteHostFile(host, full + "y");
+  line = WriteEntry(path, host, text, &result);
   EXPECT_EQ(result, 0);
-  EXPECT_EQ(ReadHostFile(DriveC() + "/named.log"), line);
+  EXPECT_EQ(ReadHostFile(host), line);
 
   // A read-only log over the cap is deleted and started afresh too.
-  WriteHostFile(DriveC() + "/named.log", full + "y");
+  WriteHostFile(host, full + "y");
   ASSERT_TRUE(SetFileAttributesA("C:\\named.log", FILE_ATTRIBUTE_READONLY));
-  line = WriteEntry(path, text, &result);
+  line = WriteEntry(path, host, text, &result);
   EXPECT_EQ(result, 0);
-  EXPECT_EQ(ReadHostFile(DriveC() + "/named.log"), line);
+  EXPECT_EQ(ReadHostFile(host), line);
 }
 
 TEST_F(ErrorLogTest, LongTextsAreCutAndUnopenableLogsReportFailure) {
