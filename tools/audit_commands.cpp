@@ -3,11 +3,13 @@
 #include "audit_output.h"
 #include "audit_reader.h"
 #include "commands.h"
+#include "output_file.h"
 #include "progress_bar.h"
 #include "text_encoding.h"
 #include "time_text.h"
 #include "tool_error.h"
 
+#include <lyrhost.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -90,15 +92,22 @@ off_t FileSize(const std::string& path) {
   for (;;) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     for (size_t i = 0; i < logs.size(); ++i) {
-      off_t records = FileSize(logs[i]) / static_cast<off_t>(sizeof(LOG_ENTRY_STRUCT));
-      if (records <= seen[i]) continue;
+      const off_t size = FileSize(logs[i]);
+      if (size == seen[i] * static_cast<off_t>(sizeof(LOG_ENTRY_STRUCT))) continue;
       std::string bytes = ReadWholeFile(logs[i]);
+      // What was read counts, not what stat said before: the log may have changed in between.
+      const off_t records = static_cast<off_t>(bytes.size() / sizeof(LOG_ENTRY_STRUCT));
+      if (records < seen[i]) {
+        std::cerr << "lyrutil: " << logs[i] << ": truncated; following from its new end\n";
+        seen[i] = records;
+        continue;
+      }
       for (off_t k = seen[i]; k < records; ++k) {
         LOG_ENTRY_STRUCT r;
         std::memcpy(&r, bytes.data() + k * sizeof r, sizeof r);
         if (Matches(r, filters)) WriteRecordLine(r, format, std::cout);
       }
-      std::cout.flush();
+      FlushStandardOutput();
       seen[i] = records;
     }
   }
@@ -140,7 +149,7 @@ void AddShow(CLI::App& audit, Action& action) {
         for (const LOG_ENTRY_STRUCT& r : kept) writer.Write(r);
       }
       writer.Finish();
-      std::cout.flush();
+      FlushStandardOutput();
       if (*follow) Follow(*logs, filters, out);
       return 0;
     };
@@ -149,46 +158,112 @@ void AddShow(CLI::App& audit, Action& action) {
 
 }  // namespace
 
-unsigned long WriteSelection(const std::string& log, const std::string& to,
-                             const AuditFilters& filters, bool exportText) {
+namespace {
+
+unsigned long RecordCount(const std::string& hostPath) {
+  struct stat st;
+  return ::stat(hostPath.c_str(), &st) == 0
+             ? static_cast<unsigned long>(st.st_size / sizeof(LOG_ENTRY_STRUCT))
+             : 0;
+}
+
+// The records of `log` that pass the filters, counted by a navigation of their own.
+unsigned long CountMatches(const std::string& log, const AuditFilters& filters) {
+  MergedReader reader({log}, filters);
+  unsigned long count = 0;
+  LOG_ENTRY_STRUCT record;
+  while (reader.Next(&record)) ++count;
+  return count;
+}
+
+}  // namespace
+
+// The library writes the selection into a private folder beside the target; the file is renamed
+// into place only once the navigation is known to have reached the end of the log. A navigation
+// cut short by a failed load is run once more before the run fails, since the hold that stopped
+// it may have been brief.
+SelectionWritten WriteSelection(const std::string& log, const std::string& to,
+                                const AuditFilters& filters, bool exportText) {
   RequireAuditLog(log);
   // The output replaces its file when whole; replacing the log it reads would lose the log.
   if (SameHostFile(log, to)) throw ToolError(to + ": is the log being read; write to another file");
+  const OutputTarget target =
+      ResolveOutput(to, exportText ? ExistingFile::kReplace : ExistingFile::kRefuse);
   std::string dosLog = DosName(log);
-  std::string temporary = TemporaryNameBeside(to);
-  std::string dosTemporary = DosName(temporary);
-  CLyrLog reader;
-  reader.SetFile(&dosLog[0]);
-  ApplyFilters(filters, reader);
-  unsigned long count = 0;
-  try {
-    struct stat st;
-    ReadProgress progress(
-        exportText ? "exporting" : "extracting",
-        ::stat(log.c_str(), &st) == 0 ? st.st_size / sizeof(LOG_ENTRY_STRUCT) : 0);
-    if (exportText) {
-      reader.ExportASCIILog(&dosTemporary[0]);
-    } else {
-      count = reader.CreateTempLog(&dosTemporary[0]);
+  for (int attempt = 0;; ++attempt) {
+    const bool lastAttempt = attempt == 1;
+    PendingFile pending(target);
+    std::string dosOutput = DosName(pending.Path());
+    const unsigned long recordsBefore = RecordCount(log);
+    CLyrLog reader;
+    reader.SetFile(&dosLog[0]);
+    ApplyFilters(filters, reader);
+    FileFailureWatch watch;
+    unsigned long copied = 0;
+    {
+      ReadProgress progress(exportText ? "exporting" : "extracting", recordsBefore);
+      if (exportText) {
+        try {
+          reader.ExportASCIILog(&dosOutput[0]);
+        } catch (CException* e) {
+          e->Delete();
+          throw ToolError(to + ": cannot be written: " + LastFileFailureText());
+        }
+      } else {
+        copied = reader.CreateTempLog(&dosOutput[0]);
+      }
     }
-  } catch (CException* e) {
-    e->Delete();
-    DiscardFile(temporary);
-    throw ToolError(to + ": cannot be written");
+    if (!pending.Exists()) {
+      // Nothing written: no record matched, or the log (or the new file) could not be opened.
+      if (!watch.Failed()) {
+        RequireReadableFile(log);  // not removed meanwhile: the library reads that as empty
+        return {};
+      }
+      if (!lastAttempt) continue;
+      throw ToolError(log + ": cannot be read: " + LastFileFailureText());
+    }
+    // CreateTempLog answers 0 for a failure too, and leaves what it had written.
+    if (!exportText && (copied == 0 || pending.Size() != static_cast<long long>(copied) *
+                                                            static_cast<long long>(
+                                                                sizeof(LOG_ENTRY_STRUCT))))
+      throw ToolError(to + ": cannot be written: " + LastFileFailureText());
+    if (!NavigationReachedEnd(reader)) {
+      if (!lastAttempt) continue;
+      throw ToolError(log + ": could not be read to its end: " + LastFileFailureText());
+    }
+    SelectionWritten written;
+    written.written = true;
+    written.records = copied;
+    if (exportText) {
+      // The export's lines cannot be counted as records (a system message may hold line
+      // breaks, a long line is cut with its line end): a second navigation counts them.
+      written.records = CountMatches(log, filters);
+      const unsigned long recordsAfter = RecordCount(log);
+      written.uncertain = recordsAfter > recordsBefore ? recordsAfter - recordsBefore : 0;
+    }
+    pending.Commit();
+    return written;
   }
-  if (::access(temporary.c_str(), F_OK) != 0) WriteFileWhole(temporary, "");  // none matched
-  if (exportText) {
-    std::string text = ReadWholeFile(temporary);
-    count = static_cast<unsigned long>(std::count(text.begin(), text.end(), '\n'));
-  }
-  CommitFile(temporary, to);
-  return count;
 }
 
 namespace {
 
-// export and extract: a library call writes a temporary file beside the target, renamed into
-// place when it is whole.
+std::string RecordsText(unsigned long count) {
+  return std::to_string(count) + (count == 1 ? " record" : " records");
+}
+
+std::string WrittenText(const SelectionWritten& written, const std::string& to) {
+  const std::string where = to == "-" ? "standard output" : to;
+  if (!written.written) return "no record matched: " + where + " not written";
+  if (written.uncertain == 0) return RecordsText(written.records) + " written to " + where;
+  const unsigned long low = written.records - std::min(written.records, written.uncertain);
+  return "between " + std::to_string(low) + " and " + RecordsText(written.records) +
+         " written to " + where + " (the log gained " + RecordsText(written.uncertain) +
+         " while it was read)";
+}
+
+// export and extract: a library call writes the file in a private folder beside the target,
+// renamed into place when it is whole.
 void AddExportAndExtract(CLI::App& audit, Action& action) {
   for (bool isExport : {true, false}) {
     auto* command =
@@ -199,15 +274,17 @@ void AddExportAndExtract(CLI::App& audit, Action& action) {
     auto to = std::make_shared<std::string>();
     auto options = std::make_shared<FilterOptions>();
     command->add_option("LOG", *log, "the audit log")->required();
-    command->add_option("--to", *to, "the file to write")->required();
+    command->add_option("--to", *to,
+                        isExport ? "the file to write or replace (- for standard output)"
+                                 : "the new file to write (- for standard output)")
+        ->required();
     options->AddTo(command);
     command->callback([=, &action] {
       action = [=] {
         StartLibrary();
         AuditFilters filters = options->Resolved();
-        unsigned long count = WriteSelection(*log, *to, filters, isExport);
-        std::cerr << count << (count == 1 ? " record" : " records") << " written to " << *to
-                  << "\n";
+        const SelectionWritten written = WriteSelection(*log, *to, filters, isExport);
+        std::cerr << WrittenText(written, *to) << "\n";
         return 0;
       };
     });
@@ -244,7 +321,7 @@ void AddAppend(CLI::App& audit, Action& action) {
       int32_t when = 0;
       if (!f->time.empty() && !ParseTimeText(f->time, std::time(nullptr), &when))
         throw ToolError("--time: cannot read \"" + f->time + "\"");
-      if (::access(f->log.c_str(), F_OK) == 0) RequireAuditLog(f->log);
+      RequireAppendableLog(f->log);
       std::string dos = DosName(f->log);
       size_t parkedBefore = ReadBacklog().size();
       CLyrLog log;
@@ -265,17 +342,72 @@ void AddAppend(CLI::App& audit, Action& action) {
       if (!f->time.empty()) log.SetTime(when);
       log.SetFile(&dos[0]);
       log.FixLogMess(0);
-      bool parked = ReadBacklog().size() > parkedBefore;
-      std::cerr << (parked ? "the log could not be written: the entry waits in the backlog"
-                           : "recorded")
-                << "\n";
+      if (ReadBacklog().size() > parkedBefore) {
+        std::cerr << f->log
+                  << ": could not be written; the entry is safe in the backlog and moves into the "
+                     "log with its next append (lyrutil audit backlog --flush)\n";
+        return kExitParked;
+      }
+      std::cerr << "recorded\n";
       return 0;
     };
   });
 }
 
+bool SameEntry(const LOG_ENTRY_STRUCT& a, const LOG_ENTRY_STRUCT& b) {
+  auto same = [](const char* x, const char* y, size_t n) { return strncmp(x, y, n) == 0; };
+  return a.Time == b.Time && a.Channel == b.Channel && same(a.UsrId, b.UsrId, 16) &&
+         same(a.AuthId, b.AuthId, 16) && same(a.SysId, b.SysId, 16) &&
+         same(a.PrjId, b.PrjId, 16) && same(a.SmpId, b.SmpId, 16) &&
+         same(a.SmpName, b.SmpName, 64) && same(a.ARName, b.ARName, 260) &&
+         same(a.MethName, b.MethName, 260) && same(a.MethType, b.MethType, 32) &&
+         same(a.SysMess, b.SysMess, 256) && same(a.UsrMess, b.UsrMess, 259);
+}
+
+// Takes the flush's own record back out of the backlog when the log refused it too, so that a
+// failed flush leaves the backlog as it was. Only the last record, and only when it is that one:
+// anything parked after it by others stays.
+void TakeBackParkedEntry(const std::string& logFile, const LOG_ENTRY_STRUCT& entry) {
+  std::string backlog = std::string(GetWorkingDirectory()) + "\\error.blg";
+  CFile file;
+  if (LyrOpenFile(&file, &backlog[0], CFile::modeReadWrite | CFile::shareExclusive) != 0) return;
+  try {
+    const ULONGLONG length = file.GetLength();
+    if (length >= sizeof(LOG_BACKLOG_STRUCT) && length % sizeof(LOG_BACKLOG_STRUCT) == 0) {
+      LOG_BACKLOG_STRUCT last;
+      file.Seek(static_cast<LONGLONG>(length - sizeof last), CFile::begin);
+      if (file.Read(&last, sizeof last) == sizeof last &&
+          lstrcmpiA(last.LogFile, logFile.c_str()) == 0 && SameEntry(last.Entry, entry))
+        file.SetLength(length - sizeof last);
+    }
+    file.Close();
+  } catch (CFileException* e) {
+    e->Delete();
+    file.Abort();
+  }
+}
+
+// Records the move in `logFile`, which brings its parked entries in behind it. False when the
+// log still refused the append (the record of the move is then taken back).
+bool FlushInto(const std::string& logFile, size_t count, const std::string& user) {
+  const size_t parkedBefore = ReadBacklog().size();
+  CLyrLog log;
+  log.InitEntry();
+  log.SetUsrId(Utf8ToCp1252(user).c_str());
+  log.SetAuthId(Utf8ToCp1252(user).c_str());
+  log.SetSysMess(("Moved " + std::to_string(count) + " parked entries in").c_str());
+  log.SetUsrMess("backlog flushed with lyrutil");
+  std::string name = logFile;
+  log.SetFile(&name[0]);
+  log.FixLogMess(0);
+  if (ReadBacklog().size() <= parkedBefore) return true;
+  TakeBackParkedEntry(logFile, CopyEntry(log));
+  return false;
+}
+
 // Lists the parked entries; --flush moves them in by an audited action in each of their logs,
-// since an append is what moves a log's parked entries behind it.
+// since an append is what moves a log's parked entries behind it. Only into files that are audit
+// logs: an entry naming anything else stays parked.
 void AddBacklog(CLI::App& audit, Action& action) {
   auto* backlog = audit.add_subcommand("backlog", "entries waiting for their log");
   auto flush = std::make_shared<bool>(false);
@@ -300,21 +432,31 @@ void AddBacklog(CLI::App& audit, Action& action) {
       }
       if (parked.empty()) std::cout << "the backlog is empty\n";
       if (!*flush) return 0;
+      bool anyLeft = false;
       for (const auto& [logFile, count] : perLog) {
-        CLyrLog log;
-        log.InitEntry();
-        log.SetUsrId(Utf8ToCp1252(*user).c_str());
-        log.SetAuthId(Utf8ToCp1252(*user).c_str());
-        log.SetSysMess(("Moved " + std::to_string(count) + " parked entries in").c_str());
-        log.SetUsrMess("backlog flushed with lyrutil");
-        std::string name = logFile;
-        log.SetFile(&name[0]);
-        log.FixLogMess(0);
+        const std::string shown = Cp1252ToUtf8(logFile);
+        std::string host;
+        if (!LyrDosToHostPath(logFile.c_str(), &host)) {
+          std::cerr << shown << ": cannot be found; " << count << " entries stay parked\n";
+          anyLeft = true;
+          continue;
+        }
+        try {
+          RequireAppendableLog(host);
+        } catch (const ToolError& e) {
+          std::cerr << e.what() << "; " << count << " entries stay parked\n";
+          anyLeft = true;
+          continue;
+        }
+        if (!FlushInto(logFile, count, *user)) {
+          std::cerr << shown << ": still cannot be written; " << count << " entries stay parked\n";
+          anyLeft = true;
+        }
       }
-      size_t left = ReadBacklog().size();
+      const size_t left = ReadBacklog().size();
       std::cerr << parked.size() - std::min(parked.size(), left) << " moved in, " << left
                 << " still waiting\n";
-      return left == 0 ? 0 : 1;
+      return anyLeft || left != 0 ? 1 : 0;
     };
   });
 }
@@ -336,7 +478,7 @@ nlohmann::json VerifyLog(const std::string& hostPath, const std::vector<BacklogR
   std::string bytes = ReadWholeFile(hostPath);
   const size_t size = sizeof(LOG_ENTRY_STRUCT);
   nlohmann::json report;
-  report["log"] = hostPath;
+  report["log"] = HostPathText(hostPath);
   report["records"] = bytes.size() / size;
   report["torn_tail_bytes"] = bytes.size() % size;
   size_t outOfOrder = 0;
@@ -376,7 +518,7 @@ int RunVerify(const std::vector<std::string>& logs, bool json, std::ostream& out
   all["logs"] = nlohmann::json::array();
   bool clean = torn == 0;
   for (const std::string& log : logs) {
-    if (::access(log.c_str(), R_OK) != 0) throw ToolError(log + ": " + std::strerror(errno));
+    RequireReadableFile(log);
     nlohmann::json report = VerifyLog(log, backlog);
     clean = clean && report["clean"].get<bool>();
     all["logs"].push_back(report);
@@ -384,7 +526,7 @@ int RunVerify(const std::vector<std::string>& logs, bool json, std::ostream& out
   all["backlog_records_failing_seal"] = torn;
   all["clean"] = clean;
   if (json) {
-    out << all.dump(2) << "\n";
+    out << DumpJson(all, 2) << "\n";
     return clean ? 0 : 1;
   }
   for (const nlohmann::json& r : all["logs"]) {
@@ -463,7 +605,7 @@ void AddStats(CLI::App& audit, Action& action) {
       s["systems"] = systems;
       s["types"] = types;
       if (*format == "json") {
-        std::cout << s.dump(2) << "\n";
+        std::cout << DumpJson(s, 2) << "\n";
         return 0;
       }
       std::cout << count << " records";

@@ -4,6 +4,8 @@
 
 #include <lyrhost.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -42,6 +44,36 @@ bool SealHolds(const LOG_BACKLOG_STRUCT& record) {
 
 }  // namespace
 
+namespace {
+
+// The names DOS keeps for devices, whatever their extension: "con.log" is the console.
+bool IsDeviceName(const std::string& component) {
+  std::string base = component.substr(0, component.find('.'));
+  for (char& c : base) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  static const char* const kDevices[] = {"con", "prn", "aux", "nul", "clock$", "conin$",
+                                         "conout$"};
+  for (const char* device : kDevices)
+    if (base == device) return true;
+  return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
+         base[3] >= '1' && base[3] <= '9';
+}
+
+// Why the suite could not name this component of a host path exactly; empty when it can.
+std::string WhyNotADosName(const std::string& component) {
+  for (unsigned char c : component) {
+    if (c < 32) return "a control character";
+    if (std::strchr("\\:*?\"<>|", c)) return std::string("the character ") + static_cast<char>(c);
+  }
+  if (component == "." || component == "..") return std::string();
+  if (!component.empty() && (component.back() == '.' || component.back() == ' '))
+    return "a name ending in a dot or a space";
+  if (IsDeviceName(component)) return "the name of a DOS device";
+  return std::string();
+}
+
+}  // namespace
+
 std::string DosName(const std::string& hostPath) {
   std::string folder = ".";
   std::string name = hostPath;
@@ -59,6 +91,14 @@ std::string DosName(const std::string& hostPath) {
     throw ToolError(hostPath + ": " + std::strerror(error));
   }
   std::string full = std::string(resolved) + (std::strcmp(resolved, "/") ? "/" : "") + name;
+  for (size_t at = 1; at < full.size();) {
+    const size_t slash = std::min(full.find('/', at), full.size());
+    const std::string why = WhyNotADosName(full.substr(at, slash - at));
+    if (!why.empty())
+      throw ToolError(hostPath + ": the suite cannot name this file (" + why + " in \"" +
+                      full.substr(at, slash - at) + "\")");
+    at = slash + 1;
+  }
   std::string dos = "Z:" + full;
   for (char& c : dos) {
     if (c == '/') c = '\\';
@@ -73,25 +113,86 @@ bool SameHostFile(const std::string& a, const std::string& b) {
          sa.st_ino == sb.st_ino;
 }
 
-void RequireAuditLog(const std::string& hostPath) {
+void RequireReadableFile(const std::string& hostPath) {
   struct stat st;
   if (::stat(hostPath.c_str(), &st) != 0) throw ToolError(hostPath + ": " + std::strerror(errno));
   if (!S_ISREG(st.st_mode)) throw ToolError(hostPath + ": not a file");
+  const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) throw ToolError(hostPath + ": " + std::strerror(errno));
+  ::close(fd);
+}
+
+void RequireAuditLog(const std::string& hostPath) {
+  RequireReadableFile(hostPath);
+  struct stat st;
+  if (::stat(hostPath.c_str(), &st) != 0) throw ToolError(hostPath + ": " + std::strerror(errno));
   if (st.st_size % sizeof(LOG_ENTRY_STRUCT) != 0)
     throw ToolError(hostPath + ": not an audit log (its size, " + std::to_string(st.st_size) +
                     " bytes, is no multiple of the 1216-byte record)");
 }
 
-std::string ReadWholeFile(const std::string& hostPath) {
-  FILE* f = std::fopen(hostPath.c_str(), "rb");
-  if (f == nullptr) throw ToolError(hostPath + ": " + std::strerror(errno));
+namespace {
+
+template <size_t N>
+bool EndsInside(const char (&field)[N]) {
+  return std::memchr(field, '\0', N) != nullptr;
+}
+
+bool ReadsAsRecord(const LOG_ENTRY_STRUCT& r) {
+  return EndsInside(r.UsrId) && EndsInside(r.AuthId) && EndsInside(r.SysId) &&
+         EndsInside(r.PrjId) && EndsInside(r.SmpId) && EndsInside(r.SmpName) &&
+         EndsInside(r.ARName) && EndsInside(r.MethName) && EndsInside(r.MethType) &&
+         EndsInside(r.SysMess) && EndsInside(r.UsrMess);
+}
+
+}  // namespace
+
+void RequireAppendableLog(const std::string& hostPath) {
+  struct stat st;
+  if (::stat(hostPath.c_str(), &st) != 0) {
+    if (errno == ENOENT) return;
+    throw ToolError(hostPath + ": " + std::strerror(errno));
+  }
+  RequireAuditLog(hostPath);
+  const off_t records = st.st_size / static_cast<off_t>(sizeof(LOG_ENTRY_STRUCT));
+  if (records == 0) return;
+  const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw ToolError(hostPath + ": " + std::strerror(errno));
+  bool readable = true;
+  for (off_t index : {off_t{0}, records - 1}) {
+    LOG_ENTRY_STRUCT r;
+    const ssize_t n = ::pread(fd, &r, sizeof r, index * static_cast<off_t>(sizeof r));
+    readable = readable && n == static_cast<ssize_t>(sizeof r) && ReadsAsRecord(r);
+  }
+  ::close(fd);
+  if (!readable)
+    throw ToolError(hostPath + ": not an audit log (its records do not read as records)");
+}
+
+std::string ReadWholeFile(const std::string& hostPath, size_t maxBytes) {
+  int fd = STDIN_FILENO;
+  if (hostPath != "-") {
+    RequireReadableFile(hostPath);
+    fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw ToolError(hostPath + ": " + std::strerror(errno));
+  }
+  const std::string name = hostPath == "-" ? "standard input" : hostPath;
   std::string contents;
   char buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) contents.append(buffer, n);
-  bool failed = std::ferror(f);
-  std::fclose(f);
-  if (failed) throw ToolError(hostPath + ": read error");
+  int error = 0;
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) error = errno;
+    if (n <= 0) break;
+    if (contents.size() + static_cast<size_t>(n) > maxBytes) {
+      if (fd != STDIN_FILENO) ::close(fd);
+      throw ToolError(name + ": too large (over " + std::to_string(maxBytes) + " bytes)");
+    }
+    contents.append(buffer, static_cast<size_t>(n));
+  }
+  if (fd != STDIN_FILENO) ::close(fd);
+  if (error != 0) throw ToolError(name + ": " + std::strerror(error));
   return contents;
 }
 
@@ -115,38 +216,4 @@ std::vector<BacklogRecord> ReadBacklog() {
     records.push_back(r);
   }
   return records;
-}
-
-std::string TemporaryNameBeside(const std::string& hostPath) {
-  return hostPath + ".lyrutil-" + std::to_string(::getpid()) + ".tmp";
-}
-
-void CommitFile(const std::string& temporary, const std::string& hostPath) {
-  int fd = ::open(temporary.c_str(), O_RDONLY);
-  if (fd >= 0) {
-    ::fsync(fd);
-    ::close(fd);
-  }
-  if (std::rename(temporary.c_str(), hostPath.c_str()) != 0) {
-    int err = errno;
-    std::remove(temporary.c_str());
-    throw ToolError(hostPath + ": " + std::strerror(err));
-  }
-}
-
-void DiscardFile(const std::string& temporary) {
-  std::remove(temporary.c_str());
-}
-
-void WriteFileWhole(const std::string& hostPath, const std::string& contents) {
-  std::string temporary = TemporaryNameBeside(hostPath);
-  FILE* f = std::fopen(temporary.c_str(), "wb");
-  if (f == nullptr) throw ToolError(hostPath + ": " + std::strerror(errno));
-  bool ok = std::fwrite(contents.data(), 1, contents.size(), f) == contents.size();
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok) {
-    DiscardFile(temporary);
-    throw ToolError(hostPath + ": write error");
-  }
-  CommitFile(temporary, hostPath);
 }

@@ -5,22 +5,36 @@
 
 #include <LyrUtil.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// The DOS name of a host file through drive Z: (the whole host tree); throws ToolError when it
-// is too long for the suite's 260-byte paths.
+// The DOS name of a host file through drive Z: (the whole host tree). Throws ToolError when the
+// suite could not name exactly this file: a path too long for its 260-byte paths, a name the DOS
+// layer takes for a device (con, nul, com1, ... with any extension) or splits (a backslash), a
+// character DOS names cannot hold, or a name ending in a dot or a space, which DOS drops.
 std::string DosName(const std::string& hostPath);
 
 // Whether two host names are one existing file (any spelling, links included).
 bool SameHostFile(const std::string& a, const std::string& b);
 
-// Throws ToolError unless `hostPath` is a file whose size is a whole number of audit records.
+// Throws ToolError unless `hostPath` is a regular file this process may read (checked at once:
+// the library would retry an unreadable log for five seconds and then read nothing).
+void RequireReadableFile(const std::string& hostPath);
+
+// Throws ToolError unless `hostPath` is a readable regular file whose size is a whole number of
+// audit records.
 void RequireAuditLog(const std::string& hostPath);
 
-// The whole file; throws ToolError when it cannot be read.
-std::string ReadWholeFile(const std::string& hostPath);
+// Throws ToolError unless `hostPath` is a file the library may append audit records to: missing,
+// or an audit log whose first and last records read as records (their texts end inside their
+// fields). A text file that happens to be a multiple of 1216 bytes long fails the second test.
+void RequireAppendableLog(const std::string& hostPath);
+
+// The whole of a regular file of at most `maxBytes` ("-": standard input, as much as that);
+// throws ToolError for a device, a FIFO, a folder, a larger file or a read error.
+std::string ReadWholeFile(const std::string& hostPath, size_t maxBytes = SIZE_MAX);
 
 // The host path of the backlog of the installation ("error.blg" in the working directory).
 std::string BacklogHostPath();
@@ -32,14 +46,5 @@ struct BacklogRecord {
   bool intact;
 };
 std::vector<BacklogRecord> ReadBacklog();
-
-// Writes `contents` to a temporary file beside `hostPath`, then renames it over `hostPath`: the
-// file appears whole or not at all. Throws ToolError.
-void WriteFileWhole(const std::string& hostPath, const std::string& contents);
-// A temporary name beside `hostPath` for a file that a library call writes, to be renamed into
-// place with CommitFile or removed with DiscardFile.
-std::string TemporaryNameBeside(const std::string& hostPath);
-void CommitFile(const std::string& temporary, const std::string& hostPath);
-void DiscardFile(const std::string& temporary);
 
 #endif  // LYRUTIL_TOOLS_AUDIT_FILES_H

@@ -2,6 +2,9 @@
 
 #include "audit_files.h"
 #include "text_encoding.h"
+#include "tool_error.h"
+
+#include <lyrhost.h>
 
 #include <cstring>
 
@@ -52,7 +55,60 @@ LOG_ENTRY_STRUCT CopyEntry(CLyrLog& log) {
   return e;
 }
 
+FileFailureWatch::FileFailureWatch() : start_(LyrFileFailureCount(nullptr)) {}
+
+bool FileFailureWatch::Failed() const {
+  return LyrFileFailureCount(nullptr) != start_;
+}
+
+std::string LastFileFailureText() {
+  DWORD error = 0;
+  LyrFileFailureCount(&error);
+  switch (error) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return "held by another program beyond the library's retries";
+    case ERROR_ACCESS_DENIED:
+      return "access denied";
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return "the disk is full";
+    default:
+      return "file error " + std::to_string(error);
+  }
+}
+
+bool StartNavigation(CLyrLog& log, const std::string& hostPath) {
+  // A log held for a moment makes the open retry and then succeed, and the navigation may still
+  // have found nothing: a second start tells that from a log that stays unreadable.
+  for (int attempt = 0;; ++attempt) {
+    FileFailureWatch watch;
+    if (log.SetMask()) return true;
+    if (!watch.Failed()) {
+      RequireReadableFile(hostPath);  // not removed meanwhile: the library reads that as empty
+      return false;
+    }
+    if (attempt == 1) throw ToolError(hostPath + ": cannot be read: " + LastFileFailureText());
+  }
+}
+
+bool NextRecord(CLyrLog& log, const std::string& hostPath) {
+  if (log.GetNext()) return true;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    FileFailureWatch watch;
+    if (log.GetNext()) return true;
+    if (!watch.Failed()) return false;
+  }
+  throw ToolError(hostPath + ": could not be read to its end: " + LastFileFailureText());
+}
+
+bool NavigationReachedEnd(CLyrLog& log) {
+  FileFailureWatch watch;
+  return !log.GetNext() && !watch.Failed();
+}
+
 struct MergedReader::Source {
+  std::string host;
   std::string dos;               // the CLyrLog keeps a pointer to its file name
   std::unique_ptr<CLyrLog> log;  // not movable: the library's object stays where it was made
   bool has = false;              // `current` holds the log's next record
@@ -69,7 +125,8 @@ MergedReader::MergedReader(const std::vector<std::string>& hostPaths, const Audi
     source.log = std::make_unique<CLyrLog>();
     source.log->SetFile(&source.dos[0]);
     ApplyFilters(filters, *source.log);
-    source.has = source.log->SetMask() != 0;
+    source.host = path;
+    source.has = StartNavigation(*source.log, path);
     if (source.has) source.current = CopyEntry(*source.log);
   }
 }
@@ -83,7 +140,7 @@ bool MergedReader::Next(LOG_ENTRY_STRUCT* record) {
       earliest = &source;
   if (earliest == nullptr) return false;
   *record = earliest->current;
-  earliest->has = earliest->log->GetNext() != 0;
+  earliest->has = NextRecord(*earliest->log, earliest->host);
   if (earliest->has) earliest->current = CopyEntry(*earliest->log);
   return true;
 }

@@ -23,12 +23,42 @@ void ApplyFilters(const AuditFilters& filters, CLyrLog& log);
 // The entry of a log object as a record.
 LOG_ENTRY_STRUCT CopyEntry(CLyrLog& log);
 
+// The library's navigation (SetMask, then GetNext until 0), with what it cannot say itself: its 0
+// means "no more records" and also "a load could not be made" (the log held by another program
+// beyond the retries, a read error). These tell the two apart and throw ToolError, naming
+// `hostPath` and the reason, for the second.
+//
+// The end makes no file call: a navigation that found the end stays there, and one stopped by
+// its end time stops without reading. A load that failed is tried again by the next GetNext.
+// So one more GetNext, watched through the stand-in's count of failed file calls
+// (LyrFileFailureCount), either resumes the reading, ends without a failure, or fails again.
+
+// SetMask: true with the first matching record in the entry, false when none matches.
+bool StartNavigation(CLyrLog& log, const std::string& hostPath);
+// GetNext: true with the next matching record in the entry, false at the end.
+bool NextRecord(CLyrLog& log, const std::string& hostPath);
+// After a library call that ran a navigation of `log` through (ExportASCIILog, CreateTempLog):
+// whether it reached the end, rather than stopping at a load that failed.
+bool NavigationReachedEnd(CLyrLog& log);
+
+// Counts failed file calls from its construction on.
+class FileFailureWatch {
+ public:
+  FileFailureWatch();
+  bool Failed() const;
+
+ private:
+  unsigned long long start_;
+};
+// The last failed file call's error, in words ("held by another program", "the disk is full").
+std::string LastFileFailureText();
+
 // The matching records of several logs (host paths), one at a time: each log read through its
 // own CLyrLog navigation in the order its records are stored, the logs merged by time (the
 // next record is the earliest of the logs' current ones; equal times, the earlier log). A
 // record stored out of time order therefore comes where it is stored, as `verify` reports it.
 // Memory is one record per log, whatever the logs' size. Throws ToolError for a file that is
-// not an audit log.
+// not an audit log, and for a log that cannot be read to its end.
 class MergedReader {
  public:
   MergedReader(const std::vector<std::string>& hostPaths, const AuditFilters& filters);

@@ -3,6 +3,8 @@
 // PNG.
 #include "audit_files.h"
 #include "commands.h"
+#include "output_file.h"
+#include "text_encoding.h"
 #include "size_text.h"
 #include "tool_error.h"
 
@@ -157,7 +159,7 @@ void AddBmpCommands(CLI::App& app, Action& action) {
       DibFile dib(*file);
       nlohmann::ordered_json described = Describe(dib);
       if (*json) {
-        std::cout << described.dump(2) << "\n";
+        std::cout << DumpJson(described, 2) << "\n";
       } else {
         for (const auto& [key, value] : described.items())
           std::cout << key << ": " << (value.is_string() ? value.get<std::string>() : value.dump())

@@ -21,11 +21,29 @@ void AddPrintCommand(CLI::App& app, Action& action);
 void AddModuleCommand(CLI::App& app, Action& action);
 void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix);
 
+// Exit statuses beyond 0 (done) and 1 (findings): 2 for an error, and for `audit append` 3 when
+// the entry could not reach its log and waits, safe, in the backlog.
+constexpr int kExitError = 2;
+constexpr int kExitParked = 3;
+
 struct AuditFilters;
-// The records of `log` that pass the filters, written to `to` as the suite's export text or as a
-// new audit log; the file appears whole or not at all. Returns the records written.
-unsigned long WriteSelection(const std::string& log, const std::string& to,
-                             const AuditFilters& filters, bool exportText);
+// What WriteSelection wrote: nothing when no record matched (the target left as it was), else
+// `records`; `uncertain` is how many records the log gained while it was exported, which the
+// count may hold and the export not.
+struct SelectionWritten {
+  bool written = false;
+  unsigned long records = 0;
+  unsigned long uncertain = 0;
+};
+// The records of `log` that pass the filters, written to `to` ("-": standard output) as the
+// suite's export text or as a new audit log (which never replaces a file). The file appears whole
+// or not at all, and only when the log was read to its end. Throws ToolError.
+SelectionWritten WriteSelection(const std::string& log, const std::string& to,
+                                const AuditFilters& filters, bool exportText);
+
+// Flushes standard output; throws ToolError when it cannot be written (a full disk, a closed
+// pipe's reader gone).
+void FlushStandardOutput();
 
 // The report of `audit verify` on `logs`: 0 when clean, 1 with findings.
 int RunVerify(const std::vector<std::string>& logs, bool json, std::ostream& out);

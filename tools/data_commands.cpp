@@ -1,5 +1,7 @@
 // lyrutil frame, number and axis: the instrument's frames and the suite's numbers from a shell.
+#include "audit_files.h"
 #include "commands.h"
+#include "text_encoding.h"
 #include "tool_error.h"
 
 #include <LyrUtil.h>
@@ -15,15 +17,11 @@
 
 namespace {
 
+// A frame is a line of text of a few hundred characters; anything near this size is not one.
+constexpr size_t kMaxFrameBytes = 64 * 1024;
+
 std::string ReadFrameText(const std::string& source) {
-  std::string text;
-  if (source == "-") {
-    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-  } else {
-    std::ifstream in(source, std::ios::binary);
-    if (!in) throw ToolError(source + ": cannot be read");
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  std::string text = ReadWholeFile(source, kMaxFrameBytes);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   if (text.find('\0') != std::string::npos) throw ToolError(source + ": not a frame (binary)");
   return text;
@@ -59,7 +57,7 @@ nlohmann::ordered_json DecodeFrame(const std::string& text, bool full) {
     j["fields"] = {{"9", method.dShortField9}};
   }
   std::string name = static_cast<const char*>(UnZipTrame(full ? 1 : 0, &frame[0]));
-  j["name"] = name;
+  j["name"] = Cp1252ToUtf8(name);
   return j;
 }
 
@@ -78,7 +76,7 @@ void AddFrame(CLI::App& app, Action& action) {
       StartLibrary();
       nlohmann::ordered_json j = DecodeFrame(ReadFrameText(*source), !*shortFrame);
       if (*format == "json") {
-        std::cout << j.dump(2) << "\n";
+        std::cout << DumpJson(j, 2) << "\n";
         return 0;
       }
       if (*format != "text") throw ToolError("unknown output format \"" + *format + "\"");

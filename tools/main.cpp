@@ -6,8 +6,11 @@
 #include <LyrUtil.h>
 #include <lyrhost.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <iostream>
 
 #ifndef LYRUTIL_VERSION
@@ -20,6 +23,34 @@ void StartLibrary() {
   started = true;
   InitSystemGlobalParameters();
 }
+
+void FlushStandardOutput() {
+  errno = 0;
+  std::cout.flush();
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout)
+    throw ToolError(std::string("standard output: ") +
+                    (errno ? std::strerror(errno) : "write error"));
+}
+
+namespace {
+
+// Whether `folder` holds anything: the demo makes its own installation and must not write its
+// invented day into a real one.
+bool HoldsFiles(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return errno != ENOENT;
+  bool any = false;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+      any = true;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return any;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"lyrutil: the suite's installation, audit trail and instrument data from a shell"};
@@ -50,18 +81,24 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
+    if (app.got_subcommand("demo") && !prefix.empty() && HoldsFiles(prefix))
+      throw ToolError(prefix +
+                      ": holds files already; the demo makes its own installation, in a new or "
+                      "empty folder (or leave out --prefix)");
     if (!prefix.empty() && !LyrSetPrefix(prefix.c_str()))
       throw ToolError(prefix + ": cannot use this folder as the installation");
-    return action ? action() : 0;
+    const int status = action ? action() : 0;
+    FlushStandardOutput();
+    return status;
   } catch (const ToolError& e) {
     std::cout.flush();
     std::cerr << "lyrutil: " << e.what() << "\n";
-    return 2;
+    return kExitError;
   } catch (CException* e) {
     char message[256] = "";
     e->GetErrorMessage(message, sizeof message);
     e->Delete();
     std::cerr << "lyrutil: " << (message[0] ? message : "a file error") << "\n";
-    return 2;
+    return kExitError;
   }
 }

@@ -2,6 +2,8 @@
 // application for one module of the instrument's profile (GetRangeValue).
 #include "audit_files.h"
 #include "commands.h"
+#include "output_file.h"
+#include "text_encoding.h"
 #include "tool_error.h"
 
 #include <LyrUtil.h>
@@ -20,6 +22,9 @@ void InstallSuite(const std::string& suite, const std::string& working);
 
 namespace {
 
+// A module table has a row per module of the instrument: a few kilobytes. Larger is not one.
+constexpr size_t kMaxTableBytes = 16 * 1024 * 1024;
+
 // GetRangeValue leaves the record alone when no row fits; no row names a module so.
 constexpr char kNoFit[] = "\x01";
 
@@ -33,7 +38,7 @@ int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
 class ScratchInstallation {
  public:
   explicit ScratchInstallation(const std::string& table) {
-    const std::string contents = ReadWholeFile(table);
+    const std::string contents = ReadWholeFile(table, kMaxTableBytes);
     char folder[] = "/tmp/lyrutil-module.XXXXXX";
     if (::mkdtemp(folder) == nullptr) throw ToolError("cannot make a folder in /tmp");
     folder_ = folder;
@@ -66,7 +71,7 @@ std::string TypeWord(char code) {
 
 nlohmann::ordered_json Describe(const __RangeValue7400& row) {
   nlohmann::ordered_json out;
-  out["module"] = row.szModuleName;
+  out["module"] = Cp1252ToUtf8(row.szModuleName);
   out["value"] = row.dModuleValue;
   out["value3"] = row.dValue3;
   out["type"] = TypeWord(row.cType);
@@ -84,12 +89,13 @@ struct LookupOptions {
 };
 
 int Lookup(const LookupOptions& o) {
-  if (o.name.size() >= sizeof(__Q7400ProfileModule::szModuleName) ||
-      o.type.size() >= sizeof(__Q7400ProfileModule::szType))
+  const std::string name = Utf8ToCp1252(o.name);
+  const std::string type = Utf8ToCp1252(o.type);
+  if (name.size() >= sizeof(__Q7400ProfileModule::szModuleName) ||
+      type.size() >= sizeof(__Q7400ProfileModule::szType))
     throw ToolError("the module's name and type word take at most 15 characters");
   std::unique_ptr<ScratchInstallation> scratch;
   if (!o.table.empty()) {
-    if (::access(o.table.c_str(), R_OK) != 0) throw ToolError(o.table + ": cannot be read");
     scratch = std::make_unique<ScratchInstallation>(o.table);
   }
   StartLibrary();
@@ -107,9 +113,9 @@ int Lookup(const LookupOptions& o) {
                       "); name one with --table");
   }
   __Q7400ProfileModule module = {};
-  std::strcpy(module.szModuleName, o.name.c_str());
+  std::strcpy(module.szModuleName, name.c_str());
   module.dModuleValue = o.value;
-  std::strcpy(module.szType, o.type.c_str());
+  std::strcpy(module.szType, type.c_str());
   __RangeValue7400 row = {};
   std::strcpy(row.szModuleName, kNoFit);
   GetRangeValue(module, row);
@@ -120,10 +126,10 @@ int Lookup(const LookupOptions& o) {
   }
   const nlohmann::ordered_json described = Describe(row);
   if (o.json) {
-    std::cout << described.dump(2) << "\n";
+    std::cout << DumpJson(described, 2) << "\n";
     return 0;
   }
-  std::cout << "module: " << row.szModuleName << "\nvalue: " << described["value"].dump()
+  std::cout << "module: " << described["module"].get<std::string>() << "\nvalue: " << described["value"].dump()
             << "\nvalue 3: " << described["value3"].dump()
             << "\ntype: " << described["type"].get<std::string>() << "\nvalues 5 to 13:";
   for (const auto& v : described["values"]) std::cout << " " << v.dump();

@@ -59,6 +59,7 @@ class PrinterPick final : public LyrHostUi {
 // The file's lines in code page 1252, tabs expanded to columns of eight, line ends dropped, and
 // lines wider than the page continued on the next.
 std::vector<std::string> PageLines(const std::string& hostPath) {
+  RequireReadableFile(hostPath);
   std::ifstream in(hostPath, std::ios::binary);
   if (!in) throw ToolError(hostPath + ": cannot be read");
   std::vector<std::string> lines;

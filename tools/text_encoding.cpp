@@ -84,3 +84,48 @@ std::string Utf8ToCp1252(const std::string& text) {
   }
   return out;
 }
+
+namespace {
+
+// The length of the well-formed UTF-8 sequence at `at` (no overlongs, no surrogates, at most
+// U+10FFFF), 0 when there is none.
+size_t Utf8SequenceLength(const std::string& text, size_t at) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  if (lead < 0x80) return 1;
+  size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                  : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (size_t i = 1; i < length; ++i)
+    if ((byte(at + i) & 0xC0) != 0x80) return 0;
+  const unsigned char second = byte(at + 1);
+  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
+    return 0;
+  return length;
+}
+
+}  // namespace
+
+std::string HostPathText(const std::string& hostPath) {
+  std::string text;
+  for (size_t at = 0; at < hostPath.size();) {
+    const size_t length = Utf8SequenceLength(hostPath, at);
+    if (length == 0) {
+      text += "\xEF\xBF\xBD";  // U+FFFD
+      ++at;
+    } else {
+      text.append(hostPath, at, length);
+      at += length;
+    }
+  }
+  return text;
+}
+
+std::string DumpJson(const nlohmann::json& value, int indent) {
+  return value.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string DumpJson(const nlohmann::ordered_json& value, int indent) {
+  return value.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}

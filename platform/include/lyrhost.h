@@ -45,5 +45,14 @@ LYRWIN_API BOOL LyrDosToHostPath(const char* dosPath, std::string* hostPath);
 LYRWIN_API void LyrFailGlobalAllocs(int count);
 // How many ReadFile calls the process has made so far (for measuring readers).
 LYRWIN_API unsigned long long LyrFileReadCount();
+// How many calls on files and file handles (CreateFileA, ReadFile, WriteFile, SetFilePointer,
+// GetFileSize, FlushFileBuffers, SetEndOfFile and the others of the file API) have failed so far
+// in the process, and in `lastError` (when not null) the Win32 error of the last of them; a name
+// that is not there (errors 2 and 3) is not counted, since opening a name is how callers test
+// whether it exists. A host
+// tells with it a navigation that reached the end of its log, which makes no file call, from one
+// whose load failed (the log held beyond the retries, a read error): the library's GetNext
+// returns 0 for both. Safe from any thread; the count only grows.
+LYRWIN_API unsigned long long LyrFileFailureCount(DWORD* lastError);
 
 #endif  // LYRWIN_LYRHOST_H

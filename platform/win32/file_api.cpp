@@ -44,19 +44,33 @@ using lyrwin::ToFileTime;
 
 namespace {
 
-BOOL Fail(DWORD err) {
+// The failures of the functions below are counted, with the error of the last, for hosts that
+// must tell "nothing more to read" from "could not read" (LyrFileFailureCount). A name that is not
+// there is no failure of this kind: opening a name is how callers find out whether it exists.
+std::atomic<unsigned long long> g_fileFailures{0};
+std::atomic<DWORD> g_lastFileFailure{0};
+
+void NoteFailure(DWORD err) {
+  if (err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND) {
+    g_lastFileFailure.store(err, std::memory_order_relaxed);
+    g_fileFailures.fetch_add(1, std::memory_order_release);
+  }
   SetLastError(err);
+}
+
+BOOL Fail(DWORD err) {
+  NoteFailure(err);
   return FALSE;
 }
 
 HANDLE FailHandle(DWORD err) {
-  SetLastError(err);
+  NoteFailure(err);
   return INVALID_HANDLE_VALUE;
 }
 
 std::shared_ptr<FileObject> FileFromHandle(HANDLE h) {
   auto file = lyrwin::LookupHandleAs<FileObject>(h);
-  if (!file) SetLastError(ERROR_INVALID_HANDLE);
+  if (!file) NoteFailure(ERROR_INVALID_HANDLE);
   return file;
 }
 
@@ -239,6 +253,12 @@ unsigned long long LyrFileReadCount() {
   return g_fileReads.load();
 }
 
+unsigned long long LyrFileFailureCount(DWORD* lastError) {
+  const unsigned long long count = g_fileFailures.load(std::memory_order_acquire);
+  if (lastError) *lastError = g_lastFileFailure.load(std::memory_order_relaxed);
+  return count;
+}
+
 extern "C" BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                                 LPDWORD lpNumberOfBytesRead, LPOVERLAPPED) {
   g_fileReads.fetch_add(1, std::memory_order_relaxed);
@@ -279,29 +299,29 @@ extern "C" DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove,
                : dwMoveMethod == FILE_END     ? SEEK_END
                                               : -1;
   if (whence < 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
+    NoteFailure(ERROR_INVALID_PARAMETER);
     return INVALID_SET_FILE_POINTER;
   }
   off_t base = whence == SEEK_SET ? 0 : ::lseek(file->fd, 0, whence);
   if (base < 0) {
-    lyrwin::SetLastErrorFromErrno();
+    NoteFailure(lyrwin::Win32ErrorFromErrno(errno));
     return INVALID_SET_FILE_POINTER;
   }
   // Both are within int64_t, but their sum need not be; Windows adds in 64 bits, where an
   // overflow comes out negative.
   int64_t target = 0;
   if (__builtin_add_overflow(static_cast<int64_t>(base), distance, &target) || target < 0) {
-    SetLastError(ERROR_NEGATIVE_SEEK);
+    NoteFailure(ERROR_NEGATIVE_SEEK);
     return INVALID_SET_FILE_POINTER;
   }
   // Without a high part the caller can only be told a 32-bit position.
   if (!lpDistanceToMoveHigh && static_cast<uint64_t>(target) > 0xFFFFFFFFull) {
-    SetLastError(ERROR_INVALID_PARAMETER);
+    NoteFailure(ERROR_INVALID_PARAMETER);
     return INVALID_SET_FILE_POINTER;
   }
   off_t pos = ::lseek(file->fd, static_cast<off_t>(target), SEEK_SET);
   if (pos < 0) {
-    lyrwin::SetLastErrorFromErrno();
+    NoteFailure(lyrwin::Win32ErrorFromErrno(errno));
     return INVALID_SET_FILE_POINTER;
   }
   if (lpDistanceToMoveHigh) *lpDistanceToMoveHigh = static_cast<LONG>(pos >> 32);
@@ -322,7 +342,7 @@ extern "C" DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
   auto file = FileFromHandle(hFile);
   struct stat st;
   if (!file || ::fstat(file->fd, &st) != 0) {
-    if (file) lyrwin::SetLastErrorFromErrno();
+    if (file) NoteFailure(lyrwin::Win32ErrorFromErrno(errno));
     return INVALID_FILE_SIZE;
   }
   if (lpFileSizeHigh) *lpFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);

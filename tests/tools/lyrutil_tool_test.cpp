@@ -1,6 +1,6 @@
 // The lyrutil tool as a user runs it: a fresh installation per test, every command through the
 // built binary, outputs parsed back, bad input refused with exit status 2.
-#include "lyr_test.h"
+#include "tool_test.h"
 
 #include <nlohmann/json.hpp>
 
@@ -15,48 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct ToolRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-class ToolTest : public LyrTest {
- protected:
-  ToolRun Tool(const std::string& args, const std::string& input = "") {
-    std::string errFile = Prefix() + "/stderr.txt";
-    std::string command =
-        std::string(LYRUTIL_TOOL) + " --prefix '" + Prefix() + "' " + args + " 2>'" + errFile + "'";
-    if (!input.empty()) command = "printf '%s' '" + input + "' | " + command;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::string out;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    int status = ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, ReadHostFile(errFile)};
-  }
-  std::string Log() { return DriveC() + "/audit.log"; }
-  void AppendThree() {
-    ASSERT_EQ(Tool("install").status, 0);
-    ASSERT_EQ(Tool("audit append " + Log() +
-                   " --user ALICE --system LC-1 --message first "
-                   "--time '2026-12-05 08:00'")
-                  .status,
-              0);
-    ASSERT_EQ(Tool("audit append " + Log() +
-                   " --user bob --system LC-2 --message 'a, \"b\"' "
-                   "--time '2026-12-05 09:00'")
-                  .status,
-              0);
-    ASSERT_EQ(Tool("audit append " + Log() +
-                   " --user CAROL --system LC-1 --message third "
-                   "--time '2026-12-05 10:00'")
-                  .status,
-              0);
-  }
-};
 
 TEST_F(ToolTest, InstallShowsWhatTheLibraryFinds) {
   ToolRun r = Tool("install --suite-dir 'C:\\Suite' --working-dir 'C:\\Suite\\Data'");

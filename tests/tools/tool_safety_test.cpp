@@ -1,0 +1,244 @@
+// What lyrutil refuses, and that it never calls a failed or partial run a success: output files
+// that must not be replaced, names the suite cannot name, inputs that are not files, full disks
+// and broken output, text that is not UTF-8.
+#include "tool_test.h"
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <cstring>
+#include <dirent.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+class ToolSafetyTest : public ToolTest {
+ protected:
+  std::string Mode(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 ? std::to_string(st.st_mode) : "missing";
+  }
+  // The names in `folder` that a run left behind beside its outputs.
+  std::vector<std::string> Leftovers(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+      while (const dirent* e = ::readdir(dir))
+        if (std::strncmp(e->d_name, ".lyrutil-", 9) == 0) names.push_back(e->d_name);
+      ::closedir(dir);
+    }
+    return names;
+  }
+};
+
+// Neither command replaces what it must not: extract never an existing file, export never a
+// file when nothing matched, nor anything that is not a regular file the user may write. A link
+// is followed to its target and stays a link; "-" is standard output.
+TEST_F(ToolSafetyTest, OutputsReplaceOnlyRegularWritableFiles) {
+  AppendThree();
+  const std::string other = DriveC() + "/other.log";
+  WriteHostFile(other, std::string(2 * sizeof(LOG_ENTRY_STRUCT), 'o'));
+  ToolRun extract = Tool("audit extract " + Log() + " --to " + other);
+  EXPECT_EQ(extract.status, 2);
+  EXPECT_NE(extract.err.find("exists"), std::string::npos) << extract.err;
+  EXPECT_EQ(ReadHostFile(other), std::string(2 * sizeof(LOG_ENTRY_STRUCT), 'o'));
+
+  const std::string kept = DriveC() + "/kept.txt";
+  WriteHostFile(kept, "yesterday's export\n");
+  ToolRun none = Tool("audit export " + Log() + " --to " + kept + " --user nobody");
+  EXPECT_EQ(none.status, 0) << none.err;
+  EXPECT_NE(none.err.find("no record matched"), std::string::npos) << none.err;
+  EXPECT_EQ(ReadHostFile(kept), "yesterday's export\n");
+  EXPECT_EQ(Tool("audit export " + Log() + " --to " + DriveC() + "/new.txt --user nobody").status,
+            0);
+  EXPECT_FALSE(HostFileExists(DriveC() + "/new.txt"));
+
+  const std::string fifo = DriveC() + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string readOnly = DriveC() + "/signed.txt";
+  WriteHostFile(readOnly, "signed\n");
+  ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+  for (const std::string& to : {fifo, readOnly, DriveC()}) {
+    SCOPED_TRACE(to);
+    const std::string before = Mode(to);
+    ToolRun refused = Tool("audit export " + Log() + " --to " + to, "", "timeout 20");
+    EXPECT_EQ(refused.status, 2) << refused.err;
+    EXPECT_EQ(Mode(to), before);
+  }
+  EXPECT_EQ(ReadHostFile(readOnly), "signed\n");
+
+  const std::string target = DriveC() + "/target.txt";
+  WriteHostFile(target, "old\n");
+  ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+  ASSERT_EQ(::symlink(target.c_str(), (DriveC() + "/link.txt").c_str()), 0);
+  ASSERT_EQ(Tool("audit export " + Log() + " --to " + DriveC() + "/link.txt").status, 0);
+  struct stat st;
+  ASSERT_EQ(::lstat((DriveC() + "/link.txt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u) << "the replaced file keeps its mode";
+  const std::string text = ReadHostFile(target);
+  EXPECT_NE(text.find(" | CAROL | "), std::string::npos) << text;
+  ASSERT_EQ(::symlink((DriveC() + "/nowhere.txt").c_str(), (DriveC() + "/dangling").c_str()), 0);
+  EXPECT_EQ(Tool("audit export " + Log() + " --to " + DriveC() + "/dangling").status, 2);
+  EXPECT_FALSE(HostFileExists(DriveC() + "/nowhere.txt"));
+
+  ToolRun out = Tool("audit export " + Log() + " --to -");
+  EXPECT_EQ(out.status, 0) << out.err;
+  EXPECT_EQ(out.out, text);
+  EXPECT_TRUE(Leftovers(DriveC()).empty());
+}
+
+// The records counted, not the lines: a system message with line breaks is one record, and a
+// line cut at 1023 characters takes its line end with it.
+TEST_F(ToolSafetyTest, ExportCountsRecordsNotLines) {
+  ASSERT_EQ(Tool("install").status, 0);
+  ASSERT_EQ(Tool("audit append " + Log() + " --user U --message m --system-message " +
+                 "\"$(printf 'one\\ntwo\\nthree')\"")
+                .status,
+            0);
+  ASSERT_EQ(Tool("audit append " + Log() + " --user U --message " + std::string(250, 'm') +
+                 " --system-message " + std::string(250, 's') + " --method " +
+                 std::string(255, 'x') + " --ar " + std::string(255, 'a'))
+                .status,
+            0);
+  ToolRun r = Tool("audit export " + Log() + " --to " + DriveC() + "/out.txt");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "2 records written to " + DriveC() + "/out.txt\n");
+}
+
+// A file that a run could not finish is never put in place, and the run says so: an extract cut
+// by a full disk (a file size limit here), output that cannot be written.
+TEST_F(ToolSafetyTest, FullDisksAndBrokenOutputFailTheRun) {
+  AppendThree();
+  const std::string part = DriveC() + "/part.log";
+  ToolRun cut = Tool("audit extract " + Log() + " --to " + part, "", "ulimit -f 3;");
+  EXPECT_EQ(cut.status, 2) << cut.err;
+  EXPECT_NE(cut.err.find("cannot be written"), std::string::npos) << cut.err;
+  EXPECT_FALSE(HostFileExists(part));
+  ToolRun exportCut = Tool("audit export " + Log() + " --to " + DriveC() + "/e.txt --since " +
+                               "'2026-12-05 08:00'",
+                           "", "ulimit -f 0;");
+  EXPECT_EQ(exportCut.status, 2) << exportCut.err;
+  EXPECT_FALSE(HostFileExists(DriveC() + "/e.txt"));
+  EXPECT_TRUE(Leftovers(DriveC()).empty());
+
+  for (const std::string& command :
+       {"audit show " + Log(), "audit show " + Log() + " -o json", "audit stats " + Log(),
+        "audit verify " + Log(), "audit export " + Log() + " --to -"}) {
+    SCOPED_TRACE(command);
+    ToolRun full = Tool(command + " >/dev/full");
+    EXPECT_EQ(full.status, 2);
+    EXPECT_NE(full.err.find("standard output"), std::string::npos) << full.err;
+  }
+}
+
+// A path on the command line names the host file the user means; one that the suite's DOS layer
+// would take for a device or split at a backslash is refused, and nothing is written anywhere.
+TEST_F(ToolSafetyTest, NamesTheSuiteCannotNameAreRefused) {
+  AppendThree();
+  const std::string records = ReadHostFile(Log());
+  WriteHostFile(DriveC() + "/nul.log", records);
+  ASSERT_EQ(::mkdir((DriveC() + "/x").c_str(), 0755), 0);
+  WriteHostFile(DriveC() + "/x/y.log", records);
+  WriteHostFile(DriveC() + "/x\\y.log", records);
+  for (const std::string& args :
+       {"audit append " + DriveC() + "/con.log --user u --message m",
+        "audit append " + DriveC() + "/COM1.txt.log --user u --message m",
+        "audit append '" + DriveC() + "/x\\y.log' --user u --message m",
+        "audit append '" + DriveC() + "/dot.log.' --user u --message m",
+        "audit show " + DriveC() + "/nul.log", "audit show '" + DriveC() + "/x\\y.log'",
+        "audit export " + DriveC() + "/nul.log --to " + DriveC() + "/out.txt"}) {
+    SCOPED_TRACE(args);
+    ToolRun r = Tool(args, "", "timeout 20");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("the suite cannot name this file"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(ReadHostFile(DriveC() + "/x/y.log"), records);
+  EXPECT_FALSE(HostFileExists(DriveC() + "/con.log"));
+  EXPECT_FALSE(HostFileExists(DriveC() + "/out.txt"));
+  EXPECT_FALSE(HostFileExists(DriveC() + "/Work/error.blg"));
+}
+
+// Inputs that are not regular files, or far larger than what they claim to be, are refused at
+// once instead of read until memory runs out or blocking forever.
+TEST_F(ToolSafetyTest, InputsThatAreNotFilesAreRefusedAtOnce) {
+  ASSERT_EQ(Tool("install").status, 0);
+  const std::string fifo = DriveC() + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& args :
+       {std::string("audit verify /dev/zero"), "audit verify " + fifo,
+        std::string("frame decode /dev/zero"), "frame decode " + fifo,
+        std::string("module lookup tcd --table /dev/zero"), "print " + DriveC(),
+        "audit show " + fifo, "audit export " + fifo + " --to " + DriveC() + "/x.txt"}) {
+    SCOPED_TRACE(args);
+    ToolRun r = Tool(args, "", "timeout 20");
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_EQ(r.err.rfind("lyrutil: ", 0), 0u) << r.err;
+  }
+  ToolRun zeros = Tool("frame decode - < /dev/zero", "", "timeout 20");
+  EXPECT_EQ(zeros.status, 2);
+  EXPECT_NE(zeros.err.find("too large"), std::string::npos) << zeros.err;
+  EXPECT_FALSE(HostFileExists(DriveC() + "/x.txt"));
+}
+
+// Code page 1252 text and file names that are not UTF-8 leave the tool as valid JSON.
+TEST_F(ToolSafetyTest, JsonHoldsValidUtf8WhateverTheTextWas) {
+  ToolRun frame = Tool("frame decode - -o json",
+                       "1;2.5;3;4.5;5;6.5;7.5;8.5;9.5;10.5;0.5;12;13;14.5;15.5;16.5;17.5;18;"
+                       "10;P1;5;20;T2;80;#Caf\xe9;");
+  ASSERT_EQ(frame.status, 0) << frame.err;
+  EXPECT_EQ(nlohmann::json::parse(frame.out)["name"], "Caf\xc3\xa9");
+
+  ASSERT_EQ(Tool("install").status, 0);
+  const std::string table = DriveC() + "/table.csv";
+  WriteHostFile(table, "MODULES;2\rheader\rD\xc9T;1;0;FIX;;;;;;;;;\r");
+  ToolRun module = Tool("module lookup d\xc3\xa9t --value 1 --json --table " + table);
+  ASSERT_EQ(module.status, 0) << module.err;
+  EXPECT_EQ(nlohmann::json::parse(module.out)["module"], "D\xc3\x89T");
+
+  AppendThree();
+  const std::string odd = DriveC() + "/r\xe9sum\xe9.log";
+  WriteHostFile(odd, ReadHostFile(Log()));
+  ToolRun verify = Tool("audit verify '" + odd + "' -o json");
+  ASSERT_EQ(verify.status, 0) << verify.err;
+  const nlohmann::json report = nlohmann::json::parse(verify.out);
+  EXPECT_EQ(report["logs"][0]["log"], DriveC() + "/r\xef\xbf\xbdsum\xef\xbf\xbd.log");
+}
+
+// The demo invents a working day: it runs in a new or empty folder, never in an installation.
+TEST_F(ToolSafetyTest, TheDemoRefusesAnExistingInstallation) {
+  AppendThree();
+  const std::string before = ReadHostFile(Log());
+  ToolRun demo = Tool("demo");
+  EXPECT_EQ(demo.status, 2);
+  EXPECT_NE(demo.err.find("holds files already"), std::string::npos) << demo.err;
+  EXPECT_EQ(ReadHostFile(Log()), before);
+  EXPECT_FALSE(HostFileExists(DriveC() + "/Tessera/Work/Audit/LC-1.log"));
+}
+
+// A private folder left by a run that was killed is swept by a later run once it is old; an
+// interrupted run removes its own.
+TEST_F(ToolSafetyTest, TemporaryFoldersOfKilledAndInterruptedRunsGo) {
+  AppendThree();
+  pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string stale = DriveC() + "/.lyrutil-" + std::to_string(gone) + "-abcdefabcdef.tmp";
+  ASSERT_EQ(::mkdir(stale.c_str(), 0700), 0);
+  WriteHostFile(stale + "/output", "half an export");
+  struct timeval old[2] = {{std::time(nullptr) - 3600, 0}, {std::time(nullptr) - 3600, 0}};
+  ASSERT_EQ(::utimes(stale.c_str(), old), 0);
+  const std::string fresh = DriveC() + "/.lyrutil-" + std::to_string(gone) + "-012345678901.tmp";
+  ASSERT_EQ(::mkdir(fresh.c_str(), 0700), 0);  // too young to be taken for abandoned
+  ASSERT_EQ(Tool("audit export " + Log() + " --to " + DriveC() + "/out.txt").status, 0);
+  EXPECT_FALSE(HostFileExists(stale));
+  EXPECT_TRUE(HostFileExists(fresh));
+  ::rmdir(fresh.c_str());
+}
+
+}  // namespace

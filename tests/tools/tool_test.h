@@ -1,0 +1,57 @@
+// The fixture of the lyrutil tests: a fresh installation per test, every command run through
+// the built binary as a user runs it, with its exit status and both outputs.
+#ifndef LYRUTIL_TESTS_TOOLS_TOOL_TEST_H
+#define LYRUTIL_TESTS_TOOLS_TOOL_TEST_H
+
+#include "lyr_test.h"
+
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+
+struct ToolRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class ToolTest : public LyrTest {
+ protected:
+  // Runs lyrutil with the test's prefix through the shell; `shell` goes before the command (a
+  // ulimit, an environment variable, a wrapper such as timeout).
+  ToolRun Tool(const std::string& args, const std::string& input = "",
+               const std::string& shell = "") {
+    std::string errFile = Prefix() + "/stderr.txt";
+    std::string command = shell + " " + std::string(LYRUTIL_TOOL) + " --prefix '" + Prefix() +
+                          "' " + args + " 2>'" + errFile + "'";
+    if (!input.empty()) command = "printf '%s' '" + input + "' | " + command;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    int status = ::pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, ReadHostFile(errFile)};
+  }
+  std::string Log() { return DriveC() + "/audit.log"; }
+  void AppendThree() {
+    ASSERT_EQ(Tool("install").status, 0);
+    ASSERT_EQ(Tool("audit append " + Log() +
+                   " --user ALICE --system LC-1 --message first "
+                   "--time '2026-12-05 08:00'")
+                  .status,
+              0);
+    ASSERT_EQ(Tool("audit append " + Log() +
+                   " --user bob --system LC-2 --message 'a, \"b\"' "
+                   "--time '2026-12-05 09:00'")
+                  .status,
+              0);
+    ASSERT_EQ(Tool("audit append " + Log() +
+                   " --user CAROL --system LC-1 --message third "
+                   "--time '2026-12-05 10:00'")
+                  .status,
+              0);
+  }
+};
+
+#endif  // LYRUTIL_TESTS_TOOLS_TOOL_TEST_H
