@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 void ShowInstallation(std::ostream& out);
+bool SuiteInstalled();
 void InstallSuite(const std::string& suite, const std::string& working);
 
 namespace {
@@ -121,6 +122,11 @@ void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix) {
         if (::mkdtemp(folder) == nullptr) throw ToolError("cannot make a folder in /tmp");
         prefix = folder;
         if (!LyrSetPrefix(folder)) throw ToolError(prefix + ": cannot be used");
+      } else if (SuiteInstalled() || ::access(HostOf("C:\\Tessera").c_str(), F_OK) == 0) {
+        // The demo invents a working day: never in the logs of a real installation.
+        throw ToolError(prefix +
+                        ": holds an installation already; the demo makes its own, in a new "
+                        "folder (leave out --prefix)");
       }
       std::cout << Say("A fresh installation in " + prefix +
                        ", made as the suite's installer makes it:");

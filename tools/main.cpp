@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <iostream>
 
 #ifndef LYRUTIL_VERSION
@@ -31,26 +30,6 @@ void FlushStandardOutput() {
     throw ToolError(std::string("standard output: ") +
                     (errno ? std::strerror(errno) : "write error"));
 }
-
-namespace {
-
-// Whether `folder` holds anything: the demo makes its own installation and must not write its
-// invented day into a real one.
-bool HoldsFiles(const std::string& folder) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return errno != ENOENT;
-  bool any = false;
-  while (const dirent* entry = ::readdir(dir)) {
-    if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-      any = true;
-      break;
-    }
-  }
-  ::closedir(dir);
-  return any;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"lyrutil: the suite's installation, audit trail and instrument data from a shell"};
@@ -81,10 +60,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    if (app.got_subcommand("demo") && !prefix.empty() && HoldsFiles(prefix))
-      throw ToolError(prefix +
-                      ": holds files already; the demo makes its own installation, in a new or "
-                      "empty folder (or leave out --prefix)");
     if (!prefix.empty() && !LyrSetPrefix(prefix.c_str()))
       throw ToolError(prefix + ": cannot use this folder as the installation");
     const int status = action ? action() : 0;

@@ -48,6 +48,14 @@ std::string Association() {
 
 }  // namespace
 
+// Whether the installation's registry names a suite folder: the suite is installed there.
+bool SuiteInstalled() {
+  char path[256] = {};
+  LitBaseRegistre(HKEY_LOCAL_MACHINE, kInstallationKey, const_cast<char*>("Path"),
+                  reinterpret_cast<unsigned char*>(path));
+  return path[0] != '\0';
+}
+
 // What InitSystemGlobalParameters found, for `info`, `install` and the demo.
 void ShowInstallation(std::ostream& out) {
   StartLibrary();

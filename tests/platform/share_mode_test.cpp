@@ -168,3 +168,29 @@ TEST_F(ShareModeTest, DeletionRacingAnOpenThatDeniesItLetsOneWin) {
 }
 
 }  // namespace
+
+#ifndef _WIN32
+// The host seam's count of failed file calls: a refused open counts with its error, a name that
+// is not there does not (opening is how callers test for a file), and nothing else moves it.
+TEST_F(ShareModeTest, RefusedOpensAreCountedForHosts) {
+  HANDLE held = CreateFileA("C:\\held.dat", R | W, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  DWORD last = 0;
+  const unsigned long long before = LyrFileFailureCount(&last);
+  EXPECT_EQ(CreateFileA("C:\\missing.dat", R, SR, nullptr, OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(LyrFileFailureCount(nullptr), before);
+  HANDLE other = CreateFileA("C:\\other.dat", R | W, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  char byte = 'x';
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(other, &byte, 1, &written, nullptr));
+  CloseHandle(other);
+  EXPECT_EQ(LyrFileFailureCount(nullptr), before);
+  EXPECT_EQ(CreateFileA("C:\\held.dat", R, SR | SW, nullptr, OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(LyrFileFailureCount(&last), before + 1);
+  EXPECT_EQ(last, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  CloseHandle(held);
+}
+#endif

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <dirent.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -161,7 +162,7 @@ TEST_F(ToolSafetyTest, NamesTheSuiteCannotNameAreRefused) {
   EXPECT_EQ(ReadHostFile(DriveC() + "/x/y.log"), records);
   EXPECT_FALSE(HostFileExists(DriveC() + "/con.log"));
   EXPECT_FALSE(HostFileExists(DriveC() + "/out.txt"));
-  EXPECT_FALSE(HostFileExists(DriveC() + "/Work/error.blg"));
+  EXPECT_FALSE(HostFileExists(DriveC() + "/Tessera/Work/error.blg"));
 }
 
 // Inputs that are not regular files, or far larger than what they claim to be, are refused at
@@ -216,7 +217,7 @@ TEST_F(ToolSafetyTest, TheDemoRefusesAnExistingInstallation) {
   const std::string before = ReadHostFile(Log());
   ToolRun demo = Tool("demo");
   EXPECT_EQ(demo.status, 2);
-  EXPECT_NE(demo.err.find("holds files already"), std::string::npos) << demo.err;
+  EXPECT_NE(demo.err.find("holds an installation already"), std::string::npos) << demo.err;
   EXPECT_EQ(ReadHostFile(Log()), before);
   EXPECT_FALSE(HostFileExists(DriveC() + "/Tessera/Work/Audit/LC-1.log"));
 }
@@ -239,6 +240,57 @@ TEST_F(ToolSafetyTest, TemporaryFoldersOfKilledAndInterruptedRunsGo) {
   EXPECT_FALSE(HostFileExists(stale));
   EXPECT_TRUE(HostFileExists(fresh));
   ::rmdir(fresh.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+// A followed log that shrinks is said to be truncated, and following goes on from its new end.
+TEST_F(ToolSafetyTest, FollowingATruncatedLogGoesOnFromItsNewEnd) {
+  AppendThree();
+  const std::string three = ReadHostFile(Log());
+  const std::string errFile = Prefix() + "/follow.err";
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  pid_t follower = ::fork();
+  if (follower == 0) {
+    ::dup2(out[1], 1);
+    ::close(out[0]);
+    if (std::freopen(errFile.c_str(), "w", stderr) == nullptr) ::_exit(126);
+    ::execl(LYRUTIL_TOOL, LYRUTIL_TOOL, "--prefix", Prefix().c_str(), "audit", "show",
+            Log().c_str(), "-f", "-o", "jsonl", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  std::string seen;
+  auto readUntil = [&](const std::string& wanted) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (seen.find(wanted) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+      struct pollfd ready = {out[0], POLLIN, 0};
+      if (::poll(&ready, 1, 200) <= 0) continue;
+      char buffer[4096];
+      const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+      if (n <= 0) break;
+      seen.append(buffer, static_cast<size_t>(n));
+    }
+    return seen.find(wanted) != std::string::npos;
+  };
+  EXPECT_TRUE(readUntil("CAROL"));
+  WriteHostFile(Log(), three.substr(0, sizeof(LOG_ENTRY_STRUCT)));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (ReadHostFile(errFile).find("truncated") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_NE(ReadHostFile(errFile).find(Log() + ": truncated; following from its new end"),
+            std::string::npos);
+  ASSERT_EQ(Tool("audit append " + Log() + " --user DAVE --message after").status, 0);
+  EXPECT_TRUE(readUntil("DAVE")) << seen;
+  ::kill(follower, SIGTERM);
+  int status = 0;
+  ::waitpid(follower, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "no crash before the signal";
+  ::close(out[0]);
 }
 
 }  // namespace

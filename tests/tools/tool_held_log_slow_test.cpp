@@ -1,0 +1,155 @@
+// lyrutil against logs that another program holds: the library retries for about five seconds
+// and then reads or appends nothing, which the tool must never report as done.
+#include "tool_test.h"
+
+#include <chrono>
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+class ToolHeldLogTest : public ToolTest {
+ protected:
+  // Another program holds the log open without sharing, as the suite's own programs do.
+  std::unique_ptr<HelperProcess> Hold(const std::string& dosPath, int seconds) {
+    auto holder = std::make_unique<HelperProcess>(
+        HelperPath("hold_file"),
+        std::vector<std::string>{dosPath, std::to_string(GENERIC_READ | GENERIC_WRITE), "0",
+                                 std::to_string(seconds)});
+    EXPECT_EQ(holder->FirstLine(), "ready");
+    return holder;
+  }
+  bool AnyPrivateFolderIn(const std::string& folder) {
+    bool any = false;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+      while (const dirent* e = ::readdir(dir)) any = any || std::string(e->d_name).find(".lyrutil-") == 0;
+      ::closedir(dir);
+    }
+    return any;
+  }
+};
+
+// Held from the start: show and export exit 2 naming the log and the reason, the export's
+// target is left as it was, and an interrupted export leaves nothing behind.
+TEST_F(ToolHeldLogTest, AHeldLogFailsTheRunAndReplacesNothing) {
+  AppendThree();
+  const std::string target = DriveC() + "/out.txt";
+  WriteHostFile(target, "the last good export\n");
+  auto holder = Hold("C:\\audit.log", 60);
+  ToolRun show = Tool("audit show " + Log() + " -o jsonl");
+  EXPECT_EQ(show.status, 2);
+  EXPECT_EQ(show.err, "lyrutil: " + Log() +
+                          ": cannot be read: held by another program beyond the library's "
+                          "retries\n");
+  ToolRun exported = Tool("audit export " + Log() + " --to " + target);
+  EXPECT_EQ(exported.status, 2);
+  EXPECT_NE(exported.err.find("held by another program"), std::string::npos) << exported.err;
+  EXPECT_EQ(ReadHostFile(target), "the last good export\n");
+
+  const std::string command = std::string(LYRUTIL_TOOL) + " --prefix '" + Prefix() +
+                              "' audit export " + Log() + " --to " + target + " 2>/dev/null";
+  pid_t exporter = ::fork();
+  if (exporter == 0) {
+    ::execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // The export waits in the library's retries with its private folder made.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+  while (!AnyPrivateFolderIn(DriveC()) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_TRUE(AnyPrivateFolderIn(DriveC()));
+  ::kill(exporter, SIGTERM);
+  int status = 0;
+  ::waitpid(exporter, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+  EXPECT_FALSE(AnyPrivateFolderIn(DriveC()));
+  EXPECT_EQ(ReadHostFile(target), "the last good export\n");
+}
+
+// Held in the middle of a long read: the records read so far are shown, and the run ends with
+// exit status 2 instead of passing for the whole log. The reader is stopped by a full pipe, the
+// log taken while it waits, and the pipe drained after.
+TEST_F(ToolHeldLogTest, AHoldDuringAReadFailsTheRun) {
+  AppendThree();
+  const std::string three = ReadHostFile(Log());
+  std::string many;
+  for (int i = 0; i < 700; ++i) many += three;  // 2,100 records, about 40 loads
+  WriteHostFile(Log(), many);
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  const std::string errFile = Prefix() + "/show.err";
+  pid_t reader = ::fork();
+  if (reader == 0) {
+    ::dup2(out[1], 1);
+    const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(err, 2);
+    ::close(out[0]);
+    ::execl(LYRUTIL_TOOL, LYRUTIL_TOOL, "--prefix", Prefix().c_str(), "audit", "show",
+            Log().c_str(), "-o", "jsonl", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  // Once the reader has written, it fills the pipe (64 KB, some 150 records) at once and waits.
+  struct pollfd written = {out[0], POLLIN, 0};
+  ASSERT_EQ(::poll(&written, 1, 30000), 1);
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  auto holder = Hold("C:\\audit.log", 60);
+  std::string shown;
+  char buffer[65536];
+  ssize_t n;
+  while ((n = ::read(out[0], buffer, sizeof buffer)) > 0) shown.append(buffer, n);
+  ::close(out[0]);
+  int status = 0;
+  ::waitpid(reader, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  const size_t lines = static_cast<size_t>(std::count(shown.begin(), shown.end(), '\n'));
+  EXPECT_GT(lines, 0u);
+  EXPECT_LT(lines, 2100u);
+  EXPECT_EQ(ReadHostFile(errFile),
+            "lyrutil: " + Log() +
+                ": could not be read to its end: held by another program beyond the library's "
+                "retries\n");
+}
+
+// A parked append has its own exit status; a flush into a log that is still held, or into a
+// file that is not an audit log, leaves the backlog as it was and says why; once the log is
+// free, the flush brings the entry in.
+TEST_F(ToolHeldLogTest, ParkedEntriesWaitSafelyAndMoveOnlyIntoAuditLogs) {
+  AppendThree();
+  const std::string backlog = DriveC() + "/Tessera/Work/error.blg";
+  {
+    auto holder = Hold("C:\\audit.log", 60);
+    ToolRun parked = Tool("audit append " + Log() + " --user DAVE --message late");
+    EXPECT_EQ(parked.status, 3);
+    EXPECT_NE(parked.err.find("safe in the backlog"), std::string::npos) << parked.err;
+    const std::string waiting = ReadHostFile(backlog);
+    ASSERT_EQ(waiting.size(), sizeof(LOG_BACKLOG_STRUCT));
+    ToolRun stillHeld = Tool("audit backlog --flush");
+    EXPECT_EQ(stillHeld.status, 1);
+    EXPECT_NE(stillHeld.err.find("still cannot be written; 1 entries stay parked"),
+              std::string::npos)
+        << stillHeld.err;
+    EXPECT_TRUE(ReadHostFile(backlog) == waiting) << "the failed flush added its own entry";
+  }
+  const std::string log = ReadHostFile(Log());
+  WriteHostFile(Log(), "notes, not an audit log\n");
+  ToolRun refused = Tool("audit backlog --flush");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("not an audit log"), std::string::npos) << refused.err;
+  EXPECT_EQ(ReadHostFile(Log()), "notes, not an audit log\n");
+  EXPECT_EQ(ReadHostFile(backlog).size(), sizeof(LOG_BACKLOG_STRUCT));
+
+  WriteHostFile(Log(), log);
+  ToolRun flushed = Tool("audit backlog --flush");
+  EXPECT_EQ(flushed.status, 0) << flushed.err;
+  EXPECT_EQ(ReadHostFile(backlog).size(), 0u);
+  EXPECT_EQ(ReadHostFile(Log()).size(), 5 * sizeof(LOG_ENTRY_STRUCT));
+  EXPECT_NE(Tool("audit show " + Log()).out.find("DAVE"), std::string::npos);
+}
+
+}  // namespace
