@@ -223,9 +223,9 @@ SelectionWritten WriteSelection(const std::string& log, const std::string& to,
       throw ToolError(log + ": cannot be read: " + LastFileFailureText());
     }
     // CreateTempLog answers 0 for a failure too, and leaves what it had written.
-    if (!exportText && (copied == 0 || pending.Size() != static_cast<long long>(copied) *
-                                                            static_cast<long long>(
-                                                                sizeof(LOG_ENTRY_STRUCT))))
+    if (!exportText &&
+        (copied == 0 || pending.Size() != static_cast<long long>(copied) *
+                                              static_cast<long long>(sizeof(LOG_ENTRY_STRUCT))))
       throw ToolError(to + ": cannot be written: " + LastFileFailureText());
     if (!NavigationReachedEnd(reader)) {
       if (!lastAttempt) continue;
@@ -274,9 +274,10 @@ void AddExportAndExtract(CLI::App& audit, Action& action) {
     auto to = std::make_shared<std::string>();
     auto options = std::make_shared<FilterOptions>();
     command->add_option("LOG", *log, "the audit log")->required();
-    command->add_option("--to", *to,
-                        isExport ? "the file to write or replace (- for standard output)"
-                                 : "the new file to write (- for standard output)")
+    command
+        ->add_option("--to", *to,
+                     isExport ? "the file to write or replace (- for standard output)"
+                              : "the new file to write (- for standard output)")
         ->required();
     options->AddTo(command);
     command->callback([=, &action] {
@@ -357,11 +358,11 @@ void AddAppend(CLI::App& audit, Action& action) {
 bool SameEntry(const LOG_ENTRY_STRUCT& a, const LOG_ENTRY_STRUCT& b) {
   auto same = [](const char* x, const char* y, size_t n) { return strncmp(x, y, n) == 0; };
   return a.Time == b.Time && a.Channel == b.Channel && same(a.UsrId, b.UsrId, 16) &&
-         same(a.AuthId, b.AuthId, 16) && same(a.SysId, b.SysId, 16) &&
-         same(a.PrjId, b.PrjId, 16) && same(a.SmpId, b.SmpId, 16) &&
-         same(a.SmpName, b.SmpName, 64) && same(a.ARName, b.ARName, 260) &&
-         same(a.MethName, b.MethName, 260) && same(a.MethType, b.MethType, 32) &&
-         same(a.SysMess, b.SysMess, 256) && same(a.UsrMess, b.UsrMess, 259);
+         same(a.AuthId, b.AuthId, 16) && same(a.SysId, b.SysId, 16) && same(a.PrjId, b.PrjId, 16) &&
+         same(a.SmpId, b.SmpId, 16) && same(a.SmpName, b.SmpName, 64) &&
+         same(a.ARName, b.ARName, 260) && same(a.MethName, b.MethName, 260) &&
+         same(a.MethType, b.MethType, 32) && same(a.SysMess, b.SysMess, 256) &&
+         same(a.UsrMess, b.UsrMess, 259);
 }
 
 // Takes the flush's own record back out of the backlog when the log refused it too, so that a

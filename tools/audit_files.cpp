@@ -51,8 +51,7 @@ bool IsDeviceName(const std::string& component) {
   std::string base = component.substr(0, component.find('.'));
   for (char& c : base) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   while (!base.empty() && base.back() == ' ') base.pop_back();
-  static const char* const kDevices[] = {"con", "prn", "aux", "nul", "clock$", "conin$",
-                                         "conout$"};
+  static const char* const kDevices[] = {"con", "prn", "aux", "nul", "clock$", "conin$", "conout$"};
   for (const char* device : kDevices)
     if (base == device) return true;
   return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&

@@ -129,7 +129,8 @@ int Lookup(const LookupOptions& o) {
     std::cout << DumpJson(described, 2) << "\n";
     return 0;
   }
-  std::cout << "module: " << described["module"].get<std::string>() << "\nvalue: " << described["value"].dump()
+  std::cout << "module: " << described["module"].get<std::string>()
+            << "\nvalue: " << described["value"].dump()
             << "\nvalue 3: " << described["value3"].dump()
             << "\ntype: " << described["type"].get<std::string>() << "\nvalues 5 to 13:";
   for (const auto& v : described["values"]) std::cout << " " << v.dump();

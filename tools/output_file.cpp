@@ -18,7 +18,8 @@
 
 namespace {
 
-constexpr char kFolderPrefix[] = ".lyrutil-";  // then the writer's process id, a dash, a random part
+constexpr char kFolderPrefix[] =
+    ".lyrutil-";  // then the writer's process id, a dash, a random part
 constexpr char kFolderSuffix[] = ".tmp";
 constexpr char kFileName[] = "output";
 constexpr time_t kAbandonedAfterSeconds = 60;
@@ -172,10 +173,10 @@ OutputTarget ResolveOutput(const std::string& named, ExistingFile existing) {
   }
   if (::stat(path.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode))
-      throw ToolError(named + ": not a regular file; only regular files are written (- for "
-                              "standard output)");
-    if (existing == ExistingFile::kRefuse)
-      throw ToolError(named + ": exists; name a new file");
+      throw ToolError(named +
+                      ": not a regular file; only regular files are written (- for "
+                      "standard output)");
+    if (existing == ExistingFile::kRefuse) throw ToolError(named + ": exists; name a new file");
     // As root, access() grants writing to anything: the file's own mode says what it is meant for.
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0)
       throw ToolError(named + ": read-only; not replaced");
@@ -226,8 +227,7 @@ long long PendingFile::Size() const {
 
 void PendingFile::Commit() {
   const std::string& named = target_.named;
-  if (!FlushToDisk(file_, O_RDONLY))
-    throw ToolError(named + ": cannot be written: " + Reason());
+  if (!FlushToDisk(file_, O_RDONLY)) throw ToolError(named + ": cannot be written: " + Reason());
   if (target_.IsStandardOutput()) {
     if (!CopyToStandardOutput(file_)) throw ToolError("standard output: " + Reason());
     return;

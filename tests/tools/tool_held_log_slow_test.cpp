@@ -26,7 +26,8 @@ class ToolHeldLogTest : public ToolTest {
   bool AnyPrivateFolderIn(const std::string& folder) {
     bool any = false;
     if (DIR* dir = ::opendir(folder.c_str())) {
-      while (const dirent* e = ::readdir(dir)) any = any || std::string(e->d_name).find(".lyrutil-") == 0;
+      while (const dirent* e = ::readdir(dir))
+        any = any || std::string(e->d_name).find(".lyrutil-") == 0;
       ::closedir(dir);
     }
     return any;
