@@ -115,18 +115,7 @@ TEST_F(ToolTest, FollowShowsWhatAnotherProcessAppends) {
   }
   ::close(out[1]);
   std::string seen;
-  auto readUntil = [&](const std::string& wanted) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (seen.find(wanted) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-      struct pollfd ready = {out[0], POLLIN, 0};
-      if (::poll(&ready, 1, 200) <= 0) continue;
-      char buffer[4096];
-      ssize_t n = ::read(out[0], buffer, sizeof buffer);
-      if (n <= 0) break;
-      seen.append(buffer, static_cast<size_t>(n));
-    }
-    return seen.find(wanted) != std::string::npos;
-  };
+  auto readUntil = [&](const std::string& wanted) { return ReadUntil(out[0], &seen, wanted); };
   EXPECT_TRUE(readUntil("CAROL"));  // what was there
   ASSERT_EQ(Tool("audit append " + Log() + " --user DAVE --message late").status, 0);
   EXPECT_TRUE(readUntil("DAVE")) << seen;

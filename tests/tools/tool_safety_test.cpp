@@ -265,18 +265,7 @@ TEST_F(ToolSafetyTest, FollowingATruncatedLogGoesOnFromItsNewEnd) {
   }
   ::close(out[1]);
   std::string seen;
-  auto readUntil = [&](const std::string& wanted) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (seen.find(wanted) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-      struct pollfd ready = {out[0], POLLIN, 0};
-      if (::poll(&ready, 1, 200) <= 0) continue;
-      char buffer[4096];
-      const ssize_t n = ::read(out[0], buffer, sizeof buffer);
-      if (n <= 0) break;
-      seen.append(buffer, static_cast<size_t>(n));
-    }
-    return seen.find(wanted) != std::string::npos;
-  };
+  auto readUntil = [&](const std::string& wanted) { return ReadUntil(out[0], &seen, wanted); };
   EXPECT_TRUE(readUntil("CAROL"));
   WriteHostFile(Log(), three.substr(0, sizeof(LOG_ENTRY_STRUCT)));
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);

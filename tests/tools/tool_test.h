@@ -5,7 +5,10 @@
 
 #include "lyr_test.h"
 
+#include <chrono>
 #include <cstdio>
+#include <poll.h>
+#include <unistd.h>
 #include <string>
 #include <sys/wait.h>
 
@@ -53,5 +56,19 @@ class ToolTest : public LyrTest {
               0);
   }
 };
+
+// Reads `fd` into `seen` until it holds `wanted`, the pipe ends or 20 seconds pass.
+inline bool ReadUntil(int fd, std::string* seen, const std::string& wanted) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (seen->find(wanted) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+    struct pollfd ready = {fd, POLLIN, 0};
+    if (::poll(&ready, 1, 200) <= 0) continue;
+    char buffer[4096];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    seen->append(buffer, static_cast<size_t>(n));
+  }
+  return seen->find(wanted) != std::string::npos;
+}
 
 #endif  // LYRUTIL_TESTS_TOOLS_TOOL_TEST_H
