@@ -59,7 +59,7 @@ TEST_F(ToolHeldLogTest, AHeldLogFailsTheRunAndReplacesNothing) {
     ::_exit(127);
   }
   // The export waits in the library's retries with its private folder made.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(8);
   while (!AnyPrivateFolderIn(DriveC()) && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_TRUE(AnyPrivateFolderIn(DriveC()));
