@@ -83,12 +83,19 @@ off_t FileSize(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 ? st.st_size : 0;
 }
 
-// Prints records appended to the logs from now on, until the process is interrupted.
-[[noreturn]] void Follow(const std::vector<std::string>& logs, const AuditFilters& filters,
-                         OutputFormat format) {
-  std::vector<off_t> seen;
+// The records each log holds, where following starts.
+std::vector<off_t> RecordCounts(const std::vector<std::string>& logs) {
+  std::vector<off_t> counts;
   for (const std::string& log : logs)
-    seen.push_back(FileSize(log) / static_cast<off_t>(sizeof(LOG_ENTRY_STRUCT)));
+    counts.push_back(FileSize(log) / static_cast<off_t>(sizeof(LOG_ENTRY_STRUCT)));
+  return counts;
+}
+
+// Prints records appended to the logs from `seen` on, until the process is interrupted. The
+// counts are taken before the records already there are shown, so that nothing appended in
+// between is missed (such a record may show twice; none is lost).
+[[noreturn]] void Follow(const std::vector<std::string>& logs, const AuditFilters& filters,
+                         OutputFormat format, std::vector<off_t> seen) {
   for (;;) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     for (size_t i = 0; i < logs.size(); ++i) {
@@ -132,6 +139,7 @@ void AddShow(CLI::App& audit, Action& action) {
       StartLibrary();
       OutputFormat out = ParseOutputFormat(*format);
       AuditFilters filters = options->Resolved();
+      const std::vector<off_t> followFrom = *follow ? RecordCounts(*logs) : std::vector<off_t>();
       MergedReader reader(*logs, filters);
       RecordWriter writer(out, std::cout);
       LOG_ENTRY_STRUCT record;
@@ -150,7 +158,7 @@ void AddShow(CLI::App& audit, Action& action) {
       }
       writer.Finish();
       FlushStandardOutput();
-      if (*follow) Follow(*logs, filters, out);
+      if (*follow) Follow(*logs, filters, out, followFrom);
       return 0;
     };
   });
