@@ -83,11 +83,14 @@ off_t FileSize(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 ? st.st_size : 0;
 }
 
+off_t RecordCount(const std::string& path) {
+  return FileSize(path) / static_cast<off_t>(sizeof(LOG_ENTRY_STRUCT));
+}
+
 // The records each log holds, where following starts.
 std::vector<off_t> RecordCounts(const std::vector<std::string>& logs) {
   std::vector<off_t> counts;
-  for (const std::string& log : logs)
-    counts.push_back(FileSize(log) / static_cast<off_t>(sizeof(LOG_ENTRY_STRUCT)));
+  for (const std::string& log : logs) counts.push_back(RecordCount(log));
   return counts;
 }
 
@@ -168,13 +171,6 @@ void AddShow(CLI::App& audit, Action& action) {
 
 namespace {
 
-unsigned long RecordCount(const std::string& hostPath) {
-  struct stat st;
-  return ::stat(hostPath.c_str(), &st) == 0
-             ? static_cast<unsigned long>(st.st_size / sizeof(LOG_ENTRY_STRUCT))
-             : 0;
-}
-
 // The records of `log` that pass the filters, counted by a navigation of their own.
 unsigned long CountMatches(const std::string& log, const AuditFilters& filters) {
   MergedReader reader({log}, filters);
@@ -202,7 +198,7 @@ SelectionWritten WriteSelection(const std::string& log, const std::string& to,
     const bool lastAttempt = attempt == 1;
     PendingFile pending(target);
     std::string dosOutput = DosName(pending.Path());
-    const unsigned long recordsBefore = RecordCount(log);
+    const off_t recordsBefore = RecordCount(log);
     CLyrLog reader;
     reader.SetFile(&dosLog[0]);
     ApplyFilters(filters, reader);
@@ -246,8 +242,10 @@ SelectionWritten WriteSelection(const std::string& log, const std::string& to,
       // The export's lines cannot be counted as records (a system message may hold line
       // breaks, a long line is cut with its line end): a second navigation counts them.
       written.records = CountMatches(log, filters);
-      const unsigned long recordsAfter = RecordCount(log);
-      written.uncertain = recordsAfter > recordsBefore ? recordsAfter - recordsBefore : 0;
+      const off_t recordsAfter = RecordCount(log);
+      written.uncertain = recordsAfter > recordsBefore
+                              ? static_cast<unsigned long>(recordsAfter - recordsBefore)
+                              : 0;
     }
     pending.Commit();
     return written;
@@ -468,18 +466,6 @@ void AddBacklog(CLI::App& audit, Action& action) {
       return anyLeft || left != 0 ? 1 : 0;
     };
   });
-}
-
-template <size_t N>
-bool Terminated(const char (&field)[N]) {
-  return std::memchr(field, '\0', N) != nullptr;
-}
-
-int UnterminatedFields(const LOG_ENTRY_STRUCT& r) {
-  return !Terminated(r.UsrId) + !Terminated(r.AuthId) + !Terminated(r.SysId) +
-         !Terminated(r.PrjId) + !Terminated(r.SmpId) + !Terminated(r.SmpName) +
-         !Terminated(r.ARName) + !Terminated(r.MethName) + !Terminated(r.MethType) +
-         !Terminated(r.SysMess) + !Terminated(r.UsrMess);
 }
 
 // What `verify` finds in one log: each count a kind of damage, 0 when whole.

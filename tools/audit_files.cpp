@@ -42,10 +42,6 @@ bool SealHolds(const LOG_BACKLOG_STRUCT& record) {
   return stored == crc;
 }
 
-}  // namespace
-
-namespace {
-
 // The names DOS keeps for devices, whatever their extension: "con.log" is the console.
 bool IsDeviceName(const std::string& component) {
   std::string base = component.substr(0, component.find('.'));
@@ -112,48 +108,38 @@ bool SameHostFile(const std::string& a, const std::string& b) {
          sa.st_ino == sb.st_ino;
 }
 
-void RequireReadableFile(const std::string& hostPath) {
+off_t RequireReadableFile(const std::string& hostPath) {
   struct stat st;
   if (::stat(hostPath.c_str(), &st) != 0) throw ToolError(hostPath + ": " + std::strerror(errno));
   if (!S_ISREG(st.st_mode)) throw ToolError(hostPath + ": not a file");
   const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) throw ToolError(hostPath + ": " + std::strerror(errno));
   ::close(fd);
+  return st.st_size;
 }
 
-void RequireAuditLog(const std::string& hostPath) {
-  RequireReadableFile(hostPath);
-  struct stat st;
-  if (::stat(hostPath.c_str(), &st) != 0) throw ToolError(hostPath + ": " + std::strerror(errno));
-  if (st.st_size % sizeof(LOG_ENTRY_STRUCT) != 0)
-    throw ToolError(hostPath + ": not an audit log (its size, " + std::to_string(st.st_size) +
+off_t RequireAuditLog(const std::string& hostPath) {
+  const off_t size = RequireReadableFile(hostPath);
+  if (size % static_cast<off_t>(sizeof(LOG_ENTRY_STRUCT)) != 0)
+    throw ToolError(hostPath + ": not an audit log (its size, " + std::to_string(size) +
                     " bytes, is no multiple of the 1216-byte record)");
+  return size;
 }
 
-namespace {
-
-template <size_t N>
-bool EndsInside(const char (&field)[N]) {
-  return std::memchr(field, '\0', N) != nullptr;
+int UnterminatedFields(const LOG_ENTRY_STRUCT& r) {
+  const auto unterminated = [](const char* field, size_t size) {
+    return std::memchr(field, '\0', size) == nullptr ? 1 : 0;
+  };
+#define LYR_FIELD(name) unterminated(r.name, sizeof r.name)
+  return LYR_FIELD(UsrId) + LYR_FIELD(AuthId) + LYR_FIELD(SysId) + LYR_FIELD(PrjId) +
+         LYR_FIELD(SmpId) + LYR_FIELD(SmpName) + LYR_FIELD(ARName) + LYR_FIELD(MethName) +
+         LYR_FIELD(MethType) + LYR_FIELD(SysMess) + LYR_FIELD(UsrMess);
+#undef LYR_FIELD
 }
-
-bool ReadsAsRecord(const LOG_ENTRY_STRUCT& r) {
-  return EndsInside(r.UsrId) && EndsInside(r.AuthId) && EndsInside(r.SysId) &&
-         EndsInside(r.PrjId) && EndsInside(r.SmpId) && EndsInside(r.SmpName) &&
-         EndsInside(r.ARName) && EndsInside(r.MethName) && EndsInside(r.MethType) &&
-         EndsInside(r.SysMess) && EndsInside(r.UsrMess);
-}
-
-}  // namespace
 
 void RequireAppendableLog(const std::string& hostPath) {
-  struct stat st;
-  if (::stat(hostPath.c_str(), &st) != 0) {
-    if (errno == ENOENT) return;
-    throw ToolError(hostPath + ": " + std::strerror(errno));
-  }
-  RequireAuditLog(hostPath);
-  const off_t records = st.st_size / static_cast<off_t>(sizeof(LOG_ENTRY_STRUCT));
+  if (::access(hostPath.c_str(), F_OK) != 0 && errno == ENOENT) return;
+  const off_t records = RequireAuditLog(hostPath) / static_cast<off_t>(sizeof(LOG_ENTRY_STRUCT));
   if (records == 0) return;
   const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw ToolError(hostPath + ": " + std::strerror(errno));
@@ -161,7 +147,7 @@ void RequireAppendableLog(const std::string& hostPath) {
   for (off_t index : {off_t{0}, records - 1}) {
     LOG_ENTRY_STRUCT r;
     const ssize_t n = ::pread(fd, &r, sizeof r, index * static_cast<off_t>(sizeof r));
-    readable = readable && n == static_cast<ssize_t>(sizeof r) && ReadsAsRecord(r);
+    readable = readable && n == static_cast<ssize_t>(sizeof r) && UnterminatedFields(r) == 0;
   }
   ::close(fd);
   if (!readable)

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <sys/types.h>
 #include <string>
 #include <vector>
 
@@ -20,12 +21,17 @@ std::string DosName(const std::string& hostPath);
 bool SameHostFile(const std::string& a, const std::string& b);
 
 // Throws ToolError unless `hostPath` is a regular file this process may read (checked at once:
-// the library would retry an unreadable log for five seconds and then read nothing).
-void RequireReadableFile(const std::string& hostPath);
+// the library would retry an unreadable log for five seconds and then read nothing). Returns its
+// size.
+off_t RequireReadableFile(const std::string& hostPath);
 
 // Throws ToolError unless `hostPath` is a readable regular file whose size is a whole number of
-// audit records.
-void RequireAuditLog(const std::string& hostPath);
+// audit records. Returns its size.
+off_t RequireAuditLog(const std::string& hostPath);
+
+// How many text fields of the record are not ended inside their field: 0 for a record as the
+// suite writes it.
+int UnterminatedFields(const LOG_ENTRY_STRUCT& r);
 
 // Throws ToolError unless `hostPath` is a file the library may append audit records to: missing,
 // or an audit log whose first and last records read as records (their texts end inside their

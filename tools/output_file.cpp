@@ -130,30 +130,33 @@ bool FlushToDisk(const std::string& path, int flags) {
   return ::close(fd) == 0 && flushed;
 }
 
+// Writes all of `size` bytes, through short writes and interrupts; false with errno set.
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
 bool CopyToStandardOutput(const std::string& path) {
   std::cout.flush();
   if (!std::cout) return false;
   const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
   char buffer[65536];
-  bool ok = true;
-  for (;;) {
-    const ssize_t n = ::read(in, buffer, sizeof buffer);
+  ssize_t n;
+  while ((n = ::read(in, buffer, sizeof buffer)) != 0) {
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = n == 0;
-      break;
-    }
-    for (ssize_t done = 0; ok && done < n;) {
-      const ssize_t w = ::write(STDOUT_FILENO, buffer + done, static_cast<size_t>(n - done));
-      if (w < 0 && errno == EINTR) continue;
-      ok = w > 0;
-      if (ok) done += w;
-    }
-    if (!ok) break;
+    if (n < 0 || !WriteAll(STDOUT_FILENO, buffer, static_cast<size_t>(n))) break;
   }
+  const int error = errno;
   ::close(in);
-  return ok;
+  errno = error;
+  return n == 0;
 }
 
 }  // namespace
@@ -234,11 +237,8 @@ void PendingFile::Commit() {
   }
   if (target_.exists) {
     ::chmod(file_.c_str(), target_.mode);
-    if (::geteuid() == 0) {
-      if (::chown(file_.c_str(), target_.owner, target_.group) != 0) {
-        // Not fatal: the file stays the caller's, as a new file would be.
-      }
-    }
+    // A failure is not fatal: the file is then the caller's, as a new file would be.
+    if (::geteuid() == 0 && ::chown(file_.c_str(), target_.owner, target_.group) != 0) errno = 0;
   }
   // The target may have changed kind since it was checked: never rename over anything else.
   struct stat st;
@@ -255,15 +255,9 @@ void WriteFileWhole(const std::string& hostPath, const std::string& contents) {
   PendingFile pending(target);
   const int fd = ::open(pending.Path().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) throw ToolError(hostPath + ": cannot be written: " + Reason());
-  size_t done = 0;
-  while (done < contents.size()) {
-    const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  const std::string reason = done < contents.size() ? Reason() : std::string();
-  if (::close(fd) != 0 || done < contents.size())
-    throw ToolError(hostPath + ": cannot be written: " + (reason.empty() ? Reason() : reason));
+  const bool written = WriteAll(fd, contents.data(), contents.size());
+  const std::string reason = written ? std::string() : Reason();
+  if (::close(fd) != 0 || !written)
+    throw ToolError(hostPath + ": cannot be written: " + (written ? Reason() : reason));
   pending.Commit();
 }

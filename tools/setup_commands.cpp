@@ -46,26 +46,28 @@ std::string Association() {
   return err == ERROR_SUCCESS ? value : "not registered";
 }
 
-}  // namespace
-
-// Whether the installation's registry names a suite folder: the suite is installed there.
-bool SuiteInstalled() {
+// The suite folder the installation's registry names; empty when the suite is not installed.
+std::string SuiteFolder() {
   char path[256] = {};
   LitBaseRegistre(HKEY_LOCAL_MACHINE, kInstallationKey, const_cast<char*>("Path"),
                   reinterpret_cast<unsigned char*>(path));
-  return path[0] != '\0';
+  return path;
+}
+
+}  // namespace
+
+bool SuiteInstalled() {
+  return !SuiteFolder().empty();
 }
 
 // What InitSystemGlobalParameters found, for `info`, `install` and the demo.
 void ShowInstallation(std::ostream& out) {
   StartLibrary();
-  char path[256] = {};
-  LitBaseRegistre(HKEY_LOCAL_MACHINE, kInstallationKey, const_cast<char*>("Path"),
-                  reinterpret_cast<unsigned char*>(path));
+  const std::string path = SuiteFolder();
   CString ini;
   GetLyraININame(ini);
   out << "installation folder: " << LyrGetPrefix() << "\n"
-      << "suite folder (registry): " << (path[0] ? path : "(not installed: lyrutil install)")
+      << "suite folder (registry): " << (path.empty() ? "(not installed: lyrutil install)" : path)
       << "\n"
       << "suite INI file: " << static_cast<const char*>(ini) << "\n"
       << "working directory: " << GetWorkingDirectory() << "\n"
