@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -100,15 +101,19 @@ TEST_F(ToolTest, AppendRefusesALogWhoseFolderIsMissing) {
 }
 
 // `show -f` follows the log as journalctl -f does: an entry that another process appends shows
-// while the follower runs.
-TEST_F(ToolTest, FollowShowsWhatAnotherProcessAppends) {
+// while the follower runs; a log that shrinks is said to be truncated, and following goes on from
+// its new end without a crash.
+TEST_F(ToolTest, FollowShowsWhatAnotherProcessAppendsAndSurvivesATruncation) {
   AppendThree();
+  const std::string three = ReadHostFile(Log());
+  const std::string errFile = Prefix() + "/follow.err";
   int out[2];
   ASSERT_EQ(::pipe(out), 0);
   pid_t follower = ::fork();
   if (follower == 0) {
     ::dup2(out[1], 1);
     ::close(out[0]);
+    if (std::freopen(errFile.c_str(), "w", stderr) == nullptr) ::_exit(126);
     ::execl(LYRUTIL_TOOL, LYRUTIL_TOOL, "--prefix", Prefix().c_str(), "audit", "show",
             Log().c_str(), "-f", "-o", "jsonl", static_cast<char*>(nullptr));
     ::_exit(127);
@@ -119,11 +124,21 @@ TEST_F(ToolTest, FollowShowsWhatAnotherProcessAppends) {
   EXPECT_TRUE(readUntil("CAROL"));  // what was there
   ASSERT_EQ(Tool("audit append " + Log() + " --user DAVE --message late").status, 0);
   EXPECT_TRUE(readUntil("DAVE")) << seen;
-  ::kill(follower, SIGTERM);
-  ::waitpid(follower, nullptr, 0);
-  ::close(out[0]);
   const size_t line = seen.rfind('\n', seen.size() - 2);
   EXPECT_EQ(nlohmann::json::parse(seen.substr(line + 1))["user_message"], "late");
+
+  WriteHostFile(Log(), three.substr(0, sizeof(LOG_ENTRY_STRUCT)));
+  const std::string said = Log() + ": truncated; following from its new end";
+  for (int i = 0; i < 400 && ReadHostFile(errFile).find(said) == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_NE(ReadHostFile(errFile).find(said), std::string::npos);
+  ASSERT_EQ(Tool("audit append " + Log() + " --user ERIN --message after").status, 0);
+  EXPECT_TRUE(readUntil("ERIN")) << seen;
+  ::kill(follower, SIGTERM);
+  int status = 0;
+  ::waitpid(follower, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "no crash before the signal";
+  ::close(out[0]);
 }
 
 TEST_F(ToolTest, VerifyFindsTornTailsAndGarbledRecords) {

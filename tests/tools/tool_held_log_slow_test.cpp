@@ -23,15 +23,6 @@ class ToolHeldLogTest : public ToolTest {
     EXPECT_EQ(holder->FirstLine(), "ready");
     return holder;
   }
-  bool AnyPrivateFolderIn(const std::string& folder) {
-    bool any = false;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-      while (const dirent* e = ::readdir(dir))
-        any = any || std::string(e->d_name).find(".lyrutil-") == 0;
-      ::closedir(dir);
-    }
-    return any;
-  }
 };
 
 // Held from the start: show and export exit 2 naming the log and the reason, the export's

@@ -5,14 +5,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include <chrono>
 #include <cstring>
-#include <dirent.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/time.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -22,16 +17,6 @@ class ToolSafetyTest : public ToolTest {
   std::string Mode(const std::string& path) {
     struct stat st;
     return ::lstat(path.c_str(), &st) == 0 ? std::to_string(st.st_mode) : "missing";
-  }
-  // The names in `folder` that a run left behind beside its outputs.
-  std::vector<std::string> Leftovers(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-      while (const dirent* e = ::readdir(dir))
-        if (std::strncmp(e->d_name, ".lyrutil-", 9) == 0) names.push_back(e->d_name);
-      ::closedir(dir);
-    }
-    return names;
   }
 };
 
@@ -90,7 +75,7 @@ TEST_F(ToolSafetyTest, OutputsReplaceOnlyRegularWritableFiles) {
   ToolRun out = Tool("audit export " + Log() + " --to -");
   EXPECT_EQ(out.status, 0) << out.err;
   EXPECT_EQ(out.out, text);
-  EXPECT_TRUE(Leftovers(DriveC()).empty());
+  EXPECT_FALSE(AnyPrivateFolderIn(DriveC()));
 }
 
 // The records counted, not the lines: a system message with line breaks is one record, and a
@@ -125,7 +110,7 @@ TEST_F(ToolSafetyTest, FullDisksAndBrokenOutputFailTheRun) {
            "", "ulimit -f 0;");
   EXPECT_EQ(exportCut.status, 2) << exportCut.err;
   EXPECT_FALSE(HostFileExists(DriveC() + "/e.txt"));
-  EXPECT_TRUE(Leftovers(DriveC()).empty());
+  EXPECT_FALSE(AnyPrivateFolderIn(DriveC()));
 
   for (const std::string& command :
        {"audit show " + Log(), "audit show " + Log() + " -o json", "audit stats " + Log(),
@@ -241,50 +226,6 @@ TEST_F(ToolSafetyTest, TemporaryFoldersOfKilledAndInterruptedRunsGo) {
   EXPECT_TRUE(HostFileExists(fresh));
   ::rmdir(fresh.c_str());
 }
-
-}  // namespace
-
-namespace {
-
-// A followed log that shrinks is said to be truncated, and following goes on from its new end.
-TEST_F(ToolSafetyTest, FollowingATruncatedLogGoesOnFromItsNewEnd) {
-  AppendThree();
-  const std::string three = ReadHostFile(Log());
-  const std::string errFile = Prefix() + "/follow.err";
-  int out[2];
-  ASSERT_EQ(::pipe(out), 0);
-  pid_t follower = ::fork();
-  if (follower == 0) {
-    ::dup2(out[1], 1);
-    ::close(out[0]);
-    if (std::freopen(errFile.c_str(), "w", stderr) == nullptr) ::_exit(126);
-    ::execl(LYRUTIL_TOOL, LYRUTIL_TOOL, "--prefix", Prefix().c_str(), "audit", "show",
-            Log().c_str(), "-f", "-o", "jsonl", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(out[1]);
-  std::string seen;
-  auto readUntil = [&](const std::string& wanted) { return ReadUntil(out[0], &seen, wanted); };
-  EXPECT_TRUE(readUntil("CAROL"));
-  WriteHostFile(Log(), three.substr(0, sizeof(LOG_ENTRY_STRUCT)));
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (ReadHostFile(errFile).find("truncated") == std::string::npos &&
-         std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_NE(ReadHostFile(errFile).find(Log() + ": truncated; following from its new end"),
-            std::string::npos);
-  ASSERT_EQ(Tool("audit append " + Log() + " --user DAVE --message after").status, 0);
-  EXPECT_TRUE(readUntil("DAVE")) << seen;
-  ::kill(follower, SIGTERM);
-  int status = 0;
-  ::waitpid(follower, &status, 0);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "no crash before the signal";
-  ::close(out[0]);
-}
-
-}  // namespace
-
-namespace {
 
 // A log the user may not read is refused with the reason by every reading command, instead of
 // reading as empty after the library's retries. Root reads anything: as root the tool runs

@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <dirent.h>
 #include <poll.h>
 #include <unistd.h>
 #include <string>
@@ -37,6 +39,16 @@ class ToolTest : public LyrTest {
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, ReadHostFile(errFile)};
   }
   std::string Log() { return DriveC() + "/audit.log"; }
+  // Whether `folder` holds a private folder of a run that writes an output file there.
+  static bool AnyPrivateFolderIn(const std::string& folder) {
+    bool any = false;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+      while (const dirent* e = ::readdir(dir))
+        any = any || std::strncmp(e->d_name, ".lyrutil-", 9) == 0;
+      ::closedir(dir);
+    }
+    return any;
+  }
   void AppendThree() {
     ASSERT_EQ(Tool("install").status, 0);
     ASSERT_EQ(Tool("audit append " + Log() +
