@@ -12,6 +12,7 @@
 #include <thread>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -159,19 +160,30 @@ TEST_F(ToolTest, VerifyFindsTornTailsAndGarbledRecords) {
   EXPECT_EQ(report["unterminated_record_indexes"][0], 1);
 }
 
+// Also inputs that are not regular files, or far larger than what they claim to be: refused at
+// once instead of read until memory runs out or blocking forever.
 TEST_F(ToolTest, BadInputGetsOneLineAndStatusTwo) {
   ASSERT_EQ(Tool("install").status, 0);
   WriteHostFile(DriveC() + "/odd.log", std::string(1000, 'x'));
+  const std::string fifo = DriveC() + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   for (const std::string& args :
        {"audit show " + DriveC() + "/odd.log", "audit show " + DriveC() + "/missing.log",
         "audit show " + DriveC() + "/odd.log --since 2026-13-45",
-        std::string("audit show --nope x"), std::string("frame decode -")}) {
+        std::string("audit show --nope x"), std::string("frame decode -"),
+        std::string("audit verify /dev/zero"), "audit verify " + fifo,
+        std::string("frame decode /dev/zero"), "frame decode " + fifo,
+        std::string("module lookup tcd --table /dev/zero"), "print " + DriveC(),
+        "audit show " + fifo, "audit export " + fifo + " --to " + DriveC() + "/x.txt",
+        std::string("frame decode - < /dev/zero")}) {
     SCOPED_TRACE(args);
-    ToolRun r = Tool(args, args == "frame decode -" ? "not;a;frame" : "");
+    ToolRun r = Tool(args, args == "frame decode -" ? "not;a;frame" : "", "timeout 20");
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_EQ(r.err.rfind("lyrutil: ", 0), 0u) << r.err;
   }
+  EXPECT_NE(Tool("frame decode - < /dev/zero").err.find("too large"), std::string::npos);
+  EXPECT_FALSE(HostFileExists(DriveC() + "/x.txt"));
 }
 
 // `bmp decode` paints through the library; an independent decoder (netpbm) must agree.
