@@ -66,34 +66,32 @@ TEST(FormatFloatStringTest, InputsNoDialogSendsStillGetAnAnswer) {
 }
 
 TEST(LyraAtofTest, ConvertsAndGuardsTheDecimalMagnitude) {
-  double value = -1;
-  char a[] = "  1.5e3";
-  EXPECT_EQ(Lyra_atof(&value, a), 0);
-  EXPECT_EQ(value, 1500.0);
-  char b[] = "12E126";
-  EXPECT_EQ(Lyra_atof(&value, b), 1);
-  EXPECT_EQ(value, 1.0);
-  char c[] = "5E126";
-  EXPECT_EQ(Lyra_atof(&value, c), 0);
-  EXPECT_EQ(value, 5e126);
-  char d[] = "0.5E-127";
-  EXPECT_EQ(Lyra_atof(&value, d), 0);
-  char e[] = "5E-129";
-  EXPECT_EQ(Lyra_atof(&value, e), 1);
-  char f[] = "abc";
-  EXPECT_EQ(Lyra_atof(&value, f), 0);
-  EXPECT_EQ(value, 0.0);
-  char g[] = "1,5";
-  EXPECT_EQ(Lyra_atof(&value, g), 0);
-  EXPECT_EQ(value, 1.0);
-  char h[] = "1E";
-  EXPECT_EQ(Lyra_atof(&value, h), 0);
-  EXPECT_EQ(value, 1.0);
-  char i[] = "inf";
-  EXPECT_EQ(Lyra_atof(&value, i), 0);
-  EXPECT_EQ(value, 0.0);  // the classic conversion knows no infinity
-  char j[] = "1E4294967296";
-  EXPECT_EQ(Lyra_atof(&value, j), 1);  // an exponent past 32 bits does not wrap round
+  const double kNotChecked = -1;
+  const struct {
+    const char* text;
+    int result;  // 1: refused, and the value set to 1
+    double value;
+  } cases[] = {
+      {"  1.5e3", 0, 1500.0},
+      {"12E126", 1, 1.0},
+      {"5E126", 0, 5e126},
+      {"0.5E-127", 0, kNotChecked},
+      {"5E-129", 1, kNotChecked},
+      {"abc", 0, 0.0},
+      {"1,5", 0, 1.0},
+      {"1E", 0, 1.0},
+      {"inf", 0, 0.0},                   // the classic conversion knows no infinity
+      {"1E4294967296", 1, kNotChecked},  // an exponent past 32 bits does not wrap round
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::string text = c.text;
+    double value = -1;
+    EXPECT_EQ(Lyra_atof(&value, &text[0]), c.result);
+    if (c.value != kNotChecked) {
+      EXPECT_EQ(value, c.value);
+    }
+  }
 }
 
 TEST(LyraAtofTest, TextLongerThanFifteenCharactersIsRefused) {
