@@ -176,73 +176,112 @@ int OpenSpeltAsOnDisk(const DosPath& named, int flags, unsigned access, bool tru
 
 }  // namespace
 
+namespace {
+
+// What an open needs to find or make the file's descriptor.
+struct OpenRequest {
+  const char* name;
+  DosPath named;
+  unsigned access;
+  DWORD disposition;
+  bool truncates;
+  int flags;
+};
+
+// Finds or makes the file and opens it: 0 with `*fd` set, or a Win32 error.
+DWORD OpenDescriptor(const OpenRequest& request, HostPath* host, bool* created, int* fd) {
+  *created = false;
+  *fd = -1;
+  if (request.disposition != CREATE_NEW && !request.named.parts.empty())
+    *fd = OpenSpeltAsOnDisk(request.named, request.flags, request.access, request.truncates, host);
+  if (*fd >= 0) return 0;
+  DWORD err =
+      LookUpForOpen(request.name, request.access, request.disposition, request.truncates, host);
+  if (err == ERROR_PATH_NOT_FOUND && NamesAFileWithASeparatorAfter(request.named))
+    err = ERROR_INVALID_NAME;
+  if (err != 0) return err;
+  if (!host->exists) {
+    lyrwin::FileLock creating(CreationLockPath());
+    err = LookUpForOpen(request.name, request.access, request.disposition, request.truncates, host);
+    if (err != 0) return err;
+    if (!host->exists) {
+      *fd = lyrwin::OpenRetrying(host->host.c_str(), request.flags | O_CREAT | O_EXCL, 0666);
+      if (*fd >= 0) {
+        *created = true;
+        return 0;
+      }
+      // Made since the lookup by someone outside the stand-in: an existing file after all.
+      if (errno != EEXIST || request.disposition == CREATE_NEW)
+        return errno == EEXIST ? ERROR_FILE_EXISTS : lyrwin::Win32ErrorFromErrno(errno);
+      host->exists = true;
+    }
+  }
+  *fd = lyrwin::OpenRetrying(host->host.c_str(), request.flags);
+  return *fd >= 0 ? 0 : lyrwin::Win32ErrorFromErrno(errno);
+}
+
+// Whether the file open on `fd` has lost its name `hostPath` (deleted or renamed) since it was
+// opened. A deletion or rename that finished between the open and the share test took its delete
+// access before the new handle denied it, and let go before the test could see it: on Windows the
+// deletion came first, and the open must not hold a file that no longer has its name.
+bool LostItsName(int fd, const std::string& hostPath) {
+  struct stat opened;
+  struct stat named;
+  if (::fstat(fd, &opened) != 0) return false;
+  return opened.st_nlink == 0 || ::stat(hostPath.c_str(), &named) != 0 ||
+         named.st_ino != opened.st_ino || named.st_dev != opened.st_dev;
+}
+
+}  // namespace
+
 extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                                      LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
                                      DWORD dwFlagsAndAttributes, HANDLE) {
   if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING)
     return FailHandle(ERROR_INVALID_PARAMETER);
-  const unsigned access = lyrwin::AccessBitsFromDesired(dwDesiredAccess);
-  DosPath named;
-  if (lyrwin::NormalizeDosPath(lpFileName, &named) == 0) {
-    const lyrwin::Device device = lyrwin::ReservedDevice(named);
-    if (device != lyrwin::Device::kNone) return OpenDevice(device, access);
+  OpenRequest request{
+      lpFileName, {}, lyrwin::AccessBitsFromDesired(dwDesiredAccess), dwCreationDisposition,
+      false,      0};
+  if (lyrwin::NormalizeDosPath(lpFileName, &request.named) == 0) {
+    const lyrwin::Device device = lyrwin::ReservedDevice(request.named);
+    if (device != lyrwin::Device::kNone) return OpenDevice(device, request.access);
   }
-  const bool truncates =
+  request.truncates =
       dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING;
   // The descriptor is always readable, because the share locks are read locks.
-  const int flags = (access & lyrwin::kAccessWrite) || truncates ? O_RDWR : O_RDONLY;
-  HostPath host;
-  bool created = false;
-  int fd = -1;
-  if (dwCreationDisposition != CREATE_NEW && !named.parts.empty())
-    fd = OpenSpeltAsOnDisk(named, flags, access, truncates, &host);
-  if (fd < 0) {
-    DWORD err = LookUpForOpen(lpFileName, access, dwCreationDisposition, truncates, &host);
-    if (err == ERROR_PATH_NOT_FOUND && NamesAFileWithASeparatorAfter(named))
-      err = ERROR_INVALID_NAME;
+  request.flags = (request.access & lyrwin::kAccessWrite) || request.truncates ? O_RDWR : O_RDONLY;
+  const unsigned share = lyrwin::ShareBitsFromMode(dwShareMode);
+  // Only a handle that denies deletion can lose the race to a deletion; it starts again, and
+  // finds the name gone (or made anew) as it would after the deletion on Windows.
+  const bool deniesDelete = request.access != 0 && (share & lyrwin::kAccessDelete) == 0;
+  for (int attempt = 0;; ++attempt) {
+    HostPath host;
+    bool created = false;
+    int fd = -1;
+    DWORD err = OpenDescriptor(request, &host, &created, &fd);
     if (err != 0) return FailHandle(err);
-    if (!host.exists) {
-      lyrwin::FileLock creating(CreationLockPath());
-      err = LookUpForOpen(lpFileName, access, dwCreationDisposition, truncates, &host);
-      if (err != 0) return FailHandle(err);
-      if (!host.exists) {
-        fd = lyrwin::OpenRetrying(host.host.c_str(), flags | O_CREAT | O_EXCL, 0666);
-        created = fd >= 0;
-        // Made since the lookup by someone outside the stand-in: an existing file after all.
-        if (fd < 0 && errno == EEXIST && dwCreationDisposition != CREATE_NEW) host.exists = true;
-        if (fd < 0 && !host.exists)
-          return FailHandle(errno == EEXIST ? ERROR_FILE_EXISTS
-                                            : lyrwin::Win32ErrorFromErrno(errno));
-      }
-    }
-    if (!created) {
-      fd = lyrwin::OpenRetrying(host.host.c_str(), flags);
-      if (fd < 0) return FailHandle(lyrwin::Win32ErrorFromErrno(errno));
-    }
-  }
-
-  auto file = std::make_shared<FileObject>();
-  file->fd = fd;
-  file->access = access;
-  file->host = std::move(host.host);
-  const DWORD err = lyrwin::AcquireShareAccess(fd, access, lyrwin::ShareBitsFromMode(dwShareMode));
-  if (err != 0) {
+    auto file = std::make_shared<FileObject>();
+    file->fd = fd;
+    file->access = request.access;
+    file->host = std::move(host.host);
+    err = lyrwin::AcquireShareAccess(fd, request.access, share);
     // The file we just made stays, as Windows leaves it when the race is lost after creation.
-    return FailHandle(err);
-  }
-  // Truncation happens only once the sharing test has passed, so a refused open never empties a
-  // file that someone else holds.
-  if (truncates && !created && ::ftruncate(fd, 0) != 0)
-    return FailHandle(lyrwin::Win32ErrorFromErrno(errno));
-  if (created && (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY)) ::fchmod(fd, 0444);
+    if (err != 0) return FailHandle(err);
+    if (deniesDelete && attempt < 3 && LostItsName(fd, file->host)) continue;
+    // Truncation happens only once the sharing test has passed, so a refused open never empties
+    // a file that someone else holds.
+    if (request.truncates && !created && ::ftruncate(fd, 0) != 0)
+      return FailHandle(lyrwin::Win32ErrorFromErrno(errno));
+    if (created && (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY)) ::fchmod(fd, 0444);
 
-  HANDLE handle = lyrwin::InsertHandle(file);
-  const bool existed = !created && host.exists;
-  SetLastError(
-      existed && (dwCreationDisposition == OPEN_ALWAYS || dwCreationDisposition == CREATE_ALWAYS)
-          ? ERROR_ALREADY_EXISTS
-          : ERROR_SUCCESS);
-  return handle;
+    HANDLE handle = lyrwin::InsertHandle(file);
+    const bool existed = !created && host.exists;
+    SetLastError(
+        existed && (dwCreationDisposition == OPEN_ALWAYS || dwCreationDisposition == CREATE_ALWAYS)
+            ? ERROR_ALREADY_EXISTS
+            : ERROR_SUCCESS);
+    return handle;
+  }
 }
 
 namespace {
