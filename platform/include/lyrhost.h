@@ -43,6 +43,10 @@ LYRWIN_API BOOL LyrDosToHostPath(const char* dosPath, std::string* hostPath);
 // The next `count` global memory allocations (GlobalAlloc, growing GlobalReAlloc) fail with
 // ERROR_NOT_ENOUGH_MEMORY. 0 ends the failures.
 LYRWIN_API void LyrFailGlobalAllocs(int count);
+// Moves where handle values are next handed out (they wrap from 0x7FFFFFEC back to 0x100), so
+// that a test reaches the wrap without half a billion creations. Values still in use are passed
+// over either way.
+LYRWIN_API void LyrSetNextHandleValue(UINT_PTR value);
 // How many ReadFile calls the process has made so far (for measuring readers).
 LYRWIN_API unsigned long long LyrFileReadCount();
 // How many calls on files and file handles (CreateFileA, ReadFile, WriteFile, SetFilePointer,

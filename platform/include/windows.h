@@ -153,6 +153,7 @@ typedef HDC__* HDC;
 #define ERROR_NEGATIVE_SEEK 131L
 #define ERROR_SEEK_ON_DEVICE 132L
 #define ERROR_DIR_NOT_EMPTY 145L
+#define ERROR_SIGNAL_REFUSED 156L
 #define ERROR_NOT_LOCKED 158L
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_BUSY 170L
@@ -431,6 +432,15 @@ LYRWIN_API DWORD WINAPI GetCurrentThreadId(void);
 #define MAXIMUM_WAIT_OBJECTS 64
 #define STILL_ACTIVE 259L
 #define CREATE_SUSPENDED 0x00000004
+#define MAXIMUM_SUSPEND_COUNT 0x7F
+#define THREAD_PRIORITY_IDLE (-15)
+#define THREAD_PRIORITY_LOWEST (-2)
+#define THREAD_PRIORITY_BELOW_NORMAL (-1)
+#define THREAD_PRIORITY_NORMAL 0
+#define THREAD_PRIORITY_ABOVE_NORMAL 1
+#define THREAD_PRIORITY_HIGHEST 2
+#define THREAD_PRIORITY_TIME_CRITICAL 15
+#define THREAD_PRIORITY_ERROR_RETURN 0x7FFFFFFF
 typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID lpThreadParameter);
 LYRWIN_API HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES lpEventAttributes, BOOL bManualReset,
                                       BOOL bInitialState, LPCSTR lpName);
@@ -444,8 +454,14 @@ LYRWIN_API HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, 
                                       DWORD dwCreationFlags, LPDWORD lpThreadId);
 LYRWIN_API DWORD WINAPI ResumeThread(HANDLE hThread);
 // Holds the thread where it next waits (at once when it suspends itself): the stand-in cannot
-// stop a thread between two instructions.
+// stop a thread between two instructions. A held thread takes no signal and ends no timed wait
+// until resumed. (DWORD)-1 for an ended thread (ERROR_ACCESS_DENIED) and beyond
+// MAXIMUM_SUSPEND_COUNT (ERROR_SIGNAL_REFUSED).
 LYRWIN_API DWORD WINAPI SuspendThread(HANDLE hThread);
+// A thread's priority is kept and answered as given; Linux schedules the stand-in's threads
+// alike, since raising a thread takes privileges a laboratory's user does not have.
+LYRWIN_API BOOL WINAPI SetThreadPriority(HANDLE hThread, int nPriority);
+LYRWIN_API int WINAPI GetThreadPriority(HANDLE hThread);
 LYRWIN_API BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode);
 [[noreturn]] LYRWIN_API void WINAPI ExitThread(DWORD dwExitCode);
 LYRWIN_API DWORD WINAPI GetCurrentProcessId(void);

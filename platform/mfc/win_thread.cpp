@@ -90,6 +90,14 @@ DWORD CWinThread::ResumeThread() {
   return ::ResumeThread(m_hThread);
 }
 
+int CWinThread::GetThreadPriority() {
+  return ::GetThreadPriority(m_hThread);
+}
+
+BOOL CWinThread::SetThreadPriority(int nPriority) {
+  return ::SetThreadPriority(m_hThread, nPriority);
+}
+
 BOOL CWinThread::InitInstance() {
   return FALSE;
 }
@@ -121,16 +129,29 @@ void AfxEndThread(UINT nExitCode, BOOL bDelete) {
   _endthreadex(nExitCode);
 }
 
-CWinThread* AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam, int nPriority,
-                           UINT nStackSize, DWORD dwCreateFlags,
-                           LPSECURITY_ATTRIBUTES lpSecurityAttrs) {
-  CWinThread* thread = new CWinThread(pfnThreadProc, pParam);
-  if (!thread->CreateThread(dwCreateFlags, nStackSize, lpSecurityAttrs)) {
+namespace {
+
+// As MFC starts a thread: suspended, set up, then let go unless the caller asked to keep it
+// suspended. Once resumed, an auto-deleting thread may end and free its object at any moment, so
+// nothing touches the object after the resume.
+CWinThread* StartSetUp(CWinThread* thread, int nPriority, UINT nStackSize, DWORD dwCreateFlags,
+                       LPSECURITY_ATTRIBUTES lpSecurityAttrs) {
+  if (!thread->CreateThread(dwCreateFlags | CREATE_SUSPENDED, nStackSize, lpSecurityAttrs)) {
     thread->Delete();
     return nullptr;
   }
   thread->SetThreadPriority(nPriority);
+  if (!(dwCreateFlags & CREATE_SUSPENDED)) ::ResumeThread(thread->m_hThread);
   return thread;
+}
+
+}  // namespace
+
+CWinThread* AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam, int nPriority,
+                           UINT nStackSize, DWORD dwCreateFlags,
+                           LPSECURITY_ATTRIBUTES lpSecurityAttrs) {
+  return StartSetUp(new CWinThread(pfnThreadProc, pParam), nPriority, nStackSize, dwCreateFlags,
+                    lpSecurityAttrs);
 }
 
 CWinThread* AfxBeginThread(CRuntimeClass* pThreadClass, int nPriority, UINT nStackSize,
@@ -141,10 +162,5 @@ CWinThread* AfxBeginThread(CRuntimeClass* pThreadClass, int nPriority, UINT nSta
     delete object;
     return nullptr;
   }
-  if (!thread->CreateThread(dwCreateFlags, nStackSize, lpSecurityAttrs)) {
-    thread->Delete();
-    return nullptr;
-  }
-  thread->SetThreadPriority(nPriority);
-  return thread;
+  return StartSetUp(thread, nPriority, nStackSize, dwCreateFlags, lpSecurityAttrs);
 }

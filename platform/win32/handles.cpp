@@ -1,6 +1,7 @@
 // The table behind HANDLE values. Handles are small multiples of four, as on Windows, never
 // zero and never INVALID_HANDLE_VALUE; a closed handle's value is not reused soon, so that a
-// stale handle fails with ERROR_INVALID_HANDLE instead of reaching another object.
+// stale handle fails with ERROR_INVALID_HANDLE instead of reaching another object. The values
+// wrap after half a billion creations, passing over every value still in use.
 // Thread-safe: all member data guarded by one mutex.
 #include "internal.h"
 
@@ -12,10 +13,19 @@ namespace {
 
 // The table is never destroyed: a detached thread may still close its handles while the
 // process exits.
+constexpr uintptr_t kFirstHandle = 0x100;
+constexpr uintptr_t kHandleLimit = 0x7FFFFFF0;
+
 struct HandleTable {
   std::mutex mutex;
   std::unordered_map<uintptr_t, std::shared_ptr<KernelObject>> handles;
-  uintptr_t next = 0x100;
+  uintptr_t next = kFirstHandle;
+
+  uintptr_t TakeNext() {
+    const uintptr_t value = next;
+    next = next + 4 >= kHandleLimit ? kFirstHandle : next + 4;
+    return value;
+  }
 };
 
 HandleTable& Table() {
@@ -28,10 +38,9 @@ HandleTable& Table() {
 HANDLE InsertHandle(std::shared_ptr<KernelObject> object) {
   HandleTable& table = Table();
   std::lock_guard<std::mutex> lock(table.mutex);
-  uintptr_t value = table.next;
-  table.next += 4;
-  if (table.next >= 0x7FFFFFF0) table.next = 0x100;
-  table.handles[value] = std::move(object);
+  uintptr_t value = table.TakeNext();
+  while (table.handles.count(value) != 0) value = table.TakeNext();
+  table.handles.emplace(value, std::move(object));
   return reinterpret_cast<HANDLE>(value);
 }
 
@@ -54,6 +63,14 @@ std::shared_ptr<KernelObject> RemoveHandle(HANDLE handle) {
 }
 
 }  // namespace lyrwin
+
+void LyrSetNextHandleValue(UINT_PTR value) {
+  lyrwin::HandleTable& table = lyrwin::Table();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  table.next = value >= lyrwin::kFirstHandle && value < lyrwin::kHandleLimit
+                   ? value & ~static_cast<uintptr_t>(3)
+                   : lyrwin::kFirstHandle;
+}
 
 extern "C" BOOL WINAPI CloseHandle(HANDLE hObject) {
   if (lyrwin::RemoveHandle(hObject) == nullptr) {

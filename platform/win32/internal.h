@@ -8,6 +8,7 @@
 #include <sys/types.h>
 #include <sys/stat.h>
 
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -147,16 +148,17 @@ std::shared_ptr<T> LookupHandleAs(HANDLE handle) {
 }
 
 // --- Waitable objects (waits.cpp, threads.cpp) ---
-// An object WaitForSingleObject and WaitForMultipleObjects wait on. Its state is read and changed
-// only under WaitMutex(); whoever signals it calls NotifyWaiters() afterwards.
+// An object WaitForSingleObject and WaitForMultipleObjects wait on. Its state, and the list of
+// threads waiting on it, are read and changed only under WaitMutex(); whoever signals it calls
+// WakeWaitersOf() before letting go.
 struct WaitableObject : KernelObject {
   virtual bool Signalled() const = 0;
   virtual void Consume() {}  // a satisfied wait takes the signal of an auto-reset event
+  std::vector<std::condition_variable*> waiters;  // one per thread in a wait on this object
 };
 std::mutex& WaitMutex();
-void NotifyWaiters();
-// Waits, with WaitMutex() held by `lock`, until `ready` holds.
-void WaitUntil(std::unique_lock<std::mutex>& lock, const std::function<bool()>& ready);
+// Wakes the threads waiting on `object`, with WaitMutex() held.
+void WakeWaitersOf(WaitableObject& object);
 // Holds the calling thread, with WaitMutex() held by `lock`, while SuspendThread says so.
 void HonourSuspension(std::unique_lock<std::mutex>& lock);
 

@@ -1,21 +1,26 @@
 // Threads: CreateThread, _beginthreadex and their ends, over POSIX threads.
 //
-// A thread's handle is a waitable object that becomes signalled when the thread ends and stays so,
-// waitable and with its exit code, until the last handle is closed, as on Windows. The thread
-// itself holds a reference too, so closing every handle while it runs is allowed. Ending a thread
-// from inside (ExitThread, _endthreadex, MFC's AfxEndThread) is pthread_exit: the object is marked
-// ended on the way out all the same.
+// A thread's handle is a waitable object that becomes signalled when the thread has ended and
+// stays so, waitable and with its exit code, until the last handle is closed, as on Windows. The
+// thread holds a reference of its own through a POSIX key, whose destructor runs after the
+// thread's thread_local destructors: only then is the thread marked ended, so a waiter never sees
+// it ended while its cleanup still runs, and the cleanup may still wait, or be suspended.
+//
+// Ending a thread from inside (ExitThread, _endthreadex, MFC's AfxEndThread) jumps back to where
+// the thread started its routine, as Windows ends a thread without unwinding its stack: no
+// destructor of the routine's frames runs, and a `catch (...)` or a noexcept function on the way
+// does not stop it (an unwinding exit would abort the process there).
 #include "internal.h"
 
 #include <lyrcrt.h>
 
+#include <cxxabi.h>
 #include <pthread.h>
-#include <sys/syscall.h>
-#include <unistd.h>
+#include <setjmp.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
+#include <exception>
 
 namespace lyrwin {
 namespace {
@@ -27,52 +32,96 @@ struct ThreadObject final : WaitableObject {
   DWORD exitCode = STILL_ACTIVE;
   DWORD suspendCount = 0;
   DWORD id = 0;  // the kernel's thread id, as GetCurrentThreadId gives it; 0 until known
-  // Only the thread itself touches this one: the code ExitThread asked for.
+  int priority = THREAD_PRIORITY_NORMAL;
+  std::condition_variable control;  // the thread's id known, its suspension lifted
+  // Only the thread itself touches these: the code it ends with, and where ExitThread jumps.
   DWORD pendingExit = 0;
+  bool inRoutine = false;
+  jmp_buf exitJump;
 
   bool Signalled() const override { return ended; }
 };
 
-thread_local ThreadObject* t_self = nullptr;
+using ThreadReference = std::shared_ptr<ThreadObject>;
 
-// Marks the thread ended, on a normal return and on pthread_exit's unwinding alike.
-struct MarkEnded {
-  ThreadObject* thread;
-  ~MarkEnded() {
-    {
-      std::lock_guard<std::mutex> lock(WaitMutex());
-      thread->ended = true;
-      thread->exitCode = thread->pendingExit;
-    }
-    NotifyWaiters();
+// Marks the thread ended and drops its own reference: the key's destructor, run by the thread
+// after its thread_local destructors.
+void EndThread(void* value) {
+  auto* self = static_cast<ThreadReference*>(value);
+  {
+    std::lock_guard<std::mutex> lock(WaitMutex());
+    (*self)->ended = true;
+    (*self)->exitCode = (*self)->pendingExit;
+    WakeWaitersOf(**self);
   }
-};
+  delete self;
+}
+
+pthread_key_t SelfKey() {
+  static const pthread_key_t key = [] {
+    pthread_key_t made;
+    if (pthread_key_create(&made, EndThread) != 0) std::terminate();
+    return made;
+  }();
+  return key;
+}
+
+// The calling thread's object; nullptr on a thread the stand-in did not start, and once the
+// thread's cleanup has marked it ended.
+ThreadObject* Self() {
+  auto* self = static_cast<ThreadReference*>(pthread_getspecific(SelfKey()));
+  return self != nullptr ? self->get() : nullptr;
+}
+
+// Runs the routine; ExitThread lands here. Nothing of this frame changes after setjmp.
+void RunRoutine(ThreadObject* self) {
+  if (setjmp(self->exitJump) == 0) {
+    self->inRoutine = true;
+    self->pendingExit = self->body();
+  } else {
+    // Ended from inside a handler: the exceptions it was handling are let go, as their handlers
+    // will never finish.
+    while (std::current_exception() != nullptr) abi::__cxa_end_catch();
+  }
+  self->inRoutine = false;
+}
 
 void* ThreadMain(void* argument) {
-  std::shared_ptr<ThreadObject> self =
-      std::move(*static_cast<std::shared_ptr<ThreadObject>*>(argument));
-  delete static_cast<std::shared_ptr<ThreadObject>*>(argument);
-  t_self = self.get();
+  auto* reference = static_cast<ThreadReference*>(argument);
+  ThreadObject* self = reference->get();
+  const bool keyed = pthread_setspecific(SelfKey(), reference) == 0;
   {
     std::unique_lock<std::mutex> lock(WaitMutex());
     self->id = GetCurrentThreadId();
-    NotifyWaiters();
-    WaitUntil(lock, [&] { return self->suspendCount == 0; });
+    self->control.notify_all();
+    self->control.wait(lock, [self] { return self->suspendCount == 0; });
   }
-  MarkEnded marker{self.get()};
-  self->pendingExit = self->body();
+  RunRoutine(self);
+  // Without the key (no memory for it) the thread is marked ended here, before its cleanup.
+  if (!keyed) EndThread(reference);
   return nullptr;
+}
+
+// Windows takes a small stack size as the first commit of a stack whose reserve stays at least
+// the program's default; POSIX would make it the whole stack. So only a larger size is used.
+size_t StackSizeFor(SIZE_T requested) {
+  pthread_attr_t defaults;
+  size_t size = 0;
+  if (pthread_attr_init(&defaults) == 0) {
+    pthread_attr_getstacksize(&defaults, &size);
+    pthread_attr_destroy(&defaults);
+  }
+  return std::max<size_t>(size, requested);
 }
 
 }  // namespace
 
-// A suspended thread of the stand-in's stops where it next waits: SuspendThread cannot stop a
-// thread between two instructions, so a count set by another thread holds it once a wait of its
-// own is satisfied (MFC's suspended start is such a wait), and a thread that suspends itself
-// stops at once.
+// A suspended thread of the stand-in stops where it next waits: SuspendThread cannot stop a
+// thread between two instructions, so a count set by another thread holds it when a wait of its
+// own starts or wakes, and a thread that suspends itself stops at once.
 void HonourSuspension(std::unique_lock<std::mutex>& lock) {
-  ThreadObject* self = t_self;
-  if (self != nullptr) WaitUntil(lock, [self] { return self->suspendCount == 0; });
+  ThreadObject* self = Self();
+  if (self != nullptr) self->control.wait(lock, [self] { return self->suspendCount == 0; });
 }
 
 namespace {
@@ -91,22 +140,26 @@ HANDLE StartThread(std::function<DWORD()> body, SIZE_T stackSize, DWORD flags, D
   pthread_attr_t attributes;
   pthread_attr_init(&attributes);
   pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
-  if (stackSize > 0)
-    pthread_attr_setstacksize(&attributes, std::max<SIZE_T>(stackSize, PTHREAD_STACK_MIN));
-  auto* argument = new std::shared_ptr<ThreadObject>(thread);
+  pthread_attr_setstacksize(&attributes, StackSizeFor(stackSize));
+  auto* reference = new ThreadReference(thread);
   pthread_t posix;
-  int rc = pthread_create(&posix, &attributes, ThreadMain, argument);
+  int rc = pthread_create(&posix, &attributes, ThreadMain, reference);
   pthread_attr_destroy(&attributes);
   if (rc != 0) {
-    delete argument;
+    delete reference;
     SetLastError(rc == EAGAIN ? ERROR_NOT_ENOUGH_MEMORY : Win32ErrorFromErrno(rc));
     return nullptr;
   }
   HANDLE handle = InsertHandle(thread);
   std::unique_lock<std::mutex> lock(WaitMutex());
-  WaitUntil(lock, [&] { return thread->id != 0; });
+  thread->control.wait(lock, [&] { return thread->id != 0; });
   if (threadId != nullptr) *threadId = thread->id;
   return handle;
+}
+
+bool IsThreadPriority(int priority) {
+  return (priority >= THREAD_PRIORITY_LOWEST && priority <= THREAD_PRIORITY_HIGHEST) ||
+         priority == THREAD_PRIORITY_IDLE || priority == THREAD_PRIORITY_TIME_CRITICAL;
 }
 
 }  // namespace
@@ -126,13 +179,9 @@ extern "C" HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T dwStackSize,
 extern "C" DWORD WINAPI ResumeThread(HANDLE hThread) {
   auto thread = lyrwin::ThreadFromHandle(hThread);
   if (!thread) return static_cast<DWORD>(-1);
-  DWORD previous;
-  {
-    std::lock_guard<std::mutex> lock(lyrwin::WaitMutex());
-    previous = thread->suspendCount;
-    if (thread->suspendCount > 0) --thread->suspendCount;
-  }
-  lyrwin::NotifyWaiters();
+  std::lock_guard<std::mutex> lock(lyrwin::WaitMutex());
+  const DWORD previous = thread->suspendCount;
+  if (thread->suspendCount > 0 && --thread->suspendCount == 0) thread->control.notify_all();
   return previous;
 }
 
@@ -140,8 +189,12 @@ extern "C" DWORD WINAPI SuspendThread(HANDLE hThread) {
   auto thread = lyrwin::ThreadFromHandle(hThread);
   if (!thread) return static_cast<DWORD>(-1);
   std::unique_lock<std::mutex> lock(lyrwin::WaitMutex());
+  if (thread->ended || thread->suspendCount >= MAXIMUM_SUSPEND_COUNT) {
+    SetLastError(thread->ended ? ERROR_ACCESS_DENIED : ERROR_SIGNAL_REFUSED);
+    return static_cast<DWORD>(-1);
+  }
   const DWORD previous = thread->suspendCount++;
-  if (thread.get() == lyrwin::t_self) lyrwin::HonourSuspension(lock);
+  if (thread.get() == lyrwin::Self()) lyrwin::HonourSuspension(lock);
   return previous;
 }
 
@@ -153,8 +206,32 @@ extern "C" BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
   return TRUE;
 }
 
+extern "C" BOOL WINAPI SetThreadPriority(HANDLE hThread, int nPriority) {
+  auto thread = lyrwin::ThreadFromHandle(hThread);
+  if (!thread) return FALSE;
+  if (!lyrwin::IsThreadPriority(nPriority)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  std::lock_guard<std::mutex> lock(lyrwin::WaitMutex());
+  thread->priority = nPriority;
+  return TRUE;
+}
+
+extern "C" int WINAPI GetThreadPriority(HANDLE hThread) {
+  auto thread = lyrwin::ThreadFromHandle(hThread);
+  if (!thread) return THREAD_PRIORITY_ERROR_RETURN;
+  std::lock_guard<std::mutex> lock(lyrwin::WaitMutex());
+  return thread->priority;
+}
+
 extern "C" void WINAPI ExitThread(DWORD dwExitCode) {
-  if (lyrwin::t_self != nullptr) lyrwin::t_self->pendingExit = dwExitCode;
+  lyrwin::ThreadObject* self = lyrwin::Self();
+  if (self != nullptr && self->inRoutine) {
+    self->pendingExit = dwExitCode;
+    longjmp(self->exitJump, 1);
+  }
+  // A thread the stand-in did not start, or one already past its routine.
   pthread_exit(nullptr);
 }
 

@@ -3,14 +3,30 @@
 
 #include <cerrno>
 #include <ctime>
+#include <pthread.h>
 #include <sched.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+namespace {
+
+// The kernel's thread id, asked once per thread; a forked child asks again, since its one thread
+// has an id of its own.
+thread_local DWORD t_threadId = 0;
+
+void ForgetThreadIdInChild() {
+  t_threadId = 0;
+}
+
+}  // namespace
+
 extern "C" DWORD WINAPI GetCurrentThreadId(void) {
   // The kernel's thread id: unique among live threads of every process, as on Windows.
-  thread_local DWORD id = static_cast<DWORD>(::syscall(SYS_gettid));
-  return id;
+  static const bool forgottenAtFork =
+      ::pthread_atfork(nullptr, nullptr, ForgetThreadIdInChild) == 0;
+  (void)forgottenAtFork;
+  if (t_threadId == 0) t_threadId = static_cast<DWORD>(::syscall(SYS_gettid));
+  return t_threadId;
 }
 
 extern "C" DWORD WINAPI GetCurrentProcessId(void) {

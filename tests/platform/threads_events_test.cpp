@@ -198,3 +198,63 @@ TEST_F(ThreadsEventsTest, MfcThreadsRunTheirWorkAndDeleteThemselves) {
 }
 
 }  // namespace
+
+#ifndef _WIN32
+// Answers of the stand-in that Windows documents and the Win32 of the Windows test runs gives
+// otherwise, and what only the stand-in can get wrong.
+namespace {
+
+TEST_F(ThreadsEventsTest, WaitAllRefusesOneObjectTwice) {
+  HANDLE event = CreateEventA(nullptr, TRUE, TRUE, "LyrTestTwice");
+  HANDLE again = CreateEventA(nullptr, TRUE, TRUE, "LyrTestTwice");
+  for (const auto& pair : {std::make_pair(event, event), std::make_pair(event, again)}) {
+    HANDLE both[2] = {pair.first, pair.second};
+    EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 0), WAIT_FAILED);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_OBJECT_0);  // wait-any may
+  }
+  CloseHandle(event);
+  CloseHandle(again);
+}
+
+TEST_F(ThreadsEventsTest, HandleValuesWrapPastTheOnesInUse) {
+  HANDLE old = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+  LyrSetNextHandleValue(reinterpret_cast<UINT_PTR>(old));
+  HANDLE fresh = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  EXPECT_NE(fresh, old);
+  EXPECT_TRUE(CloseHandle(fresh));
+  EXPECT_EQ(WaitForSingleObject(old, 0), WAIT_OBJECT_0);  // still the old, signalled event
+
+  LyrSetNextHandleValue(0x7FFFFFEC);
+  HANDLE top = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  HANDLE wrapped = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  EXPECT_EQ(reinterpret_cast<UINT_PTR>(top), 0x7FFFFFECu);
+  EXPECT_LT(reinterpret_cast<UINT_PTR>(wrapped), reinterpret_cast<UINT_PTR>(top));
+  EXPECT_NE(wrapped, old);
+  for (HANDLE h : {top, wrapped, old}) EXPECT_TRUE(CloseHandle(h));
+}
+
+DWORD WINAPI CreateNamedEventsForever(LPVOID) {
+  for (unsigned i = 0;; ++i) {
+    char name[32];
+    snprintf(name, sizeof name, "LyrTestExit%u", i % 64);
+    CloseHandle(CreateEventA(nullptr, FALSE, FALSE, name));
+  }
+}
+
+// exit() destroys static objects while workers still run; the named events must outlive that.
+// A sanitizer's report or a hang makes the exit status other than 0.
+TEST_F(ThreadsEventsTest, WorkersMayCreateNamedEventsWhileTheProcessExits) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        for (int i = 0; i < 4; ++i)
+          CreateThread(nullptr, 0, CreateNamedEventsForever, nullptr, 0, nullptr);
+        Sleep(20);
+        exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+#endif

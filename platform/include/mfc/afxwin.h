@@ -144,7 +144,6 @@ class LYRWIN_API CDC : public CObject {
 
 typedef UINT(AFX_CDECL_THREADPROC)(LPVOID);
 typedef AFX_CDECL_THREADPROC* AFX_THREADPROC;
-#define THREAD_PRIORITY_NORMAL 0
 
 // A thread as MFC runs it. CreateThread starts the thread suspended, lets it set itself up and
 // resumes it unless CREATE_SUSPENDED was asked for; the thread then runs the worker function it
@@ -163,8 +162,8 @@ class LYRWIN_API CWinThread : public CCmdTarget {
                     LPSECURITY_ATTRIBUTES lpSecurityAttrs = nullptr);
   operator HANDLE() const { return m_hThread; }
   DWORD ResumeThread();
-  int GetThreadPriority() { return THREAD_PRIORITY_NORMAL; }
-  BOOL SetThreadPriority(int) { return TRUE; }
+  int GetThreadPriority();
+  BOOL SetThreadPriority(int nPriority);
 
   virtual BOOL InitInstance();
   virtual int Run();
