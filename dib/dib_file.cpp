@@ -38,8 +38,27 @@ void* CopyHandle(void* h) {
   return copy;
 }
 
+namespace {
+
+// The bytes of an uncompressed image: rows made up to whole 32-bit words, as many as the height
+// says, whichever way they run (a negative height is a top-down DIB). 0 for a negative width.
+ULONGLONG UncompressedImageBytes(const BITMAPINFOHEADER& header) {
+  if (header.biWidth < 0) return 0;
+  const ULONGLONG row =
+      (static_cast<ULONGLONG>(header.biBitCount) * static_cast<ULONGLONG>(header.biWidth) + 31) /
+      32 * 4;
+  const LONGLONG height = header.biHeight;
+  return row * static_cast<ULONGLONG>(height < 0 ? -height : height);
+}
+
+}  // namespace
+
+// A DIB whose block is shorter than its header, colour table and image say is not saved: what
+// it lacks would be copied from whatever memory follows the block.
 int SaveDIB(HDIB hDib, CFile& file) {
   if (hDib == nullptr) return 0;
+  const SIZE_T blockBytes = GlobalSize(hDib);
+  if (blockBytes < sizeof(BITMAPINFOHEADER)) return 0;
   Locked dib(hDib);
   char* lpbi = dib.Data();
   if (lpbi == nullptr) return 0;
@@ -50,38 +69,39 @@ int SaveDIB(HDIB hDib, CFile& file) {
   BITMAPINFOHEADER header;
   std::memcpy(&header, lpbi, sizeof header);
 
-  DWORD size = header.biSize + PaletteSize(lpbi);
-  if (header.biCompression == BI_RLE8 || header.biCompression == BI_RLE4) {
-    size += header.biSizeImage;
-  } else {
-    const DWORD image =
-        ((static_cast<DWORD>(header.biBitCount) * static_cast<DWORD>(header.biWidth) + 31) / 32) *
-        4 * static_cast<DWORD>(header.biHeight);
-    size += image;
-    header.biSizeImage = image;  // saving changes the DIB in memory, as the format asks
+  const bool compressed = header.biCompression == BI_RLE8 || header.biCompression == BI_RLE4;
+  const ULONGLONG image = compressed ? header.biSizeImage : UncompressedImageBytes(header);
+  const ULONGLONG size = header.biSize + PaletteSize(lpbi) + image;
+  if ((!compressed && header.biWidth < 0) || size > blockBytes ||
+      size + sizeof(BITMAPFILEHEADER) > 0xFFFFFFFFull)
+    return 0;
+  if (!compressed) {
+    header.biSizeImage = static_cast<DWORD>(image);  // saving changes the DIB in memory
     std::memcpy(lpbi, &header, sizeof header);
   }
   BITMAPFILEHEADER fileHeader;
   fileHeader.bfType = kBmpType;
-  fileHeader.bfSize = size + sizeof(BITMAPFILEHEADER);
+  fileHeader.bfSize = static_cast<DWORD>(size + sizeof(BITMAPFILEHEADER));
   fileHeader.bfReserved1 = 0;
   fileHeader.bfReserved2 = 0;
   fileHeader.bfOffBits =
       static_cast<DWORD>(sizeof(BITMAPFILEHEADER)) + header.biSize + PaletteSize(lpbi);
   file.Write(&fileHeader, sizeof fileHeader);  // a CFileException passes on, the DIB unlocked
-  file.Write(lpbi, size);
+  file.Write(lpbi, static_cast<UINT>(size));
   return 1;
 }
 
 // The file's header sizes and pixel offset are not used: the packed DIB starts right after the
 // file header and runs to the end of the file. A file too short to hold the header it promises is
-// refused, so that the accessors never read past the block.
+// refused, so that the accessors never read past the block. The length is taken once, before
+// reading: a pipe's reads as 0 and is refused, a file that grows meanwhile is read no further
+// than the block made for it.
 HDIB ReadDIBFile(CFile& file) {
   const ULONGLONG length = file.GetLength();
   BITMAPFILEHEADER fileHeader;
   if (file.Read(&fileHeader, sizeof fileHeader) != sizeof fileHeader) return nullptr;
   if (fileHeader.bfType != kBmpType) return nullptr;
-  if (length > 0xFFFFFFFFull) return nullptr;
+  if (length <= sizeof fileHeader || length > 0xFFFFFFFFull) return nullptr;
   HGLOBAL block = GlobalAlloc(kBlockFlags, static_cast<SIZE_T>(length));
   if (block == nullptr) return nullptr;
   const UINT dibBytes = static_cast<UINT>(length - sizeof fileHeader);

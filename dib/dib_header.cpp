@@ -1,27 +1,47 @@
 // The accessors on a packed DIB's header: a 40-byte Windows header, or any other size read as
 // the OS/2 core header (12 bytes, 3-byte colour entries).
+//
+// A header is read no further than the global block that holds it: a block shorter than the
+// header its size field promises (a hand-made or damaged DIB) reads as if the missing bytes were
+// zeros. A pointer that is not the start of a global block is taken at the header's word.
 #include <LyrUtil.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace {
 
+// The bytes the block starting at `lpbi` holds; SIZE_MAX when no global block starts there.
+SIZE_T BytesHeld(const char* lpbi) {
+  const DWORD lastError = GetLastError();  // an accessor leaves the caller's last error alone
+  HGLOBAL block = GlobalHandle(lpbi);
+  const SIZE_T size = block != nullptr ? GlobalSize(block) : SIZE_MAX;
+  SetLastError(lastError);
+  return size;
+}
+
+template <class Header>
+Header ReadHeader(const char* lpbi) {
+  Header header = {};
+  std::memcpy(&header, lpbi, std::min<SIZE_T>(sizeof header, BytesHeld(lpbi)));
+  return header;
+}
+
+DWORD HeaderSize(const char* lpbi) {
+  return ReadHeader<DWORD>(lpbi);
+}
+
 bool IsWindowsHeader(const char* lpbi) {
-  DWORD size;
-  std::memcpy(&size, lpbi, sizeof size);
-  return size == sizeof(BITMAPINFOHEADER);
+  return HeaderSize(lpbi) == sizeof(BITMAPINFOHEADER);
 }
 
 BITMAPINFOHEADER WindowsHeader(const char* lpbi) {
-  BITMAPINFOHEADER header;
-  std::memcpy(&header, lpbi, sizeof header);
-  return header;
+  return ReadHeader<BITMAPINFOHEADER>(lpbi);
 }
 
 BITMAPCOREHEADER CoreHeader(const char* lpbi) {
-  BITMAPCOREHEADER header;
-  std::memcpy(&header, lpbi, sizeof header);
-  return header;
+  return ReadHeader<BITMAPCOREHEADER>(lpbi);
 }
 
 }  // namespace
@@ -53,9 +73,7 @@ unsigned short PaletteSize(char* lpbi) {
 }
 
 char* FindDIBBits(char* lpbi) {
-  DWORD size;
-  std::memcpy(&size, lpbi, sizeof size);
-  return lpbi + size + PaletteSize(lpbi);
+  return lpbi + HeaderSize(lpbi) + PaletteSize(lpbi);
 }
 
 unsigned long DIBWidth(char* lpDIB) {

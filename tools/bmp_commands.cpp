@@ -14,6 +14,9 @@
 
 #include <cairo.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -21,15 +24,56 @@
 
 namespace {
 
+// A BMP that arrives through a pipe, a FIFO or a terminal, read whole first: its length is known
+// only at its end, and the library sizes its block from the length before it reads.
+class StreamedFile final : public CFile {
+ public:
+  explicit StreamedFile(std::string bytes) : bytes_(std::move(bytes)) {}
+  ULONGLONG GetLength() const override { return bytes_.size(); }
+  UINT Read(void* buffer, UINT count) override {
+    const size_t n = std::min<size_t>(count, bytes_.size() - at_);
+    std::memcpy(buffer, bytes_.data() + at_, n);
+    at_ += n;
+    return static_cast<UINT>(n);
+  }
+
+ private:
+  std::string bytes_;
+  size_t at_ = 0;
+};
+
+// Everything the stream brings, up to the largest BMP file (4 GiB); false when reading fails.
+bool ReadStream(const std::string& hostPath, std::string* bytes) {
+  std::ifstream in(hostPath, std::ios::binary);
+  if (!in) return false;
+  constexpr size_t kLargestBmp = 0xFFFFFFFFu;
+  char chunk[1 << 16];
+  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+    if (bytes->size() + static_cast<size_t>(in.gcount()) > kLargestBmp) return false;
+    bytes->append(chunk, static_cast<size_t>(in.gcount()));
+  }
+  return in.eof();
+}
+
 // The DIB of a BMP file, freed with the object.
 class DibFile {
  public:
   explicit DibFile(const std::string& hostPath) {
-    const std::string dos = DosName(hostPath);
-    CFile file;
-    if (!file.Open(dos.c_str(), CFile::modeRead | CFile::shareDenyWrite))
-      throw ToolError(hostPath + ": cannot be read");
-    dib_ = ReadDIBFile(file);
+    struct stat st;
+    const bool found = ::stat(hostPath.c_str(), &st) == 0;
+    if (found && S_ISDIR(st.st_mode)) throw ToolError(hostPath + ": not a file");
+    if (found && !S_ISREG(st.st_mode)) {
+      std::string bytes;
+      if (!ReadStream(hostPath, &bytes)) throw ToolError(hostPath + ": cannot be read");
+      StreamedFile stream(std::move(bytes));
+      dib_ = ReadDIBFile(stream);
+    } else {
+      const std::string dos = DosName(hostPath);
+      CFile file;
+      if (!file.Open(dos.c_str(), CFile::modeRead | CFile::shareDenyWrite))
+        throw ToolError(hostPath + ": cannot be read");
+      dib_ = ReadDIBFile(file);
+    }
     if (dib_ == nullptr) throw ToolError(hostPath + ": not a BMP file");
   }
   ~DibFile() { GlobalFree(dib_); }

@@ -3,6 +3,7 @@
 // kind those tools write.
 #include "lyr_test.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -256,6 +257,77 @@ TEST_F(DibTest, SavedFilesReadBackAndBadFilesAreRefused) {
                 "BM" + std::string(12, '\0') + std::string("\x28\0\0\0", 4));
   for (const char* name : {"C:\\short.bmp", "C:\\type.bmp", "C:\\headless.bmp"})
     EXPECT_EQ(ReadFile(name), nullptr) << name;
+}
+
+// A file whose length says one thing and whose reads bring another: a pipe (length 0), a file
+// that grew after its length was taken.
+class LyingFile : public CFile {
+ public:
+  LyingFile(ULONGLONG length, std::string bytes) : length_(length), bytes_(std::move(bytes)) {}
+  ULONGLONG GetLength() const override { return length_; }
+  UINT Read(void* buffer, UINT count) override {
+    const size_t n = std::min<size_t>(count, bytes_.size() - at_);
+    std::memcpy(buffer, bytes_.data() + at_, n);
+    at_ += n;
+    return static_cast<UINT>(n);
+  }
+
+ private:
+  ULONGLONG length_;
+  std::string bytes_;
+  size_t at_ = 0;
+};
+
+TEST_F(DibTest, ShortOrLyingDibsAreNeitherReadNorSavedPastTheirBlocks) {
+  HDIB model = MakeDib(10, 3, 8, 0);
+  std::string bmp = "BM" + std::string(12, '\0');
+  bmp.append(static_cast<char*>(GlobalLock(model)), GlobalSize(model));
+  GlobalUnlock(model);
+  GlobalFree(model);
+  LyingFile pipe(0, bmp);
+  EXPECT_EQ(ReadDIBFile(pipe), nullptr);
+  LyingFile grown(14 + 40, bmp + std::string(100000, 'x'));  // the length taken at 54 bytes
+  HDIB partial = ReadDIBFile(grown);
+  ASSERT_NE(partial, nullptr);
+  EXPECT_EQ(GlobalSize(partial), 54u);
+
+  // The 40-byte header of a 10 x 3 8-bit DIB with no room for its colours and rows: the save
+  // would copy 1,060 bytes of other memory into the file.
+  {
+    CFile out("C:\\lyingshort.bmp", CFile::modeCreate | CFile::modeWrite);
+    EXPECT_EQ(SaveDIB(partial, out), 0);
+  }
+  EXPECT_EQ(ReadHostFile(DriveC() + "/lyingshort.bmp"), "");
+  GlobalFree(partial);
+
+  // Top-down (negative height): the image is as many rows as the height's size.
+  HDIB topDown = MakeDib(10, 3, 8, 0);
+  reinterpret_cast<BITMAPINFOHEADER*>(GlobalLock(topDown))->biHeight = -3;
+  GlobalUnlock(topDown);
+  {
+    CFile out("C:\\topdown.bmp", CFile::modeCreate | CFile::modeWrite);
+    EXPECT_EQ(SaveDIB(topDown, out), 1);
+  }
+  EXPECT_EQ(ReadHostFile(DriveC() + "/topdown.bmp").size(), 14u + 40 + 1024 + 36);
+  EXPECT_EQ(reinterpret_cast<BITMAPINFOHEADER*>(GlobalLock(topDown))->biSizeImage, 36u);
+  GlobalUnlock(topDown);
+  GlobalFree(topDown);
+
+  // A 12-byte block whose size field says 40: the accessors read the 12 bytes, and zeros after.
+  HGLOBAL tiny = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 12);
+  char* lpbi = static_cast<char*>(GlobalLock(tiny));
+  const DWORD forty = 40;
+  const LONG width = 7;
+  std::memcpy(lpbi, &forty, sizeof forty);
+  std::memcpy(lpbi + 4, &width, sizeof width);
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(DIBWidth(lpbi), 7u);
+  EXPECT_EQ(DIBHeight(lpbi), 0u);
+  EXPECT_EQ(DIBNumColors(lpbi), 0u);  // bit count beyond the block: 0
+  EXPECT_EQ(FindDIBBits(lpbi), lpbi + 40);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));  // left alone
+  GlobalUnlock(tiny);
+  GlobalFree(tiny);
 }
 
 TEST_F(DibTest, PaintingCopiesOrStretchesAndNeverReadsPastTheBlock) {

@@ -210,6 +210,13 @@ TEST_F(ToolTest, BmpFilesAreDescribedAndDecodedAsTheLibraryPaintsThem) {
   EXPECT_EQ(described["pixels_at"], 40);
   ASSERT_EQ(Tool("bmp decode " + DriveC() + "/in.bmp --to " + DriveC() + "/out.ppm").status, 0);
   EXPECT_TRUE(ReadHostFile(DriveC() + "/out.ppm") == ppm);
+  // Through a pipe, whose length is known only at its end; a folder is not a file.
+  ASSERT_EQ(Tool("bmp decode /dev/stdin --to " + DriveC() + "/piped.ppm", "",
+                 "cat '" + DriveC() + "/in.bmp' |")
+                .status,
+            0);
+  EXPECT_TRUE(ReadHostFile(DriveC() + "/piped.ppm") == ppm);
+  EXPECT_NE(Tool("bmp info " + DriveC()).err.find("not a file"), std::string::npos);
 
   // The PNG (cairo) read back by netpbm: the same pixels, and at twice the size each pixel
   // twice in each direction, as COLORONCOLOR stretches.
