@@ -84,6 +84,11 @@ ULONGLONG BytesGdiReads(const char* lpbi, SIZE_T blockBytes, ULONGLONG bitsOffse
   return headerAndTable > withBits ? headerAndTable : withBits;
 }
 
+// right - left in 32-bit arithmetic, wrapping as Windows' does instead of overflowing.
+int Extent(LONG low, LONG high) {
+  return static_cast<int>(static_cast<DWORD>(high) - static_cast<DWORD>(low));
+}
+
 }  // namespace
 
 int PaintDIB(HDC hDC, tagRECT* lpDCRect, HDIB hDIB, tagRECT* lpDIBRect, CPalette* pPal) {
@@ -102,10 +107,10 @@ int PaintDIB(HDC hDC, tagRECT* lpDCRect, HDIB hDIB, tagRECT* lpDIBRect, CPalette
   HPALETTE previous = nullptr;
   if (pPal != nullptr) previous = SelectPalette(hDC, static_cast<HPALETTE>(pPal->m_hObject), TRUE);
   SetStretchBltMode(hDC, COLORONCOLOR);
-  const int destWidth = lpDCRect->right - lpDCRect->left;
-  const int destHeight = lpDCRect->bottom - lpDCRect->top;
-  const int sourceWidth = lpDIBRect->right - lpDIBRect->left;
-  const int sourceHeight = lpDIBRect->bottom - lpDIBRect->top;
+  const int destWidth = Extent(lpDCRect->left, lpDCRect->right);
+  const int destHeight = Extent(lpDCRect->top, lpDCRect->bottom);
+  const int sourceWidth = Extent(lpDIBRect->left, lpDIBRect->right);
+  const int sourceHeight = Extent(lpDIBRect->top, lpDIBRect->bottom);
   const BITMAPINFO* info = reinterpret_cast<BITMAPINFO*>(lpbi);
   int result;
   if (destWidth == sourceWidth && destHeight == sourceHeight) {

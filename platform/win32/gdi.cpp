@@ -212,25 +212,39 @@ extern "C" int WINAPI GetDeviceCaps(HDC hdc, int index) {
 namespace lyrwin {
 namespace {
 
+// The steps k in [0, count) that put `start + k` (or, mirrored, `start - 1 - k`) inside
+// [0, limit). Painting walks only these, so its cost follows the visible area, not the extents
+// a header or a caller claims.
+struct Steps {
+  long long begin;
+  long long end;
+};
+
+Steps StepsInside(long long start, long long count, long long limit, bool mirrored = false) {
+  const long long begin = mirrored ? start - limit : -start;
+  const long long end = mirrored ? start : limit - start;
+  return {std::max(0LL, begin), std::min(count, end)};
+}
+
 // Copies source pixels 1:1 to `put(x, y, color)` for the destination points inside
 // `clipWidth` x `clipHeight`.
 template <class Put>
-void CopyUnstretched(DibSource& source, int xDest, int yDest, int width, int height, int xSrc,
-                     int ySrc, int clipWidth, int clipHeight, Put put) {
-  for (int dy = 0; dy < height; ++dy) {
-    const int y = yDest + dy;
-    if (y < 0 || y >= clipHeight) continue;
+void CopyUnstretched(DibSource& source, long long xDest, long long yDest, int width, int height,
+                     long long xSrc, long long ySrc, int clipWidth, int clipHeight, Put put) {
+  const Steps rows = StepsInside(yDest, height, clipHeight);
+  const Steps onDevice = StepsInside(xDest, width, clipWidth);
+  const Steps inSource = StepsInside(xSrc, width, source.Width());
+  const Steps columns = {std::max(onDevice.begin, inSource.begin),
+                         std::min(onDevice.end, inSource.end)};
+  for (long long dy = rows.begin; dy < rows.end; ++dy) {
     // Source y counts from the bottom of a bottom-up image, from the top of a top-down one.
-    const long long row = source.TopDown() ? static_cast<long long>(ySrc) + dy
-                                           : static_cast<long long>(source.Height()) - 1 -
-                                                 (static_cast<long long>(ySrc) + height - 1 - dy);
+    const long long row =
+        source.TopDown() ? ySrc + dy : source.Height() - 1 - (ySrc + height - 1 - dy);
     if (row < 0 || row >= source.Height()) continue;
-    for (int dx = 0; dx < width; ++dx) {
-      const int x = xDest + dx;
-      const long long sx = static_cast<long long>(xSrc) + dx;
-      if (x < 0 || x >= clipWidth || sx < 0 || sx >= source.Width()) continue;
+    for (long long dx = columns.begin; dx < columns.end; ++dx) {
       COLORREF color;
-      if (source.Pixel(static_cast<int>(sx), static_cast<int>(row), &color)) put(x, y, color);
+      if (source.Pixel(static_cast<int>(xSrc + dx), static_cast<int>(row), &color))
+        put(static_cast<int>(xDest + dx), static_cast<int>(yDest + dy), color);
     }
   }
 }
@@ -245,17 +259,18 @@ void CopyStretched(DibSource& source, long long xDest, long long yDest, int Dest
   const long long dh = DestHeight < 0 ? -static_cast<long long>(DestHeight) : DestHeight;
   const long long sw = SrcWidth < 0 ? -static_cast<long long>(SrcWidth) : SrcWidth;
   const long long sh = SrcHeight < 0 ? -static_cast<long long>(SrcHeight) : SrcHeight;
-  for (long long j = 0; j < dh; ++j) {
+  const Steps rows = StepsInside(yDest, dh, clipHeight, DestHeight < 0);
+  const Steps columns = StepsInside(xDest, dw, clipWidth, DestWidth < 0);
+  for (long long j = rows.begin; j < rows.end; ++j) {
     const long long y = DestHeight > 0 ? yDest + j : yDest - 1 - j;
-    if (y < 0 || y >= clipHeight) continue;
     const long long step = j * sh / dh;
     const long long row =
         source.TopDown() ? ySrc + step : source.Height() - 1 - (ySrc + sh - 1 - step);
     if (row < 0 || row >= source.Height()) continue;
-    for (long long i = 0; i < dw; ++i) {
+    for (long long i = columns.begin; i < columns.end; ++i) {
       const long long x = DestWidth > 0 ? xDest + i : xDest - 1 - i;
       const long long sx = xSrc + i * sw / dw;
-      if (x < 0 || x >= clipWidth || sx < 0 || sx >= source.Width()) continue;
+      if (sx < 0 || sx >= source.Width()) continue;
       COLORREF color;
       if (source.Pixel(static_cast<int>(sx), static_cast<int>(row), &color))
         put(static_cast<int>(x), static_cast<int>(y), color);

@@ -6,43 +6,76 @@
 
 #include <cairo.h>
 
+#include <algorithm>
+
 namespace lyrwin {
 namespace {
 
 constexpr double kFontPoints = 10;
 
-// Draws `ansi` into the bitmap with the top left of its cell at (x, y).
-void DrawIntoBitmap(BitmapObject& bitmap, int x, int y, const std::string& ansi, COLORREF color,
-                    int dotsPerInch) {
-  const std::string utf8 = PrintableUtf8(ansi);
-  // Only the part of the text that can fall on the bitmap is rasterised.
-  const int width = bitmap.width - std::max(x, 0);
-  const int height = bitmap.height - std::max(y, 0);
-  if (width <= 0 || height <= 0) return;
-  cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, width, height);
-  cairo_t* cr = cairo_create(mask);
-  cairo_translate(cr, x < 0 ? x : 0, y < 0 ? y : 0);
+void SetFont(cairo_t* cr, int dotsPerInch) {
   cairo_select_font_face(cr, "monospace", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
   cairo_set_font_size(cr, kFontPoints * dotsPerInch / 72.0);
   cairo_font_options_t* options = cairo_font_options_create();
   cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_NONE);
   cairo_set_font_options(cr, options);
   cairo_font_options_destroy(options);
-  cairo_font_extents_t extents;
-  cairo_font_extents(cr, &extents);
-  cairo_move_to(cr, 0, extents.ascent);
+}
+
+// Where the text's ink can fall, from the top left of its cell: its advance or its ink,
+// whichever reaches further, and the font's height or the ink's.
+struct TextBox {
+  double ascent = 0;
+  double right = 0;
+  double bottom = 0;
+};
+
+TextBox MeasureText(const std::string& utf8, int dotsPerInch) {
+  cairo_surface_t* probe = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+  cairo_t* cr = cairo_create(probe);
+  SetFont(cr, dotsPerInch);
+  cairo_font_extents_t font;
+  cairo_font_extents(cr, &font);
+  cairo_text_extents_t ink;
+  cairo_text_extents(cr, utf8.c_str(), &ink);
+  cairo_destroy(cr);
+  cairo_surface_destroy(probe);
+  TextBox box;
+  box.ascent = font.ascent;
+  box.right = std::max(ink.x_advance, ink.x_bearing + ink.width) + 1;
+  box.bottom = std::max(font.ascent + font.descent, font.ascent + ink.y_bearing + ink.height) + 1;
+  return box;
+}
+
+// Draws `ansi` into the bitmap with the top left of its cell at (x, y). Only the part of the
+// bitmap that the text can cover is rasterised, so the cost follows the glyphs drawn.
+void DrawIntoBitmap(BitmapObject& bitmap, int x, int y, const std::string& ansi, COLORREF color,
+                    int dotsPerInch) {
+  const std::string utf8 = PrintableUtf8(ansi);
+  const TextBox box = MeasureText(utf8, dotsPerInch);
+  const long long left = std::max(x, 0);
+  const long long top = std::max(y, 0);
+  const long long right = std::min<long long>(bitmap.width, x + static_cast<long long>(box.right));
+  const long long bottom =
+      std::min<long long>(bitmap.height, y + static_cast<long long>(box.bottom));
+  if (right <= left || bottom <= top) return;
+  const int width = static_cast<int>(right - left);
+  const int height = static_cast<int>(bottom - top);
+  cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, width, height);
+  cairo_t* cr = cairo_create(mask);
+  cairo_translate(cr, static_cast<double>(x - left), static_cast<double>(y - top));
+  SetFont(cr, dotsPerInch);
+  cairo_move_to(cr, 0, box.ascent);
   cairo_show_text(cr, utf8.c_str());
   cairo_destroy(cr);
   cairo_surface_flush(mask);
   if (cairo_surface_status(mask) == CAIRO_STATUS_SUCCESS) {
     const unsigned char* data = cairo_image_surface_get_data(mask);
     const int stride = cairo_image_surface_get_stride(mask);
-    const int left = std::max(x, 0);
-    const int top = std::max(y, 0);
     for (int row = 0; row < height; ++row)
       for (int column = 0; column < width; ++column)
         if (data[static_cast<size_t>(row) * stride + column] >= 0x80)
-          bitmap.Put(left + column, top + row, color);
+          bitmap.Put(static_cast<int>(left) + column, static_cast<int>(top) + row, color);
   }
   cairo_surface_destroy(mask);
 }

@@ -4,6 +4,7 @@
 #include "lyr_test.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -403,6 +404,36 @@ TEST_F(DibTest, PixelsEqualNetpbmsDecodingOfItsOwnFiles) {
   }
 }
 #endif
+
+// A small RLE file whose header claims 2^31 - 1 columns, painted 1:1 and stretched into huge
+// destinations on a 4 x 2 surface: painting costs the visible pixels, not the claimed ones, and
+// extents near INT_MAX neither overflow nor paint anywhere else.
+TEST_F(DibTest, HugeExtentsCostOnlyWhatIsVisible) {
+  HDIB dib = MakeDib(INT_MAX, 2, 8, 1, BI_RLE8);  // no room for rows: only the codes follow
+  HGLOBAL grown = GlobalReAlloc(dib, 40 + 4 + 4, GMEM_MOVEABLE | GMEM_ZEROINIT);
+  ASSERT_NE(grown, nullptr);
+  dib = reinterpret_cast<HDIB>(grown);
+  char* lpbi = static_cast<char*>(GlobalLock(dib));
+  reinterpret_cast<BITMAPINFOHEADER*>(lpbi)->biSizeImage = 4;
+  const unsigned char table[4] = {0, 0, 255, 0};  // red
+  const unsigned char codes[4] = {2, 0, 0, 1};    // two pixels, end of bitmap
+  std::memcpy(lpbi + 40, table, sizeof table);
+  std::memcpy(lpbi + 44, codes, sizeof codes);
+  GlobalUnlock(dib);
+  HDC dc = SurfaceDc(4, 2);
+  RECT whole = {0, 0, INT_MAX, 2};
+  EXPECT_NE(PaintDIB(dc, &whole, dib, &whole, nullptr), 0);
+  EXPECT_EQ(GetPixel(dc, 0, 1), RGB(255, 0, 0));  // the bottom row's first two pixels
+  EXPECT_EQ(GetPixel(dc, 1, 1), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 2, 1), RGB(0, 0, 0));
+  RECT two = {0, 0, 2, 2};
+  RECT stretched = {0, 0, INT_MAX, 4};
+  PaintDIB(dc, &stretched, dib, &two, nullptr);
+  RECT past = {-1, 0, INT_MAX, 2};  // a width past INT_MAX wraps, as Windows computes it
+  PaintDIB(dc, &past, dib, &whole, nullptr);
+  DeleteDC(dc);
+  GlobalFree(dib);
+}
 
 // 16 bits as Windows widens them: each channel's bits moved to the top, 5-6-5 white is
 // (248, 252, 248) and 5-5-5 white (248, 248, 248).
