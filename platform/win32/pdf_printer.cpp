@@ -166,6 +166,7 @@ int PdfPrinter::GetDeviceCaps(int index) const {
 }
 
 int PdfPrinter::StartDoc(const DOCINFOA& info) {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (document_) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return SP_ERROR;
@@ -219,6 +220,7 @@ int PdfPrinter::StartDoc(const DOCINFOA& info) {
 }
 
 int PdfPrinter::StartPage() {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (!document_ || document_->inPage) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return SP_ERROR;
@@ -228,6 +230,7 @@ int PdfPrinter::StartPage() {
 }
 
 int PdfPrinter::EndPage() {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (!document_ || !document_->inPage) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return SP_ERROR;
@@ -238,6 +241,7 @@ int PdfPrinter::EndPage() {
 }
 
 int PdfPrinter::EndDoc() {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (!document_) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return SP_ERROR;
@@ -252,6 +256,7 @@ int PdfPrinter::EndDoc() {
 }
 
 int PdfPrinter::AbortDoc() {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (!document_) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return SP_ERROR;
@@ -261,6 +266,7 @@ int PdfPrinter::AbortDoc() {
 }
 
 bool PdfPrinter::Text(int x, int y, const std::string& ansi, COLORREF color) {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (!document_) return false;
   cairo_t* cr = document_->cr;
   cairo_save(cr);
@@ -279,6 +285,7 @@ bool PdfPrinter::Text(int x, int y, const std::string& ansi, COLORREF color) {
 }
 
 bool PdfPrinter::Image(int x, int y, int width, int height, const PageImage& image) {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (!document_) return false;
   if (image.width <= 0 || image.height <= 0 || width == 0 || height == 0) return true;
   cairo_surface_t* pixels =

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,8 @@ class PdfPrinter {
   const std::string& Name() const { return name_; }
   int GetDeviceCaps(int index) const;
 
+  // Calls from several threads on one printer take turns: "Cancel printing" may end the document
+  // while another thread draws, which then finds no document open and fails.
   // Each returns as the GDI call of the same name: a job number or SP_ERROR for StartDoc, a value
   // above zero or SP_ERROR for the others; the last error says why.
   int StartDoc(const DOCINFOA& info);
@@ -58,6 +61,7 @@ class PdfPrinter {
  private:
   struct Document;
   std::string name_;
+  std::mutex mutex_;  // guards document_ and its drawing
   std::unique_ptr<Document> document_;
 };
 

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <map>
@@ -207,6 +209,39 @@ TEST_F(PrintTest, ADocumentAppearsWholeAtEndDocAndAnAbandonedOneLeavesNothing) {
   StartPage(dc);
   EXPECT_TRUE(DeleteDC(dc));
   EXPECT_EQ(FilesIn(out), std::vector<std::string>{"report.pdf"});
+}
+
+// "Cancel printing": another thread ends or abandons the document while one draws on the DC. The
+// drawer's next call fails; the ended document is whole, the abandoned one leaves nothing.
+TEST_F(PrintTest, EndingADocumentWhileAnotherThreadDrawsStopsTheDrawer) {
+  ASSERT_TRUE(CreateDirectoryA("C:\\Out", nullptr));
+  HDC dc = CreateDCA(nullptr, "LyrUtil PDF", nullptr, nullptr);
+  ASSERT_NE(dc, nullptr);
+  for (int round = 0; round < 20; ++round) {
+    const bool abandon = round % 2 == 1;
+    const std::string name = "C:\\Out\\r" + std::to_string(round) + ".pdf";
+    DOCINFOA info = {sizeof info, "race", name.c_str(), nullptr, 0};
+    ASSERT_GT(StartDocA(dc, &info), 0);
+    ASSERT_GT(StartPage(dc), 0);
+    std::atomic<int> drawn{0};
+    std::thread drawer([&] {
+      while (TextOutA(dc, 100, 100 + drawn % 50 * 100, "cancel me", 9)) ++drawn;
+    });
+    while (drawn < 5) std::this_thread::yield();
+    if (abandon) {
+      EXPECT_GT(AbortDoc(dc), 0);
+    } else {
+      EXPECT_GT(EndDoc(dc), 0);  // the page under way ends with it
+    }
+    drawer.join();
+    const std::string host = DriveC() + "/Out/r" + std::to_string(round) + ".pdf";
+    EXPECT_EQ(HostFileExists(host), !abandon) << round;
+    if (!abandon) {
+      EXPECT_EQ(InfoOf(host)["Pages"], "1") << round;
+    }
+  }
+  DeleteDC(dc);
+  EXPECT_EQ(FilesIn(DriveC() + "/Out").size(), 10u);  // no temporaries left
 }
 
 TEST_F(PrintTest, UnwritableOutputsFailAtStartDocAndAFullDiskAtEndDoc) {
