@@ -61,9 +61,7 @@ bool FileFailureWatch::Failed() const {
   return LyrFileFailureCount(nullptr) != start_;
 }
 
-std::string LastFileFailureText() {
-  DWORD error = 0;
-  LyrFileFailureCount(&error);
+std::string ErrorText(DWORD error) {
   switch (error) {
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
@@ -73,9 +71,20 @@ std::string LastFileFailureText() {
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
       return "the disk is full";
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return "no such file or folder";
+    case ERROR_CANCELLED:
+      return "cancelled";
     default:
-      return "file error " + std::to_string(error);
+      return "error " + std::to_string(error);
   }
+}
+
+std::string LastFileFailureText() {
+  DWORD error = 0;
+  LyrFileFailureCount(&error);
+  return ErrorText(error);
 }
 
 bool StartNavigation(CLyrLog& log, const std::string& hostPath) {

@@ -50,7 +50,9 @@ class FileFailureWatch {
  private:
   unsigned long long start_;
 };
-// The last failed file call's error, in words ("held by another program", "the disk is full").
+// A Win32 error in words ("held by another program", "the disk is full").
+std::string ErrorText(DWORD error);
+// The last failed file call's error, in words.
 std::string LastFileFailureText();
 
 // The matching records of several logs (host paths), one at a time: each log read through its

@@ -1,14 +1,13 @@
 // lyrutil print: a text file as one page through CUtilPrintManager, as a suite application prints
 // its one-page reports; the printer is picked in the print dialog (or named with --printer).
 #include "audit_files.h"
+#include "audit_reader.h"
 #include "commands.h"
 #include "text_encoding.h"
 #include "tool_error.h"
 
 #include <LyrUtil.h>
 #include <lyrhost.h>
-
-#include <dirent.h>
 
 #include <algorithm>
 #include <fstream>
@@ -56,13 +55,15 @@ class PrinterPick final : public LyrHostUi {
   std::vector<std::string> offered_;
 };
 
-// The file's lines in code page 1252, tabs expanded to columns of eight, line ends dropped, and
-// lines wider than the page continued on the next.
-std::vector<std::string> PageLines(const std::string& hostPath) {
+// The page's lines of the file in code page 1252, tabs expanded to columns of eight, line ends
+// dropped, lines wider than the page continued on the next, and NUL bytes printed as blanks (the
+// printer takes NUL-ended text). Only the lines that fit are kept; `total` counts them all.
+std::vector<std::string> PageLines(const std::string& hostPath, size_t* total) {
   RequireReadableFile(hostPath);
   std::ifstream in(hostPath, std::ios::binary);
   if (!in) throw ToolError(hostPath + ": cannot be read");
   std::vector<std::string> lines;
+  *total = 0;
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -71,31 +72,23 @@ std::vector<std::string> PageLines(const std::string& hostPath) {
       if (c == '\t')
         expanded.append(8 - expanded.size() % 8, ' ');
       else
-        expanded += c;
+        expanded += c == '\0' ? ' ' : c;
     }
     do {
-      lines.push_back(expanded.substr(0, kCharactersPerLine));
-      expanded.erase(0, kCharactersPerLine);
+      if (lines.size() < kLinesPerPage) lines.push_back(expanded.substr(0, kCharactersPerLine));
+      ++*total;
+      expanded.erase(0, std::min(expanded.size(), kCharactersPerLine));
     } while (!expanded.empty());
   }
+  if (in.bad()) throw ToolError(hostPath + ": cannot be read to its end");
   return lines;
-}
-
-// The numbered PDF files in the installation's printed/ folder.
-std::vector<std::string> PrintedFiles() {
-  std::vector<std::string> names;
-  if (DIR* dir = ::opendir((LyrGetPrefix() + "/printed").c_str())) {
-    while (const dirent* entry = ::readdir(dir))
-      if (entry->d_name[0] != '.') names.push_back(entry->d_name);
-    ::closedir(dir);
-  }
-  return names;
 }
 
 }  // namespace
 
 std::string PrintTextPage(const std::string& file, const std::string& printer) {
-  std::vector<std::string> lines = PageLines(file);
+  size_t total = 0;
+  std::vector<std::string> lines = PageLines(file, &total);
   StartLibrary();
   LyrHostUi* console = LyrGetHostUi();
   PrinterPick pick(console, printer);
@@ -104,29 +97,30 @@ std::string PrintTextPage(const std::string& file, const std::string& printer) {
     LyrHostUi* ui;
     ~Restore() { LyrSetHostUi(ui); }
   } restore{console};
-  const std::vector<std::string> before = PrintedFiles();
   CWnd window;  // the print dialog's parent
   CUtilPrintManager manager(&window);
   if (manager.OpenPrintSession() != 1) {
+    const DWORD why = LyrLastDocument(nullptr);
+    if (why != ERROR_NOT_FOUND && why != ERROR_CANCELLED)
+      throw ToolError("the printer could not start the document: " + ErrorText(why));
     if (!printer.empty() && !pick.Offered().empty()) {
       std::string names;
       for (const std::string& name : pick.Offered()) names += (names.empty() ? "" : ", ") + name;
       throw ToolError("no printer named \"" + printer + "\" (printers: " + names + ")");
     }
-    throw ToolError(pick.Offered().empty() ? "the printer could not start the document"
-                                           : "printing cancelled");
+    throw ToolError("printing cancelled");
   }
-  const size_t printed = std::min(lines.size(), kLinesPerPage);
-  for (size_t i = 0; i < printed; ++i)
+  for (size_t i = 0; i < lines.size(); ++i)
     manager.PrintString(lines[i].data(), 0, static_cast<int>(i * 10 * kDotsPerInch / 72));
   manager.ClosePrintSession();
-  if (lines.size() > printed)
-    std::cerr << "lyrutil: only the first " << printed << " of " << lines.size()
+  // The print manager does not look at EndDoc's result; the document's fate is asked here.
+  std::string printed;
+  const DWORD why = LyrLastDocument(&printed);
+  if (why != 0) throw ToolError("the document was not printed: " + ErrorText(why));
+  if (total > lines.size())
+    std::cerr << "lyrutil: only the first " << lines.size() << " of " << total
               << " lines fit on the page\n";
-  for (const std::string& name : PrintedFiles())
-    if (std::find(before.begin(), before.end(), name) == before.end())
-      return LyrGetPrefix() + "/printed/" + name;
-  return std::string();  // a printer that keeps no file
+  return printed;
 }
 
 void AddPrintCommand(CLI::App& app, Action& action) {

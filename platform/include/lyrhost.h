@@ -38,6 +38,17 @@ LYRWIN_API std::string LyrGetPrefix();
 // Windows does). FALSE, with the Win32 error in GetLastError, when the path cannot be mapped.
 LYRWIN_API BOOL LyrDosToHostPath(const char* dosPath, std::string* hostPath);
 
+// --- Printing ---------------------------------------------------------------------------------
+
+// What became of the last document the calling thread started on a printer of the stand-in: 0
+// when EndDoc wrote it, with its file's host path in `path` (when not null); otherwise why it was
+// not written: the Win32 error StartDoc or EndDoc failed with (a full disk at EndDoc is
+// ERROR_DISK_FULL), ERROR_CANCELLED for a document abandoned (AbortDoc, or DeleteDC before
+// EndDoc), ERROR_IO_PENDING while it is still open, ERROR_NOT_FOUND before any. A host that
+// prints through a caller that ignores EndDoc's result (CUtilPrintManager) learns here whether
+// the document exists.
+LYRWIN_API DWORD LyrLastDocument(std::string* path);
+
 // --- Test hooks -------------------------------------------------------------------------------
 
 // The next `count` global memory allocations (GlobalAlloc, growing GlobalReAlloc) fail with

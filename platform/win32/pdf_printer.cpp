@@ -15,6 +15,9 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <random>
+#include <sys/file.h>
+#include <ctime>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,7 +30,72 @@ constexpr double kPaperHeightPoints = 297 / 25.4 * 72;
 constexpr double kFontPoints = 10;
 
 std::atomic<int> g_nextJob{1};
-std::atomic<unsigned> g_nextTemp{0};
+
+constexpr const char* kTempStart = ".lyrprint-";
+constexpr const char* kTempEnd = ".pdf.tmp";
+// A temporary this old and held by no document is what a killed process left behind. Younger
+// ones are left alone: a document takes its lock only just after creating the file.
+constexpr time_t kLeftoverSeconds = 60;
+
+// What became of the last document each thread started (LyrLastDocument).
+struct Outcome {
+  DWORD error = ERROR_NOT_FOUND;
+  std::string path;
+};
+thread_local Outcome t_lastDocument;
+
+void NoteOutcome(DWORD error, std::string path = std::string()) {
+  t_lastDocument.error = error;
+  t_lastDocument.path = std::move(path);
+}
+
+bool IsTemporaryName(const char* name) {
+  const size_t length = std::strlen(name);
+  const size_t start = std::strlen(kTempStart), end = std::strlen(kTempEnd);
+  return length > start + end && std::strncmp(name, kTempStart, start) == 0 &&
+         std::strcmp(name + length - end, kTempEnd) == 0;
+}
+
+// Removes the temporaries of documents whose writers died: every live document holds a lock on
+// its own.
+void SweepLeftovers(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  const time_t now = ::time(nullptr);
+  while (const dirent* entry = ::readdir(dir)) {
+    if (!IsTemporaryName(entry->d_name)) continue;
+    const std::string path = folder + "/" + entry->d_name;
+    const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && now - st.st_mtime > kLeftoverSeconds &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+      ::unlink(path.c_str());
+    CloseRetrying(fd);
+  }
+  ::closedir(dir);
+}
+
+// A new temporary in `folder`, open for writing and locked for the document's life; -1 with
+// errno set. The name is random, so that a leftover of a killed process whose number a new
+// process now has never stands in its way.
+int CreateTemporary(const std::string& folder, std::string* path) {
+  std::random_device random;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    char name[64];
+    std::snprintf(name, sizeof name, "/%s%ld-%08x%08x%s", kTempStart, static_cast<long>(::getpid()),
+                  random(), random(), kTempEnd);
+    *path = folder + name;
+    const int fd = OpenRetrying(path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      ::flock(fd, LOCK_EX | LOCK_NB);
+      return fd;
+    }
+    if (errno != EEXIST) break;
+  }
+  path->clear();
+  return -1;
+}
 
 // The number of a name "NNNN.pdf" (digits only, any case of the extension); -1 otherwise.
 long PrintedNumber(const char* name) {
@@ -51,18 +119,41 @@ long HighestPrintedNumber(const std::string& folder) {
   return highest;
 }
 
-// Gives the finished file at `temp` the next free number in `folder`, never replacing a file:
-// link() fails when the name exists, and then the next number is tried.
-DWORD PublishNumbered(const std::string& temp, const std::string& folder) {
+// Whether link() failed because the file system has no hard links (FAT, exFAT, many network and
+// FUSE mounts), not because of the names.
+bool NoHardLinks(int err) {
+  return err == EPERM || err == ENOTSUP || err == EOPNOTSUPP || err == ENOSYS || err == EMLINK;
+}
+
+// Gives `temp` the name `to` unless a file has it: 0, EEXIST, or another errno. link() fails
+// when the name exists; without hard links, the name is first taken by an exclusive create and
+// then replaced by the finished file, which can only replace that empty placeholder.
+int PublishUnlessTaken(const std::string& temp, const std::string& to) {
+  if (::link(temp.c_str(), to.c_str()) == 0) {
+    ::unlink(temp.c_str());
+    return 0;
+  }
+  if (!NoHardLinks(errno)) return errno;
+  const int placeholder = OpenRetrying(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (placeholder < 0) return errno;
+  CloseRetrying(placeholder);
+  if (::rename(temp.c_str(), to.c_str()) == 0) return 0;
+  const int err = errno;
+  ::unlink(to.c_str());
+  return err;
+}
+
+// Gives the finished file at `temp` the next free number in `folder`, never replacing a file;
+// `published` is its new path.
+DWORD PublishNumbered(const std::string& temp, const std::string& folder, std::string* published) {
   long number = HighestPrintedNumber(folder) + 1;
   for (int attempt = 0; attempt < 1000; ++attempt, ++number) {
     char name[32];
     std::snprintf(name, sizeof name, "/%04ld.pdf", number);
-    if (::link(temp.c_str(), (folder + name).c_str()) == 0) {
-      ::unlink(temp.c_str());
-      return 0;
-    }
-    if (errno != EEXIST) return Win32ErrorFromErrno(errno);
+    *published = folder + name;
+    const int err = PublishUnlessTaken(temp, *published);
+    if (err == 0) return 0;
+    if (err != EEXIST) return Win32ErrorFromErrno(err);
     number = std::max(number, HighestPrintedNumber(folder));
   }
   return ERROR_FILE_EXISTS;
@@ -75,12 +166,20 @@ void UseDeviceUnits(cairo_t* cr) {
   cairo_translate(cr, PdfPrinter::kMargin, PdfPrinter::kMargin);
 }
 
+// A StartDoc that fails: the last error, the thread's outcome, and SP_ERROR.
+int FailedStart(DWORD err) {
+  SetLastError(err);
+  NoteOutcome(err);
+  return SP_ERROR;
+}
+
 }  // namespace
 
 struct PdfPrinter::Document {
   std::string temp;    // the file being written
   std::string target;  // its name when done; empty: the next number in `folder`
   std::string folder;
+  std::string published;  // the file's path once EndDoc has named it
   int fd = -1;
   int writeErrno = 0;
   bool discard = false;  // abandoned: cairo's last output goes nowhere
@@ -119,16 +218,18 @@ struct PdfPrinter::Document {
     if (writeErrno != 0) return Win32ErrorFromErrno(writeErrno);
     if (status != CAIRO_STATUS_SUCCESS) return ERROR_GEN_FAILURE;
     if (::fsync(fd) != 0) return Win32ErrorFromErrno(errno);
-    const int closed = CloseRetrying(fd);
-    fd = -1;
-    if (closed != 0) return Win32ErrorFromErrno(errno);
+    // The descriptor, and with it the temporary's lock, is kept until the file has its name.
     DWORD err = 0;
     if (target.empty())
-      err = PublishNumbered(temp, folder);
+      err = PublishNumbered(temp, folder, &published);
     else if (::rename(temp.c_str(), target.c_str()) != 0)
       err = Win32ErrorFromErrno(errno);
+    else
+      published = target;
     if (err != 0) return err;
     temp.clear();
+    CloseRetrying(fd);
+    fd = -1;
     SyncFolder(folder);
     return 0;
   }
@@ -136,7 +237,9 @@ struct PdfPrinter::Document {
 
 PdfPrinter::PdfPrinter(std::string name) : name_(std::move(name)) {}
 
-PdfPrinter::~PdfPrinter() = default;
+PdfPrinter::~PdfPrinter() {
+  if (document_) NoteOutcome(ERROR_CANCELLED);  // deleted before EndDoc: thrown away
+}
 
 int PdfPrinter::GetDeviceCaps(int index) const {
   switch (index) {
@@ -180,42 +283,30 @@ int PdfPrinter::StartDoc(const DOCINFOA& info) {
     if (err == 0 && host.exists &&
         (host.isDirectory || (::stat(host.host.c_str(), &st) == 0 && IsReadOnlyMode(st.st_mode))))
       err = ERROR_ACCESS_DENIED;
-    if (err != 0) {
-      SetLastError(err);
-      return SP_ERROR;
-    }
+    if (err != 0) return FailedStart(err);
     document->target = host.host;
     document->folder = HostFolderOf(host.host);
   } else {
     const std::string prefix = PrefixDir();
     document->folder = prefix + "/printed";
-    if (prefix.empty() || (::mkdir(document->folder.c_str(), 0777) != 0 && errno != EEXIST)) {
-      SetLastErrorFromErrno();
-      return SP_ERROR;
-    }
+    if (prefix.empty() || (::mkdir(document->folder.c_str(), 0777) != 0 && errno != EEXIST))
+      return FailedStart(SetLastErrorFromErrno());
   }
   // A hidden name in the same folder, so that the rename at the end stays on one file system.
-  document->temp = document->folder + "/.lyrprint-" + std::to_string(::getpid()) + "-" +
-                   std::to_string(g_nextTemp++) + ".pdf.tmp";
-  document->fd =
-      OpenRetrying(document->temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (document->fd < 0) {
-    document->temp.clear();
-    SetLastErrorFromErrno();
-    return SP_ERROR;
-  }
+  SweepLeftovers(document->folder);
+  document->fd = CreateTemporary(document->folder, &document->temp);
+  if (document->fd < 0) return FailedStart(SetLastErrorFromErrno());
   document->surface = cairo_pdf_surface_create_for_stream(&Document::Write, document.get(),
                                                           kPaperWidthPoints, kPaperHeightPoints);
   document->cr = cairo_create(document->surface);
-  if (cairo_status(document->cr) != CAIRO_STATUS_SUCCESS) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return SP_ERROR;
-  }
+  if (cairo_status(document->cr) != CAIRO_STATUS_SUCCESS)
+    return FailedStart(ERROR_NOT_ENOUGH_MEMORY);
   cairo_pdf_surface_set_metadata(document->surface, CAIRO_PDF_METADATA_CREATOR, "LyrUtil");
   if (info.lpszDocName != nullptr && info.lpszDocName[0] != '\0')
     cairo_pdf_surface_set_metadata(document->surface, CAIRO_PDF_METADATA_TITLE,
                                    AnsiToUtf8(info.lpszDocName).c_str());
   document_ = std::move(document);
+  NoteOutcome(ERROR_IO_PENDING);
   return g_nextJob++;
 }
 
@@ -247,6 +338,7 @@ int PdfPrinter::EndDoc() {
     return SP_ERROR;
   }
   const DWORD err = document_->Finish();
+  NoteOutcome(err, err == 0 ? document_->published : std::string());
   document_.reset();
   if (err != 0) {
     SetLastError(err);
@@ -262,6 +354,7 @@ int PdfPrinter::AbortDoc() {
     return SP_ERROR;
   }
   document_.reset();
+  NoteOutcome(ERROR_CANCELLED);
   return 1;
 }
 
@@ -318,3 +411,8 @@ bool PdfPrinter::Image(int x, int y, int width, int height, const PageImage& ima
 }
 
 }  // namespace lyrwin
+
+DWORD LyrLastDocument(std::string* path) {
+  if (path != nullptr) *path = lyrwin::t_lastDocument.path;
+  return lyrwin::t_lastDocument.error;
+}

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <thread>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <map>
 #include <regex>
@@ -242,6 +243,36 @@ TEST_F(PrintTest, EndingADocumentWhileAnotherThreadDrawsStopsTheDrawer) {
   }
   DeleteDC(dc);
   EXPECT_EQ(FilesIn(DriveC() + "/Out").size(), 10u);  // no temporaries left
+}
+
+// A killed writer's temporary is swept by the next document once it is a minute old; a fresh
+// one may be a document under way and stays. Hosts learn each document's fate.
+TEST_F(PrintTest, LeftoverTemporariesAreSweptAndEachDocumentsFateIsKnown) {
+  std::thread([] {  // a thread that has started no document
+    EXPECT_EQ(LyrLastDocument(nullptr), static_cast<DWORD>(ERROR_NOT_FOUND));
+  })
+      .join();
+  ASSERT_EQ(::mkdir(Printed().c_str(), 0777), 0);
+  const std::string old = Printed() + "/.lyrprint-" + std::to_string(::getpid()) + "-0.pdf.tmp";
+  const std::string fresh = Printed() + "/.lyrprint-1-1.pdf.tmp";
+  WriteHostFile(old, "%PDF-1.5 half");
+  WriteHostFile(fresh, "%PDF-1.5 half");
+  const struct timespec twoHoursAgo[2] = {{::time(nullptr) - 7200, 0}, {::time(nullptr) - 7200, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, old.c_str(), twoHoursAgo, 0), 0);
+  HDC dc = CreateDCA(nullptr, "LyrUtil PDF", nullptr, nullptr);
+  DOCINFOA info = {sizeof info, "fate", nullptr, nullptr, 0};
+  ASSERT_GT(StartDocA(dc, &info), 0);
+  EXPECT_EQ(LyrLastDocument(nullptr), static_cast<DWORD>(ERROR_IO_PENDING));
+  EXPECT_FALSE(HostFileExists(old));
+  EXPECT_TRUE(HostFileExists(fresh));
+  ASSERT_GT(EndDoc(dc), 0);
+  std::string path;
+  EXPECT_EQ(LyrLastDocument(&path), 0u);
+  EXPECT_EQ(path, Printed() + "/0001.pdf");
+  ASSERT_GT(StartDocA(dc, &info), 0);
+  AbortDoc(dc);
+  EXPECT_EQ(LyrLastDocument(nullptr), static_cast<DWORD>(ERROR_CANCELLED));
+  DeleteDC(dc);
 }
 
 TEST_F(PrintTest, UnwritableOutputsFailAtStartDocAndAFullDiskAtEndDoc) {

@@ -276,6 +276,43 @@ TEST_F(ToolTest, PrintPutsTheLinesOnOnePageTenPointsApart) {
   EXPECT_EQ(Tool("print " + DriveC() + "/missing.txt").status, 2);
 }
 
+// Each run names the file its document went to, even beside other runs and on a file system
+// without hard links; a document that was not written fails the run.
+TEST_F(ToolTest, PrintNamesTheDocumentItWroteAndFailsWhenNoneWasWritten) {
+  ASSERT_EQ(Tool("install").status, 0);
+  std::vector<std::thread> runs;
+  std::vector<ToolRun> results(4);
+  for (int i = 0; i < 4; ++i) {
+    WriteHostFile(DriveC() + "/doc" + std::to_string(i) + ".txt",
+                  "Document" + std::to_string(i) + std::string("\0after", 6) + "\n");
+    runs.emplace_back(
+        [&, i] { results[i] = Tool("print " + DriveC() + "/doc" + std::to_string(i) + ".txt"); });
+  }
+  for (std::thread& run : runs) run.join();
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(results[i].status, 0) << i;
+    const std::string pdf = results[i].out.substr(0, results[i].out.size() - 1);
+    const std::string text = CommandOutput("pdftotext '" + pdf + "' - 2>&1");
+    EXPECT_NE(text.find("Document" + std::to_string(i) + " after"), std::string::npos) << text;
+  }
+
+  const std::string preload = "LD_PRELOAD='" + std::string(LYRUTIL_TEST_HELPERS) +
+                              "/no_hard_links.so' ASAN_OPTIONS=verify_asan_link_order=0";
+  ToolRun linkless = Tool("print " + DriveC() + "/doc0.txt", "", preload);
+  ASSERT_EQ(linkless.status, 0) << linkless.err;
+  EXPECT_EQ(linkless.out, Prefix() + "/printed/0005.pdf\n");
+  EXPECT_NE(CommandOutput("pdftotext '" + Prefix() + "/printed/0005.pdf' -").find("Document0"),
+            std::string::npos);
+
+  ToolRun full = Tool("print " + DriveC() + "/doc0.txt", "", "ulimit -f 2;");
+  EXPECT_EQ(full.status, 2);
+  EXPECT_EQ(full.err, "lyrutil: the document was not printed: the disk is full\n");
+  EXPECT_EQ(full.out, "");
+  EXPECT_EQ(CommandOutput("ls -A '" + Prefix() + "/printed'"),
+            "0001.pdf\n0002.pdf\n0003.pdf\n0004.pdf\n0005.pdf\n");  // no temporary left
+  EXPECT_NE(Tool("print " + DriveC()).err.find("not a file"), std::string::npos);
+}
+
 TEST_F(ToolTest, FrameNumbersAndAxis) {
   ToolRun frame = Tool("frame decode - -o json",
                        "1;2.5;3;4.5;5;6.5;7.5;8.5;9.5;10.5;0.5;12;13;14.5;15.5;16.5;17.5;18;"
