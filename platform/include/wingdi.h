@@ -107,6 +107,14 @@ typedef struct tagBITMAP {
   LPVOID bmBits;
 } BITMAP;
 
+typedef struct tagDIBSECTION {
+  BITMAP dsBm;
+  BITMAPINFOHEADER dsBmih;
+  DWORD dsBitfields[3];
+  HANDLE dshSection;
+  DWORD dsOffset;
+} DIBSECTION, *LPDIBSECTION, *PDIBSECTION;
+
 #define BI_RGB 0L
 #define BI_RLE8 1L
 #define BI_RLE4 2L

@@ -13,14 +13,39 @@
 
 namespace lyrwin {
 
-// The stock palette every device context starts with: black and white.
+// The stock palette every device context starts with: Windows' 20 static colours.
 HPALETTE DefaultPalette() {
   static HPALETTE stock = [] {
     auto palette = std::make_shared<PaletteObject>();
-    palette->entries = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+    palette->entries = {
+        {0, 0, 0, 0},       {128, 0, 0, 0},     {0, 128, 0, 0},     {128, 128, 0, 0},
+        {0, 0, 128, 0},     {128, 0, 128, 0},   {0, 128, 128, 0},   {192, 192, 192, 0},
+        {192, 220, 192, 0}, {166, 202, 240, 0}, {255, 251, 240, 0}, {160, 160, 164, 0},
+        {128, 128, 128, 0}, {255, 0, 0, 0},     {0, 255, 0, 0},     {255, 255, 0, 0},
+        {0, 0, 255, 0},     {255, 0, 255, 0},   {0, 255, 255, 0},   {255, 255, 255, 0}};
     return static_cast<HPALETTE>(InsertHandle(palette));
   }();
   return stock;
+}
+
+Channel ChannelOf(uint32_t mask) {
+  Channel channel;
+  if (mask == 0) return channel;
+  while (!(mask & (1u << channel.shift))) ++channel.shift;
+  for (uint32_t bits = mask >> channel.shift; bits & 1u; bits >>= 1) ++channel.width;
+  return channel;
+}
+
+std::shared_ptr<BitmapObject> NewMonochromeBitmap(int width, int height) {
+  auto bitmap = std::make_shared<BitmapObject>();
+  bitmap->width = width;
+  bitmap->height = height;
+  bitmap->topDown = true;
+  bitmap->bitCount = 1;
+  bitmap->stride = ((static_cast<uint64_t>(width) + 31) / 32) * 4;
+  bitmap->pixels.assign(static_cast<size_t>(bitmap->stride * static_cast<uint64_t>(height)), 0);
+  bitmap->colors = {RGB(0, 0, 0), RGB(255, 255, 255)};
+  return bitmap;
 }
 
 std::shared_ptr<DcObject> DcFromHandle(HDC hdc) {
@@ -29,6 +54,8 @@ std::shared_ptr<DcObject> DcFromHandle(HDC hdc) {
 
 std::shared_ptr<DcObject> NewDc() {
   auto dc = std::make_shared<DcObject>();
+  dc->bitmap = NewMonochromeBitmap(1, 1);
+  dc->bitmap->selectedInto = dc.get();
   dc->paletteHandle = DefaultPalette();
   dc->palette = LookupHandleAs<PaletteObject>(dc->paletteHandle);
   return dc;
@@ -56,10 +83,12 @@ extern "C" HDC WINAPI CreateCompatibleDC(HDC) {
 }
 
 extern "C" BOOL WINAPI DeleteDC(HDC hdc) {
-  if (!lyrwin::DcFromHandle(hdc)) {
+  auto dc = lyrwin::DcFromHandle(hdc);
+  if (!dc) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
+  dc->bitmap->selectedInto = nullptr;  // free to be selected elsewhere
   lyrwin::RemoveHandle(hdc);
   return TRUE;
 }
@@ -92,6 +121,16 @@ extern "C" HBITMAP WINAPI CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usa
   }
   bitmap->pixels.assign(static_cast<size_t>(bytes), 0);
   bitmap->dibSection = true;
+  bitmap->header = h;
+  if (h.biCompression == BI_BITFIELDS) {
+    // The masks follow a 40-byte header, or are part of a longer one.
+    const auto* masks = reinterpret_cast<const unsigned char*>(pbmi) + 40;
+    for (int i = 0; i < 3; ++i) std::memcpy(&bitmap->masks[i], masks + 4 * i, sizeof(DWORD));
+  } else if (h.biBitCount == 16) {
+    bitmap->masks[0] = 0x7C00;
+    bitmap->masks[1] = 0x03E0;
+    bitmap->masks[2] = 0x001F;
+  }
   if (h.biBitCount <= 8) {
     const size_t count =
         h.biClrUsed != 0 ? std::min<size_t>(h.biClrUsed, 1u << h.biBitCount) : (1u << h.biBitCount);
@@ -104,12 +143,17 @@ extern "C" HBITMAP WINAPI CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usa
   return static_cast<HBITMAP>(lyrwin::InsertHandle(bitmap));
 }
 
-extern "C" HBITMAP WINAPI CreateCompatibleBitmap(HDC, int cx, int cy) {
+extern "C" HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int cx, int cy) {
   if (cx <= 0 || cy <= 0 ||
       static_cast<uint64_t>(cx) * static_cast<uint64_t>(cy) * 4 > lyrwin::kMaxBitmapBytes) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
+  // A memory DC that still has its 1x1 monochrome bitmap makes monochrome bitmaps, as Windows
+  // documents; one with a colour bitmap selected, or the screen (no DC), makes colour ones.
+  auto dc = lyrwin::DcFromHandle(hdc);
+  if (dc && !dc->printer && dc->bitmapHandle == nullptr)
+    return static_cast<HBITMAP>(lyrwin::InsertHandle(lyrwin::NewMonochromeBitmap(cx, cy)));
   auto bitmap = std::make_shared<BitmapObject>();
   bitmap->width = cx;
   bitmap->height = cy;
@@ -123,8 +167,12 @@ extern "C" HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
   auto dc = lyrwin::DcFromHandle(hdc);
   auto bitmap = lyrwin::LookupHandleAs<BitmapObject>(h);
   if (!dc || !bitmap || dc->printer) return nullptr;  // a printer draws on paper, not a bitmap
+  // A bitmap is selected into one DC at a time.
+  if (bitmap->selectedInto != nullptr && bitmap->selectedInto != dc.get()) return nullptr;
   HGDIOBJ previous = dc->bitmapHandle;
+  dc->bitmap->selectedInto = nullptr;
   dc->bitmap = bitmap;
+  dc->bitmap->selectedInto = dc.get();
   dc->bitmapHandle = h;
   return previous != nullptr ? previous : h;
 }
@@ -143,6 +191,18 @@ extern "C" int WINAPI GetObjectA(HANDLE h, int c, LPVOID pv) {
   if (auto bitmap = lyrwin::LookupHandleAs<BitmapObject>(h)) {
     if (pv == nullptr) return sizeof(BITMAP);
     if (c < static_cast<int>(sizeof(BITMAP))) return 0;
+    // A DIB section tells its own format to a buffer large enough for a DIBSECTION.
+    if (bitmap->dibSection && c >= static_cast<int>(sizeof(DIBSECTION))) {
+      DIBSECTION* section = static_cast<DIBSECTION*>(pv);
+      GetObjectA(h, sizeof(BITMAP), &section->dsBm);
+      section->dsBmih = bitmap->header;
+      section->dsBmih.biSizeImage = static_cast<DWORD>(bitmap->stride * bitmap->height);
+      for (int i = 0; i < 3; ++i)
+        section->dsBitfields[i] = bitmap->bitCount > 8 ? bitmap->masks[i] : 0;
+      section->dshSection = nullptr;
+      section->dsOffset = 0;
+      return sizeof(DIBSECTION);
+    }
     BITMAP* out = static_cast<BITMAP*>(pv);
     out->bmType = 0;
     out->bmWidth = bitmap->width;
@@ -175,7 +235,10 @@ extern "C" COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color) {
 
 extern "C" int WINAPI SetStretchBltMode(HDC hdc, int mode) {
   auto dc = lyrwin::DcFromHandle(hdc);
-  if (!dc || mode < BLACKONWHITE || mode > HALFTONE) return 0;
+  if (!dc || mode < BLACKONWHITE || mode > HALFTONE) {
+    SetLastError(dc ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    return 0;
+  }
   const int previous = dc->stretchMode;
   dc->stretchMode = mode;
   return previous;

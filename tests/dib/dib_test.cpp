@@ -435,6 +435,61 @@ TEST_F(DibTest, HugeExtentsCostOnlyWhatIsVisible) {
   GlobalFree(dib);
 }
 
+// Device contexts, bitmaps and palettes as Windows documents them.
+TEST_F(DibTest, GdiObjectsAnswerAsWindowsDocumentsThem) {
+  HDC fresh = CreateCompatibleDC(nullptr);
+  HDC other = CreateCompatibleDC(nullptr);
+  EXPECT_EQ(SetStretchBltMode(fresh, 0), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+
+  // A fresh memory DC holds a 1x1 monochrome bitmap, so its compatible bitmaps are monochrome.
+  HBITMAP mono = CreateCompatibleBitmap(fresh, 8, 8);
+  BITMAP described = {};
+  ASSERT_EQ(GetObjectA(mono, sizeof described, &described), static_cast<int>(sizeof described));
+  EXPECT_EQ(described.bmBitsPixel, 1);
+
+  // A 5-6-5 DIB section keeps its own format, tells it through DIBSECTION, and is selected into
+  // one DC at a time.
+  struct {
+    BITMAPINFOHEADER header;
+    DWORD masks[3];
+  } info = {{sizeof(BITMAPINFOHEADER), 2, -1, 1, 16, BI_BITFIELDS, 0, 0, 0, 0, 0},
+            {0xF800, 0x07E0, 0x001F}};
+  void* bits = nullptr;
+  HBITMAP section = CreateDIBSection(fresh, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                     &bits, nullptr, 0);
+  ASSERT_NE(section, nullptr);
+  DIBSECTION ds = {};
+  ASSERT_EQ(GetObjectA(section, sizeof ds, &ds), static_cast<int>(sizeof ds));
+  EXPECT_EQ(ds.dsBm.bmBitsPixel, 16);
+  EXPECT_EQ(ds.dsBm.bmBits, bits);
+  EXPECT_EQ(ds.dsBmih.biCompression, static_cast<DWORD>(BI_BITFIELDS));
+  EXPECT_EQ(ds.dsBitfields[0], 0xF800u);
+  EXPECT_EQ(ds.dsBitfields[1], 0x07E0u);
+  ASSERT_NE(SelectObject(fresh, section), nullptr);
+  EXPECT_EQ(SelectObject(other, section), nullptr);
+  SetPixel(fresh, 0, 0, RGB(255, 0, 0));
+  SetPixel(fresh, 1, 0, RGB(0, 255, 0));
+  EXPECT_EQ(static_cast<WORD*>(bits)[0], 0xF800);
+  EXPECT_EQ(static_cast<WORD*>(bits)[1], 0x07E0);
+
+  // Every DC starts with the default palette of 20 colours.
+  LOGPALETTE one = {0x300, 1, {{1, 2, 3, 0}}};
+  HPALETTE mine = CreatePalette(&one);
+  HPALETTE stock = SelectPalette(other, mine, TRUE);
+  ASSERT_NE(stock, nullptr);
+  EXPECT_EQ(GetPaletteEntries(stock, 0, 0, nullptr), 20u);
+  PALETTEENTRY last = {};
+  EXPECT_EQ(GetPaletteEntries(stock, 19, 1, &last), 1u);
+  EXPECT_EQ(RGB(last.peRed, last.peGreen, last.peBlue), RGB(255, 255, 255));
+  SelectPalette(other, stock, TRUE);
+  DeleteObject(mine);
+  DeleteDC(fresh);
+  DeleteDC(other);
+  DeleteObject(section);
+  DeleteObject(mono);
+}
+
 // 16 bits as Windows widens them: each channel's bits moved to the top, 5-6-5 white is
 // (248, 252, 248) and 5-5-5 white (248, 248, 248).
 TEST_F(DibTest, SixteenBitPixelsWidenAsWindowsWidensThem) {
