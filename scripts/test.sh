@@ -21,13 +21,13 @@ echo "=== AddressSanitizer and UndefinedBehaviorSanitizer"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
   run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DLYRUTIL_SANITIZE=ON
-echo "=== ThreadSanitizer: threads, events, share modes, workers and the method-file lock list"
+echo "=== ThreadSanitizer: threads, events, share modes, workers, the method-file lock list and a cancelled print"
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLYRUTIL_SANITIZE=thread \
   -DLYRUTIL_BUILD_TOOLS=OFF
 cmake --build build/tsan -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build/tsan --output-on-failure -j "$jobs" --timeout 300 \
-  -R 'ThreadsEvents|ThreadLifetime|ShareMode|WorkerThreads|SharedOpen'
+  -R 'ThreadsEvents|ThreadLifetime|ShareMode|WorkerThreads|SharedOpen|EndingADocumentWhileAnotherThreadDraws'
 echo "=== Windows DLLs (MinGW-w64) and their tests under Wine"
 bash scripts/windows-test.sh
 echo "=== fuzz targets"
