@@ -113,7 +113,14 @@ int PaintDIB(HDC hDC, tagRECT* lpDCRect, HDIB hDIB, tagRECT* lpDIBRect, CPalette
   const int sourceHeight = Extent(lpDIBRect->top, lpDIBRect->bottom);
   const BITMAPINFO* info = reinterpret_cast<BITMAPINFO*>(lpbi);
   int result;
-  if (destWidth == sourceWidth && destHeight == sourceHeight) {
+  // A top-down DIB (a Windows header with a negative height) is copied 1:1 through the stretch,
+  // whose source rectangle counts from the top for both kinds: the unstretched copy's source y,
+  // taken from the height as an unsigned number, would point past the picture.
+  DWORD headerSize;
+  std::memcpy(&headerSize, lpbi, sizeof headerSize);
+  const bool topDown = headerSize == sizeof(BITMAPINFOHEADER) &&
+                       static_cast<LONG>(static_cast<DWORD>(DIBHeight(lpbi))) < 0;
+  if (destWidth == sourceWidth && destHeight == sourceHeight && !topDown) {
     const unsigned long height = DIBHeight(lpbi);
     result =
         SetDIBitsToDevice(hDC, lpDCRect->left, lpDCRect->top, static_cast<DWORD>(destWidth),

@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -85,6 +86,12 @@ class DibFile {
   HDIB dib_ = nullptr;
 };
 
+// The height of a Windows header as the signed number it is (negative: rows run from the top);
+// the accessor gives it as an unsigned 32-bit value.
+long SignedHeight(char* lpbi) {
+  return static_cast<LONG>(static_cast<DWORD>(DIBHeight(lpbi)));
+}
+
 nlohmann::ordered_json Describe(const DibFile& dib) {
   char* lpbi = static_cast<char*>(GlobalLock(dib.Handle()));
   nlohmann::ordered_json info;
@@ -93,7 +100,10 @@ nlohmann::ordered_json Describe(const DibFile& dib) {
   info["header_bytes"] = headerSize;
   info["header"] = headerSize == sizeof(BITMAPINFOHEADER) ? "windows" : "core";
   info["width"] = DIBWidth(lpbi);
-  info["height"] = DIBHeight(lpbi);
+  const bool windows = headerSize == sizeof(BITMAPINFOHEADER);
+  const long height = SignedHeight(lpbi);
+  info["height"] = windows ? std::abs(height) : static_cast<long>(DIBHeight(lpbi));
+  if (windows) info["top_down"] = height < 0;
   info["colors"] = DIBNumColors(lpbi);
   info["color_table_bytes"] = PaletteSize(lpbi);
   info["pixels_at"] = FindDIBBits(lpbi) - lpbi;
@@ -108,7 +118,11 @@ class PaintedPicture {
   PaintedPicture(const DibFile& dib, long width, long height) {
     char* lpbi = static_cast<char*>(GlobalLock(dib.Handle()));
     const long dibWidth = static_cast<long>(DIBWidth(lpbi));
-    const long dibHeight = static_cast<long>(DIBHeight(lpbi));
+    DWORD headerSize;
+    std::memcpy(&headerSize, lpbi, sizeof headerSize);
+    const long dibHeight = headerSize == sizeof(BITMAPINFOHEADER)
+                               ? std::abs(SignedHeight(lpbi))
+                               : static_cast<long>(DIBHeight(lpbi));
     GlobalUnlock(dib.Handle());
     width_ = width != 0 ? width : dibWidth;
     height_ = height != 0 ? height : dibHeight;

@@ -354,6 +354,18 @@ TEST_F(DibTest, PaintingCopiesOrStretchesAndNeverReadsPastTheBlock) {
     EXPECT_EQ(GetPixel(dc, x, 5), x < 2 ? RGB(0, 0, 255) : RGB(0, 255, 0));
   }
   EXPECT_EQ(PaintDIB(dc, &same, nullptr, &source, nullptr), 0);
+  // The same picture stored top-down (negative height, rows swapped) paints the same, 1:1.
+  auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(dib));
+  header->biHeight = -2;
+  std::memcpy(FindDIBBits(reinterpret_cast<char*>(header)), rows[1], 8);
+  std::memcpy(FindDIBBits(reinterpret_cast<char*>(header)) + 8, rows[0], 8);
+  GlobalUnlock(dib);
+  RECT lower = {5, 1, 7, 3};
+  EXPECT_NE(PaintDIB(dc, &lower, dib, &source, nullptr), 0);
+  EXPECT_EQ(GetPixel(dc, 5, 1), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 6, 1), RGB(255, 255, 255));
+  EXPECT_EQ(GetPixel(dc, 5, 2), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(dc, 6, 2), RGB(0, 255, 0));
   GlobalFree(dib);
 
   // A header that promises more than its block holds (1000 rows where there are two, a colour

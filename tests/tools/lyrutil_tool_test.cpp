@@ -217,6 +217,18 @@ TEST_F(ToolTest, BmpFilesAreDescribedAndDecodedAsTheLibraryPaintsThem) {
             0);
   EXPECT_TRUE(ReadHostFile(DriveC() + "/piped.ppm") == ppm);
   EXPECT_NE(Tool("bmp info " + DriveC()).err.find("not a file"), std::string::npos);
+  // A top-down file (negative height): red on top, blue below.
+  std::string topDown = "BM" + std::string(12, '\0');
+  const int32_t header[10] = {40, 2, -2, 1 | 24 << 16, 0, 0, 0, 0, 0, 0};
+  topDown.append(reinterpret_cast<const char*>(header), sizeof header);
+  topDown += std::string("\0\0\xff\0\0\xff\0\0", 8) + std::string("\xff\0\0\xff\0\0\0\0", 8);
+  WriteHostFile(DriveC() + "/top.bmp", topDown);
+  nlohmann::json top = nlohmann::json::parse(Tool("bmp info " + DriveC() + "/top.bmp --json").out);
+  EXPECT_EQ(top["height"], 2);
+  EXPECT_EQ(top["top_down"], true);
+  ASSERT_EQ(Tool("bmp decode " + DriveC() + "/top.bmp --to " + DriveC() + "/top.ppm").status, 0);
+  EXPECT_EQ(ReadHostFile(DriveC() + "/top.ppm"),
+            "P6\n2 2\n255\n" + std::string("\xff\0\0\xff\0\0\0\0\xff\0\0\xff", 12));
 
   // The PNG (cairo) read back by netpbm: the same pixels, and at twice the size each pixel
   // twice in each direction, as COLORONCOLOR stretches.
