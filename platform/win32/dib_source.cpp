@@ -131,12 +131,18 @@ bool DibSource::Load(const BITMAPINFO* info, const void* bits, UINT usage,
 
   bits_ = static_cast<const unsigned char*>(bits);
   bitsAvailable_ = BytesAvailableAt(bits);
-  // Rows placed after the header's block (a header promising a colour table longer than the
-  // block) lie in no block at all: nothing of them is there.
+  // Rows where a packed DIB's would start, past the end of the header's block (a header that
+  // promises a colour table longer than the block), lie in no block at all: nothing of them is
+  // there. Rows anywhere else outside a block are memory of another kind, taken at the header's
+  // word.
   uintptr_t start, end;
   if (bitsAvailable_ == SIZE_MAX && BlockHolding(header, &start, &end)) {
     const uintptr_t at = reinterpret_cast<uintptr_t>(bits);
-    bitsAvailable_ = at >= start && at < end ? end - at : 0;
+    size_t promised =
+        headerSize + static_cast<size_t>(colorCount) * (usage == DIB_PAL_COLORS ? 2 : entryBytes);
+    if (compression_ == BI_BITFIELDS && headerSize < 52) promised += 12;
+    const uintptr_t packedRows = reinterpret_cast<uintptr_t>(header) + promised;
+    if (at >= end && at <= packedRows) bitsAvailable_ = 0;
   }
   stride_ = ((static_cast<uint64_t>(width_) * static_cast<uint64_t>(bitCount_) + 31) / 32) * 4;
   if (compression_ == BI_RLE8 || compression_ == BI_RLE4) {
