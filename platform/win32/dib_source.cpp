@@ -34,13 +34,18 @@ int BitWidth(uint32_t mask) {
   return width;
 }
 
-// A channel of `width` bits as 8 bits, as GDI widens it: the bits moved to the top.
-BYTE Widen(uint32_t value, int width) {
-  if (width <= 0) return 0;
-  return static_cast<BYTE>(width >= 8 ? value >> (width - 8) : value << (8 - width));
-}
-
 }  // namespace
+
+// A channel of `width` bits as 8 bits, as GDI widens it ("GDI Color Space Conversions" in
+// Microsoft's display driver documentation): the bits moved to the top and the low bits filled
+// with copies of the high ones, so that 5-bit 31 is 255 and 16 is 132.
+BYTE WidenChannel(uint32_t value, int width) {
+  if (width <= 0) return 0;
+  if (width >= 8) return static_cast<BYTE>(value >> (width - 8));
+  uint32_t wide = 0;
+  for (int at = 8 - width; at > -width; at -= width) wide |= at >= 0 ? value << at : value >> -at;
+  return static_cast<BYTE>(wide);
+}
 
 bool DibSource::Load(const BITMAPINFO* info, const void* bits, UINT usage,
                      const std::vector<COLORREF>& palette) {
@@ -213,9 +218,9 @@ bool DibSource::DecodeRle(const unsigned char* data, size_t available) {
 COLORREF DibSource::FromMasks(uint32_t value) const {
   BYTE channel[3];
   for (int c = 0; c < 3; ++c) {
-    channel[c] = masks_[c] == 0
-                     ? 0
-                     : Widen((value & masks_[c]) >> LowestBit(masks_[c]), BitWidth(masks_[c]));
+    channel[c] = masks_[c] == 0 ? 0
+                                : WidenChannel((value & masks_[c]) >> LowestBit(masks_[c]),
+                                               BitWidth(masks_[c]));
   }
   return RGB(channel[0], channel[1], channel[2]);
 }

@@ -55,7 +55,7 @@ struct BitmapObject final : KernelObject {
       const Channel c = ChannelOf(masks[i]);
       if (c.width == 0) continue;
       const uint32_t v = (packed & masks[i]) >> c.shift;
-      values[i] = static_cast<BYTE>(c.width >= 8 ? v >> (c.width - 8) : v << (8 - c.width));
+      values[i] = WidenChannel(v, c.width);
     }
     return RGB(values[0], values[1], values[2]);
   }

@@ -130,6 +130,9 @@ size_t BytesAvailableAt(const void* address);
 // The GlobalAlloc block that holds `address`, as [start, end); false when none does.
 bool BlockHolding(const void* address, uintptr_t* start, uintptr_t* end);
 
+// A colour channel of `width` bits widened to 8 as GDI widens it (dib_source.cpp).
+BYTE WidenChannel(uint32_t value, int width);
+
 // The host descriptor behind a file handle; -1 (last error set) for anything else.
 int HandleDescriptor(HANDLE handle);
 

