@@ -369,10 +369,10 @@ extern "C" int WINAPI SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, 
   if (!dc || !source.Load(lpbmi, lpvBits, ColorUse, lyrwin::PaletteColors(*dc))) return 0;
   source.SetBand(static_cast<int>(std::min<UINT>(StartScan, INT32_MAX)),
                  static_cast<int>(std::min<UINT>(cLines, INT32_MAX)));
-  const int width = static_cast<int>(std::min<DWORD>(w, static_cast<DWORD>(source.Width())));
-  const int height = static_cast<int>(std::min<DWORD>(h, static_cast<DWORD>(source.Height())));
   if (dc->printer) {
     // The rows become one image on the page, at one device unit per pixel.
+    const int width = static_cast<int>(std::min<DWORD>(w, static_cast<DWORD>(source.Width())));
+    const int height = static_cast<int>(std::min<DWORD>(h, static_cast<DWORD>(source.Height())));
     lyrwin::PageImage image;
     if (!lyrwin::NewPageImage(width, height, &image)) return 0;
     lyrwin::CopyUnstretched(source, 0, 0, width, height, xSrc, ySrc, width, height,
@@ -380,7 +380,12 @@ extern "C" int WINAPI SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, 
     if (!dc->printer->Image(xDest, yDest, width, height, image)) return 0;
     return static_cast<int>(cLines);
   }
+  // The destination rectangle is offset onto the source as given and only then clipped to the
+  // source and the bitmap: a rectangle reaching past the picture paints the picture where it
+  // falls, not shifted to the rectangle's corner.
   BitmapObject& target = *dc->bitmap;
+  const int width = static_cast<int>(std::min<DWORD>(w, INT32_MAX));
+  const int height = static_cast<int>(std::min<DWORD>(h, INT32_MAX));
   lyrwin::CopyUnstretched(source, xDest, yDest, width, height, xSrc, ySrc, target.width,
                           target.height, [&](int x, int y, COLORREF c) { target.Put(x, y, c); });
   return static_cast<int>(cLines);

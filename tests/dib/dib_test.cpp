@@ -447,6 +447,25 @@ TEST_F(DibTest, HugeExtentsCostOnlyWhatIsVisible) {
   GlobalFree(dib);
 }
 
+// A source rectangle reaching past the picture: the picture lands where the rectangle puts it.
+TEST_F(DibTest, ASourceRectanglePastThePicturePaintsItWhereItFalls) {
+  HDIB dib = MakeDib(4, 4, 24, 0);
+  auto* lpbi = static_cast<char*>(GlobalLock(dib));
+  unsigned char* top = reinterpret_cast<unsigned char*>(FindDIBBits(lpbi)) + 3 * 12;
+  top[2] = 255;  // the top left pixel red; the rest black
+  GlobalUnlock(dib);
+  HDC dc = SurfaceDc(6, 6);
+  SetPixel(dc, 0, 0, RGB(0, 0, 255));  // outside the picture: stays blue
+  RECT from = {-2, -2, 4, 4};
+  RECT to = {0, 0, 6, 6};
+  PaintDIB(dc, &to, dib, &from, nullptr);
+  EXPECT_EQ(GetPixel(dc, 2, 2), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(dc, 5, 5), RGB(0, 0, 0));
+  DeleteDC(dc);
+  GlobalFree(dib);
+}
+
 // A header in a global block with its rows in memory of another kind: the rows are painted.
 TEST_F(DibTest, RowsOutsideTheHeadersBlockArePainted) {
   HGLOBAL block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, sizeof(BITMAPINFOHEADER));
