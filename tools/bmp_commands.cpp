@@ -98,7 +98,10 @@ nlohmann::ordered_json Describe(const DibFile& dib) {
   DWORD headerSize;
   std::memcpy(&headerSize, lpbi, sizeof headerSize);
   info["header_bytes"] = headerSize;
-  info["header"] = headerSize == sizeof(BITMAPINFOHEADER) ? "windows" : "core";
+  info["header"] = headerSize == sizeof(BITMAPINFOHEADER) ? "windows"
+                   : headerSize > sizeof(BITMAPINFOHEADER)
+                       ? "windows, later version (the library reads it as a core header)"
+                       : "core";
   info["width"] = DIBWidth(lpbi);
   const bool windows = headerSize == sizeof(BITMAPINFOHEADER);
   const long height = SignedHeight(lpbi);
@@ -111,25 +114,42 @@ nlohmann::ordered_json Describe(const DibFile& dib) {
   return info;
 }
 
+// Where GDI finds the rows of a DIB with a later Windows header (108 or 124 bytes): after the
+// header and the colour table; the bit fields are part of such a header.
+const char* RowsAfterLongHeader(const char* lpbi, const BITMAPINFOHEADER& header) {
+  const DWORD colors = header.biClrUsed != 0
+                           ? header.biClrUsed
+                           : (header.biBitCount <= 8 ? 1u << header.biBitCount : 0);
+  return lpbi + header.biSize + static_cast<size_t>(colors) * sizeof(RGBQUAD);
+}
+
 // The DIB painted by PaintDIB into a 32-bit top-down DIB section of `width` x `height` (the
-// picture's own size when 0): stretched as a suite application shows it in a window.
+// picture's own size when 0): stretched as a suite application shows it in a window. A later
+// Windows header (108 or 124 bytes, ImageMagick's default), which the library's accessors read as
+// a core header, is painted straight through GDI instead, which reads it: the tool does better
+// than the library here.
 class PaintedPicture {
  public:
   PaintedPicture(const DibFile& dib, long width, long height) {
     char* lpbi = static_cast<char*>(GlobalLock(dib.Handle()));
-    const long dibWidth = static_cast<long>(DIBWidth(lpbi));
     DWORD headerSize;
     std::memcpy(&headerSize, lpbi, sizeof headerSize);
-    const long dibHeight = headerSize == sizeof(BITMAPINFOHEADER)
+    const bool longHeader = headerSize > sizeof(BITMAPINFOHEADER);
+    BITMAPINFOHEADER header = {};
+    if (longHeader) std::memcpy(&header, lpbi, sizeof header);
+    const long dibWidth = longHeader ? header.biWidth : static_cast<long>(DIBWidth(lpbi));
+    const long dibHeight = longHeader ? std::labs(header.biHeight)
+                           : headerSize == sizeof(BITMAPINFOHEADER)
                                ? std::abs(SignedHeight(lpbi))
                                : static_cast<long>(DIBHeight(lpbi));
-    GlobalUnlock(dib.Handle());
     width_ = width != 0 ? width : dibWidth;
     height_ = height != 0 ? height : dibHeight;
     if (dibWidth <= 0 || dibHeight <= 0 || width_ <= 0 || height_ <= 0 || width_ > kLargestSide ||
-        height_ > kLargestSide)
+        height_ > kLargestSide) {
+      GlobalUnlock(dib.Handle());
       throw ToolError("the picture's size cannot be painted (" + std::to_string(width_) + " x " +
                       std::to_string(height_) + ")");
+    }
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width_;
@@ -140,13 +160,23 @@ class PaintedPicture {
     surface_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
     if (surface_ == nullptr) {
       DeleteDC(dc_);
+      GlobalUnlock(dib.Handle());
       throw ToolError("no memory for a picture of " + std::to_string(width_) + " x " +
                       std::to_string(height_));
     }
     SelectObject(dc_, surface_);
-    RECT to = {0, 0, static_cast<LONG>(width_), static_cast<LONG>(height_)};
-    RECT from = {0, 0, static_cast<LONG>(dibWidth), static_cast<LONG>(dibHeight)};
-    PaintDIB(dc_, &to, dib.Handle(), &from, nullptr);
+    SetStretchBltMode(dc_, COLORONCOLOR);
+    if (longHeader) {
+      StretchDIBits(dc_, 0, 0, width_, height_, 0, 0, dibWidth, dibHeight,
+                    RowsAfterLongHeader(lpbi, header), reinterpret_cast<BITMAPINFO*>(lpbi),
+                    DIB_RGB_COLORS, SRCCOPY);
+    }
+    GlobalUnlock(dib.Handle());
+    if (!longHeader) {
+      RECT to = {0, 0, static_cast<LONG>(width_), static_cast<LONG>(height_)};
+      RECT from = {0, 0, static_cast<LONG>(dibWidth), static_cast<LONG>(dibHeight)};
+      PaintDIB(dc_, &to, dib.Handle(), &from, nullptr);
+    }
   }
   ~PaintedPicture() {
     DeleteDC(dc_);
