@@ -290,7 +290,7 @@ TEST_F(DibTest, ShortOrLyingDibsAreNeitherReadNorSavedPastTheirBlocks) {
   LyingFile grown(14 + 40, bmp + std::string(100000, 'x'));  // the length taken at 54 bytes
   HDIB partial = ReadDIBFile(grown);
   ASSERT_NE(partial, nullptr);
-  EXPECT_EQ(GlobalSize(partial), 54u);
+  EXPECT_LT(GlobalSize(partial), 64u);  // 54, or a little more where blocks are rounded up
 
   // The 40-byte header of a 10 x 3 8-bit DIB with no room for its colours and rows: the save
   // would copy 1,060 bytes of other memory into the file.
