@@ -136,19 +136,11 @@ bool DibSource::Load(const BITMAPINFO* info, const void* bits, UINT usage,
 
   bits_ = static_cast<const unsigned char*>(bits);
   bitsAvailable_ = BytesAvailableAt(bits);
-  // Rows where a packed DIB's would start, past the end of the header's block (a header that
-  // promises a colour table longer than the block), lie in no block at all: nothing of them is
-  // there. Rows anywhere else outside a block are memory of another kind, taken at the header's
-  // word.
+  // A header in a global block with rows in no block: they may be memory of another kind, or
+  // rows reckoned past the end of a block too short for its colour table, and the two cannot be
+  // told apart. Such a DIB is refused (0 painted) rather than read past its block.
   uintptr_t start, end;
-  if (bitsAvailable_ == SIZE_MAX && BlockHolding(header, &start, &end)) {
-    const uintptr_t at = reinterpret_cast<uintptr_t>(bits);
-    size_t promised =
-        headerSize + static_cast<size_t>(colorCount) * (usage == DIB_PAL_COLORS ? 2 : entryBytes);
-    if (compression_ == BI_BITFIELDS && headerSize < 52) promised += 12;
-    const uintptr_t packedRows = reinterpret_cast<uintptr_t>(header) + promised;
-    if (at >= end && at <= packedRows) bitsAvailable_ = 0;
-  }
+  if (bitsAvailable_ == SIZE_MAX && BlockHolding(header, &start, &end)) return false;
   stride_ = ((static_cast<uint64_t>(width_) * static_cast<uint64_t>(bitCount_) + 31) / 32) * 4;
   if (compression_ == BI_RLE8 || compression_ == BI_RLE4) {
     size_t dataBytes = bitsAvailable_;
