@@ -17,24 +17,15 @@ uint16_t Read16(const unsigned char* p) {
   return static_cast<uint16_t>(p[0] | p[1] << 8);
 }
 
-int LowestBit(uint32_t mask) {
-  int shift = 0;
-  while (shift < 32 && !(mask & (1u << shift))) ++shift;
-  return shift;
-}
-
-int BitWidth(uint32_t mask) {
-  if (mask == 0) return 0;
-  mask >>= LowestBit(mask);
-  int width = 0;
-  while (mask & 1u) {
-    ++width;
-    mask >>= 1;
-  }
-  return width;
-}
-
 }  // namespace
+
+Channel ChannelOf(uint32_t mask) {
+  Channel channel;
+  if (mask == 0) return channel;
+  while (!(mask & (1u << channel.shift))) ++channel.shift;
+  for (uint32_t bits = mask >> channel.shift; bits & 1u; bits >>= 1) ++channel.width;
+  return channel;
+}
 
 // A channel of `width` bits as 8 bits, as GDI widens it ("GDI Color Space Conversions" in
 // Microsoft's display driver documentation): the bits moved to the top and the low bits filled
@@ -210,9 +201,8 @@ bool DibSource::DecodeRle(const unsigned char* data, size_t available) {
 COLORREF DibSource::FromMasks(uint32_t value) const {
   BYTE channel[3];
   for (int c = 0; c < 3; ++c) {
-    channel[c] = masks_[c] == 0 ? 0
-                                : WidenChannel((value & masks_[c]) >> LowestBit(masks_[c]),
-                                               BitWidth(masks_[c]));
+    const Channel where = ChannelOf(masks_[c]);
+    channel[c] = WidenChannel((value & masks_[c]) >> where.shift, where.width);
   }
   return RGB(channel[0], channel[1], channel[2]);
 }

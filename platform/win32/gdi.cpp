@@ -28,14 +28,6 @@ HPALETTE DefaultPalette() {
   return stock;
 }
 
-Channel ChannelOf(uint32_t mask) {
-  Channel channel;
-  if (mask == 0) return channel;
-  while (!(mask & (1u << channel.shift))) ++channel.shift;
-  for (uint32_t bits = mask >> channel.shift; bits & 1u; bits >>= 1) ++channel.width;
-  return channel;
-}
-
 std::shared_ptr<BitmapObject> NewMonochromeBitmap(int width, int height) {
   auto bitmap = std::make_shared<BitmapObject>();
   bitmap->width = width;

@@ -14,13 +14,6 @@ namespace lyrwin {
 
 constexpr uint64_t kMaxBitmapBytes = uint64_t(1) << 30;
 
-// A channel's mask as where its bits lie: the lowest bit's place and how many bits.
-struct Channel {
-  int shift = 0;
-  int width = 0;
-};
-Channel ChannelOf(uint32_t mask);
-
 struct BitmapObject final : KernelObject {
   int width = 1;
   int height = 1;

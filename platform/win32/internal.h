@@ -130,7 +130,13 @@ size_t BytesAvailableAt(const void* address);
 // The GlobalAlloc block that holds `address`, as [start, end); false when none does.
 bool BlockHolding(const void* address, uintptr_t* start, uintptr_t* end);
 
-// A colour channel of `width` bits widened to 8 as GDI widens it (dib_source.cpp).
+// A colour channel's mask as where its bits lie: the lowest bit's place and how many bits (both
+// 0 for no mask), and the channel widened to 8 bits as GDI widens it (dib_source.cpp).
+struct Channel {
+  int shift = 0;
+  int width = 0;
+};
+Channel ChannelOf(uint32_t mask);
 BYTE WidenChannel(uint32_t value, int width);
 
 // The host descriptor behind a file handle; -1 (last error set) for anything else.

@@ -340,12 +340,16 @@ TEST_F(DibTest, PaintingCopiesOrStretchesAndNeverReadsPastTheBlock) {
   GlobalUnlock(dib);
   HDC dc = SurfaceDc(8, 8);
   RECT source = {0, 0, 2, 2};
+  // The picture 1:1 with its top left at (x, y).
+  auto expectPictureAt = [&](int x, int y) {
+    EXPECT_EQ(GetPixel(dc, x, y), RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(dc, x + 1, y), RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(dc, x, y + 1), RGB(0, 0, 255));
+    EXPECT_EQ(GetPixel(dc, x + 1, y + 1), RGB(0, 255, 0));
+  };
   RECT same = {1, 1, 3, 3};
   EXPECT_EQ(PaintDIB(dc, &same, dib, &source, nullptr), 2);
-  EXPECT_EQ(GetPixel(dc, 1, 1), RGB(255, 0, 0));
-  EXPECT_EQ(GetPixel(dc, 2, 1), RGB(255, 255, 255));
-  EXPECT_EQ(GetPixel(dc, 1, 2), RGB(0, 0, 255));
-  EXPECT_EQ(GetPixel(dc, 2, 2), RGB(0, 255, 0));
+  expectPictureAt(1, 1);
   RECT wide = {0, 4, 4, 6};  // twice as wide: whole source pixels, each twice
   EXPECT_EQ(PaintDIB(dc, &wide, dib, &source, nullptr), 2);
   EXPECT_EQ(GetStretchBltMode(dc), COLORONCOLOR);
@@ -362,10 +366,7 @@ TEST_F(DibTest, PaintingCopiesOrStretchesAndNeverReadsPastTheBlock) {
   GlobalUnlock(dib);
   RECT lower = {5, 1, 7, 3};
   EXPECT_NE(PaintDIB(dc, &lower, dib, &source, nullptr), 0);
-  EXPECT_EQ(GetPixel(dc, 5, 1), RGB(255, 0, 0));
-  EXPECT_EQ(GetPixel(dc, 6, 1), RGB(255, 255, 255));
-  EXPECT_EQ(GetPixel(dc, 5, 2), RGB(0, 0, 255));
-  EXPECT_EQ(GetPixel(dc, 6, 2), RGB(0, 255, 0));
+  expectPictureAt(5, 1);
   GlobalFree(dib);
 
   // A header that promises more than its block holds (1000 rows where there are two, a colour
