@@ -75,10 +75,12 @@ unsigned WINAPI ExitInsideNoexcept(void*) {
 TEST_F(ThreadLifetimeTest, ExitThreadEndsTheThreadInsideHandlersAndNoexceptFunctions) {
   for (int round = 0; round < 20; ++round) {
     HANDLE caught = CreateThread(nullptr, 0, ExitInsideCatchAll, nullptr, 0, nullptr);
+    unsigned strictId = 0;
     HANDLE strict = reinterpret_cast<HANDLE>(
-        _beginthreadex(nullptr, 0, ExitInsideNoexcept, nullptr, 0, nullptr));
+        _beginthreadex(nullptr, 0, ExitInsideNoexcept, nullptr, 0, &strictId));
     ASSERT_NE(caught, nullptr);
     ASSERT_NE(strict, nullptr);
+    EXPECT_NE(strictId, 0u);
     HANDLE both[2] = {caught, strict};
     ASSERT_EQ(WaitForMultipleObjects(2, both, TRUE, 5000), WAIT_OBJECT_0);
     DWORD code = 0;

@@ -76,14 +76,6 @@ DWORD WINAPI WaitForGate(LPVOID parameter) {
   return 42;
 }
 
-DWORD WINAPI EndEarly(LPVOID) {
-  ExitThread(7);
-}
-
-unsigned WINAPI EndThroughTheRuntime(void*) {
-  _endthreadex(9);
-}
-
 TEST_F(ThreadsEventsTest, ThreadsRunSuspendEndAndStayWaitable) {
   Gate gate{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
   DWORD id = 0;
@@ -105,28 +97,8 @@ TEST_F(ThreadsEventsTest, ThreadsRunSuspendEndAndStayWaitable) {
   EXPECT_EQ(code, 42u);
   EXPECT_TRUE(CloseHandle(thread));
 
-  thread = CreateThread(nullptr, 0, EndEarly, nullptr, 0, nullptr);
-  ASSERT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
-  GetExitCodeThread(thread, &code);
-  EXPECT_EQ(code, 7u);
-  CloseHandle(thread);
-
-  unsigned runtimeId = 0;
-  uintptr_t runtime = _beginthreadex(nullptr, 0, EndThroughTheRuntime, nullptr, 0, &runtimeId);
-  ASSERT_NE(runtime, 0u);
-  EXPECT_NE(runtimeId, 0u);
-  ASSERT_EQ(WaitForSingleObject(reinterpret_cast<HANDLE>(runtime), 5000), WAIT_OBJECT_0);
-  GetExitCodeThread(reinterpret_cast<HANDLE>(runtime), &code);
-  EXPECT_EQ(code, 9u);
-  CloseHandle(reinterpret_cast<HANDLE>(runtime));
-
-  // Closing the only handle of a running thread is allowed; the thread runs on.
-  Gate later{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
-  EXPECT_TRUE(CloseHandle(CreateThread(nullptr, 0, WaitForGate, &later, 0, nullptr)));
-  SetEvent(later.go);
-  Sleep(20);
+  // (Closing the only handle of a running thread: ThreadLifetimeTest's cleanup test.)
   CloseHandle(gate.go);
-  CloseHandle(later.go);
 }
 
 TEST_F(ThreadsEventsTest, MfcEventsAndSingleLocks) {
