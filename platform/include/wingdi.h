@@ -142,8 +142,10 @@ typedef struct tagDIBSECTION {
 #define DT_RASDISPLAY 1
 #define DT_RASPRINTER 2
 #define SP_ERROR (-1)
-#define RC_STRETCHDIB 0x2000
+#define RC_BITMAP64 0x0008
 #define RC_DI_BITMAP 0x0080
+#define RC_DIBTODEV 0x0200
+#define RC_STRETCHDIB 0x2000
 #define RC_PALETTE 0x0100
 
 #define RGB(r, g, b) \

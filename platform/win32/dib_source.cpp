@@ -117,7 +117,8 @@ bool DibSource::Load(const BITMAPINFO* info, const void* bits, UINT usage,
     for (size_t i = 0; i < usable; ++i) {
       if (usage == DIB_PAL_COLORS) {
         const uint16_t index = Read16(table + 2 * i);
-        colors_[i] = index < palette.size() ? palette[index] : RGB(0, 0, 0);
+        // An index past the end of the palette wraps round it, as Windows reads it.
+        colors_[i] = palette.empty() ? RGB(0, 0, 0) : palette[index % palette.size()];
       } else {
         const unsigned char* entry = table + i * entryBytes;
         colors_[i] = RGB(entry[2], entry[1], entry[0]);
@@ -207,9 +208,8 @@ COLORREF DibSource::FromMasks(uint32_t value) const {
   return RGB(channel[0], channel[1], channel[2]);
 }
 
-bool DibSource::Pixel(int x, int row, COLORREF* color) const {
-  if (x < 0 || x >= width_ || row < 0 || row >= height_) return false;
-  const int fromBottom = height_ - 1 - row;
+bool DibSource::StoredPixel(int x, int stored, COLORREF* color) const {
+  if (x < 0 || x >= width_ || stored < 0 || stored >= height_) return false;
   auto lookup = [&](size_t index) {
     *color = index < colors_.size() ? colors_[index] : RGB(0, 0, 0);
     return true;
@@ -217,18 +217,16 @@ bool DibSource::Pixel(int x, int row, COLORREF* color) const {
   if (rle_) {
     // The last span that starts at or before (fromBottom, x).
     auto after =
-        std::upper_bound(rleSpans_.begin(), rleSpans_.end(), std::make_pair(fromBottom, x),
+        std::upper_bound(rleSpans_.begin(), rleSpans_.end(), std::make_pair(stored, x),
                          [](const std::pair<int, int>& at, const RleSpan& span) {
                            return at.first < span.y || (at.first == span.y && at.second < span.x);
                          });
     if (after == rleSpans_.begin()) return false;
     const RleSpan& span = *std::prev(after);
-    if (span.y != fromBottom || x >= span.x + span.length) return false;
+    if (span.y != stored || x >= span.x + span.length) return false;
     return lookup(rleIndex_[span.offset + static_cast<size_t>(x - span.x)]);
   }
-  const int counted = topDown_ ? row : fromBottom;
-  if (counted < firstLine_ || counted - firstLine_ >= lineCount_) return false;
-  const uint64_t line = static_cast<uint64_t>(counted - firstLine_);
+  const uint64_t line = static_cast<uint64_t>(stored);
   const uint64_t bitOffset = static_cast<uint64_t>(x) * static_cast<uint64_t>(bitCount_);
   const uint64_t offset = line * stride_ + bitOffset / 8;
   const uint64_t bytes = bitCount_ >= 8 ? static_cast<uint64_t>(bitCount_ / 8) : 1;

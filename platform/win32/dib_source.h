@@ -21,19 +21,17 @@ class DibSource {
   int Width() const { return width_; }
   int Height() const { return height_; }
   bool TopDown() const { return topDown_; }
-  // Only the scan lines [first, first + count) are in the rows given (counted from the bottom, or
-  // from the top for a top-down image), the first of them at the start: SetDIBitsToDevice's band.
-  void SetBand(int first, int count) {
-    firstLine_ = first;
-    lineCount_ = count;
-  }
+  bool Rle() const { return rle_; }
   // The colour of the pixel `x` columns from the left and `row` rows from the top of the image;
   // false where there is none (beyond the bytes the block holds, or skipped by an RLE delta).
-  bool Pixel(int x, int row, COLORREF* color) const;
+  bool Pixel(int x, int row, COLORREF* color) const {
+    return StoredPixel(x, topDown_ ? row : height_ - 1 - row, color);
+  }
+  // The same for the `stored`-th row as the rows lie in memory (for RLE, counted from the
+  // bottom as its codes go).
+  bool StoredPixel(int x, int stored, COLORREF* color) const;
 
  private:
-  bool LoadColors(const unsigned char* table, size_t available, UINT usage,
-                  const std::vector<COLORREF>& palette);
   bool DecodeRle(const unsigned char* data, size_t available);
   COLORREF FromMasks(uint32_t value) const;
 
@@ -47,8 +45,6 @@ class DibSource {
   const unsigned char* bits_ = nullptr;
   size_t bitsAvailable_ = 0;
   uint64_t stride_ = 0;
-  int firstLine_ = 0;
-  int lineCount_ = INT32_MAX;
   // An RLE image, decoded: the runs of pixels its codes set, in the order the codes set them
   // (rows from the bottom, left to right), each with its colour indices in rleIndex_. Only the
   // pixels that are there take memory, so a small file whose header promises a huge image costs

@@ -258,7 +258,9 @@ extern "C" int WINAPI GetDeviceCaps(HDC hdc, int index) {
     case LOGPIXELSY:
       return 96;
     case RASTERCAPS:
-      return RC_STRETCHDIB | RC_DI_BITMAP;
+      // What the stand-in's GDI does: SetDIBitsToDevice, StretchDIBits, bitmaps past 64 KB. No
+      // BitBlt, no SetDIBits/GetDIBits, no palette device.
+      return RC_DIBTODEV | RC_STRETCHDIB | RC_BITMAP64;
     default:
       return 0;
   }
@@ -281,24 +283,52 @@ Steps StepsInside(long long start, long long count, long long limit, bool mirror
   return {std::max(0LL, begin), std::min(count, end)};
 }
 
-// Copies source pixels 1:1 to `put(x, y, color)` for the destination points inside
+// Where SetDIBitsToDevice finds the rows of its band. Windows counts the source y and the band's
+// first scan line from the bottom of the image for both kinds of DIB; a bottom-up band stores its
+// lowest line first, a top-down band its highest. An RLE image is decoded whole, band or none.
+// Row k of a destination rectangle `height` rows high shows the stored row `stored(k)`, which is
+// a linear function of k: `origin + k` (top-down) or `origin - k` (bottom-up).
+struct BandRows {
+  long long origin;
+  bool rising;      // stored rows follow the destination's downwards
+  long long count;  // stored rows there are
+
+  long long Stored(long long k) const { return rising ? origin + k : origin - k; }
+  // The rows k in [0, height) whose stored row exists.
+  Steps Present(long long height) const {
+    const long long begin = rising ? -origin : origin - count + 1;
+    const long long end = rising ? count - origin : origin + 1;
+    return {std::max(0LL, begin), std::min(height, end)};
+  }
+};
+
+BandRows RowsOfBand(const DibSource& source, long long ySrc, long long height, long long first,
+                    long long lines, bool rle) {
+  const long long top = ySrc + height - 1;  // the rectangle's top row, from the bottom
+  if (rle) return {top, false, source.Height()};
+  if (source.TopDown())
+    return {first + lines - 1 - top, true, std::min<long long>(lines, source.Height())};
+  return {top - first, false, lines};
+}
+
+// Copies the band's pixels 1:1 to `put(x, y, color)` for the destination points inside
 // `clipWidth` x `clipHeight`.
 template <class Put>
-void CopyUnstretched(DibSource& source, long long xDest, long long yDest, int width, int height,
-                     long long xSrc, long long ySrc, int clipWidth, int clipHeight, Put put) {
-  const Steps rows = StepsInside(yDest, height, clipHeight);
-  const Steps onDevice = StepsInside(xDest, width, clipWidth);
+void CopyUnstretched(const DibSource& source, const BandRows& band, long long xDest,
+                     long long yDest, int width, int height, long long xSrc, int clipWidth,
+                     int clipHeight, Put put) {
+  const Steps onDevice = StepsInside(yDest, height, clipHeight);
+  const Steps present = band.Present(height);
+  const Steps rows = {std::max(onDevice.begin, present.begin), std::min(onDevice.end, present.end)};
+  const Steps columnsOnDevice = StepsInside(xDest, width, clipWidth);
   const Steps inSource = StepsInside(xSrc, width, source.Width());
-  const Steps columns = {std::max(onDevice.begin, inSource.begin),
-                         std::min(onDevice.end, inSource.end)};
+  const Steps columns = {std::max(columnsOnDevice.begin, inSource.begin),
+                         std::min(columnsOnDevice.end, inSource.end)};
   for (long long dy = rows.begin; dy < rows.end; ++dy) {
-    // Source y counts from the bottom of a bottom-up image, from the top of a top-down one.
-    const long long row =
-        source.TopDown() ? ySrc + dy : source.Height() - 1 - (ySrc + height - 1 - dy);
-    if (row < 0 || row >= source.Height()) continue;
+    const int stored = static_cast<int>(band.Stored(dy));
     for (long long dx = columns.begin; dx < columns.end; ++dx) {
       COLORREF color;
-      if (source.Pixel(static_cast<int>(xSrc + dx), static_cast<int>(row), &color))
+      if (source.StoredPixel(static_cast<int>(xSrc + dx), stored, &color))
         put(static_cast<int>(xDest + dx), static_cast<int>(yDest + dy), color);
     }
   }
@@ -307,13 +337,11 @@ void CopyUnstretched(DibSource& source, long long xDest, long long yDest, int wi
 // Stretches source pixels (COLORONCOLOR: whole ones, the nearest above and left) to
 // `put(x, y, color)`; negative destination extents mirror.
 template <class Put>
-void CopyStretched(DibSource& source, long long xDest, long long yDest, int DestWidth,
-                   int DestHeight, long long xSrc, long long ySrc, int SrcWidth, int SrcHeight,
-                   int clipWidth, int clipHeight, Put put) {
+void CopyStretched(const DibSource& source, long long xDest, long long yDest, int DestWidth,
+                   int DestHeight, long long xSrc, long long ySrc, int sw, int sh, int clipWidth,
+                   int clipHeight, Put put) {
   const long long dw = DestWidth < 0 ? -static_cast<long long>(DestWidth) : DestWidth;
   const long long dh = DestHeight < 0 ? -static_cast<long long>(DestHeight) : DestHeight;
-  const long long sw = SrcWidth < 0 ? -static_cast<long long>(SrcWidth) : SrcWidth;
-  const long long sh = SrcHeight < 0 ? -static_cast<long long>(SrcHeight) : SrcHeight;
   const Steps rows = StepsInside(yDest, dh, clipHeight, DestHeight < 0);
   const Steps columns = StepsInside(xDest, dw, clipWidth, DestWidth < 0);
   for (long long j = rows.begin; j < rows.end; ++j) {
@@ -331,6 +359,39 @@ void CopyStretched(DibSource& source, long long xDest, long long yDest, int Dest
         put(static_cast<int>(x), static_cast<int>(y), color);
     }
   }
+}
+
+// The scan lines SetDIBitsToDevice reports, as Windows counts them: the band's lines (for a
+// bottom-up image no more than the image holds above the first), less, for a bottom-up image,
+// those above the source rectangle; none when the band starts past the image or lies wholly above
+// the rectangle. A top-down band above the rectangle paints nothing but still reports its lines.
+struct Band {
+  int lines;
+  bool paint;
+};
+
+Band BandPainted(const DibSource& source, long long ySrc, long long height, UINT first,
+                 UINT count) {
+  if (count == 0) return {0, false};
+  // An RLE image is decoded whole whatever the band: all its lines are reported.
+  if (source.Rle()) return {static_cast<int>(std::min<UINT>(count, INT32_MAX)), true};
+  if (first >= static_cast<UINT>(source.Height())) return {0, false};
+  long long lines = count;
+  if (!source.TopDown()) lines = std::min<long long>(lines, source.Height() - first);
+  const long long above = first + lines - (ySrc + height);
+  if (above > 0) {
+    if (above >= lines) return {source.TopDown() ? static_cast<int>(lines) : 0, false};
+    if (!source.TopDown()) lines -= above;
+  }
+  return {static_cast<int>(std::min<long long>(lines, INT32_MAX)), true};
+}
+
+// The scan lines StretchDIBits reports, as Windows counts them: for a copy at one to one, the
+// image's rows from its bottom up to the source rectangle's top; for a stretch, its height.
+int LinesStretched(const DibSource& source, int DestWidth, int DestHeight, long long ySrc,
+                   int SrcWidth, int SrcHeight) {
+  if (DestWidth != SrcWidth || DestHeight != SrcHeight) return source.Height();
+  return static_cast<int>(std::clamp<long long>(ySrc + SrcHeight, 0, source.Height()));
 }
 
 // An empty image (nothing painted) for a printer's page; false when it would be too large.
@@ -359,28 +420,37 @@ extern "C" int WINAPI SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, 
   auto dc = lyrwin::DcFromHandle(hdc);
   lyrwin::DibSource source;
   if (!dc || !source.Load(lpbmi, lpvBits, ColorUse, lyrwin::PaletteColors(*dc))) return 0;
-  source.SetBand(static_cast<int>(std::min<UINT>(StartScan, INT32_MAX)),
-                 static_cast<int>(std::min<UINT>(cLines, INT32_MAX)));
-  if (dc->printer) {
-    // The rows become one image on the page, at one device unit per pixel.
-    const int width = static_cast<int>(std::min<DWORD>(w, static_cast<DWORD>(source.Width())));
-    const int height = static_cast<int>(std::min<DWORD>(h, static_cast<DWORD>(source.Height())));
-    lyrwin::PageImage image;
-    if (!lyrwin::NewPageImage(width, height, &image)) return 0;
-    lyrwin::CopyUnstretched(source, 0, 0, width, height, xSrc, ySrc, width, height,
-                            [&](int x, int y, COLORREF c) { lyrwin::PutOnImage(image, x, y, c); });
-    if (!dc->printer->Image(xDest, yDest, width, height, image)) return 0;
-    return static_cast<int>(cLines);
-  }
-  // The destination rectangle is offset onto the source as given and only then clipped to the
-  // source and the bitmap: a rectangle reaching past the picture paints the picture where it
-  // falls, not shifted to the rectangle's corner.
-  BitmapObject& target = *dc->bitmap;
   const int width = static_cast<int>(std::min<DWORD>(w, INT32_MAX));
   const int height = static_cast<int>(std::min<DWORD>(h, INT32_MAX));
-  lyrwin::CopyUnstretched(source, xDest, yDest, width, height, xSrc, ySrc, target.width,
+  const lyrwin::Band band = lyrwin::BandPainted(source, ySrc, height, StartScan, cLines);
+  if (!band.paint) return band.lines;
+  const lyrwin::BandRows rows =
+      lyrwin::RowsOfBand(source, ySrc, height, StartScan, band.lines, source.Rle());
+  // The destination rectangle is offset onto the source as given and only then clipped to the
+  // source and the device: a rectangle reaching past the picture paints the picture where it
+  // falls, not shifted to the rectangle's corner.
+  if (dc->printer) {
+    // The part that shows the picture becomes one image on the page, one device unit a pixel.
+    const lyrwin::Steps columns = lyrwin::StepsInside(xSrc, width, source.Width());
+    const lyrwin::Steps present = rows.Present(height);
+    if (columns.begin >= columns.end || present.begin >= present.end) return band.lines;
+    lyrwin::PageImage image;
+    if (!lyrwin::NewPageImage(columns.end - columns.begin, present.end - present.begin, &image))
+      return 0;
+    const lyrwin::BandRows shifted = {rows.Stored(present.begin), rows.rising, rows.count};
+    lyrwin::CopyUnstretched(source, shifted, 0, 0, image.width, image.height, xSrc + columns.begin,
+                            image.width, image.height,
+                            [&](int x, int y, COLORREF c) { lyrwin::PutOnImage(image, x, y, c); });
+    if (!dc->printer->Image(static_cast<int>(xDest + columns.begin),
+                            static_cast<int>(yDest + present.begin), image.width, image.height,
+                            image))
+      return 0;
+    return band.lines;
+  }
+  BitmapObject& target = *dc->bitmap;
+  lyrwin::CopyUnstretched(source, rows, xDest, yDest, width, height, xSrc, target.width,
                           target.height, [&](int x, int y, COLORREF c) { target.Put(x, y, c); });
-  return static_cast<int>(cLines);
+  return band.lines;
 }
 
 extern "C" int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestHeight,
@@ -390,25 +460,26 @@ extern "C" int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth
   auto dc = lyrwin::DcFromHandle(hdc);
   lyrwin::DibSource source;
   if (!dc || !source.Load(lpbmi, lpBits, iUsage, lyrwin::PaletteColors(*dc))) return 0;
-  if (DestWidth == 0 || DestHeight == 0 || SrcWidth == 0 || SrcHeight == 0) return 0;
-  const long long sw = SrcWidth < 0 ? -static_cast<long long>(SrcWidth) : SrcWidth;
-  const long long sh = SrcHeight < 0 ? -static_cast<long long>(SrcHeight) : SrcHeight;
+  // A source rectangle with a negative extent is refused; a destination's mirrors the picture.
+  if (DestWidth == 0 || DestHeight == 0 || SrcWidth <= 0 || SrcHeight <= 0) return 0;
+  const int lines =
+      lyrwin::LinesStretched(source, DestWidth, DestHeight, ySrc, SrcWidth, SrcHeight);
   if (dc->printer) {
     // The source rectangle becomes one image of its own size, which the page scales: a PDF
     // reader sees the picture at its resolution, not a copy blown up to 600 dots per inch.
     lyrwin::PageImage image;
-    if (!lyrwin::NewPageImage(sw, sh, &image)) return 0;
-    lyrwin::CopyStretched(source, 0, 0, static_cast<int>(sw), static_cast<int>(sh), xSrc, ySrc,
-                          SrcWidth, SrcHeight, image.width, image.height,
+    if (!lyrwin::NewPageImage(SrcWidth, SrcHeight, &image)) return 0;
+    lyrwin::CopyStretched(source, 0, 0, SrcWidth, SrcHeight, xSrc, ySrc, SrcWidth, SrcHeight,
+                          image.width, image.height,
                           [&](int x, int y, COLORREF c) { lyrwin::PutOnImage(image, x, y, c); });
     if (!dc->printer->Image(xDest, yDest, DestWidth, DestHeight, image)) return 0;
-    return static_cast<int>(sh);
+    return lines;
   }
   BitmapObject& target = *dc->bitmap;
   lyrwin::CopyStretched(source, xDest, yDest, DestWidth, DestHeight, xSrc, ySrc, SrcWidth,
                         SrcHeight, target.width, target.height,
                         [&](int x, int y, COLORREF c) { target.Put(x, y, c); });
-  return static_cast<int>(sh);
+  return lines;
 }
 
 extern "C" HPALETTE WINAPI CreatePalette(const LOGPALETTE* plpal) {

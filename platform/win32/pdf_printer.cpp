@@ -262,7 +262,9 @@ int PdfPrinter::GetDeviceCaps(int index) const {
     case BITSPIXEL:
       return 24;
     case RASTERCAPS:
-      return RC_STRETCHDIB | RC_DI_BITMAP;
+      // What the stand-in's GDI does: SetDIBitsToDevice, StretchDIBits, bitmaps past 64 KB. No
+      // BitBlt, no SetDIBits/GetDIBits, no palette device.
+      return RC_DIBTODEV | RC_STRETCHDIB | RC_BITMAP64;
     default:
       return 0;
   }

@@ -170,6 +170,7 @@ TEST_F(PrintTest, ADocumentAppearsWholeAtEndDocAndAnAbandonedOneLeavesNothing) {
   EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSX), 600);
   EXPECT_EQ(GetDeviceCaps(dc, PHYSICALWIDTH), 4961);
   EXPECT_EQ(GetDeviceCaps(dc, PHYSICALHEIGHT), 7016);
+  EXPECT_EQ(GetDeviceCaps(dc, RASTERCAPS), RC_DIBTODEV | RC_STRETCHDIB | RC_BITMAP64);
   EXPECT_EQ(GetDeviceCaps(dc, PHYSICALOFFSETX), 150);
   EXPECT_EQ(GetDeviceCaps(dc, HORZRES), 4961 - 300);
   EXPECT_EQ(GetDeviceCaps(dc, VERTRES), 7016 - 300);
@@ -386,6 +387,13 @@ TEST_F(PrintTest, PaintDibPutsThePictureOnThePageAtItsOwnResolution) {
   RECT stretched = {600, 1200, 600 + 370, 1200 + 230};
   EXPECT_TRUE(PaintDIB(dc, &same, dib, &source, nullptr));
   EXPECT_TRUE(PaintDIB(dc, &stretched, dib, &source, nullptr));
+  // A rectangle starting three columns left of the picture: the picture lands where it falls,
+  // whole, three device units right of the rectangle's corner.
+  auto* packed = static_cast<char*>(GlobalLock(dib));
+  EXPECT_EQ(SetDIBitsToDevice(dc, 600, 2000, 40, 23, -3, 0, 0, 23, FindDIBBits(packed),
+                              reinterpret_cast<BITMAPINFO*>(packed), DIB_RGB_COLORS),
+            23);
+  GlobalUnlock(dib);
   EndPage(dc);
   ASSERT_GT(EndDoc(dc), 0);
   DeleteDC(dc);
@@ -402,25 +410,29 @@ TEST_F(PrintTest, PaintDibPutsThePictureOnThePageAtItsOwnResolution) {
   for (std::sregex_iterator it(list.begin(), list.end(), row), end; it != end; ++it)
     images.push_back(
         {std::stoi((*it)[1]), std::stoi((*it)[2]), std::stoi((*it)[4]), std::stoi((*it)[5])});
-  ASSERT_EQ(images.size(), 2u) << list;
+  ASSERT_EQ(images.size(), 3u) << list;
   EXPECT_EQ(images[0], (std::vector<int>{37, 23, 600, 600}));  // one dot a pixel
   EXPECT_EQ(images[1], (std::vector<int>{37, 23, 60, 60}));    // ten dots a pixel
+  EXPECT_EQ(images[2], (std::vector<int>{37, 23, 600, 600}));
 
   // The image's own pixels, as poppler extracts them, are the DIB's.
   const std::string root = Prefix() + "/extracted";
   CommandOutput("pdfimages '" + pdf + "' '" + root + "'");
-  const std::string ppm = ReadHostFile(root + "-000.ppm");
-  const std::string head = "P6\n37 23\n255\n";
-  ASSERT_EQ(ppm.compare(0, head.size(), head), 0) << ppm.substr(0, 20);
-  ASSERT_EQ(ppm.size(), head.size() + 37 * 23 * 3);
-  int wrong = 0;
-  for (int y = 0; y < 23; ++y)
-    for (int x = 0; x < 37; ++x) {
-      const unsigned char* p =
-          reinterpret_cast<const unsigned char*>(ppm.data()) + head.size() + 3 * (y * 37 + x);
-      wrong += RGB(p[0], p[1], p[2]) != PatternAt(x, y);
-    }
-  EXPECT_EQ(wrong, 0);
+  for (const char* name : {"-000.ppm", "-002.ppm"}) {
+    SCOPED_TRACE(name);
+    const std::string ppm = ReadHostFile(root + name);
+    const std::string head = "P6\n37 23\n255\n";
+    ASSERT_EQ(ppm.compare(0, head.size(), head), 0) << ppm.substr(0, 20);
+    ASSERT_EQ(ppm.size(), head.size() + 37 * 23 * 3);
+    int wrong = 0;
+    for (int y = 0; y < 23; ++y)
+      for (int x = 0; x < 37; ++x) {
+        const unsigned char* p =
+            reinterpret_cast<const unsigned char*>(ppm.data()) + head.size() + 3 * (y * 37 + x);
+        wrong += RGB(p[0], p[1], p[2]) != PatternAt(x, y);
+      }
+    EXPECT_EQ(wrong, 0);
+  }
 }
 
 TEST_F(PrintTest, TextOnAMemoryDcFallsInsideItsCellInTheTextColour) {
