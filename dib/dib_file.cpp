@@ -51,10 +51,17 @@ ULONGLONG UncompressedImageBytes(const BITMAPINFOHEADER& header) {
   return row * static_cast<ULONGLONG>(height < 0 ? -height : height);
 }
 
+// The bytes between a 40-byte header and the rows as a BMP file lays them out: the colour table,
+// and before it the three colour masks of a bit-field DIB, which stand where the table starts.
+ULONGLONG TableBytes(char* lpbi, const BITMAPINFOHEADER& header) {
+  return PaletteSize(lpbi) + (header.biCompression == BI_BITFIELDS ? 3 * sizeof(DWORD) : 0);
+}
+
 }  // namespace
 
 // A DIB whose block is shorter than its header, colour table and image say is not saved: what
-// it lacks would be copied from whatever memory follows the block.
+// it lacks would be copied from whatever memory follows the block. The masks of a bit-field DIB
+// are saved with the colour table, so that the file holds every row and reads back whole.
 int SaveDIB(HDIB hDib, CFile& file) {
   if (hDib == nullptr) return 0;
   const SIZE_T blockBytes = GlobalSize(hDib);
@@ -71,7 +78,8 @@ int SaveDIB(HDIB hDib, CFile& file) {
 
   const bool compressed = header.biCompression == BI_RLE8 || header.biCompression == BI_RLE4;
   const ULONGLONG image = compressed ? header.biSizeImage : UncompressedImageBytes(header);
-  const ULONGLONG size = header.biSize + PaletteSize(lpbi) + image;
+  const ULONGLONG table = TableBytes(lpbi, header);
+  const ULONGLONG size = header.biSize + table + image;
   if ((!compressed && header.biWidth < 0) || size > blockBytes ||
       size + sizeof(BITMAPFILEHEADER) > 0xFFFFFFFFull)
     return 0;
@@ -84,8 +92,7 @@ int SaveDIB(HDIB hDib, CFile& file) {
   fileHeader.bfSize = static_cast<DWORD>(size + sizeof(BITMAPFILEHEADER));
   fileHeader.bfReserved1 = 0;
   fileHeader.bfReserved2 = 0;
-  fileHeader.bfOffBits =
-      static_cast<DWORD>(sizeof(BITMAPFILEHEADER)) + header.biSize + PaletteSize(lpbi);
+  fileHeader.bfOffBits = static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + header.biSize + table);
   file.Write(&fileHeader, sizeof fileHeader);  // a CFileException passes on, the DIB unlocked
   file.Write(lpbi, static_cast<UINT>(size));
   return 1;

@@ -114,31 +114,39 @@ nlohmann::ordered_json Describe(const DibFile& dib) {
   return info;
 }
 
-// Where GDI finds the rows of a DIB with a later Windows header (108 or 124 bytes): after the
-// header and the colour table; the bit fields are part of such a header.
-const char* RowsAfterLongHeader(const char* lpbi, const BITMAPINFOHEADER& header) {
+// Where GDI finds the rows of a DIB with a later Windows header (108 or 124 bytes), or with a
+// 40-byte header and bit fields: after the header, the three colour masks that follow a 40-byte
+// header, and the colour table. The library's FindDIBBits, by the bitmap rules, points at the
+// masks of the second kind and reads a header of the first as a core header.
+const char* RowsAsGdiFindsThem(const char* lpbi, const BITMAPINFOHEADER& header) {
   const DWORD colors = header.biClrUsed != 0
                            ? header.biClrUsed
                            : (header.biBitCount <= 8 ? 1u << header.biBitCount : 0);
-  return lpbi + header.biSize + static_cast<size_t>(colors) * sizeof(RGBQUAD);
+  const size_t masks =
+      header.biSize == sizeof(BITMAPINFOHEADER) && header.biCompression == BI_BITFIELDS
+          ? 3 * sizeof(DWORD)
+          : 0;
+  return lpbi + header.biSize + masks + static_cast<size_t>(colors) * sizeof(RGBQUAD);
 }
 
 // The DIB painted by PaintDIB into a 32-bit top-down DIB section of `width` x `height` (the
 // picture's own size when 0): stretched as a suite application shows it in a window. A later
 // Windows header (108 or 124 bytes, ImageMagick's default), which the library's accessors read as
-// a core header, is painted straight through GDI instead, which reads it: the tool does better
-// than the library here.
+// a core header, and a 40-byte header with bit fields, whose rows the library finds at the
+// masks, are painted straight through GDI instead: the tool does better than the library here.
 class PaintedPicture {
  public:
   PaintedPicture(const DibFile& dib, long width, long height) {
     char* lpbi = static_cast<char*>(GlobalLock(dib.Handle()));
     DWORD headerSize;
     std::memcpy(&headerSize, lpbi, sizeof headerSize);
-    const bool longHeader = headerSize > sizeof(BITMAPINFOHEADER);
     BITMAPINFOHEADER header = {};
-    if (longHeader) std::memcpy(&header, lpbi, sizeof header);
-    const long dibWidth = longHeader ? header.biWidth : static_cast<long>(DIBWidth(lpbi));
-    const long dibHeight = longHeader ? std::labs(header.biHeight)
+    if (headerSize >= sizeof(BITMAPINFOHEADER)) std::memcpy(&header, lpbi, sizeof header);
+    const bool throughGdi =
+        headerSize > sizeof(BITMAPINFOHEADER) ||
+        (headerSize == sizeof(BITMAPINFOHEADER) && header.biCompression == BI_BITFIELDS);
+    const long dibWidth = throughGdi ? header.biWidth : static_cast<long>(DIBWidth(lpbi));
+    const long dibHeight = throughGdi ? std::labs(header.biHeight)
                            : headerSize == sizeof(BITMAPINFOHEADER)
                                ? std::abs(SignedHeight(lpbi))
                                : static_cast<long>(DIBHeight(lpbi));
@@ -166,13 +174,13 @@ class PaintedPicture {
     }
     SelectObject(dc_, surface_);
     SetStretchBltMode(dc_, COLORONCOLOR);
-    if (longHeader) {
+    if (throughGdi) {
       StretchDIBits(dc_, 0, 0, width_, height_, 0, 0, dibWidth, dibHeight,
-                    RowsAfterLongHeader(lpbi, header), reinterpret_cast<BITMAPINFO*>(lpbi),
+                    RowsAsGdiFindsThem(lpbi, header), reinterpret_cast<BITMAPINFO*>(lpbi),
                     DIB_RGB_COLORS, SRCCOPY);
     }
     GlobalUnlock(dib.Handle());
-    if (!longHeader) {
+    if (!throughGdi) {
       RECT to = {0, 0, static_cast<LONG>(width_), static_cast<LONG>(height_)};
       RECT from = {0, 0, static_cast<LONG>(dibWidth), static_cast<LONG>(dibHeight)};
       PaintDIB(dc_, &to, dib.Handle(), &from, nullptr);

@@ -252,6 +252,25 @@ TEST_F(DibTest, SavedFilesReadBackAndBadFilesAreRefused) {
   EXPECT_EQ(CopyHandle(nullptr), nullptr);
   for (HDIB h : {dib, back, copy}) GlobalFree(h);
 
+  // A bit-field DIB: its three masks are saved with the colour table, so every row reaches the
+  // file and the file reads back whole.
+  const DWORD fields[5] = {0xFF0000, 0x00FF00, 0x0000FF, 0x112233, 0x445566};
+  HDIB masked = MakeDib(2, 1, 32, 0, BI_BITFIELDS);
+  ASSERT_NE(masked = static_cast<HDIB>(GlobalReAlloc(masked, 40 + sizeof fields, GMEM_MOVEABLE)),
+            nullptr);
+  std::memcpy(static_cast<char*>(GlobalLock(masked)) + 40, fields, sizeof fields);
+  GlobalUnlock(masked);
+  {
+    CFile out("C:\\fields.bmp", CFile::modeCreate | CFile::modeWrite);
+    EXPECT_EQ(SaveDIB(masked, out), 1);
+  }
+  const std::string saved = ReadHostFile(DriveC() + "/fields.bmp");
+  ASSERT_EQ(saved.size(), 14u + 40 + sizeof fields);
+  std::memcpy(&fileHeader, saved.data(), sizeof fileHeader);
+  EXPECT_EQ(static_cast<DWORD>(fileHeader.bfOffBits), 14u + 40 + 12);
+  EXPECT_EQ(std::memcmp(saved.data() + 14 + 40, fields, sizeof fields), 0);
+  GlobalFree(masked);
+
   WriteHostFile(DriveC() + "/short.bmp", "BM12345");
   WriteHostFile(DriveC() + "/type.bmp", "PM" + std::string(60, '\0'));
   WriteHostFile(DriveC() + "/headless.bmp",

@@ -237,6 +237,17 @@ TEST_F(ToolTest, BmpFilesAreDescribedAndDecodedAsTheLibraryPaintsThem) {
   ASSERT_EQ(Tool("bmp decode " + DriveC() + "/top.bmp --to " + DriveC() + "/top.ppm").status, 0);
   EXPECT_EQ(ReadHostFile(DriveC() + "/top.ppm"),
             "P6\n2 2\n255\n" + std::string("\xff\0\0\xff\0\0\0\0\xff\0\0\xff", 12));
+  // A 40-byte header with bit fields (compression 3): the rows follow the three masks, where
+  // GDI finds them (the library's FindDIBBits points at the masks). Red, then blue.
+  std::string fields = "BM" + std::string(12, '\0');
+  const uint32_t fieldsHeader[15] = {40, 2, 1,        1 | 32 << 16, 3,    0,        0,   0,
+                                     0,  0, 0xFF0000, 0xFF00,       0xFF, 0xFF0000, 0xFF};
+  fields.append(reinterpret_cast<const char*>(fieldsHeader), sizeof fieldsHeader);
+  WriteHostFile(DriveC() + "/fields.bmp", fields);
+  ASSERT_EQ(Tool("bmp decode " + DriveC() + "/fields.bmp --to " + DriveC() + "/fields.ppm").status,
+            0);
+  EXPECT_EQ(ReadHostFile(DriveC() + "/fields.ppm"),
+            "P6\n2 1\n255\n" + std::string("\xff\0\0\0\0\xff", 6));
 
   // The PNG (cairo) read back by netpbm: the same pixels, and at twice the size each pixel
   // twice in each direction, as COLORONCOLOR stretches.
