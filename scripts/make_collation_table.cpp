@@ -1,10 +1,10 @@
-// Writes platform/win32/collation_cp1252.inc: the sort weights of the 256 characters of code page
+// Writes platform/win32/kernel32/collation_cp1252.inc: the sort weights of the 256 characters of code page
 // 1252 for the stand-in's CompareStringA, taken once from Unicode's collation data through ICU's
 // root collator. ICU is needed only here, never when the stand-in runs:
 //
 //   g++ -std=c++17 scripts/make_collation_table.cpp -o /tmp/make_collation_table
 //       $(pkg-config --cflags --libs icu-i18n icu-uc)    (one line; Debian package libicu-dev)
-//   /tmp/make_collation_table > platform/win32/collation_cp1252.inc
+//   /tmp/make_collation_table > platform/win32/kernel32/collation_cp1252.inc
 //
 // Each character becomes up to a few collation elements of three weights: the letter (primary),
 // the accent (secondary) and the case (tertiary), each ranked densely so that the table holds

@@ -5,6 +5,10 @@
 // table, a user interface object (lyrui.h), and the installation folder that plays the part of
 // the Windows machine (the prefix). The test hooks at the end let tests provoke failures that are
 // hard to provoke otherwise.
+//
+// Loading the stand-in sets SIGXFSZ to ignored for the whole process: Windows has no such signal,
+// and a write past the file size limit must fail (EFBIG, ERROR_DISK_FULL) as on a full disk
+// rather than kill the host.
 #ifndef LYRWIN_LYRHOST_H
 #define LYRWIN_LYRHOST_H
 

@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <direct.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <time.h>
@@ -148,6 +147,8 @@ void KeepCurrentDirectoryText(const std::string& dos) {
   kept.prefix = PrefixDir();
 }
 
+}  // namespace
+
 std::string CurrentDosDirectory() {
   std::string cwd = HostCwd();
   {
@@ -159,6 +160,8 @@ std::string CurrentDosDirectory() {
   if (!HostToDosPath(cwd, &dos)) dos = "Z:\\";
   return dos;
 }
+
+namespace {
 
 // The current directory as a drive and components.
 DosPath CurrentDirectoryParts() {
@@ -177,10 +180,6 @@ DosPath CurrentDirectoryParts() {
 }
 
 }  // namespace
-
-bool IsReadOnlyMode(mode_t mode) {
-  return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-}
 
 bool HostToDosPath(const std::string& hostPath, std::string* dosPath) {
   std::string best;
@@ -436,58 +435,4 @@ extern "C" BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {
   }
   lyrwin::KeepCurrentDirectoryText(dos.full);
   return TRUE;
-}
-
-// --- The C runtime's directory functions ---
-
-namespace {
-int ErrnoFromWin32(DWORD err) {
-  switch (err) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_DIRECTORY:
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_NETPATH:
-      return ENOENT;
-    case ERROR_ALREADY_EXISTS:
-    case ERROR_FILE_EXISTS:
-      return EEXIST;
-    case ERROR_FILENAME_EXCED_RANGE:
-      return ENAMETOOLONG;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-      return EACCES;
-    default:
-      return EINVAL;
-  }
-}
-}  // namespace
-
-extern "C" char* _getcwd(char* buffer, int maxlen) {
-  std::string dos = lyrwin::CurrentDosDirectory();
-  if (buffer == nullptr) {
-    size_t size = std::max(static_cast<size_t>(maxlen > 0 ? maxlen : 0), dos.size() + 1);
-    buffer = static_cast<char*>(std::malloc(size));
-    if (buffer == nullptr) {
-      errno = ENOMEM;
-      return nullptr;
-    }
-  } else if (maxlen <= 0 || dos.size() + 1 > static_cast<size_t>(maxlen)) {
-    errno = ERANGE;
-    return nullptr;
-  }
-  std::memcpy(buffer, dos.c_str(), dos.size() + 1);
-  return buffer;
-}
-
-extern "C" int _chdir(const char* dirname) {
-  if (SetCurrentDirectoryA(dirname)) return 0;
-  errno = ErrnoFromWin32(GetLastError());
-  return -1;
-}
-
-extern "C" int _mkdir(const char* dirname) {
-  if (CreateDirectoryA(dirname, nullptr)) return 0;
-  errno = ErrnoFromWin32(GetLastError());
-  return -1;
 }

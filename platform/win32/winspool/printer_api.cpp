@@ -1,16 +1,10 @@
-// Printer device contexts, their documents and pages, and the print dialog, which asks the host's
-// user interface for a printer. The stand-in has one printer, "LyrUtil PDF" (pdf_printer.h).
+// Printer device contexts, their documents and pages. The stand-in has one printer, "LyrUtil PDF"
+// (pdf_printer.h).
 #include "gdi_objects.h"
 #include "internal.h"
 
 namespace lyrwin {
 namespace {
-
-thread_local DWORD t_commDlgError = 0;
-
-std::vector<std::string> PrinterNames() {
-  return {kPdfPrinterName};
-}
 
 // A printer DC, held for the length of a call even if another thread deletes its handle; null
 // (last error set) for a memory DC or a bad handle.
@@ -29,6 +23,11 @@ int OnPrinter(HDC hdc, int (PdfPrinter::*call)()) {
 }
 
 }  // namespace
+
+std::vector<std::string> PrinterNames() {
+  return {kPdfPrinterName};
+}
+
 }  // namespace lyrwin
 
 extern "C" HDC WINAPI CreateDCA(LPCSTR pszDriver, LPCSTR pszDevice, LPCSTR, const DEVMODEA*) {
@@ -71,36 +70,4 @@ extern "C" int WINAPI EndDoc(HDC hdc) {
 
 extern "C" int WINAPI AbortDoc(HDC hdc) {
   return lyrwin::OnPrinter(hdc, &lyrwin::PdfPrinter::AbortDoc);
-}
-
-extern "C" BOOL WINAPI PrintDlgA(LPPRINTDLGA pPD) {
-  lyrwin::t_commDlgError = 0;
-  if (pPD == nullptr || pPD->lStructSize != sizeof(PRINTDLGA)) {
-    lyrwin::t_commDlgError = CDERR_STRUCTSIZE;
-    return FALSE;
-  }
-  LyrPrintChoice choice;
-  choice.Printers = lyrwin::PrinterNames();
-  choice.Printer = choice.Printers.front();
-  if ((pPD->Flags & PD_RETURNDEFAULT) == 0 && lyrwin::HostUi()->ChoosePrinter(choice) != IDOK)
-    return FALSE;  // cancelled: no error
-  bool known = false;
-  for (const std::string& name : choice.Printers) known = known || name == choice.Printer;
-  if (!known) {
-    lyrwin::t_commDlgError = PDERR_PRINTERNOTFOUND;
-    return FALSE;
-  }
-  if ((pPD->Flags & (PD_RETURNDC | PD_RETURNIC)) != 0) {
-    pPD->hDC = CreateDCA(nullptr, choice.Printer.c_str(), nullptr, nullptr);
-    if (pPD->hDC == nullptr) {
-      lyrwin::t_commDlgError = PDERR_CREATEICFAILURE;
-      return FALSE;
-    }
-  }
-  if (pPD->nCopies == 0) pPD->nCopies = 1;
-  return TRUE;
-}
-
-extern "C" DWORD WINAPI CommDlgExtendedError(void) {
-  return lyrwin::t_commDlgError;
 }

@@ -67,6 +67,8 @@ struct DosPath {
 // drive, one period at the end of a folder's name, periods and blanks at the end of the last
 // name. Returns 0 or a Win32 error.
 DWORD NormalizeDosPath(const char* path, DosPath* out);
+// The current directory as a DOS path ("C:\\DATA"), as GetCurrentDirectoryA gives it.
+std::string CurrentDosDirectory();
 
 // The reserved device names: the last component, up to its first period and without trailing
 // blanks, is NUL, CON, PRN, AUX, COM1-9 or LPT1-9, in any case and in any folder.
@@ -220,6 +222,9 @@ class FileLock final {
 
 // --- Host seam ---
 LyrHostUi* HostUi();
+
+// The names of the printers the stand-in offers (winspool), as the print dialog lists them.
+std::vector<std::string> PrinterNames();
 
 // --- Format strings ---
 // Rewrites a Windows printf format so that the host's vsnprintf reads the same arguments: on

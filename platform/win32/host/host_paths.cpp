@@ -1,7 +1,9 @@
-// Host paths as the stand-in's units build them, and flushing a folder's entries.
+// Host paths as the stand-in's units build them, flushing a folder's entries, and the read-only
+// attribute as the host's permission bits give it.
 #include "internal.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace lyrwin {
@@ -14,6 +16,10 @@ std::string HostFolderOf(const std::string& path) {
 
 std::string HostChild(const std::string& folder, const std::string& name) {
   return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+bool IsReadOnlyMode(mode_t mode) {
+  return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
 void SyncFolder(const std::string& folder) {
