@@ -74,10 +74,6 @@ std::shared_ptr<FileObject> FileFromHandle(HANDLE h) {
   return file;
 }
 
-}  // namespace
-
-namespace {
-
 // Looks the name up and checks the disposition against what is there. 0 or a Win32 error.
 DWORD LookUpForOpen(LPCSTR name, unsigned access, DWORD disposition, bool truncates,
                     HostPath* host) {
@@ -102,19 +98,6 @@ DWORD LookUpForOpen(LPCSTR name, unsigned access, DWORD disposition, bool trunca
 std::string CreationLockPath() {
   return lyrwin::PrefixDir() + "/.lyrwin-create.lock";
 }
-
-}  // namespace
-
-namespace lyrwin {
-
-int HandleDescriptor(HANDLE handle) {
-  auto file = FileFromHandle(handle);
-  return file ? file->fd : -1;
-}
-
-}  // namespace lyrwin
-
-namespace {
 
 // A reserved device name opens the device, whatever the disposition and folder: NUL reads empty
 // and swallows writes, CON is the console (standard input for reading, output for writing). The
@@ -174,10 +157,6 @@ int OpenSpeltAsOnDisk(const DosPath& named, int flags, unsigned access, bool tru
   return fd;
 }
 
-}  // namespace
-
-namespace {
-
 // What an open needs to find or make the file's descriptor.
 struct OpenRequest {
   const char* name;
@@ -232,7 +211,74 @@ bool LostItsName(int fd, const std::string& hostPath) {
          named.st_ino != opened.st_ino || named.st_dev != opened.st_dev;
 }
 
+std::atomic<unsigned long long> g_fileReads{0};
+
+// Resolves a path that must name an existing file or folder.
+DWORD ResolveExisting(LPCSTR name, HostPath* host) {
+  DosPath dos;
+  DWORD err = lyrwin::ResolvePath(name, &dos, host);
+  if (err != 0) return err;
+  if (!host->exists) return ERROR_FILE_NOT_FOUND;
+  return 0;
+}
+
+// Copies what is left to read of `in` to `out`, a megabyte at a time. 0 or a Win32 error.
+DWORD CopyDescriptor(int in, int out) {
+  std::vector<char> buffer(1 << 20);
+  for (;;) {
+    const ssize_t n = lyrwin::ReadFull(in, buffer.data(), buffer.size());
+    if (n < 0) return lyrwin::Win32ErrorFromErrno(errno);
+    if (n == 0) return 0;
+    if (lyrwin::WriteAll(out, buffer.data(), static_cast<size_t>(n)) != static_cast<size_t>(n))
+      return lyrwin::Win32ErrorFromErrno(errno);
+  }
+}
+
+// A new file at `to` with the contents and permissions of `from`, flushed to the disk; nothing
+// left at `to` when it fails. 0 or a Win32 error.
+DWORD CopyContents(const std::string& from, const std::string& to) {
+  int in = lyrwin::OpenRetrying(from.c_str(), O_RDONLY);
+  if (in < 0) return lyrwin::Win32ErrorFromErrno(errno);
+  struct stat st;
+  ::fstat(in, &st);
+  int out = lyrwin::OpenRetrying(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, st.st_mode & 0777);
+  if (out < 0) {
+    DWORD err = lyrwin::Win32ErrorFromErrno(errno);
+    lyrwin::CloseRetrying(in);
+    return err;
+  }
+  DWORD err = CopyDescriptor(in, out);
+  if (err == 0 && ::fsync(out) != 0) err = lyrwin::Win32ErrorFromErrno(errno);
+  lyrwin::CloseRetrying(in);
+  lyrwin::CloseRetrying(out);
+  if (err != 0) ::unlink(to.c_str());
+  return err;
+}
+
+// Renames `from` to `to`; across host file systems a file moves by copy and delete, as across
+// Windows volumes. 0 or a Win32 error.
+DWORD MoveHostFile(const HostPath& from, const std::string& to) {
+  if (::rename(from.host.c_str(), to.c_str()) == 0) return 0;
+  if (errno != EXDEV || from.isDirectory) return lyrwin::Win32ErrorFromErrno(errno);
+  DWORD copied = CopyContents(from.host, to);
+  if (copied != 0) return copied;
+  return ::unlink(from.host.c_str()) == 0 ? 0 : lyrwin::Win32ErrorFromErrno(errno);
+}
+
+struct IgnoreFileSizeSignal {
+  IgnoreFileSizeSignal() { ::signal(SIGXFSZ, SIG_IGN); }
+} g_ignoreFileSizeSignal;
+
 }  // namespace
+
+namespace lyrwin {
+
+int HandleDescriptor(HANDLE handle) {
+  auto file = FileFromHandle(handle);
+  return file ? file->fd : -1;
+}
+
+}  // namespace lyrwin
 
 extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                                      LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
@@ -283,10 +329,6 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
     return handle;
   }
 }
-
-namespace {
-std::atomic<unsigned long long> g_fileReads{0};
-}  // namespace
 
 unsigned long long LyrFileReadCount() {
   return g_fileReads.load();
@@ -434,19 +476,6 @@ extern "C" BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
 
 // --- Operations on names ---
 
-namespace {
-
-// Resolves a path that must name an existing file or folder.
-DWORD ResolveExisting(LPCSTR name, HostPath* host) {
-  DosPath dos;
-  DWORD err = lyrwin::ResolvePath(name, &dos, host);
-  if (err != 0) return err;
-  if (!host->exists) return ERROR_FILE_NOT_FOUND;
-  return 0;
-}
-
-}  // namespace
-
 extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   HostPath host;
   DWORD err = ResolveExisting(lpFileName, &host);
@@ -461,52 +490,6 @@ extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   lyrwin::CloseRetrying(fd);
   return err == 0 ? TRUE : Fail(err);
 }
-
-namespace {
-
-DWORD CopyContents(const std::string& from, const std::string& to) {
-  int in = lyrwin::OpenRetrying(from.c_str(), O_RDONLY);
-  if (in < 0) return lyrwin::Win32ErrorFromErrno(errno);
-  struct stat st;
-  ::fstat(in, &st);
-  int out = lyrwin::OpenRetrying(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, st.st_mode & 0777);
-  if (out < 0) {
-    DWORD err = lyrwin::Win32ErrorFromErrno(errno);
-    lyrwin::CloseRetrying(in);
-    return err;
-  }
-  DWORD err = 0;
-  std::vector<char> buffer(1 << 20);
-  for (;;) {
-    ssize_t n = lyrwin::ReadFull(in, buffer.data(), buffer.size());
-    if (n < 0) {
-      err = lyrwin::Win32ErrorFromErrno(errno);
-      break;
-    }
-    if (n == 0) break;
-    if (lyrwin::WriteAll(out, buffer.data(), static_cast<size_t>(n)) != static_cast<size_t>(n)) {
-      err = lyrwin::Win32ErrorFromErrno(errno);
-      break;
-    }
-  }
-  if (err == 0 && ::fsync(out) != 0) err = lyrwin::Win32ErrorFromErrno(errno);
-  lyrwin::CloseRetrying(in);
-  lyrwin::CloseRetrying(out);
-  if (err != 0) ::unlink(to.c_str());
-  return err;
-}
-
-// Renames `from` to `to`; across host file systems a file moves by copy and delete, as across
-// Windows volumes. 0 or a Win32 error.
-DWORD MoveHostFile(const HostPath& from, const std::string& to) {
-  if (::rename(from.host.c_str(), to.c_str()) == 0) return 0;
-  if (errno != EXDEV || from.isDirectory) return lyrwin::Win32ErrorFromErrno(errno);
-  DWORD copied = CopyContents(from.host, to);
-  if (copied != 0) return copied;
-  return ::unlink(from.host.c_str()) == 0 ? 0 : lyrwin::Win32ErrorFromErrno(errno);
-}
-
-}  // namespace
 
 extern "C" BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
   HostPath from;
@@ -547,21 +530,7 @@ extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
   }
   auto source = lyrwin::LookupHandleAs<FileObject>(in);
   auto target = lyrwin::LookupHandleAs<FileObject>(out);
-  DWORD err = 0;
-  std::vector<char> buffer(1 << 20);
-  for (;;) {
-    ssize_t n = lyrwin::ReadFull(source->fd, buffer.data(), buffer.size());
-    if (n < 0) {
-      err = lyrwin::Win32ErrorFromErrno(errno);
-      break;
-    }
-    if (n == 0) break;
-    if (lyrwin::WriteAll(target->fd, buffer.data(), static_cast<size_t>(n)) !=
-        static_cast<size_t>(n)) {
-      err = lyrwin::Win32ErrorFromErrno(errno);
-      break;
-    }
-  }
+  const DWORD err = CopyDescriptor(source->fd, target->fd);
   struct stat st;
   if (err == 0 && ::fstat(source->fd, &st) == 0) {
     // The copy keeps the source's attributes and time of last write, as Windows does.
@@ -659,8 +628,3 @@ extern "C" BOOL WINAPI FileTimeToSystemTime(const FILETIME* lpFileTime, LPSYSTEM
 
 // Windows has no SIGXFSZ: a write beyond the file size limit simply fails, which is how tests
 // provoke a full disk. Ignore the signal so that write() reports EFBIG instead of killing us.
-namespace {
-struct IgnoreFileSizeSignal {
-  IgnoreFileSizeSignal() { ::signal(SIGXFSZ, SIG_IGN); }
-} g_ignoreFileSizeSignal;
-}  // namespace
