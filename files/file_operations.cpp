@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "file_removal.h"
 #include "text_buffer.h"
 
 using lyrutil::CopyCut;
@@ -132,6 +133,10 @@ int CopyFileA(char* destination, char* source) {
 }
 
 void DeleteFileA(char* path) {
+  lyrutil::DeleteEvenReadOnly(path);
+}
+
+void lyrutil::DeleteEvenReadOnly(const char* path) {
   if (path == nullptr) return;
   try {
     CFileStatus status;

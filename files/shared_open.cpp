@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "file_removal.h"
+
 namespace {
 
 constexpr UINT kExclamation = MB_ICONEXCLAMATION;  // 48
@@ -99,7 +101,7 @@ void DeleteMeth(CString method) {
     if (companion.size() >= MAX_PATH) return;
     char name[MAX_PATH];
     std::strcpy(name, companion.c_str());
-    if (fExists(name)) DeleteFileA(name);
+    if (fExists(name)) lyrutil::DeleteEvenReadOnly(name);
   };
   for (const char* suffix : kPlainSuffixes) deleteIfThere(base + suffix);
   for (char letter = 'A'; letter <= 'D'; ++letter) {

@@ -12,6 +12,7 @@
 #include <lyrcrt.h>  // the Microsoft C runtime's localtime_s
 #endif
 
+#include "files/file_removal.h"
 #include "frame_state.h"
 
 namespace {
@@ -87,13 +88,13 @@ int WriteToLog(char* logPath, char* text) {
   if (!file.Open(logPath, kLogOpenFlags)) {
     // A read-only log cannot be opened for writing; over its cap it is started afresh anyway.
     if (FileSize(logPath) <= kNamedLogCapBytes) return -1;
-    DeleteFileA(logPath);
+    lyrutil::DeleteEvenReadOnly(logPath);
     if (!file.Open(logPath, kLogOpenFlags)) return -1;
   }
   CFileStatus status;
   if (file.GetStatus(status) && status.m_size > kNamedLogCapBytes) {
     file.Close();
-    DeleteFileA(logPath);
+    lyrutil::DeleteEvenReadOnly(logPath);
     if (!file.Open(logPath, kLogOpenFlags)) return -1;
   }
   std::string line = NamedLogLine(text);
