@@ -114,15 +114,18 @@ RegistryCache& Cache() {
 
 uint64_t ReadChangeCounter(int lockFd) {
   uint64_t counter = 0;
-  if (::pread(lockFd, &counter, sizeof counter, 0) != static_cast<ssize_t>(sizeof counter))
+  if (lyrwin::sys::Pread(lockFd, &counter, sizeof counter, 0) !=
+      static_cast<ssize_t>(sizeof counter))
     return 0;
   return counter;
 }
 
 void BumpChangeCounter(int lockFd) {
   uint64_t counter = ReadChangeCounter(lockFd) + 1;
-  if (::pwrite(lockFd, &counter, sizeof counter, 0) != static_cast<ssize_t>(sizeof counter))
-    ::ftruncate(lockFd, 0);  // an unreadable counter reads as 0, which no cache holds for long
+  if (lyrwin::sys::Pwrite(lockFd, &counter, sizeof counter, 0) !=
+      static_cast<ssize_t>(sizeof counter))
+    lyrwin::sys::Ftruncate(lockFd,
+                           0);  // an unreadable counter reads as 0, which no cache holds for long
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) {

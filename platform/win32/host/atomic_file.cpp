@@ -17,13 +17,14 @@ DWORD ReplaceFileAtomically(const std::string& hostPath, const std::string& cont
   int fd = OpenRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   if (fd < 0) return Win32ErrorFromErrno(errno);
   DWORD err = 0;
-  if (WriteAll(fd, contents.data(), contents.size()) != contents.size() || ::fsync(fd) != 0 ||
-      ::fchmod(fd, mode & 07777) != 0)
+  if (WriteAll(fd, contents.data(), contents.size()) != contents.size() ||
+      lyrwin::sys::Fsync(fd) != 0 || ::fchmod(fd, mode & 07777) != 0)
     err = Win32ErrorFromErrno(errno);
   if (CloseRetrying(fd) != 0 && err == 0) err = Win32ErrorFromErrno(errno);
-  if (err == 0 && ::rename(temp.c_str(), hostPath.c_str()) != 0) err = Win32ErrorFromErrno(errno);
+  if (err == 0 && lyrwin::sys::Rename(temp.c_str(), hostPath.c_str()) != 0)
+    err = Win32ErrorFromErrno(errno);
   if (err != 0) {
-    ::unlink(temp.c_str());
+    lyrwin::sys::Unlink(temp.c_str());
     return err;
   }
   // The rename itself must reach the disk, or a crash could bring the old file back.
@@ -39,7 +40,7 @@ FileLock::FileLock(const std::string& hostPath, bool directory, bool shared) {
   if (fd_ < 0) return;
   int rc;
   do {
-    rc = ::flock(fd_, shared ? LOCK_SH : LOCK_EX);
+    rc = lyrwin::sys::Flock(fd_, shared ? LOCK_SH : LOCK_EX);
   } while (rc != 0 && errno == EINTR);
   if (rc != 0) {
     CloseRetrying(fd_);

@@ -25,7 +25,7 @@ bool IsReadOnlyMode(mode_t mode) {
 void SyncFolder(const std::string& folder) {
   const int fd = OpenRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY);
   if (fd < 0) return;
-  ::fsync(fd);
+  lyrwin::sys::Fsync(fd);
   CloseRetrying(fd);
 }
 

@@ -90,7 +90,8 @@ void SweepKilledWriters(const std::string& folder) {
     if (name.size() < 4 || name.compare(name.size() - 4, 4, ".tmp") != 0) continue;
     const std::string path = folder + "/" + name;
     struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && now - st.st_mtime > 3600) ::unlink(path.c_str());
+    if (::stat(path.c_str(), &st) == 0 && now - st.st_mtime > 3600)
+      lyrwin::sys::Unlink(path.c_str());
   }
   ::closedir(dir);
 }
@@ -103,11 +104,11 @@ bool WriteJournal(const std::string& path, const std::string& contents) {
   int fd = OpenRetrying(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   if (fd < 0) return false;
   const std::string bytes = JournalBytes(contents);
-  bool ok = WriteAll(fd, bytes.data(), bytes.size()) == bytes.size() && ::fsync(fd) == 0;
+  bool ok = WriteAll(fd, bytes.data(), bytes.size()) == bytes.size() && lyrwin::sys::Fsync(fd) == 0;
   ok = CloseRetrying(fd) == 0 && ok;
-  ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
+  ok = ok && lyrwin::sys::Rename(temporary.c_str(), path.c_str()) == 0;
   if (!ok) {
-    ::unlink(temporary.c_str());
+    lyrwin::sys::Unlink(temporary.c_str());
     return false;
   }
   SyncFolder(folder);
@@ -120,7 +121,8 @@ DWORD WriteThrough(int fd, const std::string& contents) {
   if (::lseek(fd, 0, SEEK_SET) < 0) return Win32ErrorFromErrno(errno);
   if (WriteAll(fd, contents.data(), contents.size()) != contents.size())
     return Win32ErrorFromErrno(errno);
-  if (::ftruncate(fd, static_cast<off_t>(contents.size())) != 0 || ::fsync(fd) != 0)
+  if (lyrwin::sys::Ftruncate(fd, static_cast<off_t>(contents.size())) != 0 ||
+      lyrwin::sys::Fsync(fd) != 0)
     return Win32ErrorFromErrno(errno);
   return 0;
 }
@@ -143,7 +145,7 @@ DWORD FinishInterruptedRewrite(int fd) {
     DWORD err = WriteThrough(fd, contents);
     if (err != 0) return err;
   }
-  ::unlink(journal.c_str());
+  lyrwin::sys::Unlink(journal.c_str());
   return 0;
 }
 
@@ -161,7 +163,7 @@ DWORD RewriteInPlace(int fd, const std::string& before, const std::string& after
   // again. Should even that fail, the journal stays, so that the file becomes whole (the new
   // text) rather than stay torn.
   if (err != 0 && WriteThrough(fd, before) != 0) return err;
-  if (journaled) ::unlink(journal.c_str());
+  if (journaled) lyrwin::sys::Unlink(journal.c_str());
   return err;
 }
 

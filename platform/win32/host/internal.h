@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <lyrhost.h>
 
+#include <fcntl.h>
 #include <sys/types.h>
 #include <sys/stat.h>
 
@@ -22,6 +23,24 @@ namespace lyrwin {
 DWORD Win32ErrorFromErrno(int err);
 // Sets the last error from errno and returns the Win32 code.
 DWORD SetLastErrorFromErrno();
+
+// --- System calls ---
+// The stand-in reaches the file system through these, so that a test can make any of them fail
+// (LyrFailSystemCall): each is the POSIX call of its name, or the failure a test armed for it.
+namespace sys {
+int Open(const char* path, int flags, mode_t mode);
+ssize_t Read(int fd, void* data, size_t size);
+ssize_t Write(int fd, const void* data, size_t size);
+ssize_t Pread(int fd, void* data, size_t size, off_t offset);
+ssize_t Pwrite(int fd, const void* data, size_t size, off_t offset);
+int Fsync(int fd);
+int Rename(const char* from, const char* to);
+int Link(const char* from, const char* to);
+int Unlink(const char* path);
+int Ftruncate(int fd, off_t length);
+int Flock(int fd, int operation);
+int FcntlLock(int fd, int command, struct flock* lock);  // F_OFD_SETLK, F_OFD_GETLK and the like
+}  // namespace sys
 
 // --- POSIX calls retried on EINTR, reads and writes looped until done ---
 int OpenRetrying(const char* path, int flags, mode_t mode = 0);

@@ -10,7 +10,7 @@ namespace lyrwin {
 int OpenRetrying(const char* path, int flags, mode_t mode) {
   int fd;
   do {
-    fd = ::open(path, flags | O_CLOEXEC, mode);
+    fd = lyrwin::sys::Open(path, flags | O_CLOEXEC, mode);
   } while (fd < 0 && errno == EINTR);
   return fd;
 }
@@ -24,7 +24,7 @@ size_t WriteAll(int fd, const void* data, size_t size) {
   const char* p = static_cast<const char*>(data);
   size_t done = 0;
   while (done < size) {
-    ssize_t n = ::write(fd, p + done, size - done);
+    ssize_t n = lyrwin::sys::Write(fd, p + done, size - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       return done;
@@ -42,7 +42,7 @@ ssize_t ReadFull(int fd, void* data, size_t size) {
   char* p = static_cast<char*>(data);
   size_t done = 0;
   while (done < size) {
-    ssize_t n = ::read(fd, p + done, size - done);
+    ssize_t n = lyrwin::sys::Read(fd, p + done, size - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       return -1;

@@ -90,7 +90,7 @@ int SetLock(int fd, short type, off_t start, off_t length) {
   fl.l_len = length;
   int rc;
   do {
-    rc = ::fcntl(fd, F_OFD_SETLK, &fl);
+    rc = lyrwin::sys::FcntlLock(fd, F_OFD_SETLK, &fl);
   } while (rc != 0 && errno == EINTR);
   return rc;
 }
@@ -103,7 +103,7 @@ bool AnyTaken(int fd, unsigned bits) {
     fl.l_whence = SEEK_SET;
     fl.l_start = start;
     fl.l_len = length;
-    return ::fcntl(fd, F_OFD_GETLK, &fl) != 0 || fl.l_type == F_UNLCK;
+    return lyrwin::sys::FcntlLock(fd, F_OFD_GETLK, &fl) != 0 || fl.l_type == F_UNLCK;
   });
 }
 
@@ -135,7 +135,7 @@ DWORD TakeThenTest(int fd, unsigned ours, unsigned conflicts) {
 DWORD TakeFlock(int fd, int operation) {
   int rc;
   do {
-    rc = ::flock(fd, operation | LOCK_NB);
+    rc = lyrwin::sys::Flock(fd, operation | LOCK_NB);
   } while (rc != 0 && errno == EINTR);
   if (rc == 0) return 0;
   return errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : Win32ErrorFromErrno(errno);
@@ -145,7 +145,7 @@ DWORD TakeFlock(int fd, int operation) {
 DWORD TakeShared(int fd, unsigned ours, unsigned conflicts) {
   DWORD err = TakeFlock(fd, LOCK_SH);
   if (err == 0) err = TakeThenTest(fd, ours, conflicts);
-  if (err != 0) ::flock(fd, LOCK_UN);
+  if (err != 0) lyrwin::sys::Flock(fd, LOCK_UN);
   return err;
 }
 

@@ -248,21 +248,21 @@ DWORD CopyContents(const std::string& from, const std::string& to) {
     return err;
   }
   DWORD err = CopyDescriptor(in, out);
-  if (err == 0 && ::fsync(out) != 0) err = lyrwin::Win32ErrorFromErrno(errno);
+  if (err == 0 && lyrwin::sys::Fsync(out) != 0) err = lyrwin::Win32ErrorFromErrno(errno);
   lyrwin::CloseRetrying(in);
   lyrwin::CloseRetrying(out);
-  if (err != 0) ::unlink(to.c_str());
+  if (err != 0) lyrwin::sys::Unlink(to.c_str());
   return err;
 }
 
 // Renames `from` to `to`; across host file systems a file moves by copy and delete, as across
 // Windows volumes. 0 or a Win32 error.
 DWORD MoveHostFile(const HostPath& from, const std::string& to) {
-  if (::rename(from.host.c_str(), to.c_str()) == 0) return 0;
+  if (lyrwin::sys::Rename(from.host.c_str(), to.c_str()) == 0) return 0;
   if (errno != EXDEV || from.isDirectory) return lyrwin::Win32ErrorFromErrno(errno);
   DWORD copied = CopyContents(from.host, to);
   if (copied != 0) return copied;
-  return ::unlink(from.host.c_str()) == 0 ? 0 : lyrwin::Win32ErrorFromErrno(errno);
+  return lyrwin::sys::Unlink(from.host.c_str()) == 0 ? 0 : lyrwin::Win32ErrorFromErrno(errno);
 }
 
 struct IgnoreFileSizeSignal {
@@ -316,7 +316,7 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
     if (deniesDelete && attempt < 3 && LostItsName(fd, file->host)) continue;
     // Truncation happens only once the sharing test has passed, so a refused open never empties
     // a file that someone else holds.
-    if (request.truncates && !created && ::ftruncate(fd, 0) != 0)
+    if (request.truncates && !created && lyrwin::sys::Ftruncate(fd, 0) != 0)
       return FailHandle(lyrwin::Win32ErrorFromErrno(errno));
     if (created && (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY)) ::fchmod(fd, 0444);
 
@@ -415,7 +415,8 @@ extern "C" BOOL WINAPI SetEndOfFile(HANDLE hFile) {
   if (!file) return FALSE;
   if (!(file->access & lyrwin::kAccessWrite)) return Fail(ERROR_ACCESS_DENIED);
   off_t pos = ::lseek(file->fd, 0, SEEK_CUR);
-  if (pos < 0 || ::ftruncate(file->fd, pos) != 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
+  if (pos < 0 || lyrwin::sys::Ftruncate(file->fd, pos) != 0)
+    return Fail(lyrwin::Win32ErrorFromErrno(errno));
   return TRUE;
 }
 
@@ -470,7 +471,7 @@ extern "C" BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
   auto file = FileFromHandle(hFile);
   if (!file) return FALSE;
   if (!(file->access & lyrwin::kAccessWrite)) return Fail(ERROR_ACCESS_DENIED);
-  if (::fsync(file->fd) != 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
+  if (lyrwin::sys::Fsync(file->fd) != 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
   return TRUE;
 }
 
@@ -486,7 +487,8 @@ extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   int fd = lyrwin::OpenRetrying(host.host.c_str(), O_RDONLY);
   if (fd < 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
   err = lyrwin::AcquireDeleteAccess(fd);
-  if (err == 0 && ::unlink(host.host.c_str()) != 0) err = lyrwin::Win32ErrorFromErrno(errno);
+  if (err == 0 && lyrwin::sys::Unlink(host.host.c_str()) != 0)
+    err = lyrwin::Win32ErrorFromErrno(errno);
   lyrwin::CloseRetrying(fd);
   return err == 0 ? TRUE : Fail(err);
 }
@@ -542,7 +544,7 @@ extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
   CloseHandle(in);
   CloseHandle(out);
   if (err != 0) {
-    ::unlink(targetPath.c_str());
+    lyrwin::sys::Unlink(targetPath.c_str());
     return Fail(err);
   }
   return TRUE;

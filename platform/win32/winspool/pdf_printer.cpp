@@ -69,8 +69,8 @@ void SweepLeftovers(const std::string& folder) {
     if (fd < 0) continue;
     struct stat st;
     if (::fstat(fd, &st) == 0 && now - st.st_mtime > kLeftoverSeconds &&
-        ::flock(fd, LOCK_EX | LOCK_NB) == 0)
-      ::unlink(path.c_str());
+        lyrwin::sys::Flock(fd, LOCK_EX | LOCK_NB) == 0)
+      lyrwin::sys::Unlink(path.c_str());
     CloseRetrying(fd);
   }
   ::closedir(dir);
@@ -88,7 +88,7 @@ int CreateTemporary(const std::string& folder, std::string* path) {
     *path = folder + name;
     const int fd = OpenRetrying(path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
-      ::flock(fd, LOCK_EX | LOCK_NB);
+      lyrwin::sys::Flock(fd, LOCK_EX | LOCK_NB);
       return fd;
     }
     if (errno != EEXIST) break;
@@ -129,17 +129,17 @@ bool NoHardLinks(int err) {
 // when the name exists; without hard links, the name is first taken by an exclusive create and
 // then replaced by the finished file, which can only replace that empty placeholder.
 int PublishUnlessTaken(const std::string& temp, const std::string& to) {
-  if (::link(temp.c_str(), to.c_str()) == 0) {
-    ::unlink(temp.c_str());
+  if (lyrwin::sys::Link(temp.c_str(), to.c_str()) == 0) {
+    lyrwin::sys::Unlink(temp.c_str());
     return 0;
   }
   if (!NoHardLinks(errno)) return errno;
   const int placeholder = OpenRetrying(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (placeholder < 0) return errno;
   CloseRetrying(placeholder);
-  if (::rename(temp.c_str(), to.c_str()) == 0) return 0;
+  if (lyrwin::sys::Rename(temp.c_str(), to.c_str()) == 0) return 0;
   const int err = errno;
-  ::unlink(to.c_str());
+  lyrwin::sys::Unlink(to.c_str());
   return err;
 }
 
@@ -203,7 +203,7 @@ struct PdfPrinter::Document {
     if (cr != nullptr) cairo_destroy(cr);
     if (surface != nullptr) cairo_surface_destroy(surface);
     if (fd >= 0) CloseRetrying(fd);
-    if (!temp.empty()) ::unlink(temp.c_str());
+    if (!temp.empty()) lyrwin::sys::Unlink(temp.c_str());
   }
 
   // Finishes the PDF and gives it its name; 0 or a Win32 error (the file is then removed).
@@ -217,12 +217,12 @@ struct PdfPrinter::Document {
     surface = nullptr;
     if (writeErrno != 0) return Win32ErrorFromErrno(writeErrno);
     if (status != CAIRO_STATUS_SUCCESS) return ERROR_GEN_FAILURE;
-    if (::fsync(fd) != 0) return Win32ErrorFromErrno(errno);
+    if (lyrwin::sys::Fsync(fd) != 0) return Win32ErrorFromErrno(errno);
     // The descriptor, and with it the temporary's lock, is kept until the file has its name.
     DWORD err = 0;
     if (target.empty())
       err = PublishNumbered(temp, folder, &published);
-    else if (::rename(temp.c_str(), target.c_str()) != 0)
+    else if (lyrwin::sys::Rename(temp.c_str(), target.c_str()) != 0)
       err = Win32ErrorFromErrno(errno);
     else
       published = target;
