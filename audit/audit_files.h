@@ -22,9 +22,9 @@ constexpr unsigned short kOpenReadWrite = CFile::modeReadWrite | CFile::shareExc
 constexpr unsigned short kOpenCreate =
     CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite | CFile::shareExclusive;  // 4113+
 
-// Cuts a file back to `length` after a failed write, so that no partial record stays; a failure
-// of the cut itself is dropped (the caller is already on its failure path).
-void CutBack(CFile& file, ULONGLONG length);
+// Cuts a file back to `length` after a failed write, so that no partial record stays; false when
+// the cut itself failed (no exception: the caller is already on its failure path).
+bool CutBack(CFile& file, ULONGLONG length);
 
 // Every text field of an entry read from a file ends inside its field, even when the file's
 // bytes did not: a field without a terminator is cut to its size less one, as a writer cuts.

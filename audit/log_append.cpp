@@ -49,8 +49,25 @@ void CLyrLog::AppendEntry() {
   }
 }
 
+namespace {
+
+// Whether the file ends with one whole record from `end` on, as after a write that reached the
+// file but whose flush failed.
+bool EndsWithWholeRecord(CFile& file, ULONGLONG end) {
+  try {
+    return file.GetLength() == end + kEntryBytes;
+  } catch (CException* e) {
+    e->Delete();
+    return false;
+  }
+}
+
+}  // namespace
+
 // Writes the entry at the log's end, on disk before this returns; a failure leaves the log as it
-// was and throws CFileException*.
+// was and throws CFileException*. One exception: when the record reached the file whole, its
+// flush failed and the file cannot be cut back, the record stays and counts as written. Throwing
+// would have it parked as well, and moved in a second time later.
 void CLyrLog::WriteEntryToLog(const char* backlogPath) {
   CFile& log = *m_pFile;
   const unsigned short flags = fExists(m_szLogFile) ? kOpenWrite : kOpenCreate;
@@ -65,10 +82,12 @@ void CLyrLog::WriteEntryToLog(const char* backlogPath) {
     log.Seek(static_cast<LONGLONG>(end), CFile::begin);
     log.Write(m_pEntry, kEntryBytes);
     log.Flush();
-  } catch (CFileException*) {
-    CutBack(log, end);
-    log.Abort();
-    throw;
+  } catch (CFileException* e) {
+    if (CutBack(log, end) || !EndsWithWholeRecord(log, end)) {
+      log.Abort();
+      throw;
+    }
+    e->Delete();
   }
   FlushBacklog(backlogPath);
   try {

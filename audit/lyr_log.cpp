@@ -35,11 +35,13 @@ int32_t Now() {
 
 namespace lyrutil {
 
-void CutBack(CFile& file, ULONGLONG length) {
+bool CutBack(CFile& file, ULONGLONG length) {
   try {
     file.SetLength(length);
+    return true;
   } catch (CException* e) {
     e->Delete();
+    return false;
   }
 }
 
