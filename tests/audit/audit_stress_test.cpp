@@ -8,7 +8,6 @@
 #include "audit_test_support.h"
 
 #include <signal.h>
-#include <sys/resource.h>
 
 #include <cstdio>
 #include <map>
@@ -174,22 +173,17 @@ TEST_F(AuditStressTest, AFullDiskNeverLeavesATornRecord) {
   char path[] = "C:\\audit.log";
   log.SetFile(path);
   log.SetUsrId("stress");
-  struct rlimit saved;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
   int parkedOrWritten = 0, refused = 0;
   for (int i = 0; i < 60; ++i) {
-    struct rlimit limit = saved;
-    limit.rlim_cur = 1000 + static_cast<rlim_t>(i) * 997;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
     log.SetSysMess(("w0-" + std::to_string(i)).c_str());
     try {
+      ScopedFileSizeLimit full(1000 + static_cast<unsigned long long>(i) * 997);
       log.FixLogMess(0);
       ++parkedOrWritten;
     } catch (CFileException* e) {
       e->Delete();
       ++refused;
     }
-    setrlimit(RLIMIT_FSIZE, &saved);
     ASSERT_EQ(ReadHostFile(DriveC() + "/audit.log").size() % 1216, 0u);
     ASSERT_EQ(ReadHostFile(DriveC() + "/Work/error.blg").size() % 1476, 0u);
   }

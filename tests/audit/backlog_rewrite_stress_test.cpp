@@ -90,11 +90,7 @@ class BacklogRewriteTest : public LyrTest {
 
   // Appends "x-new" to X under a file size limit; true when the library took the entry.
   static bool AppendUnderLimit(rlim_t bytes) {
-    struct rlimit saved;
-    getrlimit(RLIMIT_FSIZE, &saved);
-    struct rlimit limit = saved;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
+    ScopedFileSizeLimit limit(bytes);
     CLyrLog log;
     char path[] = "C:\\x.log";
     log.SetFile(path);
@@ -107,7 +103,6 @@ class BacklogRewriteTest : public LyrTest {
       e->Delete();
       taken = false;
     }
-    setrlimit(RLIMIT_FSIZE, &saved);
     return taken;
   }
 

@@ -7,7 +7,6 @@
 #include "audit_test_support.h"
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -83,13 +82,10 @@ class LargeLogTest : public LyrTest {
     EXPECT_FALSE(HostFileExists(DriveC() + "/Work/error.blg"));
 
     // An append that cannot write the log parks; the next one moves it in behind itself.
-    struct rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    struct rlimit limit = saved;
-    limit.rlim_cur = 1 << 20;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    Append(log, 3001, "p1");
-    setrlimit(RLIMIT_FSIZE, &saved);
+    {
+      ScopedFileSizeLimit full(1 << 20);
+      Append(log, 3001, "p1");
+    }
     EXPECT_EQ(HostSize(LogHost()), (records + 1) * kEntry);
     EXPECT_EQ(HostSize(DriveC() + "/Work/error.blg"),
               static_cast<off_t>(sizeof(LOG_BACKLOG_STRUCT)));

@@ -3,10 +3,6 @@
 
 #include "audit_test_support.h"
 
-#if LYR_POSIX_TESTS
-#include <sys/resource.h>
-#endif
-
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -118,15 +114,11 @@ TEST_F(LyrLogTest, AFailedWriteIsParkedWithoutATornRecordAndMovedInLater) {
   log.FixLogMess(0);
   log.SetSysMess("two");
   log.FixLogMess(0);
-
-  struct rlimit saved;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  struct rlimit limit = saved;
-  limit.rlim_cur = 3000;  // the log's third record does not fit; a backlog record does
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-  log.SetSysMess("parked");
-  log.FixLogMess(0);
-  setrlimit(RLIMIT_FSIZE, &saved);
+  {
+    ScopedFileSizeLimit full(3000);  // the log's third record does not fit; a backlog record does
+    log.SetSysMess("parked");
+    log.FixLogMess(0);
+  }
 
   EXPECT_EQ(Log().size(), 2432u);  // no partial record
   std::vector<LOG_BACKLOG_STRUCT> parked = ParseBacklog(Backlog());
@@ -149,19 +141,14 @@ TEST_F(LyrLogTest, FullDiskForLogAndBacklogReachesTheCaller) {
   CLyrLog log;
   char path[] = "C:\\Logs\\audit.log";
   log.SetFile(path);
-  struct rlimit saved;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  struct rlimit limit = saved;
-  limit.rlim_cur = 1000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
   int cause = -1;
   try {
+    ScopedFileSizeLimit full(1000);
     log.FixLogMess(0);
   } catch (CFileException* e) {
     cause = e->m_cause;
     e->Delete();
   }
-  setrlimit(RLIMIT_FSIZE, &saved);
   EXPECT_EQ(cause, CFileException::diskFull);
   EXPECT_EQ(Log().size(), 0u);
   EXPECT_EQ(Backlog().size(), 0u);
@@ -194,15 +181,12 @@ TEST_F(LyrLogTest, ATornBacklogRecordIsNeverMovedIntoALog) {
   CLyrLog log;
   char path[] = "C:\\Logs\\audit.log";
   log.SetFile(path);
-  struct rlimit saved;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
   WriteHostFile(DriveC() + "/Logs/audit.log", std::string(2432, '\0'));
-  struct rlimit limit = saved;
-  limit.rlim_cur = 3000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-  log.SetSysMess("will be torn");
-  log.FixLogMess(0);
-  setrlimit(RLIMIT_FSIZE, &saved);
+  {
+    ScopedFileSizeLimit full(3000);
+    log.SetSysMess("will be torn");
+    log.FixLogMess(0);
+  }
   std::string backlog = Backlog();
   ASSERT_EQ(backlog.size(), 1476u);
   std::memset(&backlog[800], 'Z', 100);  // half old, half new: what a cut rewrite leaves

@@ -12,18 +12,7 @@
 
 namespace {
 
-class Fault {
- public:
-  Fault(const char* kind, unsigned nth, unsigned count, int error) : kind_(kind) {
-    EXPECT_TRUE(LyrFailSystemCall(kind, nth, count, error));
-  }
-  ~Fault() { LyrFailSystemCall(kind_, 0, 0, 0); }
-  Fault(const Fault&) = delete;
-  Fault& operator=(const Fault&) = delete;
-
- private:
-  const char* kind_;
-};
+using Fault = ScopedSystemCallFault;
 
 class PrintFaultTest : public LyrTest {
  protected:

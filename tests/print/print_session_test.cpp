@@ -17,7 +17,6 @@
 #include <map>
 #include <regex>
 #include <string>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -297,14 +296,13 @@ TEST_F(PrintTest, UnwritableOutputsFailAtStartDocAndAFullDiskAtEndDoc) {
   StartPage(dc);
   for (int line = 0; line < 60; ++line)
     TextOutA(dc, 0, line * 100, "A line of a long report that does not fit", 42);
-  struct rlimit saved;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  struct rlimit limit = saved;
-  limit.rlim_cur = 2000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-  const int ended = EndDoc(dc);
-  const DWORD error = GetLastError();
-  setrlimit(RLIMIT_FSIZE, &saved);
+  int ended;
+  DWORD error;
+  {
+    ScopedFileSizeLimit full(2000);
+    ended = EndDoc(dc);
+    error = GetLastError();
+  }
   EXPECT_EQ(ended, SP_ERROR);
   EXPECT_TRUE(error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) << error;
   EXPECT_EQ(ReadHostFile(DriveC() + "/report.pdf"), "the old report");

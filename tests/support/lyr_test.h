@@ -167,6 +167,33 @@ std::tm LocalTime(time_t moment);
 #else
 #define SKIP_ON_WINDOWS(reason) static_cast<void>(0)
 #endif
+#if LYR_POSIX_TESTS
+// The size a file of the process may reach (RLIMIT_FSIZE), for the length of a scope: a write past
+// it fails with EFBIG, as on a full disk (the stand-in ignores SIGXFSZ).
+class ScopedFileSizeLimit {
+ public:
+  explicit ScopedFileSizeLimit(unsigned long long bytes);
+  ~ScopedFileSizeLimit();
+  ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+  ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+ private:
+  unsigned long long saved_;
+};
+
+// A failure of the stand-in's system calls (LyrFailSystemCall), armed for the length of a scope.
+class ScopedSystemCallFault {
+ public:
+  ScopedSystemCallFault(const char* kind, unsigned nth, unsigned count, int error);
+  ~ScopedSystemCallFault();
+  ScopedSystemCallFault(const ScopedSystemCallFault&) = delete;
+  ScopedSystemCallFault& operator=(const ScopedSystemCallFault&) = delete;
+
+ private:
+  const char* kind_;
+};
+#endif
+
 // Where Wine departs from Windows (and its own tests mark the place), a Windows-true test skips
 // under Wine.
 bool RunningUnderWine();

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -104,4 +105,29 @@ std::string CommandOutput(const std::string& command) {
   while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
   ::pclose(pipe);
   return out;
+}
+
+ScopedFileSizeLimit::ScopedFileSizeLimit(unsigned long long bytes) {
+  struct rlimit limit;
+  EXPECT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+  saved_ = limit.rlim_cur;
+  limit.rlim_cur = bytes;
+  EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+}
+
+ScopedFileSizeLimit::~ScopedFileSizeLimit() {
+  struct rlimit limit;
+  getrlimit(RLIMIT_FSIZE, &limit);
+  limit.rlim_cur = saved_;
+  setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+ScopedSystemCallFault::ScopedSystemCallFault(const char* kind, unsigned nth, unsigned count,
+                                             int error)
+    : kind_(kind) {
+  EXPECT_TRUE(LyrFailSystemCall(kind, nth, count, error)) << kind;
+}
+
+ScopedSystemCallFault::~ScopedSystemCallFault() {
+  LyrFailSystemCall(kind_, 0, 0, 0);
 }

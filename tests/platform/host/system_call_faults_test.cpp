@@ -10,19 +10,7 @@
 
 namespace {
 
-// Arms a failure of the stand-in's system calls for the length of a scope.
-class Fault {
- public:
-  Fault(const char* kind, unsigned nth, unsigned count, int error) : kind_(kind) {
-    EXPECT_TRUE(LyrFailSystemCall(kind, nth, count, error));
-  }
-  ~Fault() { LyrFailSystemCall(kind_, 0, 0, 0); }
-  Fault(const Fault&) = delete;
-  Fault& operator=(const Fault&) = delete;
-
- private:
-  const char* kind_;
-};
+using Fault = ScopedSystemCallFault;
 
 class SystemCallFaultTest : public LyrTest {
  protected:

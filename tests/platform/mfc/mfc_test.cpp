@@ -1,10 +1,6 @@
 // The MFC subset: files with MFC's flags and exceptions, text files, strings and messages.
 #include "lyr_test.h"
 
-#if LYR_POSIX_TESTS
-#include <sys/resource.h>
-#endif
-
 #include <cstring>
 
 namespace {
@@ -107,21 +103,16 @@ TEST_F(MfcTest, TheThirtyTwoBitFilePointerRefusesWhatItCannotReport) {
 
 #if LYR_POSIX_TESTS  // a resource limit stands for the full disk
 TEST_F(MfcTest, ShortWriteOnAFullDiskThrowsDiskFull) {
-  struct rlimit saved;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
   CFile file("C:\\big.bin", CFile::modeCreate | CFile::modeWrite);
-  struct rlimit small = saved;
-  small.rlim_cur = 1000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   std::string data(4000, 'x');
   int cause = -1;
   try {
+    ScopedFileSizeLimit small(1000);
     file.Write(data.data(), static_cast<UINT>(data.size()));
   } catch (CFileException* e) {
     cause = e->m_cause;
     e->Delete();
   }
-  setrlimit(RLIMIT_FSIZE, &saved);
   EXPECT_EQ(cause, CFileException::diskFull);
 }
 #endif
