@@ -23,23 +23,6 @@ namespace {
 
 constexpr double kPointsPerDot = 72.0 / 600;
 
-struct Word {
-  std::string text;
-  double xMin, yMin, xMax, yMax;  // points from the page's top left
-};
-
-std::vector<Word> WordsOf(const std::string& pdf) {
-  const std::string html = CommandOutput("pdftotext -bbox '" + pdf + "' - 2>&1");
-  static const std::regex word(
-      "<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" "
-      "yMax=\"([0-9.]+)\">([^<]*)</word>");
-  std::vector<Word> words;
-  for (std::sregex_iterator it(html.begin(), html.end(), word), end; it != end; ++it)
-    words.push_back({(*it)[5], std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]),
-                     std::stod((*it)[4])});
-  return words;
-}
-
 // pdfinfo's "Key: value" lines.
 std::map<std::string, std::string> InfoOf(const std::string& pdf) {
   std::map<std::string, std::string> info;
@@ -91,7 +74,7 @@ TEST_F(PrintTest, ThreeLinesMakeOnePageWithEachTextWhereItWasPut) {
   EXPECT_NE(info["Page size"].find("595.276 x 841.89"), std::string::npos) << info["Page size"];
 
   // Device units are dots at 600 per inch from the printable area, 150 dots inside the paper.
-  const std::vector<Word> words = WordsOf(pdf);
+  const std::vector<PdfWord> words = PdfWords(pdf);
   ASSERT_EQ(words.size(), 3u);
   const struct {
     const char* text;
@@ -154,10 +137,10 @@ TEST_F(PrintTest, SessionsNotClosedAreDeliveredAndNumberedOnNeverOverwriting) {
   EXPECT_EQ(FilesIn(Printed()),
             (std::vector<std::string>{"0007.pdf", "0008.pdf", "0009.pdf", "notes.txt"}));
   EXPECT_EQ(ReadHostFile(Printed() + "/0007.pdf"), "someone else's");
-  ASSERT_EQ(WordsOf(Printed() + "/0008.pdf").size(), 1u);
-  EXPECT_EQ(WordsOf(Printed() + "/0008.pdf")[0].text, "first");
-  ASSERT_EQ(WordsOf(Printed() + "/0009.pdf").size(), 1u);
-  EXPECT_EQ(WordsOf(Printed() + "/0009.pdf")[0].text, "second");
+  ASSERT_EQ(PdfWords(Printed() + "/0008.pdf").size(), 1u);
+  EXPECT_EQ(PdfWords(Printed() + "/0008.pdf")[0].text, "first");
+  ASSERT_EQ(PdfWords(Printed() + "/0009.pdf").size(), 1u);
+  EXPECT_EQ(PdfWords(Printed() + "/0009.pdf")[0].text, "second");
 }
 
 // The stand-in's printer through the Win32 calls a host makes itself.
@@ -194,7 +177,7 @@ TEST_F(PrintTest, ADocumentAppearsWholeAtEndDocAndAnAbandonedOneLeavesNothing) {
   std::map<std::string, std::string> meta = InfoOf(out + "/report.pdf");
   EXPECT_EQ(meta["Pages"], "2");
   EXPECT_EQ(meta["Title"], "Run 12 \xC3\xA9t\xC3\xA9");
-  const std::vector<Word> words = WordsOf(out + "/report.pdf");
+  const std::vector<PdfWord> words = PdfWords(out + "/report.pdf");
   ASSERT_EQ(words.size(), 2u);
   EXPECT_EQ(words[0].text, "Page\xE2\x82\xACone");  // the euro sign of 1252
 

@@ -181,6 +181,14 @@ class ScopedFileSizeLimit {
   unsigned long long saved_;
 };
 
+// The words of a PDF file as poppler's pdftotext reads them, each with its box in points from the
+// page's top left.
+struct PdfWord {
+  std::string text;
+  double xMin, yMin, xMax, yMax;
+};
+std::vector<PdfWord> PdfWords(const std::string& pdfHostPath);
+
 // A failure of the stand-in's system calls (LyrFailSystemCall), armed for the length of a scope.
 class ScopedSystemCallFault {
  public:

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <regex>
 
 #include "lyr_test.h"
 
@@ -130,4 +131,16 @@ ScopedSystemCallFault::ScopedSystemCallFault(const char* kind, unsigned nth, uns
 
 ScopedSystemCallFault::~ScopedSystemCallFault() {
   LyrFailSystemCall(kind_, 0, 0, 0);
+}
+
+std::vector<PdfWord> PdfWords(const std::string& pdfHostPath) {
+  const std::string html = CommandOutput("pdftotext -bbox '" + pdfHostPath + "' - 2>&1");
+  static const std::regex word(
+      "<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" "
+      "yMax=\"([0-9.]+)\">([^<]*)</word>");
+  std::vector<PdfWord> words;
+  for (std::sregex_iterator it(html.begin(), html.end(), word), end; it != end; ++it)
+    words.push_back({(*it)[5], std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]),
+                     std::stod((*it)[4])});
+  return words;
 }

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -277,19 +278,18 @@ TEST_F(ToolTest, PrintPutsTheLinesOnOnePageTenPointsApart) {
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string pdf = Prefix() + "/printed/0001.pdf";
   EXPECT_EQ(run.out, pdf + "\n");
-  const std::string html = CommandOutput("pdftotext -bbox '" + pdf + "' - 2>&1");
   // Each word's line, and its column (6 points a character; the tab reaches column 8).
+  const std::vector<PdfWord> found = PdfWords(pdf);
   const std::string words[] = {"Batch", "17", "Sample", "A-3", "Operator", "\xC3\xA9mile"};
   const int lines[] = {0, 0, 1, 1, 2, 2};
   const int columns[] = {0, 6, 0, 8, 0, 9};
   for (size_t i = 0; i < 6; ++i) {
     SCOPED_TRACE(words[i]);
-    const size_t at = html.find(">" + words[i] + "</word>");
-    ASSERT_NE(at, std::string::npos) << html;
-    const size_t x = html.rfind("xMin=\"", at);
-    const size_t y = html.rfind("yMin=\"", at);
-    EXPECT_NEAR(std::stod(html.substr(x + 6)), 18 + 6 * columns[i], 1.0);
-    EXPECT_NEAR(std::stod(html.substr(y + 6)), 18 + 10 * lines[i], 1.0);
+    auto word = std::find_if(found.begin(), found.end(),
+                             [&](const PdfWord& w) { return w.text == words[i]; });
+    ASSERT_NE(word, found.end());
+    EXPECT_NEAR(word->xMin, 18 + 6 * columns[i], 1.0);
+    EXPECT_NEAR(word->yMin, 18 + 10 * lines[i], 1.0);
   }
 
   ToolRun unknown = Tool("print " + DriveC() + "/page.txt --printer 'Office Laser'");
