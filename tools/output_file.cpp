@@ -112,12 +112,19 @@ std::string RandomPart() {
   return part;
 }
 
-// Makes a folder beside `target` that no one else can have made or can write into.
+// Makes a folder beside `target` that no one else can have made or can write into, and arms the
+// interrupt's clean-up for it before it exists: armed after, a signal between the two would leave
+// the folder behind. (Its name holds this process's id, so the clean-up of a name that turned out
+// taken removes nothing of anyone else's.)
 std::string MakePrivateFolder(const std::string& besideFolder) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string folder = besideFolder + "/" + kFolderPrefix + std::to_string(::getpid()) +
                                "-" + RandomPart() + kFolderSuffix;
+    ArmCleanup(folder + "/" + kFileName, folder);
     if (::mkdir(folder.c_str(), 0700) == 0) return folder;
+    const int error = errno;
+    DisarmCleanup();
+    errno = error;
     if (errno != EEXIST) throw ToolError(besideFolder + ": cannot write here: " + Reason());
   }
   throw ToolError(besideFolder + ": cannot make a private folder");
@@ -210,7 +217,6 @@ PendingFile::PendingFile(const OutputTarget& target) : target_(target) {
   SweepAbandoned(beside);
   folder_ = MakePrivateFolder(beside);
   file_ = folder_ + "/" + kFileName;
-  ArmCleanup(file_, folder_);
 }
 
 PendingFile::~PendingFile() {
