@@ -4,6 +4,8 @@
 
 #include <afx.h>
 
+#include <cstddef>
+
 #include <lyrutil/export.h>
 
 // --- Time stamps ---
@@ -135,6 +137,10 @@ static_assert(sizeof(OPERATOR_STRUCT) == 1240, "operator layout");
 static_assert(sizeof(ANALYSIS_SYS_HDR_STRUCT) == 1588, "analysis header layout");
 static_assert(sizeof(CHROM_SYS_HDR_STRUCT) == 340, "system header layout");
 static_assert(sizeof(CHROM_DEVICE_STRUCT) == 1008, "device layout");
+static_assert(offsetof(OPERATOR_STRUCT, nValue5) == 592, "operator's integers after its texts");
+static_assert(offsetof(OPERATOR_STRUCT, company) == 604, "operator's company after its integers");
+static_assert(offsetof(CHROM_DEVICE_STRUCT, wValue6) == 1006, "device's last word, packed");
+static_assert(offsetof(ANALYSIS_SYS_HDR_STRUCT, time4) == 1560, "analysis header's stamps");
 
 LYRUTIL_API void InitAddress(ADDRESS_STRUCT* address);
 LYRUTIL_API void InitCompany(COMPANY_STRUCT* company);

@@ -4,7 +4,6 @@
 #include "lyr_test.h"
 
 #if LYR_POSIX_TESTS
-#include <dirent.h>
 
 #include <cerrno>
 #include <string>
@@ -31,15 +30,6 @@ class PrintFaultTest : public LyrTest {
     DeleteDC(dc);
     return ended;
   }
-  static std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-      while (dirent* entry = readdir(dir))
-        if (entry->d_name[0] != '.' || entry->d_name[1] > '.') names.push_back(entry->d_name);
-      closedir(dir);
-    }
-    return names;
-  }
 };
 
 TEST_F(PrintFaultTest, ADocumentThatCannotReachTheDiskIsNotPublished) {
@@ -50,7 +40,8 @@ TEST_F(PrintFaultTest, ADocumentThatCannotReachTheDiskIsNotPublished) {
   }
   std::string path;
   EXPECT_NE(LyrLastDocument(&path), 0u);
-  EXPECT_TRUE(Names(DriveC() + "/Out").empty());  // neither the document nor its temporary
+  EXPECT_TRUE(
+      HostFolderNames(DriveC() + "/Out").empty());  // neither the document nor its temporary
 }
 
 TEST_F(PrintFaultTest, ARenameThatFailsLeavesNeitherDocumentNorPlaceholder) {
@@ -59,7 +50,7 @@ TEST_F(PrintFaultTest, ARenameThatFailsLeavesNeitherDocumentNorPlaceholder) {
     Fault refused("rename", 1, 1, EIO);
     EXPECT_LE(PrintOneLine("C:\\Out\\report.pdf"), 0);
   }
-  EXPECT_TRUE(Names(DriveC() + "/Out").empty());
+  EXPECT_TRUE(HostFolderNames(DriveC() + "/Out").empty());
   {
     // Numbered: no hard links, so a placeholder takes the number first; the rename that would
     // replace it fails, and the placeholder goes too.
@@ -67,7 +58,7 @@ TEST_F(PrintFaultTest, ARenameThatFailsLeavesNeitherDocumentNorPlaceholder) {
     Fault refused("rename", 1, 1, EIO);
     EXPECT_LE(PrintOneLine(nullptr), 0);
   }
-  EXPECT_TRUE(Names(Prefix() + "/printed").empty());
+  EXPECT_TRUE(HostFolderNames(Prefix() + "/printed").empty());
 }
 
 TEST_F(PrintFaultTest, AFileSystemWithoutHardLinksStillGetsItsDocuments) {
@@ -76,7 +67,7 @@ TEST_F(PrintFaultTest, AFileSystemWithoutHardLinksStillGetsItsDocuments) {
     EXPECT_GT(PrintOneLine(nullptr), 0);
     EXPECT_GT(PrintOneLine(nullptr), 0);
   }
-  EXPECT_EQ(Names(Prefix() + "/printed").size(), 2u);
+  EXPECT_EQ(HostFolderNames(Prefix() + "/printed").size(), 2u);
   std::string path;
   ASSERT_EQ(LyrLastDocument(&path), 0u);
   EXPECT_EQ(ReadHostFile(path).compare(0, 5, "%PDF-"), 0);

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <atomic>
 #include <thread>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <map>
@@ -31,17 +30,6 @@ std::map<std::string, std::string> InfoOf(const std::string& pdf) {
   for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it)
     info[(*it)[1]] = (*it)[2];
   return info;
-}
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* dir = ::opendir(folder.c_str())) {
-    while (const dirent* entry = ::readdir(dir))
-      if (entry->d_name[0] != '.' || entry->d_name[1] > '.') names.push_back(entry->d_name);
-    ::closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 class PrintTest : public LyrTest {
@@ -65,7 +53,7 @@ TEST_F(PrintTest, ThreeLinesMakeOnePageWithEachTextWhereItWasPut) {
   ASSERT_EQ(ui_.printDialogs.size(), 1u);
   EXPECT_EQ(ui_.printDialogs[0].Printers, std::vector<std::string>{"LyrUtil PDF"});
   EXPECT_EQ(ui_.printDialogs[0].Printer, "LyrUtil PDF");
-  ASSERT_EQ(FilesIn(Printed()), std::vector<std::string>{"0001.pdf"});  // no temporary left
+  ASSERT_EQ(HostFolderNames(Printed()), std::vector<std::string>{"0001.pdf"});  // no temporary left
   const std::string pdf = Printed() + "/0001.pdf";
 
   std::map<std::string, std::string> info = InfoOf(pdf);
@@ -134,7 +122,7 @@ TEST_F(PrintTest, SessionsNotClosedAreDeliveredAndNumberedOnNeverOverwriting) {
     char again[] = "second";
     manager.PrintString(again, 0, 0);
   }  // and the second here
-  EXPECT_EQ(FilesIn(Printed()),
+  EXPECT_EQ(HostFolderNames(Printed()),
             (std::vector<std::string>{"0007.pdf", "0008.pdf", "0009.pdf", "notes.txt"}));
   EXPECT_EQ(ReadHostFile(Printed() + "/0007.pdf"), "someone else's");
   ASSERT_EQ(PdfWords(Printed() + "/0008.pdf").size(), 1u);
@@ -170,10 +158,10 @@ TEST_F(PrintTest, ADocumentAppearsWholeAtEndDocAndAnAbandonedOneLeavesNothing) {
   ASSERT_GT(StartPage(dc), 0);
   EXPECT_TRUE(TextOutA(dc, 100, 100, "two", 3));
   ASSERT_GT(EndPage(dc), 0);
-  EXPECT_EQ(FilesIn(out).size(), 1u);  // only the hidden temporary so far
+  EXPECT_EQ(HostFolderNames(out).size(), 1u);  // only the hidden temporary so far
   EXPECT_FALSE(HostFileExists(out + "/report.pdf"));
   ASSERT_GT(EndDoc(dc), 0);
-  EXPECT_EQ(FilesIn(out), std::vector<std::string>{"report.pdf"});
+  EXPECT_EQ(HostFolderNames(out), std::vector<std::string>{"report.pdf"});
   std::map<std::string, std::string> meta = InfoOf(out + "/report.pdf");
   EXPECT_EQ(meta["Pages"], "2");
   EXPECT_EQ(meta["Title"], "Run 12 \xC3\xA9t\xC3\xA9");
@@ -192,7 +180,7 @@ TEST_F(PrintTest, ADocumentAppearsWholeAtEndDocAndAnAbandonedOneLeavesNothing) {
   ASSERT_GT(StartDocA(dc, &info), 0);
   StartPage(dc);
   EXPECT_TRUE(DeleteDC(dc));
-  EXPECT_EQ(FilesIn(out), std::vector<std::string>{"report.pdf"});
+  EXPECT_EQ(HostFolderNames(out), std::vector<std::string>{"report.pdf"});
 }
 
 // "Cancel printing": another thread ends or abandons the document while one draws on the DC. The
@@ -225,7 +213,7 @@ TEST_F(PrintTest, EndingADocumentWhileAnotherThreadDrawsStopsTheDrawer) {
     }
   }
   DeleteDC(dc);
-  EXPECT_EQ(FilesIn(DriveC() + "/Out").size(), 10u);  // no temporaries left
+  EXPECT_EQ(HostFolderNames(DriveC() + "/Out").size(), 10u);  // no temporaries left
 }
 
 // A killed writer's temporary is swept by the next document once it is a minute old; a fresh
@@ -289,7 +277,7 @@ TEST_F(PrintTest, UnwritableOutputsFailAtStartDocAndAFullDiskAtEndDoc) {
   EXPECT_EQ(ended, SP_ERROR);
   EXPECT_TRUE(error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) << error;
   EXPECT_EQ(ReadHostFile(DriveC() + "/report.pdf"), "the old report");
-  for (const std::string& name : FilesIn(DriveC()))
+  for (const std::string& name : HostFolderNames(DriveC()))
     EXPECT_EQ(name.find("lyrprint"), std::string::npos) << name;
   DeleteDC(dc);
 

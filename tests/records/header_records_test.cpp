@@ -1,7 +1,6 @@
 // The starting state of the header records.
 #include "lyr_test.h"
 
-#include <cstddef>
 #include <cstring>
 #include <ctime>
 
@@ -33,8 +32,6 @@ TEST(HeaderRecordsTest, NestedRecordsAndStartingIntegers) {
   EXPECT_EQ(op.company.szName[0], 0);
   EXPECT_EQ(op.company.address.szLine1[0], 0);
   EXPECT_EQ(op.company.address.szText8[0], 0);
-  EXPECT_EQ(offsetof(OPERATOR_STRUCT, nValue5), 592u);
-  EXPECT_EQ(offsetof(OPERATOR_STRUCT, company), 604u);
 
   CHROM_DEVICE_STRUCT device;
   std::memset(&device, 0x55, sizeof device);
@@ -42,7 +39,6 @@ TEST(HeaderRecordsTest, NestedRecordsAndStartingIntegers) {
   EXPECT_EQ(device.wValue6, 17);
   EXPECT_EQ(device.company.szText3[0], 0);
   EXPECT_EQ(device.company.address.szPostalCode[0], 0);
-  EXPECT_EQ(offsetof(CHROM_DEVICE_STRUCT, wValue6), 1006u);
 
   CHROM_SYS_HDR_STRUCT system;
   std::memset(&system, 0x55, sizeof system);
@@ -73,7 +69,6 @@ TEST(HeaderRecordsTest, AnalysisHeaderStampsTheCurrentTime) {
     EXPECT_LE(before, seconds);
     EXPECT_LE(seconds - before, 2);
   }
-  EXPECT_EQ(offsetof(ANALYSIS_SYS_HDR_STRUCT, time4), 1560u);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // The parts of the test fixture that are the same on Linux and Windows.
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -130,4 +131,13 @@ unsigned long long FileReadCount() {
 #else
   return LyrFileReadCount();
 #endif
+}
+
+std::vector<std::string> HostFolderNames(const std::string& hostFolder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(hostFolder, error))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }

@@ -140,6 +140,9 @@ class ScopedTimeZone {
   bool hadZone_;
 };
 
+// The names in a host folder, sorted, without "." and "..": empty when it cannot be read.
+std::vector<std::string> HostFolderNames(const std::string& hostFolder);
+
 // Links to a host file; FALSE when they cannot be made (symbolic links on Windows need a
 // privilege a test program may not hold).
 bool MakeHardLink(const std::string& target, const std::string& link);

@@ -3,7 +3,6 @@
 // copies of a file that another program is still writing.
 #include "lyr_test.h"
 
-#include <dirent.h>
 #if LYR_POSIX_TESTS
 #include <sys/stat.h>
 #endif
@@ -18,16 +17,9 @@ namespace {
 
 class WindowsNamesTest : public LyrTest {
  protected:
-  std::set<std::string> HostNames(const std::string& folder) {
-    std::set<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-      while (struct dirent* entry = ::readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name != "." && name != "..") names.insert(name);
-      }
-      ::closedir(dir);
-    }
-    return names;
+  static std::set<std::string> HostNames(const std::string& folder) {
+    const std::vector<std::string> names = HostFolderNames(folder);
+    return {names.begin(), names.end()};
   }
   static std::set<std::string> Find(const char* pattern) {
     std::set<std::string> names;

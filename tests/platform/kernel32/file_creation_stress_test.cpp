@@ -5,7 +5,6 @@
 
 #if LYR_POSIX_TESTS  // forked writers
 
-#include <dirent.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,19 +17,6 @@ namespace {
 
 class FileCreationRaceTest : public LyrTest {
  protected:
-  // The names in the folder, as on disk.
-  std::vector<std::string> Names(const std::string& hostFolder) {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(hostFolder.c_str());
-    if (dir == nullptr) return names;
-    while (struct dirent* entry = ::readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(dir);
-    return names;
-  }
-
   // Runs both calls at once, in two threads released together.
   template <class A, class B>
   static void Race(A a, B b) {
@@ -74,7 +60,7 @@ TEST_F(FileCreationRaceTest, ThreadsCreatingOneNameInTwoCasesMakeOneFile) {
       EXPECT_TRUE(WriteFile(h, "x", 1, &n, nullptr));
       CloseHandle(h);
     }
-    const std::vector<std::string> names = Names(DriveC() + "/r" + std::to_string(round));
+    const std::vector<std::string> names = HostFolderNames(DriveC() + "/r" + std::to_string(round));
     ASSERT_EQ(names.size(), 1u);
     EXPECT_EQ(ReadHostFile(DriveC() + "/r" + std::to_string(round) + "/" + names[0]).size(), 1u);
   }
@@ -106,7 +92,7 @@ TEST_F(FileCreationRaceTest, ProcessesWritingANewIniInTwoCasesKeepBothKeys) {
       ::waitpid(pid, &status, 0);
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    ASSERT_EQ(Names(DriveC() + "/p" + std::to_string(round)).size(), 1u);
+    ASSERT_EQ(HostFolderNames(DriveC() + "/p" + std::to_string(round)).size(), 1u);
     char value[8];
     for (const char* name : {"set.ini", "SET.INI"}) {
       EXPECT_EQ(GetPrivateProfileStringA("Keys", name, "", value, sizeof value,
