@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs the tests twice, plainly and under AddressSanitizer with
+# Checks that every name in the public headers states its contract (Doxygen), then builds and
+# runs the tests twice, plainly and under AddressSanitizer with
 # UndefinedBehaviorSanitizer, then the thread tests under ThreadSanitizer, then the Windows build
 # with its tests under Wine (scripts/windows-test.sh), then runs each fuzz target briefly.
 set -euo pipefail
@@ -15,6 +16,8 @@ run_suite() {
   ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300
 }
 
+echo "=== header contracts: Doxygen finds nothing undocumented in include/lyrutil"
+doxygen docs/Doxyfile
 echo "=== plain build"
 run_suite build/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "=== AddressSanitizer and UndefinedBehaviorSanitizer"

@@ -1,4 +1,5 @@
-// LYRUTIL_API marks the library's exported interface; everything else stays inside the library.
+/// @file
+/// LYRUTIL_API marks the library's exported interface; everything else stays inside the library.
 #ifndef LYRUTIL_EXPORT_H
 #define LYRUTIL_EXPORT_H
 
@@ -11,6 +12,7 @@
 #define LYRUTIL_API __declspec(dllimport)
 #endif
 #else
+/// Marks the library's exported interface.
 #define LYRUTIL_API __attribute__((visibility("default")))
 #endif
 
