@@ -202,3 +202,12 @@ std::vector<BacklogRecord> ReadBacklog() {
   }
   return records;
 }
+
+off_t HostFileSize(const std::string& hostPath) {
+  struct stat st;
+  return ::stat(hostPath.c_str(), &st) == 0 ? st.st_size : 0;
+}
+
+off_t RecordsInLog(const std::string& hostPath) {
+  return HostFileSize(hostPath) / static_cast<off_t>(sizeof(LOG_ENTRY_STRUCT));
+}

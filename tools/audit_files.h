@@ -29,6 +29,12 @@ off_t RequireReadableFile(const std::string& hostPath);
 // audit records. Returns its size.
 off_t RequireAuditLog(const std::string& hostPath);
 
+// The size of a host file; 0 when it cannot be read.
+off_t HostFileSize(const std::string& hostPath);
+
+// The whole records a log holds now; 0 when it cannot be read.
+off_t RecordsInLog(const std::string& hostPath);
+
 // How many text fields of the record are not ended inside their field: 0 for a record as the
 // suite writes it.
 int UnterminatedFields(const LOG_ENTRY_STRUCT& r);

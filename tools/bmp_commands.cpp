@@ -7,6 +7,7 @@
 #include "text_encoding.h"
 #include "size_text.h"
 #include "tool_error.h"
+#include "tool_runtime.h"
 
 #include <LyrUtil.h>
 

@@ -41,10 +41,6 @@ struct SelectionWritten {
 SelectionWritten WriteSelection(const std::string& log, const std::string& to,
                                 const AuditFilters& filters, bool exportText);
 
-// Flushes standard output; throws ToolError when it cannot be written (a full disk, a closed
-// pipe's reader gone).
-void FlushStandardOutput();
-
 // The report of `audit verify` on `logs`: 0 when clean, 1 with findings.
 int RunVerify(const std::vector<std::string>& logs, bool json, std::ostream& out);
 
@@ -52,8 +48,5 @@ int RunVerify(const std::vector<std::string>& logs, bool json, std::ostream& out
 // dialog's choice); warns on standard error of lines that do not fit. Returns the PDF file the
 // installation's PDF printer wrote.
 std::string PrintTextPage(const std::string& file, const std::string& printer);
-
-// InitSystemGlobalParameters, once per process, as every host calls it before anything else.
-void StartLibrary();
 
 #endif  // LYRUTIL_TOOLS_COMMANDS_H

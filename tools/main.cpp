@@ -2,34 +2,16 @@
 // trail reviewed, exported, verified and appended to, a method frame decoded, and a demo.
 #include "commands.h"
 #include "tool_error.h"
+#include "tool_runtime.h"
 
 #include <LyrUtil.h>
 #include <lyrhost.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <iostream>
 
 #ifndef LYRUTIL_VERSION
 #define LYRUTIL_VERSION "0"
 #endif
-
-void StartLibrary() {
-  static bool started = false;
-  if (started) return;
-  started = true;
-  InitSystemGlobalParameters();
-}
-
-void FlushStandardOutput() {
-  errno = 0;
-  std::cout.flush();
-  if (std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout)
-    throw ToolError(std::string("standard output: ") +
-                    (errno ? std::strerror(errno) : "write error"));
-}
 
 int main(int argc, char** argv) {
   CLI::App app{"lyrutil: the suite's installation, audit trail and instrument data from a shell"};

@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "text_encoding.h"
 #include "tool_error.h"
+#include "tool_runtime.h"
 
 #include <LyrUtil.h>
 #include <lyrhost.h>

@@ -2,6 +2,7 @@
 // what the library finds in it.
 #include "commands.h"
 #include "tool_error.h"
+#include "tool_runtime.h"
 
 #include <LyrUtil.h>
 #include <lyrhost.h>

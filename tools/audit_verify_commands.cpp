@@ -1,0 +1,169 @@
+// lyrutil audit verify and stats: what damage each log shows, and what it holds.
+#include "audit_commands.h"
+#include "audit_files.h"
+#include "audit_reader.h"
+#include "text_encoding.h"
+#include "time_text.h"
+#include "tool_error.h"
+#include "tool_runtime.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <memory>
+
+namespace {
+
+// What `verify` finds in one log: each count a kind of damage, 0 when whole.
+nlohmann::json VerifyLog(const std::string& hostPath, const std::vector<BacklogRecord>& backlog) {
+  std::string bytes = ReadWholeFile(hostPath);
+  const size_t size = sizeof(LOG_ENTRY_STRUCT);
+  nlohmann::json report;
+  report["log"] = HostPathText(hostPath);
+  report["records"] = bytes.size() / size;
+  report["torn_tail_bytes"] = bytes.size() % size;
+  size_t outOfOrder = 0;
+  size_t garbled = 0;
+  nlohmann::json garbledRecords = nlohmann::json::array();
+  int32_t previous = INT32_MIN;
+  for (size_t i = 0; i + size <= bytes.size(); i += size) {
+    LOG_ENTRY_STRUCT r;
+    std::memcpy(&r, bytes.data() + i, size);
+    if (r.Time < previous) ++outOfOrder;
+    previous = r.Time;
+    if (UnterminatedFields(r)) {
+      ++garbled;
+      if (garbledRecords.size() < 20) garbledRecords.push_back(i / size);
+    }
+  }
+  report["out_of_order"] = outOfOrder;
+  report["unterminated_records"] = garbled;
+  report["unterminated_record_indexes"] = garbledRecords;
+  std::string dos = DosName(hostPath);
+  size_t parked = 0;
+  for (const BacklogRecord& b : backlog)
+    parked += b.intact && lstrcmpiA(b.record.LogFile, dos.c_str()) == 0;
+  report["parked_in_backlog"] = parked;
+  report["clean"] =
+      report["torn_tail_bytes"] == 0 && outOfOrder == 0 && garbled == 0 && parked == 0;
+  return report;
+}
+
+}  // namespace
+
+int RunVerify(const std::vector<std::string>& logs, bool json, std::ostream& out) {
+  std::vector<BacklogRecord> backlog = ReadBacklog();
+  size_t torn = std::count_if(backlog.begin(), backlog.end(),
+                              [](const BacklogRecord& b) { return !b.intact; });
+  nlohmann::json all;
+  all["logs"] = nlohmann::json::array();
+  bool clean = torn == 0;
+  for (const std::string& log : logs) {
+    RequireReadableFile(log);
+    nlohmann::json report = VerifyLog(log, backlog);
+    clean = clean && report["clean"].get<bool>();
+    all["logs"].push_back(report);
+  }
+  all["backlog_records_failing_seal"] = torn;
+  all["clean"] = clean;
+  if (json) {
+    out << DumpJson(all, 2) << "\n";
+    return clean ? 0 : 1;
+  }
+  for (const nlohmann::json& r : all["logs"]) {
+    out << r["log"].get<std::string>() << ": " << r["records"] << " records";
+    if (r["clean"].get<bool>()) {
+      out << ", whole\n";
+      continue;
+    }
+    out << "\n";
+    if (r["torn_tail_bytes"] != 0)
+      out << "  torn tail: " << r["torn_tail_bytes"] << " bytes after the last record\n";
+    if (r["out_of_order"] != 0)
+      out << "  records earlier than the one before them: " << r["out_of_order"] << "\n";
+    if (r["unterminated_records"] != 0)
+      out << "  records with a text field not ended inside it: " << r["unterminated_records"]
+          << " (first: record " << r["unterminated_record_indexes"][0] << ")\n";
+    if (r["parked_in_backlog"] != 0)
+      out << "  entries still parked in the backlog: " << r["parked_in_backlog"]
+          << " (lyrutil audit backlog --flush)\n";
+  }
+  if (torn) out << "backlog records failing their seal: " << torn << "\n";
+  return clean ? 0 : 1;
+}
+
+void AddVerify(CLI::App& audit, Action& action) {
+  auto* verify = audit.add_subcommand(
+      "verify", "check logs are whole: exit 0 when clean, 1 with findings, 2 on errors");
+  auto logs = std::make_shared<std::vector<std::string>>();
+  auto format = std::make_shared<std::string>("text");
+  verify->add_option("LOG", *logs, "audit log files")->required();
+  verify->add_option("-o,--output", *format, "text or json");
+  verify->callback([=, &action] {
+    action = [=] {
+      StartLibrary();
+      if (*format != "text" && *format != "json")
+        throw ToolError("unknown output format \"" + *format + "\" (text or json)");
+      return RunVerify(*logs, *format == "json", std::cout);
+    };
+  });
+}
+
+void AddStats(CLI::App& audit, Action& action) {
+  auto* stats = audit.add_subcommand("stats", "counts per user, system and type, and the span");
+  auto logs = std::make_shared<std::vector<std::string>>();
+  auto format = std::make_shared<std::string>("text");
+  stats->add_option("LOG", *logs, "audit log files")->required();
+  stats->add_option("-o,--output", *format, "text or json");
+  stats->callback([=, &action] {
+    action = [=] {
+      StartLibrary();
+      if (*format != "text" && *format != "json")
+        throw ToolError("unknown output format \"" + *format + "\" (text or json)");
+      MergedReader reader(*logs, AuditFilters{});
+      size_t count = 0;
+      int32_t first = INT32_MAX;
+      int32_t last = INT32_MIN;
+      std::map<std::string, size_t> users, systems, types;
+      LOG_ENTRY_STRUCT r;
+      while (reader.Next(&r)) {
+        ++count;
+        first = std::min(first, r.Time);
+        last = std::max(last, r.Time);
+        ++users[Cp1252ToUtf8(r.UsrId)];
+        ++systems[Cp1252ToUtf8(r.SysId)];
+        ++types[Cp1252ToUtf8(r.MethType)];
+      }
+      nlohmann::json s;
+      s["records"] = count;
+      if (count != 0) {
+        s["first"] = IsoTimeText(first);
+        s["last"] = IsoTimeText(last);
+      }
+      s["users"] = users;
+      s["systems"] = systems;
+      s["types"] = types;
+      if (*format == "json") {
+        std::cout << DumpJson(s, 2) << "\n";
+        return 0;
+      }
+      std::cout << count << " records";
+      if (count != 0)
+        std::cout << " from " << LocalTimeText(first) << " to " << LocalTimeText(last);
+      std::cout << "\n";
+      for (const auto& [title, counts] :
+           {std::pair<const char*, const std::map<std::string, size_t>*>{"users", &users},
+            {"systems", &systems},
+            {"types", &types}}) {
+        std::cout << title << ":";
+        for (const auto& [name, n] : *counts)
+          std::cout << "  " << (name.empty() ? "-" : name) << " " << n;
+        std::cout << "\n";
+      }
+      return 0;
+    };
+  });
+}
