@@ -25,13 +25,7 @@ class AppendFaultTest : public LyrTest {
   // Appends an entry with this message; false when the library gave the failure to the caller.
   bool Append(const char* message) {
     log_.SetSysMess(message);
-    try {
-      log_.FixLogMess(0);
-      return true;
-    } catch (CFileException* e) {
-      e->Delete();
-      return false;
-    }
+    return !ThrowsMfc<CFileException>([&] { log_.FixLogMess(0); });
   }
   std::string Log() { return ReadHostFile(DriveC() + "/Logs/audit.log"); }
   std::string Backlog() { return ReadHostFile(DriveC() + "/Work/error.blg"); }

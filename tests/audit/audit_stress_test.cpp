@@ -176,13 +176,12 @@ TEST_F(AuditStressTest, AFullDiskNeverLeavesATornRecord) {
   int parkedOrWritten = 0, refused = 0;
   for (int i = 0; i < 60; ++i) {
     log.SetSysMess(("w0-" + std::to_string(i)).c_str());
-    try {
+    {
       ScopedFileSizeLimit full(1000 + static_cast<unsigned long long>(i) * 997);
-      log.FixLogMess(0);
-      ++parkedOrWritten;
-    } catch (CFileException* e) {
-      e->Delete();
-      ++refused;
+      if (ThrowsMfc<CFileException>([&] { log.FixLogMess(0); }))
+        ++refused;
+      else
+        ++parkedOrWritten;
     }
     ASSERT_EQ(ReadHostFile(DriveC() + "/audit.log").size() % 1216, 0u);
     ASSERT_EQ(ReadHostFile(DriveC() + "/Work/error.blg").size() % 1476, 0u);

@@ -96,14 +96,7 @@ class BacklogRewriteTest : public LyrTest {
     log.SetFile(path);
     log.SetUsrId("parker");
     log.SetSysMess("x-new");
-    bool taken = true;
-    try {
-      log.FixLogMess(0);
-    } catch (CFileException* e) {
-      e->Delete();
-      taken = false;
-    }
-    return taken;
+    return !ThrowsMfc<CFileException>([&] { log.FixLogMess(0); });
   }
 
   void RunEveryLimit(const std::string& yPath) {

@@ -141,15 +141,10 @@ TEST_F(LyrLogTest, FullDiskForLogAndBacklogReachesTheCaller) {
   CLyrLog log;
   char path[] = "C:\\Logs\\audit.log";
   log.SetFile(path);
-  int cause = -1;
-  try {
+  {
     ScopedFileSizeLimit full(1000);
-    log.FixLogMess(0);
-  } catch (CFileException* e) {
-    cause = e->m_cause;
-    e->Delete();
+    EXPECT_EQ(FileExceptionCause([&] { log.FixLogMess(0); }), CFileException::diskFull);
   }
-  EXPECT_EQ(cause, CFileException::diskFull);
   EXPECT_EQ(Log().size(), 0u);
   EXPECT_EQ(Backlog().size(), 0u);
 }
@@ -248,14 +243,7 @@ TEST_F(LyrLogTest, TheCommentDialogEditsTheUserMessage) {
 #if LYR_POSIX_TESTS  // resource limits and failing allocations
 TEST_F(LyrLogTest, AllocationFailuresMarkTheObjectAndNoteTheHeap) {
   LyrFailGlobalAllocs(1);
-  bool thrown = false;
-  try {
-    CLyrLog log;
-  } catch (CMemoryException* e) {
-    e->Delete();
-    thrown = true;
-  }
-  EXPECT_TRUE(thrown);
+  EXPECT_TRUE(ThrowsMfc<CMemoryException>([] { CLyrLog log; }));
   EXPECT_NE(ReadHostFile(DriveC() + "/Tessera/sylwin.ini").find("Heapfragmented=1"),
             std::string::npos);
 }

@@ -8,6 +8,15 @@ namespace {
 
 class MessagesTest : public LyrTest {};
 
+// The current user as the process found it when it loaded the library, before any test ran, so
+// that the check below holds in whatever order and however often the tests run.
+LyrPasswordStruct UserAtLoad() {
+  LyrPasswordStruct user;
+  GetCurrentUser(&user);
+  return user;
+}
+const LyrPasswordStruct g_userAtLoad = UserAtLoad();
+
 TEST_F(MessagesTest, HeaderStandsAboveTheTextAndMainThreadBoxesPassUnchanged) {
   InitSystemGlobalParameters();
   ui_.foreground = reinterpret_cast<HWND>(0x1234);
@@ -49,10 +58,10 @@ TEST_F(MessagesTest, CriticalErrorBeepsThenShowsString1034) {
 }
 
 TEST_F(MessagesTest, CurrentUserIsCopiedWhole) {
-  LyrPasswordStruct user;
-  GetCurrentUser(&user);
   const LyrPasswordStruct zero = {};
-  EXPECT_EQ(std::memcmp(&user, &zero, sizeof user), 0);  // nothing set yet in this process
+  EXPECT_EQ(std::memcmp(&g_userAtLoad, &zero, sizeof zero), 0);
+
+  LyrPasswordStruct user;
 
   for (int i = 0; i < 8; ++i) user.dwData[i] = 0x01010101u * static_cast<DWORD>(i + 1);
   SetCurrentUser(&user);

@@ -100,12 +100,7 @@ TEST_F(RecordArrayTest, SerialisationWritesAndReadsRawRecords) {
   }
   EXPECT_EQ(Letters(copy), "ABCDE00");
   CFile readOnly("C:\\records.bin", CFile::modeRead);
-  try {
-    array.Write(readOnly, 1);
-    ADD_FAILURE() << "no exception";
-  } catch (CFileException* e) {
-    e->Delete();
-  }
+  EXPECT_TRUE(ThrowsMfc<CFileException>([&] { array.Write(readOnly, 1); }));
   EXPECT_EQ(array.Unlock(), 0);  // the lock was given back before the exception went on
 }
 
@@ -138,29 +133,13 @@ TEST_F(RecordArrayTest, CopiesAndFailedAllocations) {
   EXPECT_EQ(Letters(target), "PQR");
 
   LyrFailGlobalAllocs(1);
-  EXPECT_THROW(
-      {
-        try {
-          target.ShiftArray(0, 3, 5);
-        } catch (CMemoryException* e) {
-          e->Delete();
-          throw 1;
-        }
-      },
-      int);
+  EXPECT_TRUE(ThrowsMfc<CMemoryException>([&] { target.ShiftArray(0, 3, 5); }));
   EXPECT_EQ(Letters(target), "PQR");  // as it was
   EXPECT_EQ(target.Unlock(), 0);
   EXPECT_NE(ReadHostFile(DriveC() + "/Tessera/sylwin.ini").find("Heapfragmented=1"),
             std::string::npos);
   LyrFailGlobalAllocs(1);
-  bool thrown = false;
-  try {
-    CXRecordArray failing(4, 4);
-  } catch (CMemoryException* e) {
-    e->Delete();
-    thrown = true;
-  }
-  EXPECT_TRUE(thrown);
+  EXPECT_TRUE(ThrowsMfc<CMemoryException>([] { CXRecordArray failing(4, 4); }));
 }
 #endif
 

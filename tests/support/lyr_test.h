@@ -152,6 +152,32 @@ bool MakeSymbolicLink(const std::string& target, const std::string& link);
 // Windows its read operations.
 unsigned long long FileReadCount();
 
+// Whether `action` throws an MFC exception of class E (MFC throws pointers, which the catcher
+// deletes); `inspect` sees it first. Other exceptions pass on.
+template <class E, class Action, class Inspect>
+bool ThrowsMfc(Action&& action, Inspect&& inspect) {
+  try {
+    action();
+  } catch (E* e) {
+    inspect(*e);
+    e->Delete();
+    return true;
+  }
+  return false;
+}
+template <class E, class Action>
+bool ThrowsMfc(Action&& action) {
+  return ThrowsMfc<E>(action, [](E&) {});
+}
+
+// The cause of the CFileException that `action` throws; -1 when it throws none.
+template <class Action>
+int FileExceptionCause(Action&& action) {
+  int cause = -1;
+  ThrowsMfc<CFileException>(action, [&](CFileException& e) { cause = e.m_cause; });
+  return cause;
+}
+
 // The local broken-down time of `moment`, as the C runtime gives it.
 std::tm LocalTime(time_t moment);
 

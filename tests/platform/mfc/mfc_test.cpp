@@ -31,13 +31,8 @@ TEST_F(MfcTest, OpenFlagsCreateTruncateAndShare) {
     EXPECT_EQ(empty.GetFilePath(), "C:\\log.txt");
     EXPECT_EQ(empty.GetFileName(), "log.txt");
   }
-  try {
-    CFile missing("C:\\missing\\x.txt", CFile::modeRead);
-    ADD_FAILURE() << "no exception";
-  } catch (CFileException* e) {
-    EXPECT_EQ(e->m_cause, CFileException::badPath);
-    e->Delete();
-  }
+  EXPECT_EQ(FileExceptionCause([] { CFile missing("C:\\missing\\x.txt", CFile::modeRead); }),
+            CFileException::badPath);
 }
 
 TEST_F(MfcTest, StatusOfFilesAndFolders) {
@@ -71,13 +66,11 @@ TEST_F(MfcTest, PositionsAndLengthsPastFourGigabytes) {
     ASSERT_TRUE(file.GetStatus(status));
     EXPECT_EQ(status.m_size, big);
 
-    try {
-      file.Seek(-static_cast<LONGLONG>(big) - 1, CFile::current);
-      ADD_FAILURE() << "no exception";
-    } catch (CFileException* e) {
-      EXPECT_EQ(e->m_lOsError, static_cast<LONG>(ERROR_NEGATIVE_SEEK));
-      e->Delete();
-    }
+    LONG osError = 0;
+    EXPECT_TRUE(ThrowsMfc<CFileException>(
+        [&] { file.Seek(-static_cast<LONGLONG>(big) - 1, CFile::current); },
+        [&](CFileException& e) { osError = e.m_lOsError; }));
+    EXPECT_EQ(osError, static_cast<LONG>(ERROR_NEGATIVE_SEEK));
     file.SetLength(3ull << 30);
     EXPECT_EQ(file.GetLength(), 3ull << 30);
   }
@@ -105,15 +98,9 @@ TEST_F(MfcTest, TheThirtyTwoBitFilePointerRefusesWhatItCannotReport) {
 TEST_F(MfcTest, ShortWriteOnAFullDiskThrowsDiskFull) {
   CFile file("C:\\big.bin", CFile::modeCreate | CFile::modeWrite);
   std::string data(4000, 'x');
-  int cause = -1;
-  try {
-    ScopedFileSizeLimit small(1000);
-    file.Write(data.data(), static_cast<UINT>(data.size()));
-  } catch (CFileException* e) {
-    cause = e->m_cause;
-    e->Delete();
-  }
-  EXPECT_EQ(cause, CFileException::diskFull);
+  ScopedFileSizeLimit small(1000);
+  EXPECT_EQ(FileExceptionCause([&] { file.Write(data.data(), static_cast<UINT>(data.size())); }),
+            CFileException::diskFull);
 }
 #endif
 
