@@ -1,6 +1,7 @@
 // lyrutil: the suite's utility library from a shell. An installation set up and shown, an audit
 // trail reviewed, exported, verified and appended to, a method frame decoded, and a demo.
 #include "commands.h"
+#include "installation_choice.h"
 #include "tool_error.h"
 #include "tool_runtime.h"
 
@@ -12,6 +13,45 @@
 #ifndef LYRUTIL_VERSION
 #define LYRUTIL_VERSION "0"
 #endif
+
+namespace {
+
+// The command chosen, as its words: "audit show".
+std::string ChosenCommand(const CLI::App& app) {
+  std::string words;
+  for (const CLI::App* at = &app;;) {
+    const std::vector<CLI::App*> chosen = at->get_subcommands();
+    if (chosen.empty()) return words;
+    at = chosen.front();
+    words += (words.empty() ? "" : " ") + at->get_name();
+  }
+}
+
+// A word where a command is expected that names none ("lyrutil audit shwo"): CLI11 would only
+// say that a command is required. Empty when every command word is known.
+std::string UnknownCommandMessage(CLI::App& app, int argc, char** argv) {
+  CLI::App* at = &app;
+  std::string path = "lyrutil";
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "--prefix") {
+      ++i;  // its value
+      continue;
+    }
+    if (word.empty() || word[0] == '-') continue;
+    if (at->get_subcommands([](const CLI::App*) { return true; }).empty()) return std::string();
+    CLI::App* next = nullptr;
+    for (CLI::App* command : at->get_subcommands([](const CLI::App*) { return true; }))
+      if (command->check_name(word)) next = command;
+    if (next == nullptr)
+      return "unknown command '" + word + "' (" + path + " --help lists the commands)";
+    at = next;
+    path += " " + word;
+  }
+  return std::string();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"lyrutil: the suite's installation, audit trail and instrument data from a shell"};
@@ -38,12 +78,13 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    std::cerr << "lyrutil: " << e.what() << " (lyrutil --help)\n";
+    const std::string unknown = UnknownCommandMessage(app, argc, argv);
+    std::cerr << "lyrutil: "
+              << (unknown.empty() ? e.what() + std::string(" (lyrutil --help)") : unknown) << "\n";
     return 2;
   }
   try {
-    if (!prefix.empty() && !LyrSetPrefix(prefix.c_str()))
-      throw ToolError(prefix + ": cannot use this folder as the installation");
+    ChooseInstallation(ChosenCommand(app), prefix);
     const int status = action ? action() : 0;
     FlushStandardOutput();
     return status;

@@ -38,6 +38,9 @@ LYRWIN_API BOOL LyrGetHostString(UINT id, std::string* text);
 LYRWIN_API BOOL LyrSetPrefix(const char* hostDir);
 // The host folder of the prefix in use (made on first use).
 LYRWIN_API std::string LyrGetPrefix();
+// The folder the prefix is without a call to LyrSetPrefix ($LYRUTIL_PREFIX, else ~/.lyrutil),
+// as an absolute path; nothing is made.
+LYRWIN_API std::string LyrDefaultPrefix();
 // Maps a DOS path to the host path it names (matching components without regard to case, as
 // Windows does). FALSE, with the Win32 error in GetLastError, when the path cannot be mapped.
 LYRWIN_API BOOL LyrDosToHostPath(const char* dosPath, std::string* hostPath);

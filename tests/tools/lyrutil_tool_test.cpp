@@ -187,6 +187,39 @@ TEST_F(ToolTest, BadInputGetsOneLineAndStatusTwo) {
   EXPECT_FALSE(HostFileExists(DriveC() + "/x.txt"));
 }
 
+// Only install and demo make installations. A mistyped --prefix is refused, not made; a command
+// that only reads the files it is given runs without an installation and leaves no ~/.lyrutil
+// behind; one that would keep something (an audit entry) needs an installation.
+TEST_F(ToolTest, OnlyInstallMakesInstallationsAndMistypesAreNamed) {
+  AppendThree();
+  const std::string home = Prefix() + "/home", scratch = Prefix() + "/tmp";
+  ASSERT_EQ(::mkdir(home.c_str(), 0700), 0);
+  ASSERT_EQ(::mkdir(scratch.c_str(), 0700), 0);
+  const std::string user = "env -u LYRUTIL_PREFIX -u XDG_RUNTIME_DIR HOME='" + home + "' TMPDIR='" +
+                           scratch + "' \"$LYRUTIL_TOOL\" ";
+
+  ToolRun typo = Run("\"$LYRUTIL_TOOL\" --prefix '" + Prefix() + "/typo' info");
+  EXPECT_EQ(typo.status, 2);
+  EXPECT_NE(typo.err.find("typo: no installation here"), std::string::npos) << typo.err;
+  EXPECT_FALSE(HostFileExists(Prefix() + "/typo"));
+
+  ToolRun shown = Run(user + "audit show -o jsonl '" + Log() + "'");
+  EXPECT_EQ(shown.status, 0) << shown.err;
+  EXPECT_EQ(std::count(shown.out.begin(), shown.out.end(), '\n'), 3);
+  ToolRun appended = Run(user + "audit append '" + Log() + "' --user DAN --message x");
+  EXPECT_EQ(appended.status, 2);
+  EXPECT_NE(appended.err.find("install makes one"), std::string::npos) << appended.err;
+  EXPECT_EQ(HostFolderNames(home), std::vector<std::string>());
+
+  for (const char* mistyped : {"audit shwo", "aduit show"}) {
+    ToolRun r = Tool(mistyped);
+    EXPECT_EQ(r.status, 2);
+    const std::string word =
+        std::string(mistyped).find("shwo") != std::string::npos ? "shwo" : "aduit";
+    EXPECT_NE(r.err.find("unknown command '" + word + "'"), std::string::npos) << r.err;
+  }
+}
+
 // `bmp decode` paints through the library; an independent decoder (netpbm) must agree.
 TEST_F(ToolTest, BmpFilesAreDescribedAndDecodedAsTheLibraryPaintsThem) {
   ASSERT_EQ(Tool("install").status, 0);

@@ -26,10 +26,15 @@ class ToolTest : public LyrTest {
   // ulimit, an environment variable, a wrapper such as timeout).
   ToolRun Tool(const std::string& args, const std::string& input = "",
                const std::string& shell = "") {
+    return Run(shell + " " + std::string(LYRUTIL_TOOL) + " --prefix '" + Prefix() + "' " + args,
+               input);
+  }
+  // Runs a shell command line as it stands (the tool is $LYRUTIL_TOOL there).
+  ToolRun Run(std::string command, const std::string& input = "") {
     std::string errFile = Prefix() + "/stderr.txt";
-    std::string command = shell + " " + std::string(LYRUTIL_TOOL) + " --prefix '" + Prefix() +
-                          "' " + args + " 2>'" + errFile + "'";
-    if (!input.empty()) command = "printf '%s' '" + input + "' | " + command;
+    command =
+        "LYRUTIL_TOOL='" + std::string(LYRUTIL_TOOL) + "'; " + command + " 2>'" + errFile + "'";
+    if (!input.empty()) command = "printf '%s' '" + input + "' | { " + command + "; }";
     FILE* pipe = ::popen(command.c_str(), "r");
     std::string out;
     char buffer[4096];

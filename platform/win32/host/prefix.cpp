@@ -115,3 +115,7 @@ BOOL LyrSetPrefix(const char* hostDir) {
 std::string LyrGetPrefix() {
   return lyrwin::PrefixDir();
 }
+
+std::string LyrDefaultPrefix() {
+  return lyrwin::Absolute(lyrwin::DefaultPrefix());
+}
