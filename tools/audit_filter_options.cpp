@@ -1,10 +1,35 @@
 #include "audit_filter_options.h"
 
+#include "text_encoding.h"
 #include "time_text.h"
 #include "tool_error.h"
 
+#include <LyrUtil.h>
+
 #include <cstdint>
 #include <ctime>
+
+namespace {
+
+// A filter matches a record's field only when it fits in it: the log's texts are code page 1252,
+// cut to their field. A text that cannot fit, or holds a NUL, could only match another text.
+template <size_t N>
+void RequireFits(const char* option, const std::string& utf8, const char (&)[N]) {
+  if (utf8.empty()) return;
+  const std::string text = Utf8ToCp1252(utf8);
+  if (text.find('\0') != std::string::npos)
+    throw ToolError(std::string(option) + ": holds a NUL character, which no field can");
+  if (text.size() > N - 1)
+    throw ToolError(std::string(option) + ": " + std::to_string(text.size()) +
+                    " characters, but the field holds at most " + std::to_string(N - 1) +
+                    ": no record can match");
+}
+
+std::string NotEmpty(const std::string& text) {
+  return text.empty() ? "an empty time matches nothing; leave the option out" : "";
+}
+
+}  // namespace
 
 void FilterOptions::AddTo(CLI::App* command) {
   command->add_option("--user", filters.user, "user id (whole text, case ignored)");
@@ -16,12 +41,24 @@ void FilterOptions::AddTo(CLI::App* command) {
   command->add_option("--ar", filters.ar, "analysis report name");
   command->add_option("--method", filters.method, "method name");
   command->add_option("--type", filters.type, "method type");
-  command->add_option("--since", since,
-                      "from this time: 2026-12-05, \"2026-12-05 14:30\", today, yesterday, -2h");
-  command->add_option("--until", until, "up to this time, read as --since");
+  command
+      ->add_option("--since", since,
+                   "from this time: 2026-12-05, \"2026-12-05 14:30\", today, yesterday, -2h")
+      ->check(NotEmpty);
+  command->add_option("--until", until, "up to this time, read as --since")->check(NotEmpty);
 }
 
 AuditFilters FilterOptions::Resolved() const {
+  const LOG_MASK_STRUCT mask{};
+  RequireFits("--user", filters.user, mask.UsrId);
+  RequireFits("--author", filters.author, mask.AuthId);
+  RequireFits("--system", filters.system, mask.SysId);
+  RequireFits("--project", filters.project, mask.PrjId);
+  RequireFits("--sample-id", filters.sampleId, mask.SmpId);
+  RequireFits("--sample", filters.sample, mask.SmpName);
+  RequireFits("--ar", filters.ar, mask.ARName);
+  RequireFits("--method", filters.method, mask.MethName);
+  RequireFits("--type", filters.type, mask.MethType);
   AuditFilters f = filters;
   std::time_t now = std::time(nullptr);
   int32_t t;

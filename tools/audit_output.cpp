@@ -8,9 +8,39 @@
 
 namespace {
 
+// A text field as the library reads it: ended inside its field, its last byte never part of it.
 template <size_t N>
 std::string Field(const char (&field)[N]) {
-  return Cp1252ToUtf8(std::string(field, strnlen(field, N)));
+  return Cp1252ToUtf8(std::string(field, strnlen(field, N - 1)));
+}
+
+// A text for a terminal: control bytes written as escapes, so that a line feed cannot pass for
+// another record and an escape sequence cannot reach the terminal. A backslash stays as it is
+// (DOS paths are full of them).
+std::string Shown(const std::string& utf8) {
+  std::string out;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    const bool c1 = c == 0xC2 && i + 1 < utf8.size() &&
+                    static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(utf8[i + 1]) <= 0x9F;  // U+0080 to U+009F
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7F || c1) {
+      const unsigned value = c1 ? static_cast<unsigned char>(utf8[++i]) : c;
+      static const char kHex[] = "0123456789abcdef";
+      out += "\\x";
+      out += kHex[value >> 4];
+      out += kHex[value & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
 }
 
 std::string Channel(char c) {
@@ -45,19 +75,17 @@ void WriteCsvRow(const std::vector<std::string>& cells, std::ostream& out) {
 
 // One line for people: when, who on which system, the action, and the user's comment.
 void WriteTextLine(const LOG_ENTRY_STRUCT& r, std::ostream& out) {
-  out << LocalTimeText(r.Time) << "  " << Field(r.UsrId);
-  std::string author = Field(r.AuthId);
-  if (!author.empty() && author != Field(r.UsrId)) out << " (for " << author << ")";
-  out << " @" << Field(r.SysId);
-  std::string where = Field(r.PrjId);
-  std::string sample = Field(r.SmpName);
+  const std::string user = Shown(Field(r.UsrId));
+  out << LocalTimeText(r.Time) << "  " << user;
+  const std::string author = Shown(Field(r.AuthId));
+  if (!author.empty() && author != user) out << " (for " << author << ")";
+  out << " @" << Shown(Field(r.SysId));
+  std::string where = Shown(Field(r.PrjId));
+  const std::string sample = Shown(Field(r.SmpName));
   if (!sample.empty()) where += (where.empty() ? "" : "/") + sample;
   if (!where.empty()) out << " [" << where << "]";
-  out << "  " << Field(r.SysMess);
-  std::string comment = Field(r.UsrMess);
-  for (char& c : comment) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
+  out << "  " << Shown(Field(r.SysMess));
+  const std::string comment = Shown(Field(r.UsrMess));
   if (!comment.empty()) out << " -- " << comment;
   out << "\n";
 }

@@ -5,6 +5,7 @@
 #include "audit_output.h"
 #include "audit_reader.h"
 #include "text_encoding.h"
+#include "tool_error.h"
 #include "tool_runtime.h"
 
 #include <nlohmann/json.hpp>
@@ -82,7 +83,9 @@ void AddShow(CLI::App& audit, Action& action) {
   auto format = std::make_shared<std::string>("text");
   show->add_option("LOG", *logs, "audit log files (several merge by time)")->required();
   options->AddTo(show);
-  show->add_option("-n,--lines", *last, "only the last N records");
+  show->add_option("-n,--lines", *last, "only the last N records")->check([](const std::string& n) {
+    return !n.empty() && n[0] == '-' ? "a count of records is 0 or more" : "";
+  });
   show->add_flag("-r,--reverse", *reverse, "newest first");
   show->add_flag("-f,--follow", *follow, "then print new records as they are appended");
   show->add_option("-o,--output", *format, "text, csv, json or jsonl");
@@ -90,6 +93,11 @@ void AddShow(CLI::App& audit, Action& action) {
     action = [=] {
       StartLibrary();
       OutputFormat out = ParseOutputFormat(*format);
+      // Following never ends, so a JSON array would never close, and newest first cannot come
+      // before records that have not been written yet.
+      if (*follow && out == OutputFormat::kJson)
+        throw ToolError("-f writes records as they come: use -o jsonl, one JSON object a line");
+      if (*follow && *reverse) throw ToolError("-r and -f cannot go together");
       AuditFilters filters = options->Resolved();
       const std::vector<off_t> followFrom = *follow ? RecordCounts(*logs) : std::vector<off_t>();
       MergedReader reader(*logs, filters);

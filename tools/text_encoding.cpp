@@ -71,6 +71,10 @@ std::string Utf8ToCp1252(const std::string& text) {
       valid = valid && (next & 0xC0) == 0x80;
       cp = cp << 6 | (next & 0x3F);
     }
+    // An overlong form (C0 80 for NUL) or a surrogate is no character: it could smuggle a NUL
+    // or a separator past a check of the text.
+    static const uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    valid = valid && cp >= kSmallest[length] && !(cp >= 0xD800 && cp <= 0xDFFF) && cp <= 0x10FFFF;
     i += valid ? length : 1;
     char mapped = '?';
     if (valid && (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))) {

@@ -220,6 +220,42 @@ TEST_F(ToolTest, OnlyInstallMakesInstallationsAndMistypesAreNamed) {
   }
 }
 
+// Text output is one line a record whatever the texts hold; options that cannot mean anything
+// (a filter longer than its field, an empty time, a negative count, following into a JSON array
+// or newest first) are refused with the reason instead of showing nothing.
+TEST_F(ToolTest, TextLinesEscapeControlsAndMeaninglessOptionsAreRefused) {
+  ASSERT_EQ(Tool("install").status, 0);
+  ASSERT_EQ(
+      Tool("audit append " + Log() + " --user bob --message \"$(printf 'one\\ntwo \\033[31m')\"")
+          .status,
+      0);
+  ASSERT_EQ(Tool("audit append " + Log() + " --user bob --message plain").status, 0);
+  ToolRun text = Tool("audit show " + Log());
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 2) << text.out;
+  EXPECT_NE(text.out.find("one\\ntwo \\x1b[31m"), std::string::npos) << text.out;
+  EXPECT_EQ(text.out.find('\x1b'), std::string::npos);
+
+  const std::pair<const char*, const char*> refused[] = {
+      {"--user 1234567890123456", "at most 15"},
+      {"--type 123456789012345678901234567890123", "at most 31"},
+      {"--since ''", "empty time"},
+      {"-n -3", "0 or more"},
+      {"-f -o json", "jsonl"},
+      {"-r -f", "cannot go together"}};
+  for (const auto& [options, reason] : refused) {
+    SCOPED_TRACE(options);
+    ToolRun r = Tool("audit show " + Log() + " " + options, "", "timeout 20");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+  }
+  // An overlong NUL (C0 80) is no character: the filter is not cut short to "bo".
+  ASSERT_EQ(Tool("audit append " + Log() + " --user bo --message short").status, 0);
+  ToolRun smuggled = Tool("audit show " + Log() + " --user \"$(printf 'bo\\300\\200x')\"");
+  EXPECT_EQ(smuggled.status, 0);
+  EXPECT_EQ(smuggled.out, "");
+}
+
 // `bmp decode` paints through the library; an independent decoder (netpbm) must agree.
 TEST_F(ToolTest, BmpFilesAreDescribedAndDecodedAsTheLibraryPaintsThem) {
   ASSERT_EQ(Tool("install").status, 0);
