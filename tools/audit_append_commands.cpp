@@ -19,6 +19,43 @@
 #include <memory>
 
 // One audited action through CLyrLog, exactly as a suite application makes it.
+namespace {
+
+// A text as the record will hold it (code page 1252, cut to its field), and what that changed,
+// for the user to hear of: an audit entry must not differ silently from what was typed.
+class EntryTexts {
+ public:
+  template <size_t N>
+  std::string Fit(const char* option, const std::string& utf8, const char (&)[N]) {
+    std::string text = Utf8ToCp1252(utf8);
+    if (Cp1252ToUtf8(text) != utf8)
+      changes_.push_back(std::string(option) +
+                         ": characters code page 1252 lacks were written as '?'");
+    if (text.size() > N - 1) {
+      changes_.push_back(std::string(option) + ": cut from " + std::to_string(text.size()) +
+                         " to " + std::to_string(N - 1) + " characters, the field's size");
+      text.resize(N - 1);
+    }
+    return text;
+  }
+  void Note(const std::string& change) { changes_.push_back(change); }
+  // Warns of each change on standard error, or with `strict` refuses the entry.
+  void Report(bool strict) const {
+    if (changes_.empty()) return;
+    if (strict) {
+      std::string all;
+      for (const std::string& change : changes_) all += (all.empty() ? "" : "; ") + change;
+      throw ToolError(all + " (--strict: nothing recorded)");
+    }
+    for (const std::string& change : changes_) std::cerr << "lyrutil: warning: " << change << "\n";
+  }
+
+ private:
+  std::vector<std::string> changes_;
+};
+
+}  // namespace
+
 void AddAppend(CLI::App& audit, Action& action) {
   auto* append = audit.add_subcommand("append", "record one audited action");
   struct Fields {
@@ -41,31 +78,51 @@ void AddAppend(CLI::App& audit, Action& action) {
   append->add_option("--type", f->type, "the method type");
   append->add_option("--channel", f->channel, "the channel, one character");
   append->add_option("--time", f->time, "when (read as --since of show; default now)");
+  auto strict = std::make_shared<bool>(false);
+  append->add_flag("--strict", *strict,
+                   "refuse the entry when a text would be cut or changed, instead of warning");
   append->callback([=, &action] {
     action = [=] {
       StartLibrary();
-      if (f->channel.size() > 1) throw ToolError("--channel: one character");
+      const LOG_ENTRY_STRUCT record{};
+      EntryTexts texts;
+      const std::string channel = texts.Fit("--channel", f->channel, "x");
+      if (Utf8ToCp1252(f->channel).size() > 1) throw ToolError("--channel: one character");
+      if (f->user.empty()) texts.Note("--user: empty; the entry names no one");
+      const std::string user = texts.Fit("--user", f->user, record.UsrId);
+      const std::string author =
+          f->author.empty() ? user : texts.Fit("--author", f->author, record.AuthId);
+      const std::string system = texts.Fit("--system", f->system, record.SysId);
+      const std::string project = texts.Fit("--project", f->project, record.PrjId);
+      const std::string sampleId = texts.Fit("--sample-id", f->sampleId, record.SmpId);
+      const std::string sample = texts.Fit("--sample", f->sample, record.SmpName);
+      const std::string ar = texts.Fit("--ar", f->ar, record.ARName);
+      const std::string method = texts.Fit("--method", f->method, record.MethName);
+      const std::string type = texts.Fit("--type", f->type, record.MethType);
+      const std::string systemMessage =
+          texts.Fit("--system-message", f->systemMessage, record.SysMess);
+      const std::string message = texts.Fit("--message", f->message, record.UsrMess);
       int32_t when = 0;
       if (!f->time.empty() && !ParseTimeText(f->time, std::time(nullptr), &when))
         throw ToolError("--time: cannot read \"" + f->time + "\"");
       RequireAppendableLog(f->log);
       std::string dos = DosName(f->log);
+      texts.Report(*strict);
       size_t parkedBefore = ReadBacklog().size();
       CLyrLog log;
       log.InitEntry();
-      auto text = [](const std::string& utf8) { return Utf8ToCp1252(utf8); };
-      log.SetUsrId(text(f->user).c_str());
-      log.SetAuthId(text(f->author.empty() ? f->user : f->author).c_str());
-      if (!f->system.empty()) log.SetSysId(text(f->system).c_str());
-      if (!f->project.empty()) log.SetPrjId(text(f->project).c_str());
-      if (!f->sampleId.empty()) log.SetSmpId(text(f->sampleId).c_str());
-      if (!f->sample.empty()) log.SetSmpName(text(f->sample).c_str());
-      if (!f->ar.empty()) log.SetARName(text(f->ar).c_str());
-      if (!f->method.empty()) log.SetMethName(text(f->method).c_str());
-      if (!f->type.empty()) log.SetMethType(text(f->type).c_str());
-      if (!f->channel.empty()) log.SetChannel(f->channel[0]);
-      if (!f->systemMessage.empty()) log.SetSysMess(text(f->systemMessage).c_str());
-      log.SetUsrMess(text(f->message).c_str());
+      log.SetUsrId(user.c_str());
+      log.SetAuthId(author.c_str());
+      if (!f->system.empty()) log.SetSysId(system.c_str());
+      if (!f->project.empty()) log.SetPrjId(project.c_str());
+      if (!f->sampleId.empty()) log.SetSmpId(sampleId.c_str());
+      if (!f->sample.empty()) log.SetSmpName(sample.c_str());
+      if (!f->ar.empty()) log.SetARName(ar.c_str());
+      if (!f->method.empty()) log.SetMethName(method.c_str());
+      if (!f->type.empty()) log.SetMethType(type.c_str());
+      if (!channel.empty()) log.SetChannel(channel[0]);
+      if (!f->systemMessage.empty()) log.SetSysMess(systemMessage.c_str());
+      log.SetUsrMess(message.c_str());
       if (!f->time.empty()) log.SetTime(when);
       log.SetFile(&dos[0]);
       log.FixLogMess(0);

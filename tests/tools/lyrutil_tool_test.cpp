@@ -256,6 +256,28 @@ TEST_F(ToolTest, TextLinesEscapeControlsAndMeaninglessOptionsAreRefused) {
   EXPECT_EQ(smuggled.out, "");
 }
 
+// What an append changes in what was typed is said; --strict refuses it and records nothing.
+TEST_F(ToolTest, AppendSaysWhatItChangedAndStrictRefuses) {
+  ASSERT_EQ(Tool("install").status, 0);
+  ToolRun cut = Tool("audit append " + Log() +
+                     " --user 12345678901234567 --message 'ok \xe2\x82\xac \xf0\x9f\x98\x80'");
+  EXPECT_EQ(cut.status, 0) << cut.err;
+  EXPECT_NE(cut.err.find("--user: cut from 17 to 15"), std::string::npos) << cut.err;
+  EXPECT_NE(cut.err.find("--message: characters code page 1252 lacks"), std::string::npos);
+  ToolRun strict = Tool("audit append " + Log() + " --user '' --message x --strict");
+  EXPECT_EQ(strict.status, 2);
+  EXPECT_NE(strict.err.find("--user: empty"), std::string::npos) << strict.err;
+  ToolRun fits =
+      Tool("audit append " + Log() + " --user b\xc3\xa9\x61 --message x --channel \xc3\xa9 --strict");
+  EXPECT_EQ(fits.status, 0) << fits.err;  // é is one character of code page 1252
+  ToolRun shown = Tool("audit show -o jsonl " + Log());
+  ASSERT_EQ(std::count(shown.out.begin(), shown.out.end(), '\n'), 2) << shown.out;
+  EXPECT_NE(shown.out.find("\"user\":\"123456789012345\""), std::string::npos);
+  EXPECT_NE(shown.out.find("\"user_message\":\"ok \xe2\x82\xac ?\""), std::string::npos)
+      << shown.out;
+  EXPECT_NE(shown.out.find("\"channel\":\"\xc3\xa9\""), std::string::npos);
+}
+
 // `bmp decode` paints through the library; an independent decoder (netpbm) must agree.
 TEST_F(ToolTest, BmpFilesAreDescribedAndDecodedAsTheLibraryPaintsThem) {
   ASSERT_EQ(Tool("install").status, 0);
