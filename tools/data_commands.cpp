@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -128,6 +129,26 @@ void AddNumber(CLI::App& app, Action& action) {
   });
 }
 
+// The ticks with as many significant digits as it takes to tell them apart (at least 6): six
+// alone print 123456.8 and 123456.85 both as "123457".
+std::string TickTexts(const AxisStruct& axis) {
+  std::string line;
+  for (int digits = 6; digits <= 17; ++digits) {
+    std::vector<std::string> texts;
+    for (LONG i = 0; i < axis.nCount; ++i) {
+      char text[64];
+      std::snprintf(text, sizeof text, "%.*g", digits, axis.dValues[i]);
+      texts.push_back(text);
+    }
+    bool distinct = true;
+    for (size_t i = 1; i < texts.size(); ++i) distinct = distinct && texts[i] != texts[i - 1];
+    line.clear();
+    for (const std::string& text : texts) line += (line.empty() ? "" : " ") + text;
+    if (distinct) break;
+  }
+  return line;
+}
+
 void AddAxis(CLI::App& app, Action& action) {
   auto* axis = app.add_subcommand("axis", "the ticks of a plot axis from LO to HI");
   auto lo = std::make_shared<double>(0);
@@ -138,8 +159,7 @@ void AddAxis(CLI::App& app, Action& action) {
     action = [=] {
       AxisStruct result;
       GetAxis(*lo, *hi, result);
-      for (LONG i = 0; i < result.nCount; ++i) std::cout << (i ? " " : "") << result.dValues[i];
-      std::cout << "\n";
+      std::cout << TickTexts(result) << "\n";
       return 0;
     };
   });

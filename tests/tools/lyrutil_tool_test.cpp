@@ -267,8 +267,8 @@ TEST_F(ToolTest, AppendSaysWhatItChangedAndStrictRefuses) {
   ToolRun strict = Tool("audit append " + Log() + " --user '' --message x --strict");
   EXPECT_EQ(strict.status, 2);
   EXPECT_NE(strict.err.find("--user: empty"), std::string::npos) << strict.err;
-  ToolRun fits =
-      Tool("audit append " + Log() + " --user b\xc3\xa9\x61 --message x --channel \xc3\xa9 --strict");
+  ToolRun fits = Tool("audit append " + Log() +
+                      " --user b\xc3\xa9\x61 --message x --channel \xc3\xa9 --strict");
   EXPECT_EQ(fits.status, 0) << fits.err;  // é is one character of code page 1252
   ToolRun shown = Tool("audit show -o jsonl " + Log());
   ASSERT_EQ(std::count(shown.out.begin(), shown.out.end(), '\n'), 2) << shown.out;
@@ -446,6 +446,9 @@ TEST_F(ToolTest, FrameNumbersAndAxis) {
   EXPECT_EQ(j["fields"]["2"], 2.5);
   EXPECT_EQ(j["name"], "Run7");
   EXPECT_EQ(Tool("axis 0 100").out, "0 50 100\n");
+  // Ticks close together keep the digits that tell them apart.
+  EXPECT_EQ(Tool("axis 123456.789 123457.012").out,
+            "123456.8 123456.85 123456.9 123456.95 123457\n");
   EXPECT_EQ(Tool("number parse 12.5e1").out, "125\n");
   EXPECT_EQ(Tool("number parse 1234567890.1234567").status, 2);  // over 15 characters: refused
 }
