@@ -101,12 +101,11 @@ void AddVerify(CLI::App& audit, Action& action) {
   auto logs = std::make_shared<std::vector<std::string>>();
   auto format = std::make_shared<std::string>("text");
   verify->add_option("LOG", *logs, "audit log files")->required();
-  verify->add_option("-o,--output", *format, "text or json");
+  verify->add_option("-o,--output", *format, "text or json")
+      ->check(CLI::IsMember({"text", "json"}));
   verify->callback([=, &action] {
     action = [=] {
       StartLibrary();
-      if (*format != "text" && *format != "json")
-        throw ToolError("unknown output format \"" + *format + "\" (text or json)");
       return RunVerify(*logs, *format == "json", std::cout);
     };
   });
@@ -117,12 +116,10 @@ void AddStats(CLI::App& audit, Action& action) {
   auto logs = std::make_shared<std::vector<std::string>>();
   auto format = std::make_shared<std::string>("text");
   stats->add_option("LOG", *logs, "audit log files")->required();
-  stats->add_option("-o,--output", *format, "text or json");
+  stats->add_option("-o,--output", *format, "text or json")->check(CLI::IsMember({"text", "json"}));
   stats->callback([=, &action] {
     action = [=] {
       StartLibrary();
-      if (*format != "text" && *format != "json")
-        throw ToolError("unknown output format \"" + *format + "\" (text or json)");
       MergedReader reader(*logs, AuditFilters{});
       size_t count = 0;
       int32_t first = INT32_MAX;
