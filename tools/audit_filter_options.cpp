@@ -42,8 +42,10 @@ void FilterOptions::AddTo(CLI::App* command) {
   command->add_option("--method", filters.method, "method name");
   command->add_option("--type", filters.type, "method type");
   command
-      ->add_option("--since", since,
-                   "from this time: 2026-12-05, \"2026-12-05 14:30\", today, yesterday, -2h")
+      ->add_option(
+          "--since", since,
+          "from this time: 2026-12-05, \"2026-12-05 14:30\", 14:30, today, yesterday, -2h, "
+          "\"2h ago\", 2026-12-05T14:30:00+01:00")
       ->check(NotEmpty);
   command->add_option("--until", until, "up to this time, read as --since")->check(NotEmpty);
 }

@@ -88,6 +88,55 @@ bool ParseCalendar(const std::string& text, int32_t* seconds) {
   return InScale(t, seconds);
 }
 
+// "+01:00", "-0530", "Z": the offset from UTC in seconds; false when `text` is none of them.
+bool ParseOffset(const std::string& text, long long* offset) {
+  if (text == "Z") {
+    *offset = 0;
+    return true;
+  }
+  const bool colon = MatchesShape(text.substr(1), "DD:DD");
+  if ((text[0] != '+' && text[0] != '-') || !(colon || MatchesShape(text.substr(1), "DDDD")))
+    return false;
+  const int hours = Number(text, 1, 2), minutes = Number(text, colon ? 4 : 3, 2);
+  if (hours > 14 || minutes > 59) return false;
+  *offset = (text[0] == '-' ? -1 : 1) * (hours * 3600LL + minutes * 60LL);
+  return true;
+}
+
+// The tool's own ISO form, "2026-12-07T08:00:00+01:00" (seconds, the offset optional): with an
+// offset it names one instant whatever the local zone; without one it is a local time.
+bool ParseIso(const std::string& text, int32_t* seconds) {
+  if (text.size() < 16 || text[10] != 'T') return false;
+  std::string local = text.substr(0, 10) + " ";
+  size_t end = 16;
+  if (text.size() >= 19 && text[16] == ':') end = 19;
+  local += text.substr(11, end - 11);
+  const std::string zone = text.substr(end);
+  if (zone.empty()) return ParseCalendar(local, seconds);
+  long long offset;
+  if (!ParseOffset(zone, &offset) || !ParseCalendar(local, seconds)) return false;
+  // The calendar read it as a local time; read it again as UTC and take the offset off.
+  std::tm tm{};
+  tm.tm_year = Number(local, 0, 4) - 1900;
+  tm.tm_mon = Number(local, 5, 2) - 1;
+  tm.tm_mday = Number(local, 8, 2);
+  tm.tm_hour = Number(local, 11, 2);
+  tm.tm_min = Number(local, 14, 2);
+  tm.tm_sec = local.size() > 16 ? Number(local, 17, 2) : 0;
+  const std::time_t utc = timegm(&tm);
+  return utc != static_cast<std::time_t>(-1) && InScale(utc - offset, seconds);
+}
+
+// "14:30" or "14:30:15": that time today.
+bool ParseClock(const std::string& text, std::time_t now, int32_t* seconds) {
+  if (!MatchesShape(text, "DD:DD") && !MatchesShape(text, "DD:DD:DD")) return false;
+  std::tm tm{};
+  if (localtime_r(&now, &tm) == nullptr) return false;
+  char date[48];
+  std::snprintf(date, sizeof date, "%04d-%02d-%02d ", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+  return ParseCalendar(date + text, seconds);
+}
+
 }  // namespace
 
 bool ParseTimeText(const std::string& text, std::time_t now, int32_t* seconds) {
@@ -102,7 +151,12 @@ bool ParseTimeText(const std::string& text, std::time_t now, int32_t* seconds) {
     long long t = std::strtoll(text.c_str() + 1, &end, 10);
     return end != text.c_str() + 1 && *end == '\0' && InScale(t, seconds);
   }
-  return ParseCalendar(text, seconds);
+  // "2h ago", "30 min ago": what "-2h" and "-30min" say.
+  const std::string ago = " ago";
+  if (text.size() > ago.size() && text.compare(text.size() - ago.size(), ago.size(), ago) == 0)
+    return std::isdigit(static_cast<unsigned char>(text[0])) &&
+           ParseRelative("-" + text.substr(0, text.size() - ago.size()), now, seconds);
+  return ParseCalendar(text, seconds) || ParseIso(text, seconds) || ParseClock(text, now, seconds);
 }
 
 namespace {

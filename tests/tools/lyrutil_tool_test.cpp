@@ -47,6 +47,20 @@ TEST_F(ToolTest, ShowFiltersAndEveryFormatParsesBack) {
   ToolRun since = Tool("audit show " + Log() + " --since '2026-12-05 09:00' -o jsonl");
   EXPECT_EQ(std::count(since.out.begin(), since.out.end(), '\n'), 2);
   EXPECT_EQ(nlohmann::json::parse(since.out.substr(0, since.out.find('\n')))["user"], "bob");
+  // The tool's own ISO time reads back, in another zone too; clock times are today's, and
+  // "N ago" counts back from now (the records are of 2026-12-05).
+  const std::string bobTime = bob[0]["time"];
+  auto count = [&](const std::string& options, const std::string& shell = "") {
+    const std::string out = Tool("audit show " + Log() + " " + options, "", shell).out;
+    return std::count(out.begin(), out.end(), '\n');
+  };
+  EXPECT_EQ(count("--since '" + bobTime + "'"), 2) << bobTime;
+  EXPECT_EQ(count("--since '" + bobTime + "'", "TZ=Asia/Tokyo"), 2);
+  EXPECT_EQ(count("--until '" + bobTime + "'"), 2);
+  EXPECT_EQ(count("--since 00:00"), 0);
+  EXPECT_EQ(count("--until 23:59:59"), 3);
+  EXPECT_EQ(count("--since '1000 days ago'"), 3);
+  EXPECT_EQ(count("--since '1 h ago'"), 0);
 
   ToolRun last = Tool("audit show " + Log() + " -n 2 -r");
   EXPECT_LT(last.out.find("CAROL"), last.out.find("bob"));
