@@ -249,13 +249,15 @@ void AddBmpCommands(CLI::App& app, Action& action) {
   auto json = std::make_shared<bool>(false);
   auto* info = bmp->add_subcommand("info", "what the header says, through the library's accessors");
   info->add_option("FILE", *file, "the BMP file")->required();
-  info->add_flag("--json", *json, "as JSON");
+  auto format = std::make_shared<std::string>("text");
+  info->add_option("-o,--output", *format, "text or json")->check(CLI::IsMember({"text", "json"}));
+  info->add_flag("--json", *json, "as JSON: the same as -o json");
   info->callback([=, &action] {
     action = [=] {
       StartLibrary();
       DibFile dib(*file);
       nlohmann::ordered_json described = Describe(dib);
-      if (*json) {
+      if (*json || *format == "json") {
         std::cout << DumpJson(described, 2) << "\n";
       } else {
         for (const auto& [key, value] : described.items())

@@ -154,6 +154,15 @@ void AddModuleCommand(CLI::App& app, Action& action) {
   lookup->add_option("--table", o->table,
                      "a module table file to look in, instead of the installation's "
                      "\\module.csv in its working directory");
-  lookup->add_flag("--json", o->json, "as JSON");
-  lookup->callback([=, &action] { action = [=] { return Lookup(*o); }; });
+  auto format = std::make_shared<std::string>("text");
+  lookup->add_option("-o,--output", *format, "text or json")
+      ->check(CLI::IsMember({"text", "json"}));
+  lookup->add_flag("--json", o->json, "as JSON: the same as -o json");
+  lookup->callback([=, &action] {
+    action = [=] {
+      LookupOptions options = *o;
+      options.json = options.json || *format == "json";
+      return Lookup(options);
+    };
+  });
 }

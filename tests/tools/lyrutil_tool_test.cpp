@@ -337,7 +337,7 @@ TEST_F(ToolTest, BmpFilesAreDescribedAndDecodedAsTheLibraryPaintsThem) {
   topDown.append(reinterpret_cast<const char*>(header), sizeof header);
   topDown += std::string("\0\0\xff\0\0\xff\0\0", 8) + std::string("\xff\0\0\xff\0\0\0\0", 8);
   WriteHostFile(DriveC() + "/top.bmp", topDown);
-  nlohmann::json top = nlohmann::json::parse(Tool("bmp info " + DriveC() + "/top.bmp --json").out);
+  nlohmann::json top = nlohmann::json::parse(Tool("bmp info " + DriveC() + "/top.bmp -o json").out);
   EXPECT_EQ(top["height"], 2);
   EXPECT_EQ(top["top_down"], true);
   ASSERT_EQ(Tool("bmp decode " + DriveC() + "/top.bmp --to " + DriveC() + "/top.ppm").status, 0);
@@ -537,7 +537,7 @@ TEST_F(ToolTest, ModuleLookupGivesTheRowTheLibraryFinds) {
   WriteHostFile(table,
                 "MODULES;3\rname;value;v3;type;5;6;7;8;9;10;11;12;13\r"
                 "TCD;1;2.5;FIX;5;6;7;8;9;10;;;13\rAUTRE;0;0;VAR;;;;;;;;;\r");
-  ToolRun tcd = Tool("module lookup tcd --value 1 --type fix --json --table " + table);
+  ToolRun tcd = Tool("module lookup tcd --value 1 --type fix -o json --table " + table);
   ASSERT_EQ(tcd.status, 0) << tcd.err;
   nlohmann::json row = nlohmann::json::parse(tcd.out);
   EXPECT_EQ(row["module"], "TCD");
