@@ -74,9 +74,9 @@ void WriteCsvRow(const std::vector<std::string>& cells, std::ostream& out) {
 }
 
 // One line for people: when, who on which system, the action, and the user's comment.
-void WriteTextLine(const LOG_ENTRY_STRUCT& r, std::ostream& out) {
+void WriteTextLine(const LOG_ENTRY_STRUCT& r, bool isoTime, std::ostream& out) {
   const std::string user = Shown(Field(r.UsrId));
-  out << LocalTimeText(r.Time) << "  " << user;
+  out << (isoTime ? IsoTimeText(r.Time) : LocalTimeText(r.Time)) << "  " << user;
   const std::string author = Shown(Field(r.AuthId));
   if (!author.empty() && author != user) out << " (for " << author << ")";
   out << " @" << Shown(Field(r.SysId));
@@ -94,10 +94,11 @@ void WriteTextLine(const LOG_ENTRY_STRUCT& r, std::ostream& out) {
 
 OutputFormat ParseOutputFormat(const std::string& name) {
   if (name == "text") return OutputFormat::kText;
+  if (name == "short-iso") return OutputFormat::kShortIso;
   if (name == "csv") return OutputFormat::kCsv;
   if (name == "json") return OutputFormat::kJson;
   if (name == "jsonl") return OutputFormat::kJsonLines;
-  throw ToolError("unknown output format \"" + name + "\" (text, csv, json or jsonl)");
+  throw ToolError("unknown output format \"" + name + "\" (text, short-iso, csv, json or jsonl)");
 }
 
 nlohmann::json RecordJson(const LOG_ENTRY_STRUCT& r) {
@@ -111,7 +112,8 @@ nlohmann::json RecordJson(const LOG_ENTRY_STRUCT& r) {
 void WriteRecordLine(const LOG_ENTRY_STRUCT& record, OutputFormat format, std::ostream& out) {
   switch (format) {
     case OutputFormat::kText:
-      WriteTextLine(record, out);
+    case OutputFormat::kShortIso:
+      WriteTextLine(record, format == OutputFormat::kShortIso, out);
       break;
     case OutputFormat::kCsv:
       WriteCsvRow(Columns(record), out);

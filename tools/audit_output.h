@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
-enum class OutputFormat { kText, kCsv, kJson, kJsonLines };
+// kShortIso is the text line with the time in ISO 8601 with its zone offset, which tells apart
+// the two hours that share a wall-clock time when summer time ends.
+enum class OutputFormat { kText, kShortIso, kCsv, kJson, kJsonLines };
 
-// Reads "text", "csv", "json" or "jsonl"; throws ToolError otherwise.
+// Reads "text", "short-iso", "csv", "json" or "jsonl"; throws ToolError otherwise.
 OutputFormat ParseOutputFormat(const std::string& name);
 
 // A record as a JSON object: the time as seconds and as local ISO 8601 text, texts in UTF-8.

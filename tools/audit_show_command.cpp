@@ -88,7 +88,8 @@ void AddShow(CLI::App& audit, Action& action) {
   });
   show->add_flag("-r,--reverse", *reverse, "newest first");
   show->add_flag("-f,--follow", *follow, "then print new records as they are appended");
-  show->add_option("-o,--output", *format, "text, csv, json or jsonl");
+  show->add_option("-o,--output", *format,
+                   "text, short-iso (the time with its zone offset), csv, json or jsonl");
   show->callback([=, &action] {
     action = [=] {
       StartLibrary();

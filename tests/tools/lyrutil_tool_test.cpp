@@ -270,6 +270,21 @@ TEST_F(ToolTest, TextLinesEscapeControlsAndMeaninglessOptionsAreRefused) {
   EXPECT_EQ(smuggled.out, "");
 }
 
+// When summer time ends, one wall-clock hour comes twice: -o short-iso tells them apart by their
+// offsets (2026-10-25 in Berlin: 00:30 and 01:30 UTC are both 02:30 local).
+TEST_F(ToolTest, ShortIsoTellsTheRepeatedHourApart) {
+  ASSERT_EQ(Tool("install").status, 0);
+  for (const char* when : {"@1792888200", "@1792891800"})
+    ASSERT_EQ(Tool("audit append " + Log() + " --user u --message m --time " + when).status, 0);
+  const std::string berlin = "TZ=Europe/Berlin";
+  const std::string text = Tool("audit show " + Log(), "", berlin).out;
+  EXPECT_EQ(text.find("2026-10-25 02:30:00"), 0u) << text;
+  EXPECT_NE(text.find("\n2026-10-25 02:30:00"), std::string::npos) << text;
+  const std::string iso = Tool("audit show -o short-iso " + Log(), "", berlin).out;
+  EXPECT_EQ(iso.find("2026-10-25T02:30:00+02:00"), 0u) << iso;
+  EXPECT_NE(iso.find("\n2026-10-25T02:30:00+01:00"), std::string::npos) << iso;
+}
+
 // What an append changes in what was typed is said; --strict refuses it and records nothing.
 TEST_F(ToolTest, AppendSaysWhatItChangedAndStrictRefuses) {
   ASSERT_EQ(Tool("install").status, 0);
