@@ -103,8 +103,11 @@ void AddAppend(CLI::App& audit, Action& action) {
           texts.Fit("--system-message", f->systemMessage, record.SysMess);
       const std::string message = texts.Fit("--message", f->message, record.UsrMess);
       int32_t when = 0;
-      if (!f->time.empty() && !ParseTimeText(f->time, std::time(nullptr), &when))
+      std::string timeNote;
+      if (!f->time.empty() &&
+          !ParseTimeText(f->time, std::time(nullptr), TimeBound::kStart, &when, &timeNote))
         throw ToolError("--time: cannot read \"" + f->time + "\"");
+      if (!timeNote.empty()) texts.Note("--time: " + timeNote);
       RequireAppendableLog(f->log);
       std::string dos = DosName(f->log);
       texts.Report(*strict);

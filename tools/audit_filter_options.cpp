@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <iostream>
 
 namespace {
 
@@ -65,11 +66,17 @@ AuditFilters FilterOptions::Resolved() const {
   std::time_t now = std::time(nullptr);
   int32_t t;
   if (!since.empty()) {
-    if (!ParseTimeText(since, now, &t)) throw ToolError("--since: cannot read \"" + since + "\"");
+    std::string note;
+    if (!ParseTimeText(since, now, TimeBound::kStart, &t, &note))
+      throw ToolError("--since: cannot read \"" + since + "\"");
+    if (!note.empty()) std::cerr << "lyrutil: note: --since " << note << "\n";
     f.since = t;
   }
   if (!until.empty()) {
-    if (!ParseTimeText(until, now, &t)) throw ToolError("--until: cannot read \"" + until + "\"");
+    std::string note;
+    if (!ParseTimeText(until, now, TimeBound::kEnd, &t, &note))
+      throw ToolError("--until: cannot read \"" + until + "\"");
+    if (!note.empty()) std::cerr << "lyrutil: note: --until " << note << "\n";
     f.until = t;
   }
   return f;

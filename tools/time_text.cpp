@@ -1,5 +1,6 @@
 #include "time_text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -65,7 +66,37 @@ int Number(const std::string& text, size_t at, size_t length) {
   return std::atoi(text.substr(at, length).c_str());
 }
 
-bool ParseCalendar(const std::string& text, int32_t* seconds) {
+// The local time `wanted` as an instant, when `isdst` is the right guess for it: mktime takes a
+// wrong guess as a time an hour off and moves the fields, which then differ from the wanted ones.
+bool LocalInstant(const std::tm& wanted, int isdst, std::time_t* t) {
+  std::tm tm = wanted;
+  tm.tm_isdst = isdst;
+  *t = std::mktime(&tm);
+  return *t != static_cast<std::time_t>(-1) && tm.tm_year == wanted.tm_year &&
+         tm.tm_mon == wanted.tm_mon && tm.tm_mday == wanted.tm_mday &&
+         tm.tm_hour == wanted.tm_hour && tm.tm_min == wanted.tm_min && tm.tm_sec == wanted.tm_sec;
+}
+
+// The first second of the local clock's jump forward between `before` and `after`.
+std::time_t JumpBetween(std::time_t before, std::time_t after) {
+  auto offset = [](std::time_t t) {
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return tm.tm_gmtoff;
+  };
+  const long first = offset(before);
+  while (after - before > 1) {
+    const std::time_t middle = before + (after - before) / 2;
+    (offset(middle) == first ? before : after) = middle;
+  }
+  return after;
+}
+
+// A local date and time as an instant. Summer time makes some local times happen twice and skips
+// others: a window's start takes the earlier of two, its end the later, and a skipped time is the
+// moment the clocks jumped (its end a second before), so that no record inside the window is
+// left out; `note` then says what was taken.
+bool ParseCalendar(const std::string& text, TimeBound bound, int32_t* seconds, std::string* note) {
   if (!MatchesShape(text, "DDDD-DD-DD") && !MatchesShape(text, "DDDD-DD-DD DD:DD") &&
       !MatchesShape(text, "DDDD-DD-DD DD:DD:DD"))
     return false;
@@ -81,10 +112,32 @@ bool ParseCalendar(const std::string& text, int32_t* seconds) {
   if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_hour > 23 || tm.tm_min > 59 ||
       tm.tm_sec > 59)
     return false;
-  const int day = tm.tm_mday;
-  tm.tm_isdst = -1;
-  std::time_t t = std::mktime(&tm);
-  if (t == static_cast<std::time_t>(-1) || tm.tm_mday != day) return false;  // 2026-02-30
+  std::time_t standard, summer;
+  const bool isStandard = LocalInstant(tm, 0, &standard);
+  const bool isSummer = LocalInstant(tm, 1, &summer);
+  std::time_t t;
+  if (isStandard && isSummer && standard != summer) {
+    const bool earlier = bound == TimeBound::kStart;
+    t = earlier ? std::min(standard, summer) : std::max(standard, summer);
+    if (note)
+      *note = text + " happens twice here (summer time ends): the " +
+              (earlier ? "earlier" : "later") + " one was taken";
+  } else if (isStandard || isSummer) {
+    t = isStandard ? standard : summer;
+  } else {
+    if (standard == static_cast<std::time_t>(-1) || summer == static_cast<std::time_t>(-1))
+      return false;
+    std::tm check = tm;  // a date that does not exist at all (2026-02-30) moves its day
+    check.tm_isdst = -1;
+    if (std::mktime(&check) == static_cast<std::time_t>(-1) || check.tm_mday != tm.tm_mday)
+      return false;
+    t = JumpBetween(std::min(standard, summer), std::max(standard, summer));
+    if (bound == TimeBound::kEnd) --t;
+    if (note)
+      *note = text +
+              " does not happen here (summer time begins): the moment the clocks jumped "
+              "was taken";
+  }
   return InScale(t, seconds);
 }
 
@@ -105,16 +158,16 @@ bool ParseOffset(const std::string& text, long long* offset) {
 
 // The tool's own ISO form, "2026-12-07T08:00:00+01:00" (seconds, the offset optional): with an
 // offset it names one instant whatever the local zone; without one it is a local time.
-bool ParseIso(const std::string& text, int32_t* seconds) {
+bool ParseIso(const std::string& text, TimeBound bound, int32_t* seconds, std::string* note) {
   if (text.size() < 16 || text[10] != 'T') return false;
   std::string local = text.substr(0, 10) + " ";
   size_t end = 16;
   if (text.size() >= 19 && text[16] == ':') end = 19;
   local += text.substr(11, end - 11);
   const std::string zone = text.substr(end);
-  if (zone.empty()) return ParseCalendar(local, seconds);
+  if (zone.empty()) return ParseCalendar(local, bound, seconds, note);
   long long offset;
-  if (!ParseOffset(zone, &offset) || !ParseCalendar(local, seconds)) return false;
+  if (!ParseOffset(zone, &offset) || !ParseCalendar(local, bound, seconds, nullptr)) return false;
   // The calendar read it as a local time; read it again as UTC and take the offset off.
   std::tm tm{};
   tm.tm_year = Number(local, 0, 4) - 1900;
@@ -128,18 +181,24 @@ bool ParseIso(const std::string& text, int32_t* seconds) {
 }
 
 // "14:30" or "14:30:15": that time today.
-bool ParseClock(const std::string& text, std::time_t now, int32_t* seconds) {
+bool ParseClock(const std::string& text, std::time_t now, TimeBound bound, int32_t* seconds,
+                std::string* note) {
   if (!MatchesShape(text, "DD:DD") && !MatchesShape(text, "DD:DD:DD")) return false;
   std::tm tm{};
   if (localtime_r(&now, &tm) == nullptr) return false;
   char date[48];
   std::snprintf(date, sizeof date, "%04d-%02d-%02d ", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
-  return ParseCalendar(date + text, seconds);
+  return ParseCalendar(date + text, bound, seconds, note);
 }
 
 }  // namespace
 
 bool ParseTimeText(const std::string& text, std::time_t now, int32_t* seconds) {
+  return ParseTimeText(text, now, TimeBound::kStart, seconds, nullptr);
+}
+
+bool ParseTimeText(const std::string& text, std::time_t now, TimeBound bound, int32_t* seconds,
+                   std::string* note) {
   if (text.empty() || text.size() > 40) return false;
   if (text == "now") return InScale(now, seconds);
   if (text == "today") return LocalMidnight(now, 0, seconds);
@@ -156,7 +215,8 @@ bool ParseTimeText(const std::string& text, std::time_t now, int32_t* seconds) {
   if (text.size() > ago.size() && text.compare(text.size() - ago.size(), ago.size(), ago) == 0)
     return std::isdigit(static_cast<unsigned char>(text[0])) &&
            ParseRelative("-" + text.substr(0, text.size() - ago.size()), now, seconds);
-  return ParseCalendar(text, seconds) || ParseIso(text, seconds) || ParseClock(text, now, seconds);
+  return ParseCalendar(text, bound, seconds, note) || ParseIso(text, bound, seconds, note) ||
+         ParseClock(text, now, bound, seconds, note);
 }
 
 namespace {

@@ -271,18 +271,32 @@ TEST_F(ToolTest, TextLinesEscapeControlsAndMeaninglessOptionsAreRefused) {
 }
 
 // When summer time ends, one wall-clock hour comes twice: -o short-iso tells them apart by their
-// offsets (2026-10-25 in Berlin: 00:30 and 01:30 UTC are both 02:30 local).
-TEST_F(ToolTest, ShortIsoTellsTheRepeatedHourApart) {
+// offsets (2026-10-25 in Berlin: 00:30 and 01:30 UTC are both 02:30 local). Times typed for a
+// window never leave a record inside it out: a repeated time starts at its earlier instant and
+// ends at its later, a skipped one (02:30 on 2026-03-29) at the moment the clocks jumped.
+TEST_F(ToolTest, SummerTimeNeitherHidesNorMergesRecords) {
   ASSERT_EQ(Tool("install").status, 0);
-  for (const char* when : {"@1792888200", "@1792891800"})
+  for (const char* when : {"@1774745000", "@1774746000", "@1774747200", "@1792887000",
+                           "@1792888200", "@1792890000", "@1792891800", "@1792893000"})
     ASSERT_EQ(Tool("audit append " + Log() + " --user u --message m --time " + when).status, 0);
   const std::string berlin = "TZ=Europe/Berlin";
   const std::string text = Tool("audit show " + Log(), "", berlin).out;
-  EXPECT_EQ(text.find("2026-10-25 02:30:00"), 0u) << text;
-  EXPECT_NE(text.find("\n2026-10-25 02:30:00"), std::string::npos) << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 8);
+  EXPECT_NE(text.find("2026-10-25 02:30:00"), text.rfind("2026-10-25 02:30:00")) << text;
   const std::string iso = Tool("audit show -o short-iso " + Log(), "", berlin).out;
-  EXPECT_EQ(iso.find("2026-10-25T02:30:00+02:00"), 0u) << iso;
+  EXPECT_NE(iso.find("\n2026-10-25T02:30:00+02:00"), std::string::npos) << iso;
   EXPECT_NE(iso.find("\n2026-10-25T02:30:00+01:00"), std::string::npos) << iso;
+
+  auto count = [&](const std::string& window) {
+    const std::string out = Tool("audit show " + Log() + " " + window, "", berlin).out;
+    return std::count(out.begin(), out.end(), '\n');
+  };
+  EXPECT_EQ(count("--since '2026-10-25 02:30'"), 4);  // both 02:30s and what follows
+  EXPECT_EQ(count("--since 2026-10-01 --until '2026-10-25 02:30'"), 4);
+  EXPECT_EQ(count("--since '2026-03-29 02:30' --until 2026-03-30"), 2);  // 03:00 and 03:20
+  EXPECT_EQ(count("--until '2026-03-29 02:30'"), 1);                     // 01:43 only
+  ToolRun noted = Tool("audit show " + Log() + " --since '2026-10-25 02:30'", "", berlin);
+  EXPECT_NE(noted.err.find("happens twice here"), std::string::npos) << noted.err;
 }
 
 // What an append changes in what was typed is said; --strict refuses it and records nothing.
