@@ -589,6 +589,11 @@ TEST_F(ToolTest, ModuleLookupGivesTheRowTheLibraryFinds) {
   WriteHostFile(DriveC() + "/Tessera/Work/module.csv", ReadHostFile(table));
   EXPECT_EQ(Tool("module lookup tcd --value 1").status, 0);
   EXPECT_EQ(Tool("module lookup tcd --table " + DriveC() + "/missing.csv").status, 2);
+  // A name typed in a UTF-8 shell finds its code page 1252 row, case ignored, and prints as UTF-8.
+  WriteHostFile(table, "MODULES;2\rheader\rD\xe9tecteur;1;0;FIX;;;;;;;;;\r");
+  ToolRun accented = Tool("module lookup 'D\xc3\x89TECTEUR' --value 1 --table " + table);
+  EXPECT_EQ(accented.status, 0) << accented.err;
+  EXPECT_NE(accented.out.find("module: D\xc3\xa9tecteur\n"), std::string::npos) << accented.out;
 }
 
 // Several logs merge by time while each keeps its stored order: a record stored behind a later
