@@ -11,12 +11,17 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <deque>
 #include <iostream>
 #include <memory>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -35,39 +40,85 @@ bool Matches(const LOG_ENTRY_STRUCT& r, const AuditFilters& f) {
          FieldMatches(r.MethType, f.type);
 }
 
-// The records each log holds, where following starts.
-std::vector<off_t> RecordCounts(const std::vector<std::string>& logs) {
-  std::vector<off_t> counts;
-  for (const std::string& log : logs) counts.push_back(RecordsInLog(log));
-  return counts;
-}
+// A log being followed, as `tail -F` follows a file: new records are read from an open
+// descriptor at the offset reached, in loads of a fixed size, so memory stays flat whatever the
+// log's size. A log cut shorter is followed from its new end; a log replaced by another file
+// (renamed over, deleted and made again) is followed from the new file's start.
+class FollowedLog {
+ public:
+  explicit FollowedLog(const std::string& path) : path_(path) {
+    Open();
+    records_ = RecordsOf(fd_);
+  }
+  ~FollowedLog() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FollowedLog(const FollowedLog&) = delete;
+  FollowedLog& operator=(const FollowedLog&) = delete;
 
-// Prints records appended to the logs from `seen` on, until the process is interrupted. The
-// counts are taken before the records already there are shown, so that nothing appended in
-// between is missed (such a record may show twice; none is lost).
-[[noreturn]] void Follow(const std::vector<std::string>& logs, const AuditFilters& filters,
-                         OutputFormat format, std::vector<off_t> seen) {
+  // Writes the records appended since the last call that pass the filters.
+  void WriteNew(const AuditFilters& filters, OutputFormat format) {
+    struct stat named;
+    if (::stat(path_.c_str(), &named) == 0 && (named.st_dev != dev_ || named.st_ino != ino_)) {
+      std::cerr << "lyrutil: " << path_ << ": replaced; following the new file from its start\n";
+      ::close(fd_);
+      Open();
+      records_ = 0;
+    }
+    const off_t now = RecordsOf(fd_);
+    if (now < records_) {
+      std::cerr << "lyrutil: " << path_ << ": truncated; following from its new end\n";
+      records_ = now;
+      return;
+    }
+    constexpr off_t kLoad = 256;
+    std::vector<LOG_ENTRY_STRUCT> load(kLoad);
+    while (records_ < now) {
+      const off_t count = std::min(kLoad, now - records_);
+      const ssize_t read = ::pread(fd_, load.data(), static_cast<size_t>(count) * kRecordBytes,
+                                   records_ * kRecordBytes);
+      if (read < 0) throw ToolError(path_ + ": " + std::strerror(errno));
+      const off_t whole = read / kRecordBytes;
+      if (whole == 0) break;  // cut between fstat and read: seen as a truncation next time
+      for (off_t k = 0; k < whole; ++k)
+        if (Matches(load[static_cast<size_t>(k)], filters))
+          WriteRecordLine(load[static_cast<size_t>(k)], format, std::cout);
+      records_ += whole;
+    }
+  }
+
+ private:
+  static constexpr off_t kRecordBytes = sizeof(LOG_ENTRY_STRUCT);
+
+  void Open() {
+    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) throw ToolError(path_ + ": " + std::strerror(errno));
+    dev_ = st.st_dev;
+    ino_ = st.st_ino;
+  }
+  static off_t RecordsOf(int fd) {
+    struct stat st;
+    return ::fstat(fd, &st) == 0 ? st.st_size / kRecordBytes : 0;
+  }
+
+  std::string path_;
+  int fd_ = -1;
+  dev_t dev_ = 0;
+  ino_t ino_ = 0;
+  off_t records_ = 0;
+};
+
+// Prints records appended to the logs after the ones already shown, until the process is
+// interrupted. The logs are opened, and their lengths taken, before the records already there are
+// shown, so that nothing appended in between is missed (such a record may show twice; none is
+// lost).
+[[noreturn]] void Follow(std::vector<std::unique_ptr<FollowedLog>>& logs,
+                         const AuditFilters& filters, OutputFormat format) {
   for (;;) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    for (size_t i = 0; i < logs.size(); ++i) {
-      const off_t size = HostFileSize(logs[i]);
-      if (size == seen[i] * static_cast<off_t>(sizeof(LOG_ENTRY_STRUCT))) continue;
-      std::string bytes = ReadWholeFile(logs[i]);
-      // What was read counts, not what stat said before: the log may have changed in between.
-      const off_t records = static_cast<off_t>(bytes.size() / sizeof(LOG_ENTRY_STRUCT));
-      if (records < seen[i]) {
-        std::cerr << "lyrutil: " << logs[i] << ": truncated; following from its new end\n";
-        seen[i] = records;
-        continue;
-      }
-      for (off_t k = seen[i]; k < records; ++k) {
-        LOG_ENTRY_STRUCT r;
-        std::memcpy(&r, bytes.data() + k * sizeof r, sizeof r);
-        if (Matches(r, filters)) WriteRecordLine(r, format, std::cout);
-      }
-      FlushStandardOutput();
-      seen[i] = records;
-    }
+    for (auto& log : logs) log->WriteNew(filters, format);
+    FlushStandardOutput();
   }
 }
 
@@ -100,7 +151,9 @@ void AddShow(CLI::App& audit, Action& action) {
         throw ToolError("-f writes records as they come: use -o jsonl, one JSON object a line");
       if (*follow && *reverse) throw ToolError("-r and -f cannot go together");
       AuditFilters filters = options->Resolved();
-      const std::vector<off_t> followFrom = *follow ? RecordCounts(*logs) : std::vector<off_t>();
+      std::vector<std::unique_ptr<FollowedLog>> followed;
+      if (*follow)
+        for (const std::string& log : *logs) followed.push_back(std::make_unique<FollowedLog>(log));
       MergedReader reader(*logs, filters);
       RecordWriter writer(out, std::cout);
       LOG_ENTRY_STRUCT record;
@@ -119,7 +172,7 @@ void AddShow(CLI::App& audit, Action& action) {
       }
       writer.Finish();
       FlushStandardOutput();
-      if (*follow) Follow(*logs, filters, out, followFrom);
+      if (*follow) Follow(followed, filters, out);
       return 0;
     };
   });

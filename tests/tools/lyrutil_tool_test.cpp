@@ -150,6 +150,19 @@ TEST_F(ToolTest, FollowShowsWhatAnotherProcessAppendsAndSurvivesATruncation) {
   EXPECT_NE(ReadHostFile(errFile).find(said), std::string::npos);
   ASSERT_EQ(Tool("audit append " + Log() + " --user ERIN --message after").status, 0);
   EXPECT_TRUE(readUntil("ERIN")) << seen;
+
+  // A log replaced by another file (renamed over it) is followed from the new file's start.
+  const std::string replacement = Log() + ".new";
+  WriteHostFile(replacement, three.substr(sizeof(LOG_ENTRY_STRUCT), sizeof(LOG_ENTRY_STRUCT)));
+  ASSERT_EQ(std::rename(replacement.c_str(), Log().c_str()), 0);
+  const std::string replaced = Log() + ": replaced; following the new file from its start";
+  for (int i = 0; i < 400 && ReadHostFile(errFile).find(replaced) == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_NE(ReadHostFile(errFile).find(replaced), std::string::npos);
+  ASSERT_EQ(Tool("audit append " + Log() + " --user FRANK --message replaced").status, 0);
+  EXPECT_TRUE(readUntil("FRANK")) << seen;
+  const size_t bobAgain = seen.rfind("\"user\":\"bob\"");
+  EXPECT_GT(bobAgain, seen.find("ERIN"));  // the new file's own record, shown from its start
   ::kill(follower, SIGTERM);
   int status = 0;
   ::waitpid(follower, &status, 0);
