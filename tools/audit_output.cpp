@@ -92,6 +92,12 @@ void WriteTextLine(const LOG_ENTRY_STRUCT& r, bool isoTime, std::ostream& out) {
 
 }  // namespace
 
+std::vector<std::string> RecordTexts(const LOG_ENTRY_STRUCT& r) {
+  return {Field(r.UsrId),    Field(r.AuthId),  Field(r.SysId),  Field(r.PrjId),
+          Field(r.SmpId),    Field(r.SmpName), Field(r.ARName), Field(r.MethName),
+          Field(r.MethType), Field(r.SysMess), Field(r.UsrMess)};
+}
+
 OutputFormat ParseOutputFormat(const std::string& name) {
   if (name == "text") return OutputFormat::kText;
   if (name == "short-iso") return OutputFormat::kShortIso;

@@ -17,6 +17,9 @@ enum class OutputFormat { kText, kShortIso, kCsv, kJson, kJsonLines };
 // Reads "text", "short-iso", "csv", "json" or "jsonl"; throws ToolError otherwise.
 OutputFormat ParseOutputFormat(const std::string& name);
 
+// The record's eleven text fields in UTF-8, as the other outputs show them (no time, no channel).
+std::vector<std::string> RecordTexts(const LOG_ENTRY_STRUCT& record);
+
 // A record as a JSON object: the time as seconds and as local ISO 8601 text, texts in UTF-8.
 nlohmann::json RecordJson(const LOG_ENTRY_STRUCT& record);
 

@@ -17,6 +17,8 @@
 #include <deque>
 #include <iostream>
 #include <memory>
+#include <optional>
+#include <regex>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
@@ -40,6 +42,30 @@ bool Matches(const LOG_ENTRY_STRUCT& r, const AuditFilters& f) {
          FieldMatches(r.MethType, f.type);
 }
 
+// --grep: an extended regular expression searched in every text of a record (-i: case ignored).
+// Without a pattern every record passes.
+class Grep {
+ public:
+  Grep(const std::string& pattern, bool ignoreCase) {
+    if (pattern.empty()) return;
+    try {
+      pattern_.emplace(
+          pattern, ignoreCase ? std::regex::extended | std::regex::icase : std::regex::extended);
+    } catch (const std::regex_error&) {
+      throw ToolError("--grep: not a regular expression: " + pattern);
+    }
+  }
+  bool Passes(const LOG_ENTRY_STRUCT& record) const {
+    if (!pattern_) return true;
+    for (const std::string& text : RecordTexts(record))
+      if (std::regex_search(text, *pattern_)) return true;
+    return false;
+  }
+
+ private:
+  std::optional<std::regex> pattern_;
+};
+
 // A log being followed, as `tail -F` follows a file: new records are read from an open
 // descriptor at the offset reached, in loads of a fixed size, so memory stays flat whatever the
 // log's size. A log cut shorter is followed from its new end; a log replaced by another file
@@ -57,7 +83,7 @@ class FollowedLog {
   FollowedLog& operator=(const FollowedLog&) = delete;
 
   // Writes the records appended since the last call that pass the filters.
-  void WriteNew(const AuditFilters& filters, OutputFormat format) {
+  void WriteNew(const AuditFilters& filters, const Grep& grep, OutputFormat format) {
     struct stat named;
     if (::stat(path_.c_str(), &named) == 0 && (named.st_dev != dev_ || named.st_ino != ino_)) {
       std::cerr << "lyrutil: " << path_ << ": replaced; following the new file from its start\n";
@@ -81,7 +107,8 @@ class FollowedLog {
       const off_t whole = read / kRecordBytes;
       if (whole == 0) break;  // cut between fstat and read: seen as a truncation next time
       for (off_t k = 0; k < whole; ++k)
-        if (Matches(load[static_cast<size_t>(k)], filters))
+        if (Matches(load[static_cast<size_t>(k)], filters) &&
+            grep.Passes(load[static_cast<size_t>(k)]))
           WriteRecordLine(load[static_cast<size_t>(k)], format, std::cout);
       records_ += whole;
     }
@@ -114,10 +141,10 @@ class FollowedLog {
 // shown, so that nothing appended in between is missed (such a record may show twice; none is
 // lost).
 [[noreturn]] void Follow(std::vector<std::unique_ptr<FollowedLog>>& logs,
-                         const AuditFilters& filters, OutputFormat format) {
+                         const AuditFilters& filters, const Grep& grep, OutputFormat format) {
   for (;;) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    for (auto& log : logs) log->WriteNew(filters, format);
+    for (auto& log : logs) log->WriteNew(filters, grep, format);
     FlushStandardOutput();
   }
 }
@@ -137,6 +164,11 @@ void AddShow(CLI::App& audit, Action& action) {
   show->add_option("-n,--lines", *last, "only the last N records")->check([](const std::string& n) {
     return !n.empty() && n[0] == '-' ? "a count of records is 0 or more" : "";
   });
+  auto grep = std::make_shared<std::string>();
+  auto ignoreCase = std::make_shared<bool>(false);
+  show->add_option("-g,--grep", *grep,
+                   "only records with a text that matches this extended regular expression");
+  show->add_flag("-i,--ignore-case", *ignoreCase, "--grep ignores case");
   show->add_flag("-r,--reverse", *reverse, "newest first");
   show->add_flag("-f,--follow", *follow, "then print new records as they are appended");
   show->add_option("-o,--output", *format,
@@ -151,6 +183,7 @@ void AddShow(CLI::App& audit, Action& action) {
         throw ToolError("-f writes records as they come: use -o jsonl, one JSON object a line");
       if (*follow && *reverse) throw ToolError("-r and -f cannot go together");
       AuditFilters filters = options->Resolved();
+      const Grep matching(*grep, *ignoreCase);
       std::vector<std::unique_ptr<FollowedLog>> followed;
       if (*follow)
         for (const std::string& log : *logs) followed.push_back(std::make_unique<FollowedLog>(log));
@@ -158,12 +191,13 @@ void AddShow(CLI::App& audit, Action& action) {
       RecordWriter writer(out, std::cout);
       LOG_ENTRY_STRUCT record;
       if (*last < 0 && !*reverse) {
-        while (reader.Next(&record)) writer.Write(record);  // as they come: flat memory
+        while (reader.Next(&record))  // as they come: flat memory
+          if (matching.Passes(record)) writer.Write(record);
       } else {
         // The last N need only N kept; newest first needs all the matching records kept.
         std::deque<LOG_ENTRY_STRUCT> kept;
         while (reader.Next(&record)) {
-          if (*last == 0) continue;
+          if (*last == 0 || !matching.Passes(record)) continue;
           kept.push_back(record);
           if (*last > 0 && kept.size() > static_cast<size_t>(*last)) kept.pop_front();
         }
@@ -172,7 +206,7 @@ void AddShow(CLI::App& audit, Action& action) {
       }
       writer.Finish();
       FlushStandardOutput();
-      if (*follow) Follow(followed, filters, out);
+      if (*follow) Follow(followed, filters, matching, out);
       return 0;
     };
   });

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <poll.h>
@@ -61,6 +62,22 @@ TEST_F(ToolTest, ShowFiltersAndEveryFormatParsesBack) {
   EXPECT_EQ(count("--until 23:59:59"), 3);
   EXPECT_EQ(count("--since '1000 days ago'"), 3);
   EXPECT_EQ(count("--since '1 h ago'"), 0);
+
+  // --grep searches every text (extended expressions; -i ignores case), with -n and follow too.
+  auto users = [&](const std::string& options) {
+    std::string found;
+    std::istringstream lines(Tool("audit show -o jsonl " + Log() + " " + options).out);
+    for (std::string line; std::getline(lines, line);)
+      found += nlohmann::json::parse(line)["user"].get<std::string>() + " ";
+    return found;
+  };
+  EXPECT_EQ(users("--grep 'fir|thi'"), "ALICE CAROL ");
+  EXPECT_EQ(users("--grep LC-2"), "bob ");  // the system is a text too
+  EXPECT_EQ(users("--grep CAROL"), "CAROL ");
+  EXPECT_EQ(users("--grep carol"), "");
+  EXPECT_EQ(users("--grep carol -i"), "CAROL ");
+  EXPECT_EQ(users("--grep 'LC-1' -n 1"), "CAROL ");
+  EXPECT_EQ(Tool("audit show " + Log() + " --grep '('").status, 2);
 
   ToolRun last = Tool("audit show " + Log() + " -n 2 -r");
   EXPECT_LT(last.out.find("CAROL"), last.out.find("bob"));
