@@ -26,6 +26,16 @@ void RequireFits(const char* option, const std::string& utf8, const char (&)[N])
                     ": no record can match");
 }
 
+// A typed bound of the time window; a note on standard error when summer time made it ambiguous.
+int32_t WindowBound(const char* option, const std::string& text, std::time_t now, TimeBound bound) {
+  int32_t seconds;
+  std::string note;
+  if (!ParseTimeText(text, now, bound, &seconds, &note))
+    throw ToolError(std::string(option) + ": cannot read \"" + text + "\"");
+  if (!note.empty()) std::cerr << "lyrutil: note: " << option << " " << note << "\n";
+  return seconds;
+}
+
 std::string NotEmpty(const std::string& text) {
   return text.empty() ? "an empty time matches nothing; leave the option out" : "";
 }
@@ -63,21 +73,8 @@ AuditFilters FilterOptions::Resolved() const {
   RequireFits("--method", filters.method, mask.MethName);
   RequireFits("--type", filters.type, mask.MethType);
   AuditFilters f = filters;
-  std::time_t now = std::time(nullptr);
-  int32_t t;
-  if (!since.empty()) {
-    std::string note;
-    if (!ParseTimeText(since, now, TimeBound::kStart, &t, &note))
-      throw ToolError("--since: cannot read \"" + since + "\"");
-    if (!note.empty()) std::cerr << "lyrutil: note: --since " << note << "\n";
-    f.since = t;
-  }
-  if (!until.empty()) {
-    std::string note;
-    if (!ParseTimeText(until, now, TimeBound::kEnd, &t, &note))
-      throw ToolError("--until: cannot read \"" + until + "\"");
-    if (!note.empty()) std::cerr << "lyrutil: note: --until " << note << "\n";
-    f.until = t;
-  }
+  const std::time_t now = std::time(nullptr);
+  if (!since.empty()) f.since = WindowBound("--since", since, now, TimeBound::kStart);
+  if (!until.empty()) f.until = WindowBound("--until", until, now, TimeBound::kEnd);
   return f;
 }
