@@ -134,8 +134,8 @@ LYRUTIL_API int IsitMeth(char* const name);
 /// 1 when the file exists and cannot be opened for reading with no sharing (someone holds it),
 /// else 0; gives an exclamation beep when it is held.
 LYRUTIL_API int Is_FileOpen(char* const name);
-/// After a pause of one second: 1 when `name` is in this process's lock list, else 0. Names
-/// compare without regard to case and without other normalisation.
+/// 1 when `name` is in this process's lock list, after a pause of one second; else 0 at once.
+/// Names compare without regard to case and without other normalisation.
 LYRUTIL_API int IsFileLocked(char* const name);
 /// For a method file: waits until `name` is not in the lock list, then enters it (50 slots; a
 /// name is known by its first 254 characters). The wait ends after a minute: a name still held
