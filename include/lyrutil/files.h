@@ -106,8 +106,8 @@ LYRUTIL_API void DeleteFileA(char* path);
 LYRUTIL_API char* GetUniqueFileName(unsigned short fileType, char* directory);
 /// As above with `extension` (a dot put in front when it has none; at most 7 characters with it).
 LYRUTIL_API char* GetUniqueFileName(char* extension, char* directory);
-/// The length of the longest file name in `directory` with `extension`; -1 when either argument
-/// is empty or nothing matches.
+/// The length of the longest file name (extension included) in `directory` with `extension`; -1
+/// when either argument is empty or nothing matches.
 LYRUTIL_API int GetMaxLengthFileName(char* const extension, char* const directory);
 /// Cleans a directory path in place (drive letter, ":\", single backslashes, no illegal
 /// characters, at most 256 characters; the buffer holds 260) and checks that it exists: 0 when
