@@ -169,7 +169,7 @@ struct CHROM_DEVICE_STRUCT {
   char szText3[19];        ///< third text; empty
   char szText4[32];        ///< fourth text; empty
   char szText5[256];       ///< fifth text; empty
-  WORD wValue6;            ///< sixth field; 0
+  WORD wValue6;            ///< sixth field; 17
 };
 
 // The layouts of the suite's files and shared memory, as Windows compilers lay them out.
