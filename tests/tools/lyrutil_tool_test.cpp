@@ -154,6 +154,12 @@ TEST_F(ToolTest, FollowShowsWhatAnotherProcessAppendsAndSurvivesATruncation) {
   ::close(out[1]);
   std::string seen;
   auto readUntil = [&](const std::string& wanted) { return ReadUntil(out[0], &seen, wanted); };
+  // Whether the follower said `words` on standard error within 20 seconds.
+  auto said = [&](const std::string& words) {
+    for (int i = 0; i < 400 && ReadHostFile(errFile).find(words) == std::string::npos; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return ReadHostFile(errFile).find(words) != std::string::npos;
+  };
   EXPECT_TRUE(readUntil("CAROL"));  // what was there
   ASSERT_EQ(Tool("audit append " + Log() + " --user DAVE --message late").status, 0);
   EXPECT_TRUE(readUntil("DAVE")) << seen;
@@ -161,10 +167,7 @@ TEST_F(ToolTest, FollowShowsWhatAnotherProcessAppendsAndSurvivesATruncation) {
   EXPECT_EQ(nlohmann::json::parse(seen.substr(line + 1))["user_message"], "late");
 
   WriteHostFile(Log(), three.substr(0, sizeof(LOG_ENTRY_STRUCT)));
-  const std::string said = Log() + ": truncated; following from its new end";
-  for (int i = 0; i < 400 && ReadHostFile(errFile).find(said) == std::string::npos; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_NE(ReadHostFile(errFile).find(said), std::string::npos);
+  EXPECT_TRUE(said(Log() + ": truncated; following from its new end"));
   ASSERT_EQ(Tool("audit append " + Log() + " --user ERIN --message after").status, 0);
   EXPECT_TRUE(readUntil("ERIN")) << seen;
 
@@ -172,10 +175,7 @@ TEST_F(ToolTest, FollowShowsWhatAnotherProcessAppendsAndSurvivesATruncation) {
   const std::string replacement = Log() + ".new";
   WriteHostFile(replacement, three.substr(sizeof(LOG_ENTRY_STRUCT), sizeof(LOG_ENTRY_STRUCT)));
   ASSERT_EQ(std::rename(replacement.c_str(), Log().c_str()), 0);
-  const std::string replaced = Log() + ": replaced; following the new file from its start";
-  for (int i = 0; i < 400 && ReadHostFile(errFile).find(replaced) == std::string::npos; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_NE(ReadHostFile(errFile).find(replaced), std::string::npos);
+  EXPECT_TRUE(said(Log() + ": replaced; following the new file from its start"));
   ASSERT_EQ(Tool("audit append " + Log() + " --user FRANK --message replaced").status, 0);
   EXPECT_TRUE(readUntil("FRANK")) << seen;
   const size_t bobAgain = seen.rfind("\"user\":\"bob\"");
