@@ -17,6 +17,8 @@ run_suite() {
 }
 
 echo "=== header contracts: Doxygen finds nothing undocumented in include/lyrutil"
+# Doxygen makes only the last folder of its output path; on a clean checkout build/ is not there.
+mkdir -p build/docs
 doxygen docs/Doxyfile
 echo "=== plain build"
 run_suite build/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
