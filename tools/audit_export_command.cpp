@@ -16,12 +16,15 @@
 
 namespace {
 
-// The records of `log` that pass the filters, counted by a navigation of their own.
+// The records of `log` that pass the filters, counted by a navigation of the library's own, so
+// that the count is of what the library exported.
 unsigned long CountMatches(const std::string& log, const AuditFilters& filters) {
-  MergedReader reader({log}, filters);
+  std::string dos = DosName(log);
+  CLyrLog reader;
+  reader.SetFile(&dos[0]);
+  ApplyFilters(filters, reader);
   unsigned long count = 0;
-  LOG_ENTRY_STRUCT record;
-  while (reader.Next(&record)) ++count;
+  for (bool more = StartNavigation(reader, log); more; more = NextRecord(reader, log)) ++count;
   return count;
 }
 
@@ -128,7 +131,7 @@ void AddExportAndExtract(CLI::App& audit, Action& action) {
                      isExport ? "the file to write or replace (- for standard output)"
                               : "the new file to write (- for standard output)")
         ->required();
-    options->AddTo(command);
+    options->AddTo(command, FilterScope::kLibraryMasks);
     command->callback([=, &action] {
       action = [=] {
         StartLibrary();

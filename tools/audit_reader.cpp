@@ -17,8 +17,9 @@ void CopyField(char (&field)[N], const char* text) {
   field[n] = '\0';
 }
 
-std::string Mask(const std::string& utf8) {
-  return Utf8ToCp1252(utf8);
+// The library's masks hold one value: the first.
+std::string Mask(const std::vector<std::string>& values) {
+  return Utf8ToCp1252(values.front());
 }
 
 }  // namespace
@@ -117,40 +118,44 @@ bool NavigationReachedEnd(CLyrLog& log) {
 }
 
 struct MergedReader::Source {
-  std::string host;
-  std::string dos;               // the CLyrLog keeps a pointer to its file name
-  std::unique_ptr<CLyrLog> log;  // not movable: the library's object stays where it was made
-  bool has = false;              // `current` holds the log's next record
+  std::unique_ptr<LogCursor> cursor;
+  bool has = false;  // `current` holds the log's next record that passes
   LOG_ENTRY_STRUCT current{};
 };
 
-MergedReader::MergedReader(const std::vector<std::string>& hostPaths, const AuditFilters& filters) {
-  sources_.reserve(hostPaths.size());
-  for (const std::string& path : hostPaths) {
-    RequireAuditLog(path);
-    sources_.emplace_back();
-    Source& source = sources_.back();
-    source.dos = DosName(path);
-    source.log = std::make_unique<CLyrLog>();
-    source.log->SetFile(&source.dos[0]);
-    ApplyFilters(filters, *source.log);
-    source.host = path;
-    source.has = StartNavigation(*source.log, path);
-    if (source.has) source.current = CopyEntry(*source.log);
-  }
+MergedReader::MergedReader(const std::vector<std::string>& hostPaths, const AuditFilters& filters,
+                           ReadOrder order)
+    : filter_(filters), order_(order) {
+  sources_.resize(hostPaths.size());
+  for (size_t i = 0; i < hostPaths.size(); ++i)
+    sources_[i].cursor = std::make_unique<LogCursor>(hostPaths[i], order);
+  for (Source& source : sources_) source.has = Advance(source);
 }
 
 MergedReader::~MergedReader() = default;
 
+bool MergedReader::Advance(Source& source) {
+  while (const LOG_ENTRY_STRUCT* record = source.cursor->Next()) {
+    if (!filter_.Passes(*record)) continue;
+    source.current = *record;
+    return true;
+  }
+  return false;
+}
+
 bool MergedReader::Next(LOG_ENTRY_STRUCT* record) {
-  Source* earliest = nullptr;
-  for (Source& source : sources_)
-    if (source.has && (earliest == nullptr || source.current.Time < earliest->current.Time))
-      earliest = &source;
-  if (earliest == nullptr) return false;
-  *record = earliest->current;
-  earliest->has = NextRecord(*earliest->log, earliest->host);
-  if (earliest->has) earliest->current = CopyEntry(*earliest->log);
+  Source* chosen = nullptr;
+  for (Source& source : sources_) {
+    if (!source.has) continue;
+    const bool better = chosen == nullptr || (order_ == ReadOrder::kOldestFirst
+                                                  ? source.current.Time < chosen->current.Time
+                                                  : source.current.Time >= chosen->current.Time);
+    if (better) chosen = &source;
+  }
+  if (chosen == nullptr) return false;
+  *record = chosen->current;
+  if (UnterminatedFields(*record)) ++damaged_;
+  chosen->has = Advance(*chosen);
   return true;
 }
 

@@ -1,7 +1,11 @@
-// Audit records read through the library's own navigation: its masks (whole text, case ignored)
-// and its time window, merged across logs by time.
+// Audit records read for review, merged across logs by time; and the library's own navigation
+// (its masks and time window) as the export and extract run it, with its failures told apart
+// from its end.
 #ifndef LYRUTIL_TOOLS_AUDIT_READER_H
 #define LYRUTIL_TOOLS_AUDIT_READER_H
+
+#include "log_loads.h"
+#include "record_filter.h"
 
 #include <LyrUtil.h>
 
@@ -11,13 +15,8 @@
 #include <string>
 #include <vector>
 
-// Texts in UTF-8 as typed; empty means no filter.
-struct AuditFilters {
-  std::string user, author, system, project, sampleId, sample, ar, method, type;
-  std::optional<int32_t> since, until;
-};
-
-// Sets the filters on a log object, ready for SetMask.
+// Sets the filters on a log object, ready for SetMask: the first value of each text filter (the
+// library's masks hold one) and the time window.
 void ApplyFilters(const AuditFilters& filters, CLyrLog& log);
 
 // The entry of a log object as a record.
@@ -55,25 +54,34 @@ std::string ErrorText(DWORD error);
 // The last failed file call's error, in words.
 std::string LastFileFailureText();
 
-// The matching records of several logs (host paths), one at a time: each log read through its
-// own CLyrLog navigation in the order its records are stored, the logs merged by time (the
-// next record is the earliest of the logs' current ones; equal times, the earlier log). A
-// record stored out of time order therefore comes where it is stored, as `verify` reports it.
-// Memory is one record per log, whatever the logs' size. Throws ToolError for a file that is
-// not an audit log, and for a log that cannot be read to its end.
+// The records of several logs (host paths) that pass a filter, one at a time: each log walked in
+// the order its records are stored, the logs merged by time. Oldest first, the next record is
+// the earliest of the logs' current ones (equal times: the earlier log); newest first, the latest
+// of the logs' current ones read from their ends (equal times: the later log). A record stored out
+// of time order, as an entry from the backlog is, therefore comes where it is stored, as `verify`
+// reports it. Memory is one load per log, whatever the logs' size. Throws ToolError for a file
+// that is not an audit log, and for a log that cannot be read to its end.
 class MergedReader {
  public:
-  MergedReader(const std::vector<std::string>& hostPaths, const AuditFilters& filters);
+  MergedReader(const std::vector<std::string>& hostPaths, const AuditFilters& filters,
+               ReadOrder order = ReadOrder::kOldestFirst);
   ~MergedReader();
   MergedReader(const MergedReader&) = delete;
   MergedReader& operator=(const MergedReader&) = delete;
 
   // The next record; false after the last.
   bool Next(LOG_ENTRY_STRUCT* record);
+  // How many of the records given so far fail verify's test of a record (a text not ended
+  // inside its field): not written by the suite, or damaged.
+  unsigned long Damaged() const { return damaged_; }
 
  private:
   struct Source;
+  bool Advance(Source& source);
+  RecordFilter filter_;
+  ReadOrder order_;
   std::vector<Source> sources_;
+  unsigned long damaged_ = 0;
 };
 
 // All the records MergedReader gives, for the small selections that are wanted whole.

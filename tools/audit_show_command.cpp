@@ -18,7 +18,6 @@
 #include <iostream>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
@@ -27,44 +26,14 @@
 
 namespace {
 
-bool FieldMatches(const char* field, const std::string& mask) {
-  return mask.empty() || lstrcmpiA(field, Utf8ToCp1252(mask).c_str()) == 0;
+// Records that fail verify's test are shown as the library would read them, with a warning: a
+// file of the right size holding anything else reads as records without a word otherwise.
+void WarnOfDamagedRecords(unsigned long count, const std::string& where) {
+  if (count == 0) return;
+  std::cerr << "lyrutil: warning: " << count << (count == 1 ? " record" : " records") << where
+            << " with a text not ended inside its field: not written by the suite, or damaged "
+               "(lyrutil audit verify)\n";
 }
-
-// The same test as the library's navigation, for records that arrive while following a log.
-bool Matches(const LOG_ENTRY_STRUCT& r, const AuditFilters& f) {
-  if (f.since && r.Time < *f.since) return false;
-  if (f.until && r.Time > *f.until) return false;
-  return FieldMatches(r.UsrId, f.user) && FieldMatches(r.AuthId, f.author) &&
-         FieldMatches(r.SysId, f.system) && FieldMatches(r.PrjId, f.project) &&
-         FieldMatches(r.SmpId, f.sampleId) && FieldMatches(r.SmpName, f.sample) &&
-         FieldMatches(r.ARName, f.ar) && FieldMatches(r.MethName, f.method) &&
-         FieldMatches(r.MethType, f.type);
-}
-
-// --grep: an extended regular expression searched in every text of a record (-i: case ignored).
-// Without a pattern every record passes.
-class Grep {
- public:
-  Grep(const std::string& pattern, bool ignoreCase) {
-    if (pattern.empty()) return;
-    try {
-      pattern_.emplace(
-          pattern, ignoreCase ? std::regex::extended | std::regex::icase : std::regex::extended);
-    } catch (const std::regex_error&) {
-      throw ToolError("--grep: not a regular expression: " + pattern);
-    }
-  }
-  bool Passes(const LOG_ENTRY_STRUCT& record) const {
-    if (!pattern_) return true;
-    for (const std::string& text : RecordTexts(record))
-      if (std::regex_search(text, *pattern_)) return true;
-    return false;
-  }
-
- private:
-  std::optional<std::regex> pattern_;
-};
 
 // A log being followed, as `tail -F` follows a file: new records are read from an open
 // descriptor at the offset reached, in loads of a fixed size, so memory stays flat whatever the
@@ -83,7 +52,7 @@ class FollowedLog {
   FollowedLog& operator=(const FollowedLog&) = delete;
 
   // Writes the records appended since the last call that pass the filters.
-  void WriteNew(const AuditFilters& filters, const Grep& grep, OutputFormat format) {
+  void WriteNew(const RecordFilter& filter, OutputFormat format) {
     struct stat named;
     if (::stat(path_.c_str(), &named) == 0 && (named.st_dev != dev_ || named.st_ino != ino_)) {
       std::cerr << "lyrutil: " << path_ << ": replaced; following the new file from its start\n";
@@ -106,10 +75,13 @@ class FollowedLog {
       if (read < 0) throw ToolError(path_ + ": " + std::strerror(errno));
       const off_t whole = read / kRecordBytes;
       if (whole == 0) break;  // cut between fstat and read: seen as a truncation next time
-      for (off_t k = 0; k < whole; ++k)
-        if (Matches(load[static_cast<size_t>(k)], filters) &&
-            grep.Passes(load[static_cast<size_t>(k)]))
-          WriteRecordLine(load[static_cast<size_t>(k)], format, std::cout);
+      for (off_t k = 0; k < whole; ++k) {
+        const LOG_ENTRY_STRUCT& record = load[static_cast<size_t>(k)];
+        if (!filter.Passes(record)) continue;
+        if (UnterminatedFields(record))
+          WarnOfDamagedRecords(1, " at index " + std::to_string(records_ + k) + " of " + path_);
+        WriteRecordLine(record, format, std::cout);
+      }
       records_ += whole;
     }
   }
@@ -141,12 +113,38 @@ class FollowedLog {
 // shown, so that nothing appended in between is missed (such a record may show twice; none is
 // lost).
 [[noreturn]] void Follow(std::vector<std::unique_ptr<FollowedLog>>& logs,
-                         const AuditFilters& filters, const Grep& grep, OutputFormat format) {
+                         const RecordFilter& filter, OutputFormat format) {
   for (;;) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    for (auto& log : logs) log->WriteNew(filters, grep, format);
+    for (auto& log : logs) log->WriteNew(filter, format);
     FlushStandardOutput();
   }
+}
+
+// Writes the selected records: oldest first as they come; newest first (-r) from the logs' ends
+// as they come; the last N (-n) read from the ends and turned round. Memory stays flat but for
+// the N kept. Returns how many records shown fail verify's test.
+unsigned long ShowRecords(const std::vector<std::string>& logs, const AuditFilters& filters,
+                          int last, bool reverse, OutputFormat format) {
+  const bool fromTheEnd = reverse || last >= 0;
+  MergedReader reader(logs, filters,
+                      fromTheEnd ? ReadOrder::kNewestFirst : ReadOrder::kOldestFirst);
+  RecordWriter writer(format, std::cout);
+  LOG_ENTRY_STRUCT record;
+  if (last < 0) {
+    while (reader.Next(&record)) writer.Write(record);
+  } else {
+    std::vector<LOG_ENTRY_STRUCT> kept;
+    for (int n = 0; n < last && reader.Next(&record); ++n) {
+      if (reverse)
+        writer.Write(record);
+      else
+        kept.push_back(record);
+    }
+    std::for_each(kept.rbegin(), kept.rend(), [&](const LOG_ENTRY_STRUCT& r) { writer.Write(r); });
+  }
+  writer.Finish();
+  return reader.Damaged();
 }
 
 }  // namespace
@@ -160,15 +158,10 @@ void AddShow(CLI::App& audit, Action& action) {
   auto follow = std::make_shared<bool>(false);
   auto format = std::make_shared<std::string>("text");
   show->add_option("LOG", *logs, "audit log files (several merge by time)")->required();
-  options->AddTo(show);
+  options->AddTo(show, FilterScope::kReview);
   show->add_option("-n,--lines", *last, "only the last N records")->check([](const std::string& n) {
     return !n.empty() && n[0] == '-' ? "a count of records is 0 or more" : "";
   });
-  auto grep = std::make_shared<std::string>();
-  auto ignoreCase = std::make_shared<bool>(false);
-  show->add_option("-g,--grep", *grep,
-                   "only records with a text that matches this extended regular expression");
-  show->add_flag("-i,--ignore-case", *ignoreCase, "--grep ignores case");
   show->add_flag("-r,--reverse", *reverse, "newest first");
   show->add_flag("-f,--follow", *follow, "then print new records as they are appended");
   show->add_option("-o,--output", *format,
@@ -182,31 +175,15 @@ void AddShow(CLI::App& audit, Action& action) {
       if (*follow && out == OutputFormat::kJson)
         throw ToolError("-f writes records as they come: use -o jsonl, one JSON object a line");
       if (*follow && *reverse) throw ToolError("-r and -f cannot go together");
-      AuditFilters filters = options->Resolved();
-      const Grep matching(*grep, *ignoreCase);
+      const AuditFilters filters = options->Resolved();
+      const RecordFilter filter(filters);
       std::vector<std::unique_ptr<FollowedLog>> followed;
       if (*follow)
         for (const std::string& log : *logs) followed.push_back(std::make_unique<FollowedLog>(log));
-      MergedReader reader(*logs, filters);
-      RecordWriter writer(out, std::cout);
-      LOG_ENTRY_STRUCT record;
-      if (*last < 0 && !*reverse) {
-        while (reader.Next(&record))  // as they come: flat memory
-          if (matching.Passes(record)) writer.Write(record);
-      } else {
-        // The last N need only N kept; newest first needs all the matching records kept.
-        std::deque<LOG_ENTRY_STRUCT> kept;
-        while (reader.Next(&record)) {
-          if (*last == 0 || !matching.Passes(record)) continue;
-          kept.push_back(record);
-          if (*last > 0 && kept.size() > static_cast<size_t>(*last)) kept.pop_front();
-        }
-        if (*reverse) std::reverse(kept.begin(), kept.end());
-        for (const LOG_ENTRY_STRUCT& r : kept) writer.Write(r);
-      }
-      writer.Finish();
+      const unsigned long damaged = ShowRecords(*logs, filters, *last, *reverse, out);
       FlushStandardOutput();
-      if (*follow) Follow(followed, filters, matching, out);
+      WarnOfDamagedRecords(damaged, " shown");
+      if (*follow) Follow(followed, filter, out);
       return 0;
     };
   });

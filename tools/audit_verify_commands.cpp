@@ -2,6 +2,7 @@
 #include "audit_commands.h"
 #include "audit_files.h"
 #include "audit_reader.h"
+#include "log_loads.h"
 #include "text_encoding.h"
 #include "time_text.h"
 #include "tool_error.h"
@@ -19,24 +20,24 @@ namespace {
 
 // What `verify` finds in one log: each count a kind of damage, 0 when whole.
 nlohmann::json VerifyLog(const std::string& hostPath, const std::vector<BacklogRecord>& backlog) {
-  std::string bytes = ReadWholeFile(hostPath);
-  const size_t size = sizeof(LOG_ENTRY_STRUCT);
+  const off_t size = RequireReadableFile(hostPath);
+  const off_t recordBytes = sizeof(LOG_ENTRY_STRUCT);
   nlohmann::json report;
   report["log"] = HostPathText(hostPath);
-  report["records"] = bytes.size() / size;
-  report["torn_tail_bytes"] = bytes.size() % size;
+  report["records"] = size / recordBytes;
+  report["torn_tail_bytes"] = size % recordBytes;
   size_t outOfOrder = 0;
   size_t garbled = 0;
   nlohmann::json garbledRecords = nlohmann::json::array();
   int32_t previous = INT32_MIN;
-  for (size_t i = 0; i + size <= bytes.size(); i += size) {
-    LOG_ENTRY_STRUCT r;
-    std::memcpy(&r, bytes.data() + i, size);
-    if (r.Time < previous) ++outOfOrder;
-    previous = r.Time;
-    if (UnterminatedFields(r)) {
+  LogCursor cursor(hostPath, ReadOrder::kOldestFirst, TornTail::kLeftAside);
+  size_t index = 0;
+  for (const LOG_ENTRY_STRUCT* r; (r = cursor.Next()) != nullptr; ++index) {
+    if (r->Time < previous) ++outOfOrder;
+    previous = r->Time;
+    if (UnterminatedFields(*r)) {
       ++garbled;
-      if (garbledRecords.size() < 20) garbledRecords.push_back(i / size);
+      if (garbledRecords.size() < 20) garbledRecords.push_back(index);
     }
   }
   report["out_of_order"] = outOfOrder;

@@ -166,19 +166,19 @@ void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix) {
       WriteRecords(ReadMerged(logs, {}), OutputFormat::kText, std::cout);
 
       AuditFilters bob;
-      bob.user = "bob";
+      bob.user = {"bob"};
       std::cout << Say(
           "Only BOB's actions; the filter matches whole text, case ignored "
           "(--user bob):");
       WriteRecords(ReadMerged(logs, bob), OutputFormat::kText, std::cout);
 
-      AuditFilters afternoon;
-      afternoon.since = Today(4 * 60);
+      AuditFilters morning;
+      morning.since = Today(2 * 60);
+      morning.until = Today(3 * 60);
       std::cout << Say(
-          "From 12:00 on (--since), where the library starts reading by a binary search"
-          " on time and tests the begin time no further: so the entry that waited,"
-          " stored after a later one, comes along:");
-      WriteRecords(ReadMerged(logs, afternoon), OutputFormat::kText, std::cout);
+          "From 10:00 to 11:00 (--since 10:00 --until 11:00): the entry that waited is stored"
+          " after 12:00 and still found, since every record is tested on its own time:");
+      WriteRecords(ReadMerged(logs, morning), OutputFormat::kText, std::cout);
 
       std::string folder = HostOf("C:\\Tessera\\Work\\Audit");
       std::cout << Say("Exported for other programs: the suite's export text, CSV and JSON:");

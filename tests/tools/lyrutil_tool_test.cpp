@@ -203,6 +203,14 @@ TEST_F(ToolTest, VerifyFindsTornTailsAndGarbledRecords) {
   nlohmann::json report = nlohmann::json::parse(bad.out)["logs"][0];
   EXPECT_EQ(report["unterminated_records"], 1);
   EXPECT_EQ(report["unterminated_record_indexes"][0], 1);
+  // show still shows it, as the library reads it, and says that it is not as the suite writes.
+  ToolRun shown = Tool("audit show " + Log());
+  EXPECT_EQ(shown.status, 0);
+  EXPECT_NE(shown.out.find("  XXXXXXXXXXXXXXX (for bob)"), std::string::npos) << shown.out;
+  EXPECT_EQ(shown.err,
+            "lyrutil: warning: 1 record shown with a text not ended inside its field: not written "
+            "by the suite, or damaged (lyrutil audit verify)\n");
+  EXPECT_EQ(Tool("audit show " + Log() + " --user bob").err, "");
 }
 
 // Also inputs that are not regular files, or far larger than what they claim to be: refused at
@@ -627,32 +635,46 @@ TEST_F(ToolTest, ModuleLookupGivesTheRowTheLibraryFinds) {
 }
 
 // Several logs merge by time while each keeps its stored order: a record stored behind a later
-// one (as an entry from the backlog is) comes where it is stored. -n keeps the last N of that
-// order, -r reverses it, and an empty selection is still a whole JSON array.
+// one (as an entry from the backlog is) comes where it is stored. Newest first (-r, and -n, which
+// reads from the end) walks each log back from its end. A time window finds the late-stored
+// record although a later one stands before it; a filter given twice takes either value.
 TEST_F(ToolTest, ShowMergesLogsByTimeAndKeepsEachLogsStoredOrder) {
   ASSERT_EQ(Tool("install").status, 0);
   const std::string a = DriveC() + "/a.log";
   const std::string b = DriveC() + "/b.log";
-  auto append = [&](const std::string& log, const char* message, const char* time) {
-    ASSERT_EQ(
-        Tool("audit append " + log + " --user U --message " + message + " --time '" + time + "'")
-            .status,
-        0);
+  auto append = [&](const std::string& log, const char* message, const char* time,
+                    const char* action) {
+    ASSERT_EQ(Tool("audit append " + log + " --user U --message " + message + " --time '" + time +
+                   "' --system-message '" + action + "'")
+                  .status,
+              0);
   };
-  append(a, "a9", "2026-12-05 09:00");
-  append(a, "a11", "2026-12-05 11:00");
-  append(b, "b10", "2026-12-05 10:00");
-  append(b, "b8", "2026-12-05 08:00");  // stored after a later record
-  append(b, "b12", "2026-12-05 12:00");
+  append(a, "a9", "2026-12-05 09:00", "Logged on");
+  append(a, "a11", "2026-12-05 11:00", "Sample injected");
+  append(b, "b10", "2026-12-05 10:00", "Logged on");
+  append(b, "b8", "2026-12-05 08:00", "Result approved");  // stored after a later record
+  append(b, "b12", "2026-12-05 12:00", "Logged off");
   auto messages = [&](const std::string& args) {
     nlohmann::json all = nlohmann::json::parse(Tool("audit show " + args + " -o json").out);
     std::string order;
     for (const auto& r : all) order += r["user_message"].get<std::string>() + " ";
     return order;
   };
-  EXPECT_EQ(messages(a + " " + b), "a9 b10 b8 a11 b12 ");
-  EXPECT_EQ(messages(a + " " + b + " -n 2"), "a11 b12 ");
-  EXPECT_EQ(messages(a + " " + b + " -r -n 3"), "b12 a11 b8 ");
+  const std::string both = a + " " + b;
+  EXPECT_EQ(messages(both), "a9 b10 b8 a11 b12 ");
+  EXPECT_EQ(messages(both + " -r"), "b12 a11 a9 b8 b10 ");
+  EXPECT_EQ(messages(both + " -n 2"), "a11 b12 ");
+  EXPECT_EQ(messages(both + " -r -n 3"), "b12 a11 a9 ");
+  EXPECT_EQ(messages(b + " -n 2"), "b8 b12 ");
+  EXPECT_EQ(messages(both + " --since '2026-12-05 07:00' --until '2026-12-05 08:30'"), "b8 ");
+  EXPECT_EQ(messages(both + " --since '2026-12-05 07:00' --until '2026-12-05 09:00' -r"), "a9 b8 ");
+  EXPECT_EQ(messages(both + " --action 'logged ON'"), "a9 b10 ");
+  EXPECT_EQ(messages(both + " --action 'Logged on' --action 'Logged off' -r"), "b12 b10 a9 ");
   EXPECT_EQ(Tool("audit show " + a + " --user nobody -o json").out, "[]\n");
   EXPECT_EQ(Tool("audit show " + a + " -n 0 -o jsonl").out, "");
+  // The export goes through the library's one-value masks: several values are refused.
+  ToolRun twice = Tool("audit export " + a + " --user U --user V --to -");
+  EXPECT_EQ(twice.status, 2);
+  EXPECT_NE(twice.err.find("--user: the library's filter holds one value"), std::string::npos)
+      << twice.err;
 }
