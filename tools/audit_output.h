@@ -4,8 +4,6 @@
 
 #include <LyrUtil.h>
 
-#include <nlohmann/json.hpp>
-
 #include <ostream>
 #include <string>
 #include <vector>
@@ -20,11 +18,11 @@ OutputFormat ParseOutputFormat(const std::string& name);
 // The record's eleven text fields in UTF-8, as the other outputs show them (no time, no channel).
 std::vector<std::string> RecordTexts(const LOG_ENTRY_STRUCT& record);
 
-// A record as a JSON object: the time as seconds and as local ISO 8601 text, texts in UTF-8.
-nlohmann::json RecordJson(const LOG_ENTRY_STRUCT& record);
-
-// Writes records as they come: CSV starts with its header line, JSON is one array (closed by
-// Finish or the destructor), the other formats a line each.
+// Writes records as they come, gathered in loads of 64 KB: CSV starts with its header line, JSON
+// is one array (closed by Finish or the destructor), the other formats a line each. JSON objects
+// hold "epoch" (seconds since 1970) and then the CSV columns in their order, "time" the local
+// time in ISO 8601 with its offset, texts in UTF-8. Finish writes what is gathered; a writer
+// destroyed without it, by an error, writes it too.
 class RecordWriter {
  public:
   RecordWriter(OutputFormat format, std::ostream& out);
@@ -35,10 +33,12 @@ class RecordWriter {
   void Finish();
 
  private:
+  void Drain();
   OutputFormat format_;
   std::ostream& out_;
   bool first_ = true;
   bool finished_ = false;
+  std::string buffer_;
 };
 
 // Writes the records with a RecordWriter.

@@ -119,8 +119,7 @@ bool NavigationReachedEnd(CLyrLog& log) {
 
 struct MergedReader::Source {
   std::unique_ptr<LogCursor> cursor;
-  bool has = false;  // `current` holds the log's next record that passes
-  LOG_ENTRY_STRUCT current{};
+  const LOG_ENTRY_STRUCT* current = nullptr;  // the log's next record that passes; null at its end
 };
 
 MergedReader::MergedReader(const std::vector<std::string>& hostPaths, const AuditFilters& filters,
@@ -129,41 +128,37 @@ MergedReader::MergedReader(const std::vector<std::string>& hostPaths, const Audi
   sources_.resize(hostPaths.size());
   for (size_t i = 0; i < hostPaths.size(); ++i)
     sources_[i].cursor = std::make_unique<LogCursor>(hostPaths[i], order);
-  for (Source& source : sources_) source.has = Advance(source);
+  for (Source& source : sources_) Advance(source, filter_);
 }
 
 MergedReader::~MergedReader() = default;
 
-bool MergedReader::Advance(Source& source) {
-  while (const LOG_ENTRY_STRUCT* record = source.cursor->Next()) {
-    if (!filter_.Passes(*record)) continue;
-    source.current = *record;
-    return true;
-  }
-  return false;
+void MergedReader::Advance(Source& source, const RecordFilter& filter) {
+  do {
+    source.current = source.cursor->Next();
+  } while (source.current != nullptr && !filter.Passes(*source.current));
 }
 
-bool MergedReader::Next(LOG_ENTRY_STRUCT* record) {
-  Source* chosen = nullptr;
+const LOG_ENTRY_STRUCT* MergedReader::Next() {
+  if (given_ != nullptr) Advance(*given_, filter_);
+  given_ = nullptr;
   for (Source& source : sources_) {
-    if (!source.has) continue;
-    const bool better = chosen == nullptr || (order_ == ReadOrder::kOldestFirst
-                                                  ? source.current.Time < chosen->current.Time
-                                                  : source.current.Time >= chosen->current.Time);
-    if (better) chosen = &source;
+    if (source.current == nullptr) continue;
+    const bool better =
+        given_ == nullptr || (order_ == ReadOrder::kOldestFirst
+                                  ? source.current->Time < given_->current->Time
+                                  : source.current->Time >= given_->current->Time);
+    if (better) given_ = &source;
   }
-  if (chosen == nullptr) return false;
-  *record = chosen->current;
-  if (UnterminatedFields(*record)) ++damaged_;
-  chosen->has = Advance(*chosen);
-  return true;
+  if (given_ == nullptr) return nullptr;
+  if (UnterminatedFields(*given_->current)) ++damaged_;
+  return given_->current;
 }
 
 std::vector<LOG_ENTRY_STRUCT> ReadMerged(const std::vector<std::string>& hostPaths,
                                          const AuditFilters& filters) {
   MergedReader reader(hostPaths, filters);
   std::vector<LOG_ENTRY_STRUCT> records;
-  LOG_ENTRY_STRUCT record;
-  while (reader.Next(&record)) records.push_back(record);
+  while (const LOG_ENTRY_STRUCT* record = reader.Next()) records.push_back(*record);
   return records;
 }

@@ -130,16 +130,16 @@ unsigned long ShowRecords(const std::vector<std::string>& logs, const AuditFilte
   MergedReader reader(logs, filters,
                       fromTheEnd ? ReadOrder::kNewestFirst : ReadOrder::kOldestFirst);
   RecordWriter writer(format, std::cout);
-  LOG_ENTRY_STRUCT record;
   if (last < 0) {
-    while (reader.Next(&record)) writer.Write(record);
+    while (const LOG_ENTRY_STRUCT* record = reader.Next()) writer.Write(*record);
   } else {
     std::vector<LOG_ENTRY_STRUCT> kept;
-    for (int n = 0; n < last && reader.Next(&record); ++n) {
+    const LOG_ENTRY_STRUCT* record;
+    for (int n = 0; n < last && (record = reader.Next()) != nullptr; ++n) {
       if (reverse)
-        writer.Write(record);
+        writer.Write(*record);
       else
-        kept.push_back(record);
+        kept.push_back(*record);
     }
     std::for_each(kept.rbegin(), kept.rend(), [&](const LOG_ENTRY_STRUCT& r) { writer.Write(r); });
   }

@@ -18,6 +18,12 @@
 
 namespace {
 
+// A text of a record as read from its log: ended inside its field, as the library reads it.
+template <size_t N>
+std::string Text(const char (&field)[N]) {
+  return Cp1252ToUtf8(std::string(field, strnlen(field, N - 1)));
+}
+
 // What `verify` finds in one log: each count a kind of damage, 0 when whole.
 nlohmann::json VerifyLog(const std::string& hostPath, const std::vector<BacklogRecord>& backlog) {
   const off_t size = RequireReadableFile(hostPath);
@@ -126,14 +132,14 @@ void AddStats(CLI::App& audit, Action& action) {
       int32_t first = INT32_MAX;
       int32_t last = INT32_MIN;
       std::map<std::string, size_t> users, systems, types;
-      LOG_ENTRY_STRUCT r;
-      while (reader.Next(&r)) {
+      while (const LOG_ENTRY_STRUCT* record = reader.Next()) {
+        const LOG_ENTRY_STRUCT& r = *record;
         ++count;
         first = std::min(first, r.Time);
         last = std::max(last, r.Time);
-        ++users[Cp1252ToUtf8(r.UsrId)];
-        ++systems[Cp1252ToUtf8(r.SysId)];
-        ++types[Cp1252ToUtf8(r.MethType)];
+        ++users[Text(r.UsrId)];
+        ++systems[Text(r.SysId)];
+        ++types[Text(r.MethType)];
       }
       nlohmann::json s;
       s["records"] = count;

@@ -11,7 +11,9 @@ const uint16_t kHighControls[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x20
                                     0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-uint32_t CodePoint(unsigned char c) {
+}  // namespace
+
+uint32_t Cp1252CodePoint(unsigned char c) {
   if (c >= 0x80 && c < 0xA0 && kHighControls[c - 0x80]) return kHighControls[c - 0x80];
   return c;
 }
@@ -29,12 +31,10 @@ void AppendUtf8(uint32_t cp, std::string* out) {
   }
 }
 
-}  // namespace
-
 std::string Cp1252ToUtf8(const std::string& text) {
   std::string out;
   out.reserve(text.size());
-  for (unsigned char c : text) AppendUtf8(CodePoint(c), &out);
+  for (unsigned char c : text) AppendUtf8(Cp1252CodePoint(c), &out);
   return out;
 }
 

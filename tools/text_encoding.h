@@ -4,9 +4,15 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
 #include <string>
 
 std::string Cp1252ToUtf8(const std::string& text);
+// One code page 1252 byte's character. The bytes the code page leaves undefined stand for the C1
+// control of the same value, as Windows maps them.
+uint32_t Cp1252CodePoint(unsigned char c);
+// A character of the Basic Multilingual Plane (up to U+FFFF) in UTF-8.
+void AppendUtf8(uint32_t codePoint, std::string* out);
 // Characters that code page 1252 lacks become '?'.
 std::string Utf8ToCp1252(const std::string& text);
 

@@ -220,22 +220,87 @@ bool ParseTimeText(const std::string& text, std::time_t now, TimeBound bound, in
 }
 
 namespace {
-std::string FormatLocal(int32_t seconds, const char* format) {
-  std::time_t t = seconds;
+
+// The local calendar fields of one minute, kept while records of that minute come (a log holds
+// records seconds apart, and the C library's conversion takes a lock and reads the zone each
+// time). A minute is kept only when the zone's offset is a whole number of minutes over all of
+// it, so no change of offset can fall inside it.
+struct LocalMinute {
+  long long start = 1;  // seconds since 1970 of the minute's first second; 1: nothing kept
   std::tm tm{};
-  localtime_r(&t, &tm);
-  char text[40];
-  std::strftime(text, sizeof text, format, &tm);
-  return text;
+};
+
+void Digits(unsigned value, int width, std::string* out) {
+  char text[12];
+  for (int i = width - 1; i >= 0; --i, value /= 10) text[i] = static_cast<char>('0' + value % 10);
+  out->append(text, static_cast<size_t>(width));
 }
+
+std::tm LocalFields(int32_t seconds) {
+  thread_local LocalMinute kept;
+  const long long t = seconds;
+  const long long start = t - ((t % 60) + 60) % 60;
+  if (start != kept.start) {
+    std::time_t first = static_cast<std::time_t>(start);
+    std::time_t last = first + 59;
+    std::tm a{}, b{};
+    localtime_r(&first, &a);
+    localtime_r(&last, &b);
+    if (a.tm_gmtoff != b.tm_gmtoff || a.tm_gmtoff % 60 != 0) {
+      std::time_t exact = seconds;
+      std::tm tm{};
+      localtime_r(&exact, &tm);
+      return tm;
+    }
+    kept.start = start;
+    kept.tm = a;
+  }
+  std::tm tm = kept.tm;
+  tm.tm_sec = static_cast<int>(t - start);
+  return tm;
+}
+
+// "2026-12-07 08:00:00", or with `iso` "2026-12-07T08:00:00+01:00".
+void AppendLocal(int32_t seconds, bool iso, std::string* out) {
+  const std::tm tm = LocalFields(seconds);
+  Digits(static_cast<unsigned>(tm.tm_year + 1900), 4, out);
+  out->push_back('-');
+  Digits(static_cast<unsigned>(tm.tm_mon + 1), 2, out);
+  out->push_back('-');
+  Digits(static_cast<unsigned>(tm.tm_mday), 2, out);
+  out->push_back(iso ? 'T' : ' ');
+  Digits(static_cast<unsigned>(tm.tm_hour), 2, out);
+  out->push_back(':');
+  Digits(static_cast<unsigned>(tm.tm_min), 2, out);
+  out->push_back(':');
+  Digits(static_cast<unsigned>(tm.tm_sec), 2, out);
+  if (!iso) return;
+  const long offset = tm.tm_gmtoff;
+  const unsigned minutes = static_cast<unsigned>((offset < 0 ? -offset : offset) / 60);
+  out->push_back(offset < 0 ? '-' : '+');
+  Digits(minutes / 60, 2, out);
+  out->push_back(':');
+  Digits(minutes % 60, 2, out);
+}
+
 }  // namespace
 
+void AppendLocalTimeText(int32_t seconds, std::string* out) {
+  AppendLocal(seconds, false, out);
+}
+
+void AppendIsoTimeText(int32_t seconds, std::string* out) {
+  AppendLocal(seconds, true, out);
+}
+
 std::string LocalTimeText(int32_t seconds) {
-  return FormatLocal(seconds, "%Y-%m-%d %H:%M:%S");
+  std::string text;
+  AppendLocal(seconds, false, &text);
+  return text;
 }
 
 std::string IsoTimeText(int32_t seconds) {
-  std::string iso = FormatLocal(seconds, "%Y-%m-%dT%H:%M:%S%z");
-  if (iso.size() >= 5) iso.insert(iso.size() - 2, ":");  // +0100 -> +01:00
-  return iso;
+  std::string text;
+  AppendLocal(seconds, true, &text);
+  return text;
 }

@@ -24,5 +24,8 @@ bool ParseTimeText(const std::string& text, std::time_t now, TimeBound bound, in
 std::string LocalTimeText(int32_t seconds);
 // "2026-12-05T14:30:15+01:00", local time with its offset.
 std::string IsoTimeText(int32_t seconds);
+// The same texts appended to `out`, for writers of many records.
+void AppendLocalTimeText(int32_t seconds, std::string* out);
+void AppendIsoTimeText(int32_t seconds, std::string* out);
 
 #endif  // LYRUTIL_TOOLS_TIME_TEXT_H

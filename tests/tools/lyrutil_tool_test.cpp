@@ -287,11 +287,23 @@ TEST_F(ToolTest, TextLinesEscapeControlsAndMeaninglessOptionsAreRefused) {
   EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 2) << text.out;
   EXPECT_NE(text.out.find("one\\ntwo \\x1b[31m"), std::string::npos) << text.out;
   EXPECT_EQ(text.out.find('\x1b'), std::string::npos);
+  // The euro sign is code page 1252's 0x80; JSON escapes what it must and the text line its
+  // controls alone.
+  ASSERT_EQ(Tool("audit append " + Log() +
+                 " --user bob --message \"$(printf 'euro \\342\\202\\254 \\033 \\\\ \"')\"")
+                .status,
+            0);
+  EXPECT_NE(Tool("audit show " + Log() + " -n 1").out.find("euro \xe2\x82\xac \\x1b \\ \"\n"),
+            std::string::npos);
+  EXPECT_EQ(
+      nlohmann::json::parse(Tool("audit show " + Log() + " -n 1 -o jsonl").out)["user_message"],
+      "euro \xe2\x82\xac \x1b \\ \"");
 
   const std::pair<const char*, const char*> refused[] = {
       {"--user 1234567890123456", "at most 15"},
       {"--type 123456789012345678901234567890123", "at most 31"},
       {"--since ''", "empty time"},
+      {"--user ''", "empty value"},
       {"-n -3", "0 or more"},
       {"-f -o json", "jsonl"},
       {"-r -f", "cannot go together"}};
