@@ -347,6 +347,15 @@ TEST_F(ToolTest, SummerTimeNeitherHidesNorMergesRecords) {
   EXPECT_EQ(count("--until '2026-03-29 02:30'"), 1);                     // 01:43 only
   ToolRun noted = Tool("audit show " + Log() + " --since '2026-10-25 02:30'", "", berlin);
   EXPECT_NE(noted.err.find("happens twice here"), std::string::npos) << noted.err;
+  // Amsterdam's clocks went from +00:19:32 to +01:19:32 at 23:40:28 UTC: records of one minute
+  // on both sides of it each get their own offset, whichever comes first.
+  const std::string early = DriveC() + "/1916.log";
+  for (const char* when : {"@-1693700342", "@-1693700382", "@-1693700362"})
+    ASSERT_EQ(Tool("audit append " + early + " --user u --message m --time " + when).status, 0);
+  EXPECT_EQ(Tool("audit show -o short-iso " + early, "", "TZ=Europe/Amsterdam").out,
+            "1916-05-01T01:00:30+01:19  u @   -- m\n"
+            "1916-04-30T23:59:50+00:19  u @   -- m\n"
+            "1916-05-01T01:00:10+01:19  u @   -- m\n");
 }
 
 // What an append changes in what was typed is said; --strict refuses it and records nothing.
