@@ -144,10 +144,9 @@ const LOG_ENTRY_STRUCT* MergedReader::Next() {
   given_ = nullptr;
   for (Source& source : sources_) {
     if (source.current == nullptr) continue;
-    const bool better =
-        given_ == nullptr || (order_ == ReadOrder::kOldestFirst
-                                  ? source.current->Time < given_->current->Time
-                                  : source.current->Time >= given_->current->Time);
+    const bool better = given_ == nullptr || (order_ == ReadOrder::kOldestFirst
+                                                  ? source.current->Time < given_->current->Time
+                                                  : source.current->Time >= given_->current->Time);
     if (better) given_ = &source;
   }
   if (given_ == nullptr) return nullptr;

@@ -4,6 +4,7 @@
 #include "audit_filter_options.h"
 #include "audit_output.h"
 #include "audit_reader.h"
+#include "pager.h"
 #include "text_encoding.h"
 #include "tool_error.h"
 #include "tool_runtime.h"
@@ -123,12 +124,15 @@ class FollowedLog {
 
 // Writes the selected records: oldest first as they come; newest first (-r) from the logs' ends
 // as they come; the last N (-n) read from the ends and turned round. Memory stays flat but for
-// the N kept. Returns how many records shown fail verify's test.
+// the N kept. With `page`, a terminal gets them through a pager, started once the logs are known
+// to be audit logs (an error then reaches the terminal, not the pager). Returns how many records
+// shown fail verify's test.
 unsigned long ShowRecords(const std::vector<std::string>& logs, const AuditFilters& filters,
-                          int last, bool reverse, OutputFormat format) {
+                          int last, bool reverse, OutputFormat format, bool page) {
   const bool fromTheEnd = reverse || last >= 0;
   MergedReader reader(logs, filters,
                       fromTheEnd ? ReadOrder::kNewestFirst : ReadOrder::kOldestFirst);
+  if (page) StartPagerOnATerminal();
   RecordWriter writer(format, std::cout);
   if (last < 0) {
     while (const LOG_ENTRY_STRUCT* record = reader.Next()) writer.Write(*record);
@@ -156,6 +160,7 @@ void AddShow(CLI::App& audit, Action& action) {
   auto last = std::make_shared<int>(-1);
   auto reverse = std::make_shared<bool>(false);
   auto follow = std::make_shared<bool>(false);
+  auto noPager = std::make_shared<bool>(false);
   auto format = std::make_shared<std::string>("text");
   show->add_option("LOG", *logs, "audit log files (several merge by time)")->required();
   options->AddTo(show, FilterScope::kReview);
@@ -164,6 +169,9 @@ void AddShow(CLI::App& audit, Action& action) {
   });
   show->add_flag("-r,--reverse", *reverse, "newest first");
   show->add_flag("-f,--follow", *follow, "then print new records as they are appended");
+  show->add_flag(
+      "--no-pager", *noPager,
+      "never through a pager (a terminal otherwise gets $LYRUTIL_PAGER, $PAGER or less)");
   show->add_option("-o,--output", *format,
                    "text, short-iso (the time with its zone offset), csv, json or jsonl");
   show->callback([=, &action] {
@@ -180,7 +188,8 @@ void AddShow(CLI::App& audit, Action& action) {
       std::vector<std::unique_ptr<FollowedLog>> followed;
       if (*follow)
         for (const std::string& log : *logs) followed.push_back(std::make_unique<FollowedLog>(log));
-      const unsigned long damaged = ShowRecords(*logs, filters, *last, *reverse, out);
+      const unsigned long damaged =
+          ShowRecords(*logs, filters, *last, *reverse, out, !*follow && !*noPager);
       FlushStandardOutput();
       WarnOfDamagedRecords(damaged, " shown");
       if (*follow) Follow(followed, filter, out);

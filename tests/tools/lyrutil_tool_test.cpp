@@ -187,6 +187,29 @@ TEST_F(ToolTest, FollowShowsWhatAnotherProcessAppendsAndSurvivesATruncation) {
   ::close(out[0]);
 }
 
+// A terminal gets show's records through a pager (`script` gives the run one); a pipe, --no-pager
+// and a pager named "cat" do not.
+TEST_F(ToolTest, OnATerminalShowGoesThroughAPagerUnlessToldNot) {
+  AppendThree();
+  const std::string show = "$LYRUTIL_TOOL --prefix '" + Prefix() + "' audit show " + Log();
+  auto shown = [&](const std::string& pager, const std::string& options, bool terminal) {
+    const std::string command = show + options;
+    return Run("LYRUTIL_PAGER='" + pager + "' " +
+               (terminal ? "script -qec \"" + command + "\" /dev/null" : command))
+        .out;
+  };
+  const std::string marked = "sed s/^/paged:/";
+  const std::string paged = shown(marked, "", true);
+  size_t lines = 0;
+  for (size_t at = paged.find("paged:"); at != std::string::npos; at = paged.find("paged:", at + 1))
+    ++lines;
+  EXPECT_EQ(lines, 3u) << paged;
+  EXPECT_NE(paged.find("paged:2026-12-05 08:00:00  ALICE"), std::string::npos) << paged;
+  EXPECT_EQ(shown(marked, " --no-pager", true).find("paged:"), std::string::npos);
+  EXPECT_EQ(shown(marked, "", false).find("paged:"), std::string::npos);
+  EXPECT_NE(shown("cat", "", true).find("ALICE"), std::string::npos);
+}
+
 TEST_F(ToolTest, VerifyFindsTornTailsAndGarbledRecords) {
   AppendThree();
   EXPECT_EQ(Tool("audit verify " + Log()).status, 0);
