@@ -127,8 +127,9 @@ off_t RequireAuditLog(const std::string& hostPath) {
 }
 
 int UnterminatedFields(const LOG_ENTRY_STRUCT& r) {
+  // A field the suite wrote is padded with zeros, so its last byte settles it at once.
   const auto unterminated = [](const char* field, size_t size) {
-    return std::memchr(field, '\0', size) == nullptr ? 1 : 0;
+    return field[size - 1] != '\0' && std::memchr(field, '\0', size - 1) == nullptr ? 1 : 0;
   };
 #define LYR_FIELD(name) unterminated(r.name, sizeof r.name)
   return LYR_FIELD(UsrId) + LYR_FIELD(AuthId) + LYR_FIELD(SysId) + LYR_FIELD(PrjId) +
