@@ -60,44 +60,51 @@ bool IsPlainJson(unsigned char c) {
   return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
 }
 
-// A text as a JSON string, quotes included.
-void AppendJsonString(FieldText field, std::string* out) {
-  out->push_back('"');
+char* Put(const char* text, size_t size, char* p) {
+  std::memcpy(p, text, size);
+  return p + size;
+}
+
+char* Put(const std::string& text, char* p) {
+  return Put(text.data(), text.size(), p);
+}
+
+// A text as a JSON string, quotes included: at most six characters a byte and the quotes.
+char* PutJsonString(FieldText field, char* p) {
+  *p++ = '"';
   for (size_t i = 0; i < field.size; ++i) {
-    // Most texts are plain ASCII: a run of it is appended in one piece.
+    // Most texts are plain ASCII: a run of it is copied in one piece.
     size_t run = i;
     while (run < field.size && IsPlainJson(static_cast<unsigned char>(field.text[run]))) ++run;
-    out->append(field.text + i, run - i);
+    p = Put(field.text + i, run - i, p);
     if (run == field.size) break;
     i = run;
     const unsigned char c = static_cast<unsigned char>(field.text[i]);
-    switch (c) {
-      case '"':
-        out->append("\\\"");
-        break;
-      case '\\':
-        out->append("\\\\");
-        break;
-      case '\n':
-        out->append("\\n");
-        break;
-      case '\r':
-        out->append("\\r");
-        break;
-      case '\t':
-        out->append("\\t");
-        break;
-      default:
-        if (c < 0x20) {
-          out->append("\\u00");
-          out->push_back(kHex[c >> 4]);
-          out->push_back(kHex[c & 15]);
-        } else {
-          AppendUtf8(Cp1252CodePoint(c), out);
-        }
+    const char* escape = c == '"'    ? "\\\""
+                         : c == '\\' ? "\\\\"
+                         : c == '\n' ? "\\n"
+                         : c == '\r' ? "\\r"
+                         : c == '\t' ? "\\t"
+                                     : nullptr;
+    if (escape != nullptr) {
+      p = Put(escape, 2, p);
+    } else if (c < 0x20) {
+      p = Put("\\u00", 4, p);
+      *p++ = kHex[c >> 4];
+      *p++ = kHex[c & 15];
+    } else {
+      const uint32_t cp = Cp1252CodePoint(c);  // U+0080 to U+FFFF: two or three bytes
+      if (cp < 0x800) {
+        *p++ = static_cast<char>(0xC0 | (cp >> 6));
+      } else {
+        *p++ = static_cast<char>(0xE0 | (cp >> 12));
+        *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      }
+      *p++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
   }
-  out->push_back('"');
+  *p++ = '"';
+  return p;
 }
 
 // A text as a CSV cell: quoted when it holds a comma, a quote or a line break.
@@ -138,7 +145,7 @@ void AppendCsvRow(const LOG_ENTRY_STRUCT& r, std::string* out) {
   out->append("\r\n");
 }
 
-void AppendDecimal(int32_t value, std::string* out) {
+char* PutDecimal(int32_t value, char* p) {
   char digits[12];
   size_t at = sizeof digits;
   uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
@@ -147,7 +154,7 @@ void AppendDecimal(int32_t value, std::string* out) {
     magnitude /= 10;
   } while (magnitude != 0);
   if (value < 0) digits[--at] = '-';
-  out->append(digits + at, sizeof digits - at);
+  return Put(digits + at, sizeof digits - at, p);
 }
 
 // What comes before each member's value in the two layouts: `"key":` on one line, or on a line
@@ -164,21 +171,25 @@ struct MemberPrefixes {
   }
 };
 
-void AppendJsonObject(const LOG_ENTRY_STRUCT& r, bool indented, std::string* out) {
+// The most a record takes as a JSON object: six characters for each byte of its texts, and the
+// members' names, the time and the layout.
+constexpr size_t kMaxJsonObject = 6 * sizeof(LOG_ENTRY_STRUCT) + 1024;
+
+char* PutJsonObject(const LOG_ENTRY_STRUCT& r, bool indented, char* p) {
   static const MemberPrefixes kPrefixes;
   const std::string* prefix = indented ? kPrefixes.indented : kPrefixes.line;
-  out->append(prefix[0]);
-  AppendDecimal(r.Time, out);
-  out->append(prefix[1]);
-  out->push_back('"');
-  AppendIsoTimeText(r.Time, out);
-  out->push_back('"');
+  p = Put(prefix[0], p);
+  p = PutDecimal(r.Time, p);
+  p = Put(prefix[1], p);
+  *p++ = '"';
+  p += PutIsoTimeText(r.Time, p);
+  *p++ = '"';
   const std::array<FieldText, 12> texts = Texts(r);
   for (size_t i = 0; i < texts.size(); ++i) {
-    out->append(prefix[i + 2]);
-    AppendJsonString(texts[i], out);
+    p = Put(prefix[i + 2], p);
+    p = PutJsonString(texts[i], p);
   }
-  out->append(indented ? "\n  }" : "}");
+  return indented ? Put("\n  }", 4, p) : Put("}", 1, p);
 }
 
 // One line for people: when, who on which system, the action, and the user's comment.
@@ -224,10 +235,12 @@ void AppendRecordLine(const LOG_ENTRY_STRUCT& record, OutputFormat format, std::
       AppendCsvRow(record, out);
       break;
     case OutputFormat::kJson:
-    case OutputFormat::kJsonLines:
-      AppendJsonObject(record, false, out);
+    case OutputFormat::kJsonLines: {
+      char object[kMaxJsonObject];
+      out->append(object, static_cast<size_t>(PutJsonObject(record, false, object) - object));
       out->push_back('\n');
       break;
+    }
   }
 }
 
@@ -257,13 +270,19 @@ void WriteRecordLine(const LOG_ENTRY_STRUCT& record, OutputFormat format, std::o
   out.write(line.data(), static_cast<std::streamsize>(line.size()));
 }
 
-RecordWriter::RecordWriter(OutputFormat format, std::ostream& out) : format_(format), out_(out) {
-  buffer_.reserve(kOutputLoad + 4096);
+// Room for a whole load and one more record in any format (a text or CSV line is shorter than
+// a JSON object).
+constexpr size_t kWriterBytes = kOutputLoad + kMaxJsonObject + 16;
+
+RecordWriter::RecordWriter(OutputFormat format, std::ostream& out)
+    : format_(format), out_(out), buffer_(new char[kWriterBytes]) {
   if (format_ == OutputFormat::kCsv) {
-    for (const char* column : kColumns) buffer_.append(buffer_.empty() ? "" : ",").append(column);
-    buffer_.append("\r\n");
+    std::string header;
+    for (const char* column : kColumns) header.append(header.empty() ? "" : ",").append(column);
+    header.append("\r\n");
+    used_ = static_cast<size_t>(Put(header, buffer_.get()) - buffer_.get());
   }
-  if (format_ == OutputFormat::kJson) buffer_.push_back('[');
+  if (format_ == OutputFormat::kJson) buffer_[used_++] = '[';
 }
 
 RecordWriter::~RecordWriter() {
@@ -272,25 +291,38 @@ RecordWriter::~RecordWriter() {
 
 // A JSON array of objects, each member on a line of its own.
 void RecordWriter::Write(const LOG_ENTRY_STRUCT& record) {
-  if (format_ == OutputFormat::kJson) {
-    buffer_.append(first_ ? "\n  " : ",\n  ");
-    AppendJsonObject(record, true, &buffer_);
-  } else {
-    AppendRecordLine(record, format_, &buffer_);
+  char* p = buffer_.get() + used_;
+  switch (format_) {
+    case OutputFormat::kJson:
+      p = Put(first_ ? "\n  " : ",\n  ", first_ ? 3 : 4, p);
+      p = PutJsonObject(record, true, p);
+      break;
+    case OutputFormat::kJsonLines:
+      p = PutJsonObject(record, false, p);
+      *p++ = '\n';
+      break;
+    default:
+      line_.clear();
+      AppendRecordLine(record, format_, &line_);
+      p = Put(line_, p);
   }
+  used_ = static_cast<size_t>(p - buffer_.get());
   first_ = false;
-  if (buffer_.size() >= kOutputLoad) Drain();
+  if (used_ >= kOutputLoad) Drain();
 }
 
 void RecordWriter::Drain() {
-  out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-  buffer_.clear();
+  out_.write(buffer_.get(), static_cast<std::streamsize>(used_));
+  used_ = 0;
 }
 
 void RecordWriter::Finish() {
   if (finished_) return;
   finished_ = true;
-  if (format_ == OutputFormat::kJson) buffer_.append(first_ ? "]\n" : "\n]\n");
+  if (format_ == OutputFormat::kJson) {
+    const char* end = first_ ? "]\n" : "\n]\n";
+    used_ = static_cast<size_t>(Put(end, std::strlen(end), buffer_.get() + used_) - buffer_.get());
+  }
   Drain();
 }
 

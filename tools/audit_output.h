@@ -4,6 +4,7 @@
 
 #include <LyrUtil.h>
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -38,7 +39,9 @@ class RecordWriter {
   std::ostream& out_;
   bool first_ = true;
   bool finished_ = false;
-  std::string buffer_;
+  std::unique_ptr<char[]> buffer_;  // what is gathered, up to a load and one more record
+  size_t used_ = 0;
+  std::string line_;  // a text or CSV line before it joins the buffer
 };
 
 // Writes the records with a RecordWriter.

@@ -230,10 +230,9 @@ struct LocalMinute {
   std::tm tm{};
 };
 
-void Digits(unsigned value, int width, std::string* out) {
-  char text[12];
-  for (int i = width - 1; i >= 0; --i, value /= 10) text[i] = static_cast<char>('0' + value % 10);
-  out->append(text, static_cast<size_t>(width));
+char* Digits(unsigned value, int width, char* out) {
+  for (int i = width - 1; i >= 0; --i, value /= 10) out[i] = static_cast<char>('0' + value % 10);
+  return out + width;
 }
 
 std::tm LocalFields(int32_t seconds) {
@@ -261,29 +260,40 @@ std::tm LocalFields(int32_t seconds) {
 }
 
 // "2026-12-07 08:00:00", or with `iso` "2026-12-07T08:00:00+01:00".
-void AppendLocal(int32_t seconds, bool iso, std::string* out) {
+size_t PutLocal(int32_t seconds, bool iso, char* text) {
   const std::tm tm = LocalFields(seconds);
-  Digits(static_cast<unsigned>(tm.tm_year + 1900), 4, out);
-  out->push_back('-');
-  Digits(static_cast<unsigned>(tm.tm_mon + 1), 2, out);
-  out->push_back('-');
-  Digits(static_cast<unsigned>(tm.tm_mday), 2, out);
-  out->push_back(iso ? 'T' : ' ');
-  Digits(static_cast<unsigned>(tm.tm_hour), 2, out);
-  out->push_back(':');
-  Digits(static_cast<unsigned>(tm.tm_min), 2, out);
-  out->push_back(':');
-  Digits(static_cast<unsigned>(tm.tm_sec), 2, out);
-  if (!iso) return;
-  const long offset = tm.tm_gmtoff;
-  const unsigned minutes = static_cast<unsigned>((offset < 0 ? -offset : offset) / 60);
-  out->push_back(offset < 0 ? '-' : '+');
-  Digits(minutes / 60, 2, out);
-  out->push_back(':');
-  Digits(minutes % 60, 2, out);
+  char* p = Digits(static_cast<unsigned>(tm.tm_year + 1900), 4, text);
+  *p++ = '-';
+  p = Digits(static_cast<unsigned>(tm.tm_mon + 1), 2, p);
+  *p++ = '-';
+  p = Digits(static_cast<unsigned>(tm.tm_mday), 2, p);
+  *p++ = iso ? 'T' : ' ';
+  p = Digits(static_cast<unsigned>(tm.tm_hour), 2, p);
+  *p++ = ':';
+  p = Digits(static_cast<unsigned>(tm.tm_min), 2, p);
+  *p++ = ':';
+  p = Digits(static_cast<unsigned>(tm.tm_sec), 2, p);
+  if (iso) {
+    const long offset = tm.tm_gmtoff;
+    const unsigned minutes = static_cast<unsigned>((offset < 0 ? -offset : offset) / 60);
+    *p++ = offset < 0 ? '-' : '+';
+    p = Digits(minutes / 60, 2, p);
+    *p++ = ':';
+    p = Digits(minutes % 60, 2, p);
+  }
+  return static_cast<size_t>(p - text);
+}
+
+void AppendLocal(int32_t seconds, bool iso, std::string* out) {
+  char text[kTimeTextBytes];
+  out->append(text, PutLocal(seconds, iso, text));
 }
 
 }  // namespace
+
+size_t PutIsoTimeText(int32_t seconds, char* text) {
+  return PutLocal(seconds, true, text);
+}
 
 void AppendLocalTimeText(int32_t seconds, std::string* out) {
   AppendLocal(seconds, false, out);

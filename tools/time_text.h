@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <cstddef>
 #include <string>
 
 // Reads "2026-12-05", "2026-12-05 14:30[:15]", "2026-12-05T14:30:15+01:00" (or Z, or no offset),
@@ -27,5 +28,8 @@ std::string IsoTimeText(int32_t seconds);
 // The same texts appended to `out`, for writers of many records.
 void AppendLocalTimeText(int32_t seconds, std::string* out);
 void AppendIsoTimeText(int32_t seconds, std::string* out);
+// The ISO text written at `text`, which holds at least kTimeTextBytes: how many bytes it took.
+constexpr size_t kTimeTextBytes = 32;
+size_t PutIsoTimeText(int32_t seconds, char* text);
 
 #endif  // LYRUTIL_TOOLS_TIME_TEXT_H

@@ -69,7 +69,7 @@ TEST_F(ToolHeldLogTest, AHoldDuringAReadFailsTheRun) {
   AppendThree();
   const std::string three = ReadHostFile(Log());
   std::string many;
-  for (int i = 0; i < 7000; ++i) many += three;  // 21,000 records, ten loads of the tool's
+  for (int i = 0; i < 7000; ++i) many += three;  // 21,000 records, about twenty loads
   WriteHostFile(Log(), many);
   int out[2];
   ASSERT_EQ(::pipe(out), 0);
