@@ -21,6 +21,9 @@ constexpr unsigned short kOpenWrite = CFile::modeWrite | CFile::shareExclusive; 
 constexpr unsigned short kOpenReadWrite = CFile::modeReadWrite | CFile::shareExclusive;  // 18
 constexpr unsigned short kOpenCreate =
     CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite | CFile::shareExclusive;  // 4113+
+// A log that is sealed is read back while it is held, to seal what was appended.
+constexpr unsigned short kOpenCreateReadWrite =
+    CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite | CFile::shareExclusive;
 
 // Cuts a file back to `length` after a failed write, so that no partial record stays; false when
 // the cut itself failed (no exception: the caller is already on its failure path).

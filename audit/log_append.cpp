@@ -9,6 +9,7 @@
 
 #include "audit_files.h"
 #include "backlog_seal.h"
+#include "log_seal.h"
 
 using namespace lyrutil;
 
@@ -70,7 +71,10 @@ bool EndsWithWholeRecord(CFile& file, ULONGLONG end) {
 // would have it parked as well, and moved in a second time later.
 void CLyrLog::WriteEntryToLog(const char* backlogPath) {
   CFile& log = *m_pFile;
-  const unsigned short flags = fExists(m_szLogFile) ? kOpenWrite : kOpenCreate;
+  // An installation that seals reads the records back while it holds the log.
+  const bool seals = SealingEnabled();
+  const unsigned short flags = fExists(m_szLogFile) ? (seals ? kOpenReadWrite : kOpenWrite)
+                                                    : (seals ? kOpenCreateReadWrite : kOpenCreate);
   if (LyrOpenFile(&log, m_szLogFile, flags) != 0)
     AfxThrowFileException(CFileException::accessDenied, -1, m_szLogFile);
   ULONGLONG end = 0;
@@ -90,6 +94,7 @@ void CLyrLog::WriteEntryToLog(const char* backlogPath) {
     e->Delete();
   }
   FlushBacklog(backlogPath);
+  if (seals) SealNewRecords(log, m_szLogFile, end / kEntryBytes);
   try {
     log.Close();
   } catch (CFileException* e) {

@@ -36,4 +36,4 @@ words=$(PATH="$root/usr/bin:$PATH" bash -c '
   source "$1"
   COMP_WORDS=(lyrutil audit s); COMP_CWORD=2; _lyrutil; echo "${COMPREPLY[*]}"' _ \
   "$root/usr/share/bash-completion/completions/lyrutil")
-[ "$words" = "show stats" ] || fail "completing 'lyrutil audit s' gave '$words'"
+[ "$words" = "show stats seal" ] || fail "completing 'lyrutil audit s' gave '$words'"

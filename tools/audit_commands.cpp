@@ -1,4 +1,4 @@
-// lyrutil audit: show, export, extract, append, backlog, verify and stats.
+// lyrutil audit: show, export, extract, append, backlog, verify, stats and seal.
 #include "audit_commands.h"
 
 void AddAuditCommands(CLI::App& app, Action& action) {
@@ -10,4 +10,5 @@ void AddAuditCommands(CLI::App& app, Action& action) {
   AddBacklog(*audit, action);
   AddVerify(*audit, action);
   AddStats(*audit, action);
+  AddSeal(*audit, action);
 }

@@ -10,5 +10,6 @@ void AddAppend(CLI::App& audit, Action& action);
 void AddBacklog(CLI::App& audit, Action& action);
 void AddVerify(CLI::App& audit, Action& action);
 void AddStats(CLI::App& audit, Action& action);
+void AddSeal(CLI::App& audit, Action& action);
 
 #endif  // LYRUTIL_TOOLS_AUDIT_COMMANDS_H

@@ -2,6 +2,7 @@
 #include "audit_commands.h"
 #include "audit_files.h"
 #include "audit_reader.h"
+#include "log_seal.h"
 #include "log_loads.h"
 #include "text_encoding.h"
 #include "time_text.h"
@@ -11,6 +12,8 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <ctime>
+#include <stdexcept>
 #include <cstring>
 #include <iostream>
 #include <map>
@@ -59,9 +62,37 @@ nlohmann::json VerifyLog(const std::string& hostPath, const std::vector<BacklogR
   return report;
 }
 
+// The seal's findings for one log: none when it has no seal file and nothing asks for one.
+nlohmann::json CheckSeal(const std::string& hostPath, const SealCheck& check) {
+  lyrutil::SealDigest key{};
+  const bool withKey = !check.key.empty();
+  if (withKey && !lyrutil::DigestFromHex(check.key, &key))
+    throw ToolError("--key: not a verification key (64 hexadecimal digits)");
+  const std::string dos = DosName(hostPath);
+  const bool hasSeal = HostFileSize(hostPath + ".seal") > 0;
+  if (!withKey && check.head.empty() && !hasSeal) return nullptr;
+  lyrutil::SealReport report;
+  try {
+    report =
+        lyrutil::VerifySeals(dos.c_str(), withKey ? &key : nullptr, check.head, std::time(nullptr));
+  } catch (const std::runtime_error& e) {
+    throw ToolError(hostPath + ": " + e.what());
+  }
+  key.fill(0);
+  nlohmann::json seal;
+  seal["sealed"] = report.sealed;
+  seal["key_checked"] = withKey;
+  seal["first_sealed_record"] = report.firstSealed;
+  seal["sealed_records"] = report.sealEntries;
+  seal["head"] = report.head;
+  seal["findings"] = report.findings;
+  return seal;
+}
+
 }  // namespace
 
-int RunVerify(const std::vector<std::string>& logs, bool json, std::ostream& out) {
+int RunVerify(const std::vector<std::string>& logs, bool json, std::ostream& out,
+              const SealCheck& sealCheck) {
   std::vector<BacklogRecord> backlog = ReadBacklog();
   size_t torn = std::count_if(backlog.begin(), backlog.end(),
                               [](const BacklogRecord& b) { return !b.intact; });
@@ -71,6 +102,11 @@ int RunVerify(const std::vector<std::string>& logs, bool json, std::ostream& out
   for (const std::string& log : logs) {
     RequireReadableFile(log);
     nlohmann::json report = VerifyLog(log, backlog);
+    const nlohmann::json seal = CheckSeal(log, sealCheck);
+    if (!seal.is_null()) {
+      report["seal"] = seal;
+      if (!seal["findings"].empty()) report["clean"] = false;
+    }
     clean = clean && report["clean"].get<bool>();
     all["logs"].push_back(report);
   }
@@ -82,11 +118,23 @@ int RunVerify(const std::vector<std::string>& logs, bool json, std::ostream& out
   }
   for (const nlohmann::json& r : all["logs"]) {
     out << r["log"].get<std::string>() << ": " << r["records"] << " records";
+    if (r.contains("seal")) {
+      const nlohmann::json& seal = r["seal"];
+      if (seal["sealed"].get<bool>())
+        out << ", " << seal["sealed_records"] << " sealed"
+            << (seal["key_checked"].get<bool>() ? " (seals checked with the key)"
+                                                : " (chain checked; finding forgery needs --key)");
+      if (seal["first_sealed_record"] != 0)
+        out << ", the first " << seal["first_sealed_record"] << " written before sealing began";
+    }
     if (r["clean"].get<bool>()) {
       out << ", whole\n";
       continue;
     }
     out << "\n";
+    if (r.contains("seal"))
+      for (const nlohmann::json& finding : r["seal"]["findings"])
+        out << "  seal: " << finding.get<std::string>() << "\n";
     if (r["torn_tail_bytes"] != 0)
       out << "  torn tail: " << r["torn_tail_bytes"] << " bytes after the last record\n";
     if (r["out_of_order"] != 0)
@@ -110,10 +158,15 @@ void AddVerify(CLI::App& audit, Action& action) {
   verify->add_option("LOG", *logs, "audit log files")->required();
   verify->add_option("-o,--output", *format, "text or json")
       ->check(CLI::IsMember({"text", "json"}));
+  auto seal = std::make_shared<SealCheck>();
+  verify->add_option("--key", seal->key,
+                     "the verification key `audit seal init` printed: checks every seal");
+  verify->add_option("--head", seal->head,
+                     "a head `audit seal head` printed earlier, which the log must still hold");
   verify->callback([=, &action] {
     action = [=] {
       StartLibrary();
-      return RunVerify(*logs, *format == "json", std::cout);
+      return RunVerify(*logs, *format == "json", std::cout, *seal);
     };
   });
 }

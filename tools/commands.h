@@ -42,7 +42,13 @@ SelectionWritten WriteSelection(const std::string& log, const std::string& to,
                                 const AuditFilters& filters, bool exportText);
 
 // The report of `audit verify` on `logs`: 0 when clean, 1 with findings.
-int RunVerify(const std::vector<std::string>& logs, bool json, std::ostream& out);
+// With `key` (hex), each log is also checked against its seals, MACs and epochs included; with
+// `head`, it must still hold that head. A log with a seal file has its chain checked either way.
+struct SealCheck {
+  std::string key, head;
+};
+int RunVerify(const std::vector<std::string>& logs, bool json, std::ostream& out,
+              const SealCheck& seal = {});
 
 // Prints the text file as one page through CUtilPrintManager on `printer` (empty: the print
 // dialog's choice); warns on standard error of lines that do not fit. Returns the PDF file the

@@ -17,9 +17,10 @@ enum class Use { kMakes, kKeeps, kReads };
 
 Use UseOf(const std::string& command) {
   static const std::set<std::string> makers = {"install", "demo"};
-  static const std::set<std::string> readers = {
-      "audit show", "audit export", "audit extract", "audit verify", "audit stats",
-      "frame",      "axis",         "number",        "module",       "bmp"};
+  static const std::set<std::string> readers = {"audit show",   "audit export", "audit extract",
+                                                "audit verify", "audit stats",  "audit seal head",
+                                                "frame",        "axis",         "number",
+                                                "module",       "bmp"};
   if (makers.count(command)) return Use::kMakes;
   for (const std::string& reader : readers)
     if (command == reader || command.rfind(reader + " ", 0) == 0) return Use::kReads;

@@ -303,6 +303,14 @@ void AppendIsoTimeText(int32_t seconds, std::string* out) {
   AppendLocal(seconds, true, out);
 }
 
+bool ParseDurationText(const std::string& text, int32_t* seconds) {
+  if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+  int32_t back = 0;
+  if (!ParseRelative("-" + text, 0, &back) || back >= 0) return false;
+  *seconds = -back;
+  return true;
+}
+
 std::string LocalTimeText(int32_t seconds) {
   std::string text;
   AppendLocal(seconds, false, &text);

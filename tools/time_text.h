@@ -21,6 +21,9 @@ enum class TimeBound { kStart, kEnd };
 bool ParseTimeText(const std::string& text, std::time_t now, TimeBound bound, int32_t* seconds,
                    std::string* note);
 
+// A length of time as "15min", "2h", "90s" or "900" (seconds): false unless above 0.
+bool ParseDurationText(const std::string& text, int32_t* seconds);
+
 // "2026-12-05 14:30:15" in local time.
 std::string LocalTimeText(int32_t seconds);
 // "2026-12-05T14:30:15+01:00", local time with its offset.

@@ -144,4 +144,25 @@ TEST_F(ToolHeldLogTest, ParkedEntriesWaitSafelyAndMoveOnlyIntoAuditLogs) {
   EXPECT_NE(Tool("audit show " + Log()).out.find("DAVE"), std::string::npos);
 }
 
+// In an installation that seals, an entry that waited in the backlog is sealed when it moves in,
+// behind the record that brought it: the chain verifies with the key.
+TEST_F(ToolHeldLogTest, EntriesMovedInFromTheBacklogAreSealed) {
+  ASSERT_EQ(Tool("install").status, 0);
+  ToolRun init = Tool("audit seal init");
+  ASSERT_EQ(init.status, 0) << init.err;
+  const std::string key = init.out.substr(init.out.size() - 65, 64);
+  ASSERT_EQ(Tool("audit append " + Log() + " --user A --message first").status, 0);
+  {
+    auto holder = Hold("C:\\audit.log", 60);
+    EXPECT_EQ(Tool("audit append " + Log() + " --user B --message parked").status, 3);
+  }
+  ASSERT_EQ(Tool("audit append " + Log() + " --user C --message third").status, 0);
+  // Verify still reports the moved entry as stored out of time order, and nothing of its seal.
+  ToolRun verified = Tool("audit verify " + Log() + " --key " + key);
+  EXPECT_EQ(verified.out.find("seal:"), std::string::npos) << verified.out;
+  EXPECT_NE(verified.out.find("3 records, 3 sealed (seals checked with the key)"),
+            std::string::npos)
+      << verified.out;
+}
+
 }  // namespace

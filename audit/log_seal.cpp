@@ -1,0 +1,730 @@
+#include "log_seal.h"
+
+#include <algorithm>
+#include <ctime>
+#include <cstring>
+#include <stdexcept>
+
+#include "audit_files.h"
+
+#if defined(LYRUTIL_SEALING)
+#include <sodium.h>
+#endif
+
+namespace lyrutil {
+
+namespace {
+
+// The seal file: a header, then one entry per record from `first` on, little-endian.
+constexpr char kMagic[8] = {'L', 'Y', 'R', 'S', 'E', 'A', 'L', '1'};
+constexpr UINT kHeaderBytes = 64;
+constexpr UINT kEntryBytesOnDisk = 112;
+// The key state: magic, start, interval, epoch, key.
+constexpr char kKeyMagic[8] = {'L', 'Y', 'R', 'S', 'K', 'E', 'Y', '1'};
+constexpr UINT kKeyStateBytes = 8 + 8 + 4 + 4 + 32;
+
+struct SealHeader {
+  uint32_t interval = 0;
+  int64_t start = 0;
+  uint64_t first = 0;
+};
+
+// An entry's flags.
+constexpr uint32_t kSealedLate = 1;  // the record was found unsealed by a later append
+
+struct SealEntry {
+  uint64_t index = 0;
+  uint32_t epoch = 0;
+  uint32_t flags = 0;
+  SealDigest digest{}, chain{}, mac{};
+};
+
+void PutLe(unsigned char* at, uint64_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) at[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+uint64_t GetLe(const unsigned char* at, int bytes) {
+  uint64_t value = 0;
+  for (int i = bytes - 1; i >= 0; --i) value = value << 8 | at[i];
+  return value;
+}
+
+void EncodeHeader(const SealHeader& h, unsigned char* out) {
+  std::memset(out, 0, kHeaderBytes);
+  std::memcpy(out, kMagic, 8);
+  PutLe(out + 8, h.interval, 4);
+  PutLe(out + 16, static_cast<uint64_t>(h.start), 8);
+  PutLe(out + 24, h.first, 8);
+}
+
+bool DecodeHeader(const unsigned char* in, SealHeader* h) {
+  if (std::memcmp(in, kMagic, 8) != 0) return false;
+  h->interval = static_cast<uint32_t>(GetLe(in + 8, 4));
+  h->start = static_cast<int64_t>(GetLe(in + 16, 8));
+  h->first = GetLe(in + 24, 8);
+  return h->interval != 0;
+}
+
+void EncodeEntry(const SealEntry& e, unsigned char* out) {
+  std::memset(out, 0, kEntryBytesOnDisk);
+  PutLe(out, e.index, 8);
+  PutLe(out + 8, e.epoch, 4);
+  PutLe(out + 12, e.flags, 4);
+  std::memcpy(out + 16, e.digest.data(), 32);
+  std::memcpy(out + 48, e.chain.data(), 32);
+  std::memcpy(out + 80, e.mac.data(), 32);
+}
+
+SealEntry DecodeEntry(const unsigned char* in) {
+  SealEntry e;
+  e.index = GetLe(in, 8);
+  e.epoch = static_cast<uint32_t>(GetLe(in + 8, 4));
+  e.flags = static_cast<uint32_t>(GetLe(in + 12, 4));
+  std::memcpy(e.digest.data(), in + 16, 32);
+  std::memcpy(e.chain.data(), in + 48, 32);
+  std::memcpy(e.mac.data(), in + 80, 32);
+  return e;
+}
+
+// Reads exactly `count` bytes at `offset`; false when the file is shorter.
+bool ReadAt(CFile& file, ULONGLONG offset, void* into, UINT count) {
+  file.Seek(static_cast<LONGLONG>(offset), CFile::begin);
+  UINT done = 0;
+  while (done < count) {
+    const UINT n = file.Read(static_cast<unsigned char*>(into) + done, count - done);
+    if (n == 0) return false;
+    done += n;
+  }
+  return true;
+}
+
+// Opens a file of the suite by a path the library keeps in a string.
+bool Open(CFile& file, const std::string& path, unsigned short flags) {
+  std::vector<char> name(path.begin(), path.end());
+  name.push_back('\0');
+  return LyrOpenFile(&file, name.data(), flags) == 0;
+}
+
+#if defined(LYRUTIL_SEALING)
+
+bool CryptoReady() {
+  static const bool ready = sodium_init() >= 0;
+  return ready;
+}
+
+SealDigest Sha256(const void* bytes, size_t size) {
+  SealDigest out;
+  crypto_hash_sha256(out.data(), static_cast<const unsigned char*>(bytes), size);
+  return out;
+}
+
+SealDigest Hmac(const SealDigest& key, const unsigned char* message, size_t size) {
+  SealDigest out;
+  crypto_auth_hmacsha256_state state;
+  crypto_auth_hmacsha256_init(&state, key.data(), key.size());
+  crypto_auth_hmacsha256_update(&state, message, size);
+  crypto_auth_hmacsha256_final(&state, out.data());
+  sodium_memzero(&state, sizeof state);
+  return out;
+}
+
+// The next epoch's key: one way, so today's key tells nothing of yesterday's.
+SealDigest NextKey(const SealDigest& key) {
+  static const unsigned char kLabel[] = "lyrutil audit seal: next epoch";
+  return Hmac(key, kLabel, sizeof kLabel - 1);
+}
+
+void Erase(SealDigest* key) {
+  sodium_memzero(key->data(), key->size());
+}
+
+bool SameDigest(const SealDigest& a, const SealDigest& b) {
+  return sodium_memcmp(a.data(), b.data(), a.size()) == 0;
+}
+
+#else
+
+bool CryptoReady() {
+  return false;
+}
+SealDigest Sha256(const void*, size_t) {
+  return {};
+}
+SealDigest Hmac(const SealDigest&, const unsigned char*, size_t) {
+  return {};
+}
+SealDigest NextKey(const SealDigest& key) {
+  return key;
+}
+void Erase(SealDigest* key) {
+  key->fill(0);
+}
+bool SameDigest(const SealDigest& a, const SealDigest& b) {
+  return a == b;
+}
+
+#endif
+
+// Where the chain starts: bound to the header, so that moving `first` breaks it.
+SealDigest ChainStart(const SealHeader& header) {
+  unsigned char bytes[kHeaderBytes];
+  EncodeHeader(header, bytes);
+  return Sha256(bytes, 32);
+}
+
+SealDigest NextChain(const SealDigest& previous, uint64_t index, const SealDigest& digest) {
+  unsigned char bytes[32 + 8 + 32];
+  std::memcpy(bytes, previous.data(), 32);
+  PutLe(bytes + 32, index, 8);
+  std::memcpy(bytes + 40, digest.data(), 32);
+  return Sha256(bytes, sizeof bytes);
+}
+
+SealDigest EntryMac(const SealDigest& key, const SealEntry& e) {
+  unsigned char bytes[32 + 8 + 4 + 4];
+  std::memcpy(bytes, e.chain.data(), 32);
+  PutLe(bytes + 32, e.index, 8);
+  PutLe(bytes + 40, e.epoch, 4);
+  PutLe(bytes + 44, e.flags, 4);
+  return Hmac(key, bytes, sizeof bytes);
+}
+
+uint32_t EpochAt(int64_t start, uint32_t interval, int64_t time) {
+  if (time <= start) return 0;
+  return static_cast<uint32_t>(std::min<int64_t>((time - start) / interval, UINT32_MAX));
+}
+
+void EncodeKeyState(const SealKeyState& s, unsigned char* out) {
+  std::memcpy(out, kKeyMagic, 8);
+  PutLe(out + 8, static_cast<uint64_t>(s.start), 8);
+  PutLe(out + 16, s.interval, 4);
+  PutLe(out + 20, s.epoch, 4);
+  std::memcpy(out + 24, s.key.data(), 32);
+}
+
+bool DecodeKeyState(const unsigned char* in, SealKeyState* s) {
+  if (std::memcmp(in, kKeyMagic, 8) != 0) return false;
+  s->start = static_cast<int64_t>(GetLe(in + 8, 8));
+  s->interval = static_cast<uint32_t>(GetLe(in + 16, 4));
+  s->epoch = static_cast<uint32_t>(GetLe(in + 20, 4));
+  std::memcpy(s->key.data(), in + 24, 32);
+  return s->interval != 0;
+}
+
+// Brings the key state in `file` to the epoch of `now`, overwriting the old key on disk before
+// the new one is used.
+void EvolveKey(CFile& file, SealKeyState* state, int64_t now) {
+  const uint32_t epoch = EpochAt(state->start, state->interval, now);
+  if (epoch <= state->epoch) return;
+  while (state->epoch < epoch) {
+    const SealDigest next = NextKey(state->key);
+    state->key = next;
+    ++state->epoch;
+  }
+  unsigned char bytes[kKeyStateBytes];
+  EncodeKeyState(*state, bytes);
+  file.Seek(0, CFile::begin);
+  file.Write(bytes, kKeyStateBytes);
+  file.Flush();
+  std::memset(bytes, 0, sizeof bytes);
+}
+
+// The seal file read in loads: entries by their number, forward with one entry of look-ahead.
+class EntryReader {
+ public:
+  EntryReader(CFile& file, uint64_t count) : file_(file), count_(count) {}
+  uint64_t Count() const { return count_; }
+  const SealEntry& At(uint64_t j) {
+    if (j < first_ || j >= first_ + entries_.size()) Load(j);
+    return entries_[j - first_];
+  }
+
+ private:
+  void Load(uint64_t j) {
+    const uint64_t n = std::min<uint64_t>(1024, count_ - j);
+    std::vector<unsigned char> bytes(static_cast<size_t>(n) * kEntryBytesOnDisk);
+    if (!ReadAt(file_, kHeaderBytes + j * kEntryBytesOnDisk, bytes.data(),
+                static_cast<UINT>(bytes.size())))
+      throw std::runtime_error("the seal file became shorter while it was read");
+    entries_.clear();
+    for (uint64_t k = 0; k < n; ++k)
+      entries_.push_back(DecodeEntry(bytes.data() + k * kEntryBytesOnDisk));
+    first_ = j;
+  }
+  CFile& file_;
+  uint64_t count_;
+  uint64_t first_ = 0;
+  std::vector<SealEntry> entries_;
+};
+
+// The log's records read in loads, by index, with their digests.
+class RecordReader {
+ public:
+  RecordReader(CFile& file, uint64_t count) : file_(file), count_(count) {}
+  const LOG_ENTRY_STRUCT& At(uint64_t i) {
+    if (i < first_ || i >= first_ + records_.size()) Load(i);
+    return records_[i - first_];
+  }
+  SealDigest DigestAt(uint64_t i) { return Sha256(&At(i), sizeof(LOG_ENTRY_STRUCT)); }
+
+ private:
+  void Load(uint64_t i) {
+    const uint64_t n = std::min<uint64_t>(1024, count_ - i);
+    records_.resize(static_cast<size_t>(n));
+    if (!ReadAt(file_, i * kEntryBytes, records_.data(), static_cast<UINT>(n * kEntryBytes)))
+      throw std::runtime_error("the log became shorter while it was read");
+    first_ = i;
+  }
+  CFile& file_;
+  uint64_t count_;
+  uint64_t first_ = 0;
+  std::vector<LOG_ENTRY_STRUCT> records_;
+};
+
+std::string Range(uint64_t from, uint64_t to) {
+  return from == to ? "record " + std::to_string(from)
+                    : "records " + std::to_string(from) + "-" + std::to_string(to);
+}
+
+// Findings of one kind over consecutive records are told as one line.
+class FindingList {
+ public:
+  explicit FindingList(std::vector<std::string>* lines) : lines_(lines) {}
+  ~FindingList() { Flush(); }
+  void Add(const std::string& kind, uint64_t record) {
+    if (kind == kind_ && record == to_ + 1) {
+      to_ = record;
+      return;
+    }
+    Flush();
+    kind_ = kind;
+    from_ = to_ = record;
+  }
+  void Flush() {
+    if (!kind_.empty()) lines_->push_back(Range(from_, to_) + ": " + kind_);
+    kind_.clear();
+  }
+
+ private:
+  std::vector<std::string>* lines_;
+  std::string kind_;
+  uint64_t from_ = 0, to_ = 0;
+};
+
+std::string HeadText(uint64_t count, const SealDigest& chain) {
+  return std::to_string(count) + ":" + DigestHex(chain);
+}
+
+}  // namespace
+
+const bool kSealingBuilt =
+#if defined(LYRUTIL_SEALING)
+    true;
+#else
+    false;
+#endif
+
+std::string SealKeyPath() {
+  return std::string(GetWorkingDirectory()) + "\\seal.key";
+}
+
+bool SealingEnabled() {
+  return kSealingBuilt && fExists(SealKeyPath().c_str());
+}
+
+std::string SealFilePath(const char* logPath) {
+  return std::string(logPath) + ".seal";
+}
+
+bool StartSealing(uint32_t interval, int64_t now, SealDigest* verificationKey, std::string* error) {
+  if (!CryptoReady()) {
+    *error = "this build of the library does not seal";
+    return false;
+  }
+  if (interval == 0) {
+    *error = "an epoch of no length";
+    return false;
+  }
+  const std::string path = SealKeyPath();
+  if (fExists(path.c_str())) {
+    *error = "the installation seals already (" + path + ")";
+    return false;
+  }
+  SealKeyState state;
+  state.start = now;
+  state.interval = interval;
+#if defined(LYRUTIL_SEALING)
+  randombytes_buf(state.key.data(), state.key.size());
+#endif
+  CFile file;
+  if (!Open(file, path, kOpenCreate)) {
+    *error = path + ": cannot be made";
+    return false;
+  }
+  unsigned char bytes[kKeyStateBytes];
+  EncodeKeyState(state, bytes);
+  try {
+    if (file.GetLength() != 0) {  // another party made it since the test
+      file.Close();
+      *error = "the installation seals already (" + path + ")";
+      return false;
+    }
+    file.Write(bytes, kKeyStateBytes);
+    file.Flush();
+    file.Close();
+  } catch (CFileException* e) {
+    e->Delete();
+    file.Abort();
+    *error = path + ": cannot be written";
+    return false;
+  }
+  *verificationKey = state.key;
+  Erase(&state.key);
+  std::memset(bytes, 0, sizeof bytes);
+  return true;
+}
+
+bool ReadSealKeyState(SealKeyState* state) {
+  const std::string path = SealKeyPath();
+  if (!fExists(path.c_str())) return false;
+  CFile file;
+  if (!Open(file, path, kOpenRead)) return false;
+  unsigned char bytes[kKeyStateBytes];
+  bool ok = false;
+  try {
+    ok = ReadAt(file, 0, bytes, kKeyStateBytes) && DecodeKeyState(bytes, state);
+    file.Close();
+  } catch (CFileException* e) {
+    e->Delete();
+    file.Abort();
+  }
+  std::memset(bytes, 0, sizeof bytes);
+  return ok;
+}
+
+void SealNewRecords(CFile& log, const char* logPath, uint64_t recordsBefore) {
+  if (!CryptoReady()) return;
+  const std::string keyPath = SealKeyPath();
+  if (!fExists(keyPath.c_str())) return;
+  CFile keyFile;
+  CFile seal;
+  SealKeyState state;
+  try {
+    // Held for the whole sealing: appends to two logs evolve the one key in turn.
+    if (!Open(keyFile, keyPath, kOpenReadWrite)) return;
+    unsigned char bytes[kKeyStateBytes];
+    const bool read = ReadAt(keyFile, 0, bytes, kKeyStateBytes) && DecodeKeyState(bytes, &state);
+    std::memset(bytes, 0, sizeof bytes);
+    if (!read) {
+      keyFile.Close();
+      return;
+    }
+    EvolveKey(keyFile, &state, static_cast<int64_t>(std::time(nullptr)));
+
+    const std::string sealPath = SealFilePath(logPath);
+    const bool exists = fExists(sealPath.c_str());
+    if (!Open(seal, sealPath, exists ? kOpenReadWrite : kOpenCreateReadWrite)) {
+      keyFile.Close();
+      return;
+    }
+    SealHeader header;
+    ULONGLONG length = seal.GetLength();
+    unsigned char head[kHeaderBytes];
+    if (length < kHeaderBytes) {
+      header.interval = state.interval;
+      header.start = state.start;
+      header.first = recordsBefore;
+      EncodeHeader(header, head);
+      seal.Seek(0, CFile::begin);
+      seal.Write(head, kHeaderBytes);
+      length = kHeaderBytes;
+    } else if (!ReadAt(seal, 0, head, kHeaderBytes) || !DecodeHeader(head, &header)) {
+      seal.Close();  // not a seal file of ours: left alone, and verify says so
+      keyFile.Close();
+      return;
+    }
+    // A torn entry (a crash while sealing) is not an entry.
+    const uint64_t entries = (length - kHeaderBytes) / kEntryBytesOnDisk;
+    SealDigest chain = ChainStart(header);
+    if (entries != 0) {
+      unsigned char last[kEntryBytesOnDisk];
+      if (!ReadAt(seal, kHeaderBytes + (entries - 1) * kEntryBytesOnDisk, last, kEntryBytesOnDisk))
+        AfxThrowFileException(CFileException::endOfFile, -1, nullptr);
+      chain = DecodeEntry(last).chain;
+    }
+    const uint64_t records = log.GetLength() / kEntryBytes;
+    seal.Seek(static_cast<LONGLONG>(kHeaderBytes + entries * kEntryBytesOnDisk), CFile::begin);
+    LOG_ENTRY_STRUCT record;
+    std::vector<unsigned char> out;
+    for (uint64_t index = header.first + entries; index < records; ++index) {
+      if (!ReadAt(log, index * kEntryBytes, &record, kEntryBytes))
+        AfxThrowFileException(CFileException::endOfFile, -1, nullptr);
+      SealEntry entry;
+      entry.index = index;
+      entry.epoch = state.epoch;
+      // Before this append's first record: another writer's, left unsealed.
+      entry.flags = index < recordsBefore ? kSealedLate : 0;
+      entry.digest = Sha256(&record, kEntryBytes);
+      entry.chain = NextChain(chain, index, entry.digest);
+      entry.mac = EntryMac(state.key, entry);
+      chain = entry.chain;
+      out.resize(out.size() + kEntryBytesOnDisk);
+      EncodeEntry(entry, out.data() + out.size() - kEntryBytesOnDisk);
+    }
+    if (!out.empty()) seal.Write(out.data(), static_cast<UINT>(out.size()));
+    seal.Flush();
+    seal.Close();
+    keyFile.Close();
+    log.Seek(0, CFile::end);
+  } catch (CException* e) {
+    e->Delete();
+    seal.Abort();
+    keyFile.Abort();
+  }
+  Erase(&state.key);
+}
+
+bool SealHead(const char* logPath, std::string* head) {
+  const std::string path = SealFilePath(logPath);
+  CFile seal;
+  if (!fExists(path.c_str()) || !Open(seal, path, kOpenRead)) return false;
+  bool ok = false;
+  try {
+    unsigned char bytes[kHeaderBytes];
+    SealHeader header;
+    const ULONGLONG length = seal.GetLength();
+    if (length >= kHeaderBytes && ReadAt(seal, 0, bytes, kHeaderBytes) &&
+        DecodeHeader(bytes, &header)) {
+      const uint64_t entries = (length - kHeaderBytes) / kEntryBytesOnDisk;
+      SealDigest chain = ChainStart(header);
+      unsigned char last[kEntryBytesOnDisk];
+      if (entries == 0 ||
+          ReadAt(seal, kHeaderBytes + (entries - 1) * kEntryBytesOnDisk, last, kEntryBytesOnDisk)) {
+        if (entries != 0) chain = DecodeEntry(last).chain;
+        *head = HeadText(header.first + entries, chain);
+        ok = true;
+      }
+    }
+    seal.Close();
+  } catch (CFileException* e) {
+    e->Delete();
+    seal.Abort();
+  }
+  return ok;
+}
+
+SealReport VerifySeals(const char* logPath, const SealDigest* key, const std::string& expectedHead,
+                       int64_t now) {
+  SealReport report;
+  if (!CryptoReady()) throw std::runtime_error("this build of the library does not seal");
+  CFile log;
+  if (!Open(log, logPath, kOpenRead)) throw std::runtime_error("the log cannot be opened");
+  struct CloseLog {
+    CFile& file;
+    ~CloseLog() { file.Abort(); }
+  } closeLog{log};
+  report.records = log.GetLength() / kEntryBytes;
+  const std::string sealPath = SealFilePath(logPath);
+  CFile seal;
+  if (!fExists(sealPath.c_str()) || !Open(seal, sealPath, kOpenRead)) {
+    report.findings.push_back("seal file missing: " + sealPath);
+    return report;
+  }
+  struct CloseSeal {
+    CFile& file;
+    ~CloseSeal() { file.Abort(); }
+  } closeSeal{seal};
+  const ULONGLONG length = seal.GetLength();
+  unsigned char bytes[kHeaderBytes];
+  SealHeader header;
+  if (length < kHeaderBytes || !ReadAt(seal, 0, bytes, kHeaderBytes) ||
+      !DecodeHeader(bytes, &header) ||
+      header.first > report.records + (length / kEntryBytesOnDisk)) {
+    report.findings.push_back("seal file damaged: no seal header");
+    return report;
+  }
+  report.sealed = true;
+  report.firstSealed = header.first;
+  if ((length - kHeaderBytes) % kEntryBytesOnDisk != 0)
+    report.findings.push_back("seal file damaged: a torn entry at its end");
+  EntryReader entries(seal, (length - kHeaderBytes) / kEntryBytesOnDisk);
+  RecordReader records(log, report.records);
+  report.sealEntries = entries.Count();
+
+  // The seal file on its own: each entry where its number says, each chain value following from
+  // the one before, and with the key each MAC and a non-decreasing epoch.
+  SealDigest chain = ChainStart(header);
+  SealDigest epochKey{};
+  uint32_t keyEpoch = 0;
+  if (key) epochKey = *key;
+  uint64_t macsFailed = 0;
+  uint32_t lastEpoch = 0;
+  const uint32_t epochNow = EpochAt(header.start, header.interval, now);
+  {
+    FindingList list(&report.findings);
+    for (uint64_t j = 0; j < entries.Count(); ++j) {
+      const SealEntry& e = entries.At(j);
+      const uint64_t number = header.first + j;
+      if (e.index != number || !SameDigest(NextChain(chain, e.index, e.digest), e.chain))
+        list.Add("seal entry damaged or rewritten without the key (its chain breaks)", number);
+      chain = e.chain;
+      if (!key) continue;
+      if (e.epoch < lastEpoch || e.epoch > epochNow) {
+        list.Add("seal from the wrong epoch", number);
+        continue;
+      }
+      lastEpoch = e.epoch;
+      while (keyEpoch < e.epoch) {
+        epochKey = NextKey(epochKey);
+        ++keyEpoch;
+      }
+      if (!SameDigest(EntryMac(epochKey, e), e.mac)) {
+        ++macsFailed;
+        list.Add("seal does not verify with the key (forged, or sealed again with a later key)",
+                 number);
+      }
+    }
+  }
+  if (key && macsFailed != 0 && macsFailed == entries.Count()) {
+    // Not one seal opens: the key is not this installation's.
+    report.findings.erase(std::remove_if(report.findings.begin(), report.findings.end(),
+                                         [](const std::string& line) {
+                                           return line.find("does not verify with the key") !=
+                                                  std::string::npos;
+                                         }),
+                          report.findings.end());
+    report.findings.push_back("wrong key: no seal of this log verifies with it");
+  }
+  Erase(&epochKey);
+
+  // Records before the seal's first were written before sealing began, unless their times say
+  // otherwise: then the seal file was removed or replaced since.
+  if (header.first != 0) {
+    FindingList list(&report.findings);
+    for (uint64_t i = 0; i < std::min(header.first, report.records); ++i)
+      if (records.At(i).Time >= header.start)
+        list.Add(
+            "written after sealing began, yet not sealed (the seal file was removed or "
+            "replaced)",
+            i);
+  }
+
+  // The log against its seals, record by record: a record that differs from its seal is told
+  // apart from one missing, one inserted or repeated, and two swapped by looking one ahead.
+  {
+    FindingList list(&report.findings);
+    uint64_t i = header.first;
+    uint64_t j = 0;
+    SealDigest previous{};
+    bool havePrevious = false;
+    while (i < report.records && j < entries.Count()) {
+      const SealDigest d = records.DigestAt(i);
+      const SealEntry& e = entries.At(j);
+      if (SameDigest(d, e.digest)) {
+        if (e.flags & kSealedLate)
+          list.Add(
+              "sealed late, by a later append (its writer stopped before sealing it, or a "
+              "program that does not seal wrote it)",
+              i);
+        if (key) {
+          const LOG_ENTRY_STRUCT& r = records.At(i);
+          const uint32_t epochOfTime = EpochAt(header.start, header.interval, r.Time);
+          if (e.epoch > epochOfTime + 1)
+            list.Add(
+                "sealed in a later epoch than its time (moved in from the backlog, or "
+                "sealed again by someone who held a later key)",
+                i);
+        }
+        previous = d;
+        havePrevious = true;
+        ++i;
+        ++j;
+        continue;
+      }
+      const bool nextSealMatches =
+          j + 1 < entries.Count() && SameDigest(d, entries.At(j + 1).digest);
+      const bool nextRecordMatches =
+          i + 1 < report.records && SameDigest(records.DigestAt(i + 1), e.digest);
+      if (nextSealMatches && nextRecordMatches) {
+        list.Add("swapped with the record after it", i);
+        list.Add("swapped with the record before it", i + 1);
+        i += 2;
+        j += 2;
+      } else if (nextSealMatches) {
+        list.Add("missing: the record sealed here is not in the log", header.first + j);
+        ++j;
+      } else if (nextRecordMatches) {
+        list.Add(havePrevious && SameDigest(d, previous) ? "duplicated: a copy of the record before"
+                                                         : "inserted: no seal was made for it",
+                 i);
+        ++i;
+      } else {
+        list.Add("changed since it was sealed", i);
+        ++i;
+        ++j;
+      }
+    }
+    if (j < entries.Count())
+      report.findings.push_back(
+          "log cut short: " + Range(header.first + j, header.first + entries.Count() - 1) +
+          " sealed, and no longer in the log");
+    if (i < report.records) {
+      list.Flush();
+      report.findings.push_back(Range(i, report.records - 1) +
+                                ": without a seal (written by a program that does not seal, or "
+                                "added behind the seal's back)");
+    }
+  }
+  report.head = HeadText(header.first + entries.Count(), chain);
+  if (!expectedHead.empty() && expectedHead != report.head) {
+    // A head written down earlier must still be in the chain: the seal of that record holds it.
+    const size_t colon = expectedHead.find(':');
+    SealDigest expected{};
+    const bool readable =
+        colon != std::string::npos && DigestFromHex(expectedHead.substr(colon + 1), &expected);
+    uint64_t count = 0;
+    try {
+      count = readable ? std::stoull(expectedHead.substr(0, colon)) : 0;
+    } catch (const std::exception&) {
+      count = 0;
+    }
+    const bool inChain = readable && count > header.first &&
+                         count <= header.first + entries.Count() &&
+                         SameDigest(entries.At(count - header.first - 1).chain, expected);
+    if (!inChain)
+      report.findings.push_back("head " + expectedHead +
+                                " is not in the chain: the log and its seal were cut back or "
+                                "replaced since it was written down");
+  }
+  return report;
+}
+
+std::string DigestHex(const SealDigest& digest) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char c : digest) {
+    hex += kHex[c >> 4];
+    hex += kHex[c & 15];
+  }
+  return hex;
+}
+
+bool DigestFromHex(const std::string& hex, SealDigest* digest) {
+  if (hex.size() != 64) return false;
+  for (size_t i = 0; i < 32; ++i) {
+    unsigned value = 0;
+    for (size_t k = 0; k < 2; ++k) {
+      const char c = hex[2 * i + k];
+      const int nibble = c >= '0' && c <= '9'   ? c - '0'
+                         : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                         : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                : -1;
+      if (nibble < 0) return false;
+      value = value << 4 | static_cast<unsigned>(nibble);
+    }
+    (*digest)[i] = static_cast<unsigned char>(value);
+  }
+  return true;
+}
+
+}  // namespace lyrutil

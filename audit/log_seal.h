@@ -1,0 +1,93 @@
+// Sealed audit logs. The record format cannot change (the suite's other programs read and write
+// the same files), so the seal lives beside each log, in "LOG.seal": one entry for each record,
+// holding the record's digest, a chain value that binds it to its index and to every record
+// before it, and a MAC of the chain value under the key of the epoch in which it was sealed.
+//
+// The installation keeps only the current epoch's key ("seal.key" in the working directory). At
+// the first append of a new epoch the key is replaced by one derived from it, one way, and the old
+// one is overwritten: whoever holds the machine today cannot compute an earlier epoch's key, so
+// cannot seal again a record that was sealed in an earlier epoch. The verification key is the key
+// of epoch 0, given once to the person who starts sealing and kept off the machine; every epoch's
+// key follows from it.
+//
+// SHA-256 and HMAC-SHA-256 (libsodium), which the Windows build could compute with the system's
+// own cryptography; that build does not seal yet (`kSealingBuilt`).
+//
+// This unit is shared by the library, which seals as it appends, and by the tool, which starts
+// sealing and verifies.
+#ifndef LYRUTIL_AUDIT_LOG_SEAL_H
+#define LYRUTIL_AUDIT_LOG_SEAL_H
+
+#include <LyrUtil.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lyrutil {
+
+extern const bool kSealingBuilt;
+
+using SealDigest = std::array<unsigned char, 32>;
+
+// The installation's sealing key: epoch 0 began at `start` (seconds since 1970), each epoch
+// lasts `interval` seconds, and `key` is the key of `epoch`.
+struct SealKeyState {
+  int64_t start = 0;
+  uint32_t interval = 0;
+  uint32_t epoch = 0;
+  SealDigest key{};
+};
+
+// "seal.key" in the working directory.
+std::string SealKeyPath();
+// The seal file of a log: its name with ".seal" after it.
+std::string SealFilePath(const char* logPath);
+
+// Whether appends to the installation's logs are sealed: the library seals and the key state is
+// there.
+bool SealingEnabled();
+
+// Starts sealing the installation: a random key for epoch 0, written as the key state. False
+// with `error` set when the installation already seals or the file cannot be written.
+bool StartSealing(uint32_t interval, int64_t now, SealDigest* verificationKey, std::string* error);
+// The installation's key state; false when it does not seal (or the file is damaged).
+bool ReadSealKeyState(SealKeyState* state);
+
+// Seals the records of the log that its seal file does not cover yet, with the installation's
+// key, after bringing the key to the current epoch. `log` is the log, open for reading and
+// writing and held without sharing, so that writers of one log seal in the order its records
+// are stored; `recordsBefore` is how many records the log held before this append (where a new
+// seal file starts). Does nothing when the installation does not seal. Never throws: a record
+// left unsealed by a failure is sealed, late, by the next append.
+void SealNewRecords(CFile& log, const char* logPath, uint64_t recordsBefore);
+
+// The head of a log's chain: how many records the seal covers and the last chain value, as text
+// ("COUNT:HEX"), for a reviewer to write down. False when the seal file cannot be read.
+bool SealHead(const char* logPath, std::string* head);
+
+// What verification found in one log and its seal file.
+struct SealReport {
+  bool sealed = false;       // a seal file was found and read
+  uint64_t records = 0;      // in the log
+  uint64_t firstSealed = 0;  // records before it were written before sealing began
+  uint64_t sealEntries = 0;
+  std::vector<std::string> findings;  // one line each, with record numbers
+  std::string head;                   // as SealHead gives it
+};
+
+// Checks every record of the log against its seal. With `key` (the verification key), each
+// seal's MAC and epoch too; without, the chain only, which finds accidental damage but not a
+// forger who rewrote the seal file. `expectedHead`, when not empty, is a head written down
+// earlier that the log must still hold. Throws std::runtime_error when a file cannot be read.
+SealReport VerifySeals(const char* logPath, const SealDigest* key, const std::string& expectedHead,
+                       int64_t now);
+
+std::string DigestHex(const SealDigest& digest);
+// False unless `hex` is 64 hexadecimal digits.
+bool DigestFromHex(const std::string& hex, SealDigest* digest);
+
+}  // namespace lyrutil
+
+#endif  // LYRUTIL_AUDIT_LOG_SEAL_H

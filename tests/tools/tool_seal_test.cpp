@@ -1,0 +1,194 @@
+// Sealed audit logs, from the shell: an installation starts sealing, its appends seal, and
+// `audit verify --key` finds each kind of tampering in a copy of the log with its seal file.
+#include "tool_test.h"
+
+#include <nlohmann/json.hpp>
+
+#include <ctime>
+#include <functional>
+#include <thread>
+
+namespace {
+
+constexpr size_t kRecord = sizeof(LOG_ENTRY_STRUCT);
+
+class ToolSealTest : public ToolTest {
+ protected:
+  // Starts sealing and returns the verification key, the last line `seal init` prints.
+  std::string StartSealing(const std::string& interval = "15min") {
+    EXPECT_EQ(Tool("install").status, 0);
+    ToolRun init = Tool("audit seal init --interval " + interval);
+    EXPECT_EQ(init.status, 0) << init.err;
+    const size_t end = init.out.find_last_not_of('\n');
+    const std::string key =
+        init.out.substr(init.out.rfind('\n', end) + 1, end + 1 - (init.out.rfind('\n', end) + 1));
+    EXPECT_EQ(key.size(), 64u) << init.out;
+    return key;
+  }
+  void Append(const std::string& log, int n, const std::string& options = "") {
+    for (int i = 0; i < n; ++i)
+      ASSERT_EQ(Tool("audit append " + log + " --user U" + std::to_string(i) + " --message m" +
+                     std::to_string(i) + " " + options)
+                    .status,
+                0);
+  }
+  // `verify --key` of a copy of the log and its seal made by `tamper`: the seal findings.
+  std::vector<std::string> Findings(const std::string& key,
+                                    const std::function<void(std::string&, std::string&)>& tamper,
+                                    int* status = nullptr) {
+    std::string log = ReadHostFile(Log());
+    std::string seal = ReadHostFile(Log() + ".seal");
+    tamper(log, seal);
+    const std::string copy = DriveC() + "/copy.log";
+    WriteHostFile(copy, log);
+    if (!seal.empty()) WriteHostFile(copy + ".seal", seal);
+    ToolRun r = Tool("audit verify " + copy + " -o json --key " + key);
+    ::unlink(copy.c_str());
+    ::unlink((copy + ".seal").c_str());
+    if (status) *status = r.status;
+    nlohmann::json report = nlohmann::json::parse(r.out)["logs"][0];
+    return report.contains("seal") ? report["seal"]["findings"].get<std::vector<std::string>>()
+                                   : std::vector<std::string>{};
+  }
+  static std::string Record(const std::string& log, size_t i) {
+    return log.substr(i * kRecord, kRecord);
+  }
+};
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string all;
+  for (const std::string& line : lines) all += line + "\n";
+  return all;
+}
+
+TEST_F(ToolSealTest, EveryKindOfTamperingIsFoundWithItsRecordNumbers) {
+  const std::string key = StartSealing();
+  EXPECT_EQ(Tool("audit seal init").status, 2);  // once only
+  EXPECT_NE(Tool("audit seal status " + Log()).out.find("sealing: on"), std::string::npos);
+  Append(Log(), 6);
+  EXPECT_EQ(ReadHostFile(Log() + ".seal").size(), 64 + 6 * 112u);
+  int status = -1;
+  EXPECT_EQ(Findings(
+                key, [](std::string&, std::string&) {}, &status),
+            std::vector<std::string>{});
+  EXPECT_EQ(status, 0);
+
+  const std::pair<std::string, std::function<void(std::string&, std::string&)>> cases[] = {
+      {"record 2: changed since it was sealed\n",
+       [](std::string& log, std::string&) { log[2 * kRecord + 960] ^= 1; }},
+      {"record 3: missing: the record sealed here is not in the log\n",
+       [](std::string& log, std::string&) { log.erase(3 * kRecord, kRecord); }},
+      {"record 2: duplicated: a copy of the record before\n",
+       [](std::string& log, std::string&) { log.insert(2 * kRecord, Record(log, 1)); }},
+      {"record 2: swapped with the record after it\nrecord 3: swapped with the record before it\n",
+       [](std::string& log, std::string&) {
+         const std::string two = Record(log, 2);
+         log.replace(2 * kRecord, kRecord, Record(log, 3));
+         log.replace(3 * kRecord, kRecord, two);
+       }},
+      {"log cut short: records 4-5 sealed, and no longer in the log\n",
+       [](std::string& log, std::string&) { log.resize(4 * kRecord); }},
+      {"record 6: without a seal (written by a program that does not seal, or added behind the "
+       "seal's back)\n",
+       [](std::string& log, std::string&) { log += Record(log, 0); }},
+      {"seal file damaged: no seal header\n",
+       [](std::string&, std::string& seal) { seal[0] = 'X'; }},
+      {"record 4: seal entry damaged or rewritten without the key (its chain breaks)\n"
+       "record 4: changed since it was sealed\n",
+       [](std::string&, std::string& seal) { seal[64 + 4 * 112 + 20] ^= 1; }},
+  };
+  for (const auto& [expected, tamper] : cases) {
+    SCOPED_TRACE(expected);
+    EXPECT_EQ(Joined(Findings(key, tamper, &status)), expected);
+    EXPECT_EQ(status, 1);
+  }
+  const std::string otherKey(64, '7');
+  EXPECT_EQ(Joined(Findings(otherKey, [](std::string&, std::string&) {})),
+            "wrong key: no seal of this log verifies with it\n");
+  ToolRun missing = Tool("audit verify " + Log() + " --key " + key, "",
+                         "mv " + Log() + ".seal " + Log() + ".moved;");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.out.find("seal: seal file missing"), std::string::npos) << missing.out;
+  EXPECT_EQ(Tool("audit verify " + Log() + " --key nothex").status, 2);
+}
+
+// A head written down fixes the log: more records keep it in the chain; cutting the log and its
+// seal back together removes it, which only the head shows.
+TEST_F(ToolSealTest, AWrittenDownHeadFindsBothFilesCutBack) {
+  const std::string key = StartSealing();
+  Append(Log(), 3);
+  const std::string head = Tool("audit seal head " + Log()).out;
+  ASSERT_EQ(head.substr(0, 2), "3:") << head;
+  const std::string written = head.substr(0, head.size() - 1);
+  const std::string log = ReadHostFile(Log());
+  const std::string seal = ReadHostFile(Log() + ".seal");
+  Append(Log(), 2);
+  EXPECT_EQ(Tool("audit verify " + Log() + " --key " + key + " --head " + written).status, 0);
+  WriteHostFile(Log(), log.substr(0, 2 * kRecord));
+  WriteHostFile(Log() + ".seal", seal.substr(0, 64 + 2 * 112));
+  EXPECT_EQ(Tool("audit verify " + Log() + " --key " + key).status, 0);  // no anchor: unseen
+  ToolRun anchored = Tool("audit verify " + Log() + " --key " + key + " --head " + written);
+  EXPECT_EQ(anchored.status, 1);
+  EXPECT_NE(anchored.out.find("is not in the chain"), std::string::npos) << anchored.out;
+}
+
+// Whoever holds today's key, and the machine, cannot seal again a record of an earlier epoch
+// unseen: rewriting the log and sealing it afresh leaves records sealed epochs after their time,
+// and keeping the log but dropping its seal leaves records written after sealing began unsealed.
+TEST_F(ToolSealTest, TodaysKeyCannotSealYesterdaysRecordsAgainUnseen) {
+  const std::string key = StartSealing("1s");
+  const std::string stamp = std::to_string(std::time(nullptr));
+  Append(Log(), 3, "--time @" + stamp);
+  std::this_thread::sleep_for(std::chrono::milliseconds(3200));
+  EXPECT_EQ(Tool("audit verify " + Log() + " --key " + key).status, 0);
+
+  // The forger's own rewrite: the second message changed, the seal made again by the library.
+  ::unlink((Log() + ".seal").c_str());
+  ::unlink(Log().c_str());
+  Append(Log(), 1, "--time @" + stamp);
+  ASSERT_EQ(Tool("audit append " + Log() + " --user U1 --message forged --time @" + stamp).status,
+            0);
+  Append(Log(), 1, "--time @" + stamp);
+  ToolRun resealed = Tool("audit verify " + Log() + " --key " + key);
+  EXPECT_EQ(resealed.status, 1);
+  EXPECT_NE(resealed.out.find("records 0-2: sealed in a later epoch than its time"),
+            std::string::npos)
+      << resealed.out;
+
+  // The records kept, the seal dropped: the next append starts a seal behind them.
+  ::unlink((Log() + ".seal").c_str());
+  Append(Log(), 1);
+  ToolRun dropped = Tool("audit verify " + Log() + " --key " + key);
+  EXPECT_EQ(dropped.status, 1);
+  EXPECT_NE(dropped.out.find("records 0-2: written after sealing began, yet not sealed"),
+            std::string::npos)
+      << dropped.out;
+}
+
+// A record another program appended without sealing (or whose writer stopped before sealing)
+// is sealed by the next append and reported as sealed late, not as tampering. Writers in two
+// processes at once seal in the order the records are stored.
+TEST_F(ToolSealTest, UnsealedRecordsAreSealedLateAndConcurrentWritersKeepTheChain) {
+  const std::string key = StartSealing();
+  Append(Log(), 2);
+  const std::string log = ReadHostFile(Log());
+  WriteHostFile(Log(), log + Record(log, 0));  // appended behind the library's back
+  Append(Log(), 1);
+  ToolRun late = Tool("audit verify " + Log() + " --key " + key);
+  EXPECT_EQ(late.status, 1);
+  EXPECT_NE(late.out.find("record 2: sealed late, by a later append"), std::string::npos)
+      << late.out;
+  EXPECT_EQ(late.out.find("changed"), std::string::npos) << late.out;
+
+  const std::string other = DriveC() + "/shared.log";
+  const std::string writer = "for i in 1 2 3 4 5 6 7 8 9 10; do $LYRUTIL_TOOL --prefix '" +
+                             Prefix() + "' audit append " + other +
+                             " --user W --message m 2>/dev/null || exit 1; done";
+  ToolRun both = Run("(" + writer + ") & (" + writer + ") & wait");
+  EXPECT_EQ(both.status, 0) << both.err;
+  ToolRun verified = Tool("audit verify " + other + " --key " + key);
+  EXPECT_EQ(verified.status, 0) << verified.out;
+  EXPECT_NE(verified.out.find("20 records, 20 sealed"), std::string::npos) << verified.out;
+}
+
+}  // namespace
