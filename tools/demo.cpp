@@ -4,6 +4,7 @@
 #include "audit_output.h"
 #include "audit_reader.h"
 #include "commands.h"
+#include "log_seal.h"
 #include "time_text.h"
 #include "tool_error.h"
 
@@ -133,6 +134,20 @@ void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix) {
       InstallSuite("C:\\Tessera", "C:\\Tessera\\Work");
       ShowInstallation(std::cout);
 
+      // Sealed from the first record on; the key goes to a file of its own, which in real use
+      // leaves the machine.
+      lyrutil::SealDigest key{};
+      std::string sealError;
+      if (!lyrutil::StartSealing(15 * 60, std::time(nullptr), &key, &sealError))
+        throw ToolError("sealing: " + sealError);
+      const std::string keyFile = prefix + "/verification-key.txt";
+      std::ofstream(keyFile) << lyrutil::DigestHex(key) << "\n";
+      std::cout << Say(
+          "Sealed (lyrutil audit seal init): every record appended from now on is"
+          " sealed beside its log; the key changes every 15 minutes and the old one"
+          " is erased. The verification key went to " +
+          keyFile + " (in real use: on paper, off this machine).");
+
       const std::string lc1 = "C:\\Tessera\\Work\\Audit\\LC-1.log";
       const std::string lc2 = "C:\\Tessera\\Work\\Audit\\LC-2.log";
       std::cout << Say(
@@ -212,13 +227,32 @@ void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix) {
           "Verified (lyrutil audit verify): every record whole, nothing left in the"
           " backlog. The entry that waited is in LC-2.log behind a later one,"
           " which verify reports as a record earlier than the one before:");
-      RunVerify(logs, false, std::cout);
+      SealCheck withKey;
+      withKey.key = lyrutil::DigestHex(key);
+      RunVerify(logs, false, std::cout, withKey);
+
+      {
+        // A copy of LC-1.log with its fourth record taken out, as someone covering a mistake
+        // would, and its seal file beside it.
+        const std::string original = ReadWholeFile(logs[0]);
+        const std::string copy = folder + "/LC-1-tampered.log";
+        std::ofstream(copy, std::ios::binary) << original.substr(0, 3 * sizeof(LOG_ENTRY_STRUCT))
+                                              << original.substr(4 * sizeof(LOG_ENTRY_STRUCT));
+        std::ofstream(copy + ".seal", std::ios::binary) << ReadWholeFile(logs[0] + ".seal");
+        std::cout << Say(
+            "Tampered with: a copy of LC-1.log with its fourth record deleted."
+            " Every record left is whole, yet verify --key finds the gap:");
+        RunVerify({copy}, false, std::cout, withKey);
+      }
+      key.fill(0);
 
       std::string lyrutil = "lyrutil --prefix " + prefix;
       std::cout << Say("Try these on the demo's files:") << "   cd " << folder << "\n"
                 << "   " << lyrutil << " audit show LC-1.log LC-2.log -r -n 5\n"
                 << "   " << lyrutil << " audit show LC-2.log --user carol -o json\n"
                 << "   " << lyrutil << " audit stats LC-1.log LC-2.log\n"
+                << "   " << lyrutil << " audit verify LC-1.log --key $(cat " << keyFile << ")\n"
+                << "   " << lyrutil << " audit seal head LC-1.log\n"
                 << "   " << lyrutil
                 << " audit append LC-1.log --user DAVE --system LC-1 --message \"checked\"\n"
                 << "   " << lyrutil << " audit show LC-1.log -f     (Ctrl-C to stop)\n"
