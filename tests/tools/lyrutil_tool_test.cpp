@@ -607,6 +607,16 @@ TEST_F(ToolTest, TheDemoLeavesTheTrailItDescribes) {
   // As the demo says: both logs whole, one record out of time order in LC-2.log.
   ToolRun verify = Tool("audit verify " + audit + "/LC-1.log " + audit + "/LC-2.log -o json");
   EXPECT_EQ(verify.status, 1) << verify.out;
+  // Sealed from the first record, with the key in the file the demo named; the copy it tampered
+  // with is caught.
+  const std::string key = ReadHostFile(Prefix() + "/verification-key.txt").substr(0, 64);
+  nlohmann::json sealed = nlohmann::json::parse(
+      Tool("audit verify " + audit + "/LC-1.log -o json --key " + key).out)["logs"][0];
+  EXPECT_EQ(sealed["seal"]["sealed_records"], 9);
+  EXPECT_TRUE(sealed["seal"]["findings"].empty()) << sealed.dump();
+  EXPECT_NE(demo.out.find("  seal: record 3: missing: the record sealed here is not in the log\n"),
+            std::string::npos)
+      << demo.out;
 }
 
 // On a terminal, export and extract show a bar on standard error while they read (after a second;
