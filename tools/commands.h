@@ -51,8 +51,10 @@ int RunVerify(const std::vector<std::string>& logs, bool json, std::ostream& out
               const SealCheck& seal = {});
 
 // Prints the text file as one page through CUtilPrintManager on `printer` (empty: the print
-// dialog's choice); warns on standard error of lines that do not fit. Returns the PDF file the
+// dialog's choice), with the seal heads of `sealedLogs` at its end; warns on standard error of
+// lines that do not fit. Returns the PDF file the
 // installation's PDF printer wrote.
-std::string PrintTextPage(const std::string& file, const std::string& printer);
+std::string PrintTextPage(const std::string& file, const std::string& printer,
+                          const std::vector<std::string>& sealedLogs = {});
 
 #endif  // LYRUTIL_TOOLS_COMMANDS_H

@@ -220,7 +220,9 @@ void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix) {
         std::cout << Say(
             "Printed for the reviewer's signature: the day as one page through CUtilPrintManager"
             " on the installation's PDF printer (lyrutil print):");
-        std::cout << "   " << PrintTextPage(page, kPdfPrinter) << "\n";
+        std::cout << "   " << PrintTextPage(page, kPdfPrinter, logs)
+                  << "\n   with both logs' seal heads at its foot (lyrutil print --seal-head), so"
+                     " the signed page fixes how far the logs went\n";
       }
 
       std::cout << Say(

@@ -3,6 +3,7 @@
 #include "audit_files.h"
 #include "audit_reader.h"
 #include "commands.h"
+#include "log_seal.h"
 #include "text_encoding.h"
 #include "tool_error.h"
 #include "tool_runtime.h"
@@ -59,10 +60,15 @@ class PrinterPick final : public LyrHostUi {
 // The page's lines of the file in code page 1252, tabs expanded to columns of eight, line ends
 // dropped, lines wider than the page continued on the next, and NUL bytes printed as blanks (the
 // printer takes NUL-ended text). Only the lines that fit are kept; `total` counts them all.
-std::vector<std::string> PageLines(const std::string& hostPath, size_t* total) {
+std::vector<std::string> PageLines(const std::string& hostPath, const std::string& after,
+                                   size_t* total) {
   RequireReadableFile(hostPath);
-  std::ifstream in(hostPath, std::ios::binary);
-  if (!in) throw ToolError(hostPath + ": cannot be read");
+  std::ifstream file(hostPath, std::ios::binary);
+  if (!file) throw ToolError(hostPath + ": cannot be read");
+  std::stringstream in;
+  in << file.rdbuf();
+  if (file.bad()) throw ToolError(hostPath + ": cannot be read to its end");
+  in << after;
   std::vector<std::string> lines;
   *total = 0;
   std::string line;
@@ -81,15 +87,30 @@ std::vector<std::string> PageLines(const std::string& hostPath, size_t* total) {
       expanded.erase(0, std::min(expanded.size(), kCharactersPerLine));
     } while (!expanded.empty());
   }
-  if (in.bad()) throw ToolError(hostPath + ": cannot be read to its end");
   return lines;
 }
 
 }  // namespace
 
-std::string PrintTextPage(const std::string& file, const std::string& printer) {
+// The heads of sealed logs, for the signed page to fix their state (`verify --head`).
+std::string SealHeadLines(const std::vector<std::string>& logs) {
+  std::string text;
+  for (const std::string& log : logs) {
+    RequireAuditLog(log);
+    std::string head;
+    if (!lyrutil::SealHead(DosName(log).c_str(), &head))
+      throw ToolError(log + ": no readable seal file beside it");
+    const size_t slash = log.rfind('/');
+    text += "\nSeal head of " + log.substr(slash == std::string::npos ? 0 : slash + 1) + ":\n" +
+            head + "\n";
+  }
+  return text;
+}
+
+std::string PrintTextPage(const std::string& file, const std::string& printer,
+                          const std::vector<std::string>& sealedLogs) {
   size_t total = 0;
-  std::vector<std::string> lines = PageLines(file, &total);
+  std::vector<std::string> lines = PageLines(file, SealHeadLines(sealedLogs), &total);
   StartLibrary();
   LyrHostUi* console = LyrGetHostUi();
   PrinterPick pick(console, printer);
@@ -131,9 +152,16 @@ void AddPrintCommand(CLI::App& app, Action& action) {
       "print", "a text file as one page (lines 10 points apart), through the print dialog");
   print->add_option("FILE", *file, "the text file (UTF-8)")->required();
   print->add_option("--printer", *printer, "the printer, instead of asking (\"LyrUtil PDF\")");
+  auto heads = std::make_shared<std::vector<std::string>>();
+  print
+      ->add_option("--seal-head", *heads,
+                   "a sealed audit log whose head goes at the page's end (repeat for several)")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   print->callback([=, &action] {
     action = [=] {
-      const std::string pdf = PrintTextPage(*file, *printer);
+      StartLibrary();
+      const std::string pdf = PrintTextPage(*file, *printer, *heads);
       if (!pdf.empty()) std::cout << pdf << "\n";
       return 0;
     };

@@ -603,6 +603,10 @@ TEST_F(ToolTest, TheDemoLeavesTheTrailItDescribes) {
     ++lines;
   EXPECT_EQ(lines, 17u) << text;
   EXPECT_NE(text.find("Sample injected (while the log was held)"), std::string::npos) << text;
+  // Below the day, the heads of both sealed logs, as `seal head` gives them.
+  const std::string head = Tool("audit seal head " + audit + "/LC-2.log").out;
+  EXPECT_NE(text.find("Seal head of LC-2.log:"), std::string::npos) << text;
+  EXPECT_NE(text.find(head.substr(0, 40)), std::string::npos) << head << text;
 
   // As the demo says: both logs whole, one record out of time order in LC-2.log.
   ToolRun verify = Tool("audit verify " + audit + "/LC-1.log " + audit + "/LC-2.log -o json");
