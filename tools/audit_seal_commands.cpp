@@ -3,6 +3,7 @@
 #include "audit_commands.h"
 #include "audit_files.h"
 #include "log_seal.h"
+#include "qr_text.h"
 #include "time_text.h"
 #include "tool_error.h"
 #include "tool_runtime.h"
@@ -10,6 +11,7 @@
 #include <ctime>
 #include <iostream>
 #include <memory>
+#include <unistd.h>
 
 using lyrutil::SealDigest;
 
@@ -40,8 +42,10 @@ void AddInit(CLI::App& seal, Action& action) {
                    "Keep the verification key below OFF this machine (on paper, with the "
                    "reviewer):\n"
                    "`lyrutil audit verify LOG --key KEY` needs it to find forgery, and whoever "
-                   "holds it\ncan forge seals.\n"
-                << lyrutil::DigestHex(key) << "\n";
+                   "holds it\ncan forge seals.\n";
+      // On a terminal also as a QR code, for a phone to read; the key stays the last line.
+      if (::isatty(STDOUT_FILENO)) std::cout << QrText(lyrutil::DigestHex(key));
+      std::cout << lyrutil::DigestHex(key) << "\n";
       key.fill(0);
       return 0;
     };

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <ctime>
+#include <sstream>
 #include <functional>
 #include <thread>
 
@@ -189,6 +190,32 @@ TEST_F(ToolSealTest, UnsealedRecordsAreSealedLateAndConcurrentWritersKeepTheChai
   ToolRun verified = Tool("audit verify " + other + " --key " + key);
   EXPECT_EQ(verified.status, 0) << verified.out;
   EXPECT_NE(verified.out.find("20 records, 20 sealed"), std::string::npos) << verified.out;
+}
+
+// On a terminal the key comes as a QR code too: a square of half-block lines, with the key still
+// the last line; through a pipe, the key alone after the sentences.
+TEST_F(ToolSealTest, OnATerminalTheKeyComesAsAQrCodeToo) {
+  ASSERT_EQ(Tool("install").status, 0);
+  ToolRun shown =
+      Run("script -qec \"$LYRUTIL_TOOL --prefix '" + Prefix() + "' audit seal init\" /dev/null");
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  std::vector<std::string> code;
+  std::string last;
+  std::istringstream lines(shown.out);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find("\u2588") != std::string::npos || line.find("\u2580") != std::string::npos)
+      code.push_back(line);
+    if (!line.empty()) last = line;
+  }
+  ASSERT_GE(code.size(), 12u) << shown.out;  // a version-3 code and its border: 33 modules
+  auto characters = [](const std::string& utf8) {
+    return std::count_if(utf8.begin(), utf8.end(), [](char c) { return (c & 0xC0) != 0x80; });
+  };
+  for (const std::string& line : code) EXPECT_EQ(characters(line), characters(code[0]));
+  EXPECT_EQ(static_cast<size_t>(characters(code[0]) + 1) / 2, code.size());  // square
+  EXPECT_EQ(last.size(), 64u) << shown.out;
+  EXPECT_EQ(last.find_first_not_of("0123456789abcdef"), std::string::npos) << last;
 }
 
 }  // namespace
