@@ -105,6 +105,25 @@ bool Open(CFile& file, const std::string& path, unsigned short flags) {
   return LyrOpenFile(&file, name.data(), flags) == 0;
 }
 
+// One load of a file opened for it alone, as the library's readers read a log: a writer waits
+// for one load at most, never for a whole verification.
+void ReadLoad(const std::string& path, ULONGLONG offset, void* into, UINT count) {
+  CFile file;
+  if (!Open(file, path, kOpenRead))
+    throw std::runtime_error(path +
+                             " could not be read to its end (held elsewhere beyond the "
+                             "retries, or removed)");
+  bool whole = false;
+  try {
+    whole = ReadAt(file, offset, into, count);
+    file.Close();
+  } catch (CFileException* e) {
+    e->Delete();
+    file.Abort();
+  }
+  if (!whole) throw std::runtime_error(path + " became shorter while it was read");
+}
+
 #if defined(LYRUTIL_SEALING)
 
 bool CryptoReady() {
@@ -232,7 +251,7 @@ void EvolveKey(CFile& file, SealKeyState* state, int64_t now) {
 // The seal file read in loads: entries by their number, forward with one entry of look-ahead.
 class EntryReader {
  public:
-  EntryReader(CFile& file, uint64_t count) : file_(file), count_(count) {}
+  EntryReader(std::string path, uint64_t count) : path_(std::move(path)), count_(count) {}
   uint64_t Count() const { return count_; }
   const SealEntry& At(uint64_t j) {
     if (j < first_ || j >= first_ + entries_.size()) Load(j);
@@ -243,15 +262,14 @@ class EntryReader {
   void Load(uint64_t j) {
     const uint64_t n = std::min<uint64_t>(1024, count_ - j);
     std::vector<unsigned char> bytes(static_cast<size_t>(n) * kEntryBytesOnDisk);
-    if (!ReadAt(file_, kHeaderBytes + j * kEntryBytesOnDisk, bytes.data(),
-                static_cast<UINT>(bytes.size())))
-      throw std::runtime_error("the seal file became shorter while it was read");
+    ReadLoad(path_, kHeaderBytes + j * kEntryBytesOnDisk, bytes.data(),
+             static_cast<UINT>(bytes.size()));
     entries_.clear();
     for (uint64_t k = 0; k < n; ++k)
       entries_.push_back(DecodeEntry(bytes.data() + k * kEntryBytesOnDisk));
     first_ = j;
   }
-  CFile& file_;
+  std::string path_;
   uint64_t count_;
   uint64_t first_ = 0;
   std::vector<SealEntry> entries_;
@@ -260,7 +278,7 @@ class EntryReader {
 // The log's records read in loads, by index, with their digests.
 class RecordReader {
  public:
-  RecordReader(CFile& file, uint64_t count) : file_(file), count_(count) {}
+  RecordReader(std::string path, uint64_t count) : path_(std::move(path)), count_(count) {}
   const LOG_ENTRY_STRUCT& At(uint64_t i) {
     if (i < first_ || i >= first_ + records_.size()) Load(i);
     return records_[i - first_];
@@ -271,11 +289,10 @@ class RecordReader {
   void Load(uint64_t i) {
     const uint64_t n = std::min<uint64_t>(1024, count_ - i);
     records_.resize(static_cast<size_t>(n));
-    if (!ReadAt(file_, i * kEntryBytes, records_.data(), static_cast<UINT>(n * kEntryBytes)))
-      throw std::runtime_error("the log became shorter while it was read");
+    ReadLoad(path_, i * kEntryBytes, records_.data(), static_cast<UINT>(n * kEntryBytes));
     first_ = i;
   }
-  CFile& file_;
+  std::string path_;
   uint64_t count_;
   uint64_t first_ = 0;
   std::vector<LOG_ENTRY_STRUCT> records_;
@@ -547,8 +564,10 @@ SealReport VerifySeals(const char* logPath, const SealDigest* key, const std::st
   report.firstSealed = header.first;
   if ((length - kHeaderBytes) % kEntryBytesOnDisk != 0)
     report.findings.push_back("seal file damaged: a torn entry at its end");
-  EntryReader entries(seal, (length - kHeaderBytes) / kEntryBytesOnDisk);
-  RecordReader records(log, report.records);
+  seal.Close();
+  log.Close();
+  EntryReader entries(sealPath, (length - kHeaderBytes) / kEntryBytesOnDisk);
+  RecordReader records(logPath, report.records);
   report.sealEntries = entries.Count();
 
   // The seal file on its own: each entry where its number says, each chain value following from
