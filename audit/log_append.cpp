@@ -71,8 +71,12 @@ bool EndsWithWholeRecord(CFile& file, ULONGLONG end) {
 // would have it parked as well, and moved in a second time later.
 void CLyrLog::WriteEntryToLog(const char* backlogPath) {
   CFile& log = *m_pFile;
+  // The key state lives beside the backlog, in the working directory the caller read once for
+  // both: each read of it costs the registry's and the INI file's checks.
+  const std::string backlog = backlogPath;
+  const std::string keyPath = SealKeyPath(backlog.substr(0, backlog.rfind('\\')));
   // An installation that seals reads the records back while it holds the log.
-  const bool seals = SealingEnabled();
+  const bool seals = SealingEnabled(keyPath);
   const unsigned short flags = fExists(m_szLogFile) ? (seals ? kOpenReadWrite : kOpenWrite)
                                                     : (seals ? kOpenCreateReadWrite : kOpenCreate);
   if (LyrOpenFile(&log, m_szLogFile, flags) != 0)
@@ -94,7 +98,7 @@ void CLyrLog::WriteEntryToLog(const char* backlogPath) {
     e->Delete();
   }
   FlushBacklog(backlogPath);
-  if (seals) SealNewRecords(log, m_szLogFile, end / kEntryBytes);
+  if (seals) SealNewRecords(log, m_szLogFile, end / kEntryBytes, keyPath);
   try {
     log.Close();
   } catch (CFileException* e) {

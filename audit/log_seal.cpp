@@ -342,11 +342,15 @@ const bool kSealingBuilt =
 #endif
 
 std::string SealKeyPath() {
-  return std::string(GetWorkingDirectory()) + "\\seal.key";
+  return SealKeyPath(GetWorkingDirectory());
 }
 
-bool SealingEnabled() {
-  return kSealingBuilt && fExists(SealKeyPath().c_str());
+std::string SealKeyPath(const std::string& workingDirectory) {
+  return workingDirectory + "\\seal.key";
+}
+
+bool SealingEnabled(const std::string& keyPath) {
+  return kSealingBuilt && fExists(keyPath.c_str());
 }
 
 std::string SealFilePath(const char* logPath) {
@@ -419,9 +423,9 @@ bool ReadSealKeyState(SealKeyState* state) {
   return ok;
 }
 
-void SealNewRecords(CFile& log, const char* logPath, uint64_t recordsBefore) {
+void SealNewRecords(CFile& log, const char* logPath, uint64_t recordsBefore,
+                    const std::string& keyPath) {
   if (!CryptoReady()) return;
-  const std::string keyPath = SealKeyPath();  // the caller found it there
   CFile keyFile;
   CFile seal;
   SealKeyState state;

@@ -40,14 +40,16 @@ struct SealKeyState {
   SealDigest key{};
 };
 
-// "seal.key" in the working directory.
+// "seal.key" in the working directory (read from the installation's settings), or in the folder
+// given.
 std::string SealKeyPath();
+std::string SealKeyPath(const std::string& workingDirectory);
 // The seal file of a log: its name with ".seal" after it.
 std::string SealFilePath(const char* logPath);
 
 // Whether appends to the installation's logs are sealed: the library seals and the key state is
-// there.
-bool SealingEnabled();
+// at `keyPath`.
+bool SealingEnabled(const std::string& keyPath);
 
 // Starts sealing the installation: a random key for epoch 0, written as the key state. False
 // with `error` set when the installation already seals or the file cannot be written.
@@ -56,12 +58,13 @@ bool StartSealing(uint32_t interval, int64_t now, SealDigest* verificationKey, s
 bool ReadSealKeyState(SealKeyState* state);
 
 // Seals the records of the log that its seal file does not cover yet, with the installation's
-// key, after bringing the key to the current epoch. `log` is the log, open for reading and
-// writing and held without sharing, so that writers of one log seal in the order its records
-// are stored; `recordsBefore` is how many records the log held before this append (where a new
-// seal file starts). Does nothing when the installation does not seal. Never throws: a record
-// left unsealed by a failure is sealed, late, by the next append.
-void SealNewRecords(CFile& log, const char* logPath, uint64_t recordsBefore);
+// key (the key state at `keyPath`), after bringing the key to the current epoch. `log` is the log,
+// open for reading and writing and held without sharing, so that writers of one log seal in the
+// order its records are stored; `recordsBefore` is how many records the log held before this append
+// (where a new seal file starts). Does nothing when the installation does not seal. Never throws: a
+// record left unsealed by a failure is sealed, late, by the next append.
+void SealNewRecords(CFile& log, const char* logPath, uint64_t recordsBefore,
+                    const std::string& keyPath);
 
 // The head of a log's chain: how many records the seal covers and the last chain value, as text
 // ("COUNT:HEX"), for a reviewer to write down. False when the seal file cannot be read.
