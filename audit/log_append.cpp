@@ -98,7 +98,7 @@ void CLyrLog::WriteEntryToLog(const char* backlogPath) {
     e->Delete();
   }
   FlushBacklog(backlogPath);
-  if (seals) SealNewRecords(log, m_szLogFile, end / kEntryBytes, keyPath);
+  if (seals) SealNewRecords(log, m_szLogFile, end / kEntryBytes, *m_pEntry, keyPath);
   try {
     log.Close();
   } catch (CFileException* e) {

@@ -424,7 +424,7 @@ bool ReadSealKeyState(SealKeyState* state) {
 }
 
 void SealNewRecords(CFile& log, const char* logPath, uint64_t recordsBefore,
-                    const std::string& keyPath) {
+                    const LOG_ENTRY_STRUCT& appended, const std::string& keyPath) {
   if (!CryptoReady()) return;
   CFile keyFile;
   CFile seal;
@@ -476,7 +476,9 @@ void SealNewRecords(CFile& log, const char* logPath, uint64_t recordsBefore,
     LOG_ENTRY_STRUCT record;
     std::vector<unsigned char> out;
     for (uint64_t index = header.first + entries; index < records; ++index) {
-      if (!ReadAt(log, index * kEntryBytes, &record, kEntryBytes))
+      if (index == recordsBefore)
+        record = appended;
+      else if (!ReadAt(log, index * kEntryBytes, &record, kEntryBytes))
         AfxThrowFileException(CFileException::endOfFile, -1, nullptr);
       SealEntry entry;
       entry.index = index;

@@ -61,10 +61,11 @@ bool ReadSealKeyState(SealKeyState* state);
 // key (the key state at `keyPath`), after bringing the key to the current epoch. `log` is the log,
 // open for reading and writing and held without sharing, so that writers of one log seal in the
 // order its records are stored; `recordsBefore` is how many records the log held before this append
-// (where a new seal file starts). Does nothing when the installation does not seal. Never throws: a
+// (where a new seal file starts), and `appended` the record the append wrote there (its bytes are
+// not read back). Does nothing when the installation does not seal. Never throws: a
 // record left unsealed by a failure is sealed, late, by the next append.
 void SealNewRecords(CFile& log, const char* logPath, uint64_t recordsBefore,
-                    const std::string& keyPath);
+                    const LOG_ENTRY_STRUCT& appended, const std::string& keyPath);
 
 // The head of a log's chain: how many records the seal covers and the last chain value, as text
 // ("COUNT:HEX"), for a reviewer to write down. False when the seal file cannot be read.

@@ -89,9 +89,8 @@ bool ReadRegistryText(int fd, std::string* text) {
   }
 }
 
-// The registry as parsed, kept while the file is unchanged, so that a query costs a lock, a
-// counter read and a stat rather than a parse of the whole file. It is safe because every change
-// is seen:
+// The registry as parsed, kept while the file is unchanged, so that a query costs a counter read
+// and a stat rather than a parse of the whole file. It is safe because every change is seen:
 // - every change through the stand-in bumps a counter at the start of system.reg.lock, under
 //   the writers' lock and before it touches the file, so even a writer killed halfway (whose
 //   journal readers then go by) is seen, whatever the file system's time resolution;
@@ -99,12 +98,19 @@ bool ReadRegistryText(int fd, std::string* text) {
 //   by rename), its size, or its modification and change times, kept to the nanosecond.
 // The one change that could pass unseen is a same-size edit in place by another program within
 // one tick of a file system whose times are coarse; on such a file system the next tick shows it.
+// A query that finds both unchanged needs no lock: the counter is bumped before the file is
+// touched, so an unchanged counter read before an unchanged file means that no change had begun
+// when the counter was read, and the tree kept is the registry as it stood then. The counter is
+// read through a descriptor kept open on the lock file (opened again at each parse, so that a
+// lock file made anew is followed).
 struct RegistryCache {
   std::mutex mutex;
   bool valid = false;
   uint64_t counter = 0;
   struct stat file = {};
   std::shared_ptr<const RegTree> tree;
+  std::string lockPath;
+  int lockFd = -1;
 };
 
 RegistryCache& Cache() {
@@ -134,22 +140,49 @@ bool SameFile(const struct stat& a, const struct stat& b) {
          a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
+// The tree kept, when neither the counter nor the file has changed since it was parsed; `st`
+// receives the file's stat when it was taken.
+std::shared_ptr<const RegTree> UnchangedTree(const std::string& file, struct stat* st, bool* seen) {
+  RegistryCache& cache = Cache();
+  std::lock_guard<std::mutex> guard(cache.mutex);
+  if (!cache.valid || cache.lockFd < 0 || cache.lockPath != file + ".lock") return nullptr;
+  if (ReadChangeCounter(cache.lockFd) != cache.counter) return nullptr;
+  *seen = ::stat(file.c_str(), st) == 0;
+  return *seen && SameFile(cache.file, *st) ? cache.tree : nullptr;
+}
+
+// Keeps a parse, with a descriptor on the lock file for the next queries' counter reads.
+void KeepTree(const std::string& file, bool known, uint64_t counter, const struct stat& st,
+              std::shared_ptr<const RegTree> tree) {
+  RegistryCache& cache = Cache();
+  std::lock_guard<std::mutex> guard(cache.mutex);
+  if (cache.lockFd >= 0) lyrwin::CloseRetrying(cache.lockFd);
+  cache.lockPath = file + ".lock";
+  cache.lockFd = known ? lyrwin::OpenRetrying(cache.lockPath.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+  cache.valid = known && cache.lockFd >= 0;
+  cache.counter = counter;
+  cache.file = st;
+  cache.tree = std::move(tree);
+}
+
 // The registry as it stands. `writable`, when given, receives whether the file may be written, from
 // the stat taken here: a missing file is made on the first write.
 std::shared_ptr<const RegTree> LoadTree(bool* writable = nullptr) {
   const std::string file = RegistryFile();
-  FileLock lock(file + ".lock", false, true);
-  const uint64_t counter = lock.Held() ? ReadChangeCounter(lock.Descriptor()) : 0;
-  // The file as it stands is known by a stat of its name; it is opened only to be read again.
   struct stat st = {};
   bool seen = false;
   auto answer = [&](std::shared_ptr<const RegTree> tree) {
     if (writable) *writable = !seen || !IsReadOnlyMode(st.st_mode);
     return tree;
   };
-  RegistryCache& cache = Cache();
+  if (auto kept = UnchangedTree(file, &st, &seen)) return answer(kept);
+  FileLock lock(file + ".lock", false, true);
+  const uint64_t counter = lock.Held() ? ReadChangeCounter(lock.Descriptor()) : 0;
+  // The file as it stands is known by a stat of its name; it is opened only to be read again.
+  seen = false;
   if (lock.Held() && ::stat(file.c_str(), &st) == 0) {
     seen = true;
+    RegistryCache& cache = Cache();
     std::lock_guard<std::mutex> guard(cache.mutex);
     if (cache.valid && cache.counter == counter && SameFile(cache.file, st))
       return answer(cache.tree);
@@ -162,11 +195,7 @@ std::shared_ptr<const RegTree> LoadTree(bool* writable = nullptr) {
   std::string text;
   if (ReadRegistryText(fd, &text)) ParseRegText(text, tree.get());
   CloseRetrying(fd);
-  std::lock_guard<std::mutex> guard(cache.mutex);
-  cache.valid = known;
-  cache.counter = counter;
-  cache.file = st;
-  cache.tree = tree;
+  KeepTree(file, known, counter, st, tree);
   return answer(tree);
 }
 
