@@ -36,12 +36,6 @@ void CLyrLog::AppendEntry() {
     ~Unpin() { log->UnlockEntry(); }
   } unpin{this};
 
-  if (!fExists(m_szLogFile)) {
-    char folder[MAX_PATH];
-    GetDirecFromFile(m_szLogFile, folder);
-    // One level is made, under a parent that must exist; otherwise the entry is dropped.
-    if (!CreateDirectoryA(folder, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return;
-  }
   try {
     WriteEntryToLog(backlog.c_str());
   } catch (CFileException* e) {
@@ -68,17 +62,25 @@ bool EndsWithWholeRecord(CFile& file, ULONGLONG end) {
 // Writes the entry at the log's end, on disk before this returns; a failure leaves the log as it
 // was and throws CFileException*. One exception: when the record reached the file whole, its
 // flush failed and the file cannot be cut back, the record stays and counts as written. Throwing
-// would have it parked as well, and moved in a second time later.
+// would have it parked as well, and moved in a second time later. A new log's folder is made
+// first, one level under a parent that must exist; where it cannot be, the entry is dropped
+// (neither written nor parked) and this returns.
 void CLyrLog::WriteEntryToLog(const char* backlogPath) {
   CFile& log = *m_pFile;
+  const bool exists = fExists(m_szLogFile) != 0;
+  if (!exists) {
+    char folder[MAX_PATH];
+    GetDirecFromFile(m_szLogFile, folder);
+    if (!CreateDirectoryA(folder, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return;
+  }
   // The key state lives beside the backlog, in the working directory the caller read once for
   // both: each read of it costs the registry's and the INI file's checks.
   const std::string backlog = backlogPath;
   const std::string keyPath = SealKeyPath(backlog.substr(0, backlog.rfind('\\')));
   // An installation that seals reads the records back while it holds the log.
   const bool seals = SealingEnabled(keyPath);
-  const unsigned short flags = fExists(m_szLogFile) ? (seals ? kOpenReadWrite : kOpenWrite)
-                                                    : (seals ? kOpenCreateReadWrite : kOpenCreate);
+  const unsigned short flags =
+      exists ? (seals ? kOpenReadWrite : kOpenWrite) : (seals ? kOpenCreateReadWrite : kOpenCreate);
   if (LyrOpenFile(&log, m_szLogFile, flags) != 0)
     AfxThrowFileException(CFileException::accessDenied, -1, m_szLogFile);
   ULONGLONG end = 0;

@@ -322,7 +322,7 @@ DWORD MapToHost(const DosPath& dos, HostPath* out) {
       out->host = std::move(whole);
       out->exists = true;
       out->isDirectory = S_ISDIR(st.st_mode);
-      out->mode = st.st_mode;
+      out->st = st;
       return 0;
     }
   }
@@ -354,7 +354,7 @@ DWORD MapToHost(const DosPath& dos, HostPath* out) {
       break;
     }
     result.isDirectory = S_ISDIR(st.st_mode);
-    result.mode = st.st_mode;
+    result.st = st;
     // A separator after a file's name makes the name a folder, which does not exist:
     // C:\dir\file.txt\ is not found, as on Windows.
     if ((!last || dos.trailingSeparator) && !result.isDirectory) return ERROR_PATH_NOT_FOUND;

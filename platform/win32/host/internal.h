@@ -98,7 +98,7 @@ struct HostPath {
   std::string host;     // host path, with existing components in the case found on disk
   bool exists = false;  // whether the last component exists
   bool isDirectory = false;
-  mode_t mode = 0;  // as the lookup found it, when it exists
+  struct stat st = {};  // as the lookup found it, when it exists
 };
 
 // Maps a normalised DOS path to the host. Intermediate components must be existing folders

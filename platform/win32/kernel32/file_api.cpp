@@ -84,7 +84,7 @@ DWORD LookUpForOpen(LPCSTR name, unsigned access, DWORD disposition, bool trunca
   if (host->exists && host->isDirectory) return ERROR_ACCESS_DENIED;
   if (host->exists) {
     if (disposition == CREATE_NEW) return ERROR_FILE_EXISTS;
-    if (lyrwin::IsReadOnlyMode(host->mode) && ((access & lyrwin::kAccessWrite) || truncates))
+    if (lyrwin::IsReadOnlyMode(host->st.st_mode) && ((access & lyrwin::kAccessWrite) || truncates))
       return ERROR_ACCESS_DENIED;
   } else if (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING) {
     return ERROR_FILE_NOT_FOUND;
@@ -153,7 +153,7 @@ int OpenSpeltAsOnDisk(const DosPath& named, int flags, unsigned access, bool tru
   }
   host->host = std::move(path);
   host->exists = true;
-  host->mode = st.st_mode;
+  host->st = st;
   return fd;
 }
 
@@ -167,12 +167,16 @@ struct OpenRequest {
   int flags;
 };
 
-// Finds or makes the file and opens it: 0 with `*fd` set, or a Win32 error.
-DWORD OpenDescriptor(const OpenRequest& request, HostPath* host, bool* created, int* fd) {
+// Finds or makes the file and opens it: 0 with `*fd` set, or a Win32 error. `*described` tells
+// whether `host->st` is the descriptor's own fstat (the common open), rather than the lookup's
+// stat of the name.
+DWORD OpenDescriptor(const OpenRequest& request, HostPath* host, bool* created, int* fd,
+                     bool* described) {
   *created = false;
   *fd = -1;
   if (request.disposition != CREATE_NEW && !request.named.parts.empty())
     *fd = OpenSpeltAsOnDisk(request.named, request.flags, request.access, request.truncates, host);
+  *described = *fd >= 0;
   if (*fd >= 0) return 0;
   DWORD err =
       LookUpForOpen(request.name, request.access, request.disposition, request.truncates, host);
@@ -202,13 +206,18 @@ DWORD OpenDescriptor(const OpenRequest& request, HostPath* host, bool* created, 
 // Whether the file open on `fd` has lost its name `hostPath` (deleted or renamed) since it was
 // opened. A deletion or rename that finished between the open and the share test took its delete
 // access before the new handle denied it, and let go before the test could see it: on Windows the
-// deletion came first, and the open must not hold a file that no longer has its name.
-bool LostItsName(int fd, const std::string& hostPath) {
-  struct stat opened;
+// deletion came first, and the open must not hold a file that no longer has its name. `opened`
+// is the descriptor's fstat when the caller has it (a file's identity does not change while it is
+// open); a file without names (deleted) is one the name no longer leads to.
+bool LostItsName(int fd, const std::string& hostPath, const struct stat* opened) {
+  struct stat own;
+  if (opened == nullptr) {
+    if (::fstat(fd, &own) != 0) return false;
+    opened = &own;
+  }
   struct stat named;
-  if (::fstat(fd, &opened) != 0) return false;
-  return opened.st_nlink == 0 || ::stat(hostPath.c_str(), &named) != 0 ||
-         named.st_ino != opened.st_ino || named.st_dev != opened.st_dev;
+  return ::stat(hostPath.c_str(), &named) != 0 || named.st_ino != opened->st_ino ||
+         named.st_dev != opened->st_dev;
 }
 
 std::atomic<unsigned long long> g_fileReads{0};
@@ -304,7 +313,8 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
     HostPath host;
     bool created = false;
     int fd = -1;
-    DWORD err = OpenDescriptor(request, &host, &created, &fd);
+    bool described = false;
+    DWORD err = OpenDescriptor(request, &host, &created, &fd, &described);
     if (err != 0) return FailHandle(err);
     auto file = std::make_shared<FileObject>();
     file->fd = fd;
@@ -313,7 +323,8 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
     err = lyrwin::AcquireShareAccess(fd, request.access, share);
     // The file we just made stays, as Windows leaves it when the race is lost after creation.
     if (err != 0) return FailHandle(err);
-    if (deniesDelete && attempt < 3 && LostItsName(fd, file->host)) continue;
+    if (deniesDelete && attempt < 3 && LostItsName(fd, file->host, described ? &host.st : nullptr))
+      continue;
     // Truncation happens only once the sharing test has passed, so a refused open never empties
     // a file that someone else holds.
     if (request.truncates && !created && lyrwin::sys::Ftruncate(fd, 0) != 0)

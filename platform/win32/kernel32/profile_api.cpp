@@ -75,10 +75,9 @@ bool SameFileState(const struct stat& a, const struct stat& b) {
          a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
-// The cached text of the file at `hostPath` when it is unchanged since it was read.
-bool CachedProfileText(const std::string& hostPath, std::string* text) {
-  struct stat now;
-  if (::stat(hostPath.c_str(), &now) != 0) return false;
+// The cached text of the file at `hostPath` when it is unchanged since it was read; `now` is the
+// file's stat, as the name's lookup took it a moment ago.
+bool CachedProfileText(const std::string& hostPath, const struct stat& now, std::string* text) {
   ProfileCache& cache = Profiles();
   std::lock_guard<std::mutex> lock(cache.mutex);
   auto it = cache.entries.find(hostPath);
@@ -122,7 +121,7 @@ bool ReadProfile(const std::string& path, std::string* text) {
   HostPath host;
   std::unique_ptr<FileLock> reading;
   const bool exists = ResolvePath(path.c_str(), &dos, &host) == 0 && host.exists;
-  if (exists && !host.isDirectory && CachedProfileText(host.host, text) &&
+  if (exists && !host.isDirectory && CachedProfileText(host.host, host.st, text) &&
       !ReadingDenied(host.host))
     return true;
   if (exists) reading = std::make_unique<FileLock>(HostFolderOf(host.host), true, true);
