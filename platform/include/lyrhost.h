@@ -76,11 +76,17 @@ LYRWIN_API unsigned long long LyrFileReadCount();
 // whose load failed (the log held beyond the retries, a read error): the library's GetNext
 // returns 0 for both. Safe from any thread; the count only grows.
 LYRWIN_API unsigned long long LyrFileFailureCount(DWORD* lastError);
+// How many system calls of one kind (a name of LyrFailSystemCall's list) the stand-in has made so
+// far in the process, from every thread; all kinds together when `kind` is null, 0 for an unknown
+// kind. The calls that a file's use makes (opening, testing, locking, reading, writing, flushing,
+// closing) all go through this count; making folders, listing them and the clock do not.
+LYRWIN_API unsigned long long LyrSystemCallCount(const char* kind);
 // Makes the stand-in's system calls of one kind fail as a full disk, a lost file server or a
 // signal would make them: the `nth` next call (1: the very next) fails with errno `error`, and so
 // do the `count - 1` calls of the kind after it; `count` 0 clears the kind. The kinds: "open",
 // "read" (and pread), "write" (and pwrite), "fsync", "rename", "link", "unlink", "ftruncate",
-// "lock" (flock and fcntl record locks). FALSE for an unknown kind or an `nth` of 0. The calls of
+// "lock" (flock and fcntl record locks), "stat" (stat, lstat and fstat), "close", "seek" (lseek),
+// "readlink". FALSE for an unknown kind or an `nth` of 0. The calls of
 // every thread count, so a test arms it with no other thread at work.
 LYRWIN_API BOOL LyrFailSystemCall(const char* kind, unsigned nth, unsigned count, int error);
 

@@ -70,7 +70,7 @@ HKEY NewKeyHandle(const OpenKey& key) {
 
 bool RegistryWritable() {
   struct stat st;
-  if (::stat(RegistryFile().c_str(), &st) != 0) return true;  // made on the first write
+  if (lyrwin::sys::Stat(RegistryFile().c_str(), &st) != 0) return true;  // made on the first write
   return !IsReadOnlyMode(st.st_mode);
 }
 
@@ -79,7 +79,7 @@ bool RegistryWritable() {
 bool ReadRegistryText(int fd, std::string* text) {
   if (InterruptedRewrite(fd, text)) return true;
   text->clear();
-  if (::lseek(fd, 0, SEEK_SET) < 0) return false;
+  if (lyrwin::sys::Lseek(fd, 0, SEEK_SET) < 0) return false;
   char buffer[65536];
   for (;;) {
     ssize_t n = ReadFull(fd, buffer, sizeof buffer);
@@ -147,7 +147,7 @@ std::shared_ptr<const RegTree> UnchangedTree(const std::string& file, struct sta
   std::lock_guard<std::mutex> guard(cache.mutex);
   if (!cache.valid || cache.lockFd < 0 || cache.lockPath != file + ".lock") return nullptr;
   if (ReadChangeCounter(cache.lockFd) != cache.counter) return nullptr;
-  *seen = ::stat(file.c_str(), st) == 0;
+  *seen = lyrwin::sys::Stat(file.c_str(), st) == 0;
   return *seen && SameFile(cache.file, *st) ? cache.tree : nullptr;
 }
 
@@ -180,7 +180,7 @@ std::shared_ptr<const RegTree> LoadTree(bool* writable = nullptr) {
   const uint64_t counter = lock.Held() ? ReadChangeCounter(lock.Descriptor()) : 0;
   // The file as it stands is known by a stat of its name; it is opened only to be read again.
   seen = false;
-  if (lock.Held() && ::stat(file.c_str(), &st) == 0) {
+  if (lock.Held() && lyrwin::sys::Stat(file.c_str(), &st) == 0) {
     seen = true;
     RegistryCache& cache = Cache();
     std::lock_guard<std::mutex> guard(cache.mutex);
@@ -189,7 +189,7 @@ std::shared_ptr<const RegTree> LoadTree(bool* writable = nullptr) {
   }
   int fd = OpenRetrying(file.c_str(), O_RDONLY);
   if (fd < 0) return answer(std::make_shared<const RegTree>());
-  seen = ::fstat(fd, &st) == 0;
+  seen = lyrwin::sys::Fstat(fd, &st) == 0;
   const bool known = seen && lock.Held();
   auto tree = std::make_shared<RegTree>();
   std::string text;

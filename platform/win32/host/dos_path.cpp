@@ -74,7 +74,7 @@ std::string ResolveDriveLink(const std::string& devices, char letter) {
   char resolved[PATH_MAX];
   if (::realpath(link.c_str(), resolved) == nullptr) return std::string();
   struct stat st;
-  if (::stat(resolved, &st) != 0 || !S_ISDIR(st.st_mode)) return std::string();
+  if (lyrwin::sys::Stat(resolved, &st) != 0 || !S_ISDIR(st.st_mode)) return std::string();
   return resolved;
 }
 
@@ -84,7 +84,7 @@ std::shared_ptr<const DriveFolderList> DriveFolders() {
   const std::string prefix = PrefixDir();
   const std::string devices = prefix + "/dosdevices";
   struct stat now = {};
-  const bool present = ::stat(devices.c_str(), &now) == 0;
+  const bool present = lyrwin::sys::Stat(devices.c_str(), &now) == 0;
   std::lock_guard<std::mutex> lock(table.mutex);
   const bool same = present && table.folders && table.prefix == prefix &&
                     table.folder.st_dev == now.st_dev && table.folder.st_ino == now.st_ino &&
@@ -116,7 +116,7 @@ std::string LinkedDriveFolder(char drive) {
 std::string DriveFolder(char drive) {
   std::string folder = LinkedDriveFolder(drive);
   struct stat st;
-  if (folder.empty() || ::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+  if (folder.empty() || lyrwin::sys::Stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
     return std::string();
   return folder;
 }
@@ -317,7 +317,7 @@ DWORD MapToHost(const DosPath& dos, HostPath* out) {
   if (!whole.empty() && !dos.parts.empty()) {
     for (const std::string& part : dos.parts) whole = HostChild(whole, part);
     struct stat st;
-    if (::stat(whole.c_str(), &st) == 0) {
+    if (lyrwin::sys::Stat(whole.c_str(), &st) == 0) {
       if (dos.trailingSeparator && !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
       out->host = std::move(whole);
       out->exists = true;
@@ -338,12 +338,12 @@ DWORD MapToHost(const DosPath& dos, HostPath* out) {
     const bool last = i + 1 == dos.parts.size();
     std::string candidate = HostChild(result.host, dos.parts[i]);
     struct stat st;
-    bool found = ::stat(candidate.c_str(), &st) == 0;
+    bool found = lyrwin::sys::Stat(candidate.c_str(), &st) == 0;
     if (!found) {
       std::string name = FindNoCase(result.host, dos.parts[i]);
       if (!name.empty()) {
         candidate = HostChild(result.host, name);
-        found = ::stat(candidate.c_str(), &st) == 0;
+        found = lyrwin::sys::Stat(candidate.c_str(), &st) == 0;
       }
     }
     result.host = candidate;

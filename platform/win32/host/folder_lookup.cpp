@@ -101,7 +101,7 @@ std::string Scan(const std::string& folder, const std::string& name) {
 
 std::string FindNoCase(const std::string& folder, const std::string& name) {
   struct stat st;
-  if (::stat(folder.c_str(), &st) != 0) return std::string();
+  if (lyrwin::sys::Stat(folder.c_str(), &st) != 0) return std::string();
   return FindNoCase(folder, st, name);
 }
 

@@ -90,7 +90,7 @@ void SweepKilledWriters(const std::string& folder) {
     if (name.size() < 4 || name.compare(name.size() - 4, 4, ".tmp") != 0) continue;
     const std::string path = folder + "/" + name;
     struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && now - st.st_mtime > 3600)
+    if (lyrwin::sys::Stat(path.c_str(), &st) == 0 && now - st.st_mtime > 3600)
       lyrwin::sys::Unlink(path.c_str());
   }
   ::closedir(dir);
@@ -118,7 +118,7 @@ bool WriteJournal(const std::string& path, const std::string& contents) {
 
 // Puts the contents into the file on `fd` and brings them to the disk. 0 or a Win32 error.
 DWORD WriteThrough(int fd, const std::string& contents) {
-  if (::lseek(fd, 0, SEEK_SET) < 0) return Win32ErrorFromErrno(errno);
+  if (lyrwin::sys::Lseek(fd, 0, SEEK_SET) < 0) return Win32ErrorFromErrno(errno);
   if (WriteAll(fd, contents.data(), contents.size()) != contents.size())
     return Win32ErrorFromErrno(errno);
   if (lyrwin::sys::Ftruncate(fd, static_cast<off_t>(contents.size())) != 0 ||
@@ -151,7 +151,7 @@ DWORD FinishInterruptedRewrite(int fd) {
 
 DWORD RewriteInPlace(int fd, const std::string& before, const std::string& after) {
   struct stat st;
-  if (::fstat(fd, &st) != 0) return Win32ErrorFromErrno(errno);
+  if (lyrwin::sys::Fstat(fd, &st) != 0) return Win32ErrorFromErrno(errno);
   // A device (the null device, the console) takes the text as it comes.
   if (!S_ISREG(st.st_mode))
     return WriteAll(fd, after.data(), after.size()) == after.size() ? 0

@@ -40,6 +40,12 @@ int Unlink(const char* path);
 int Ftruncate(int fd, off_t length);
 int Flock(int fd, int operation);
 int FcntlLock(int fd, int command, struct flock* lock);  // F_OFD_SETLK, F_OFD_GETLK and the like
+int Stat(const char* path, struct stat* st);
+int Lstat(const char* path, struct stat* st);
+int Fstat(int fd, struct stat* st);
+int Close(int fd);
+off_t Lseek(int fd, off_t offset, int whence);
+ssize_t Readlink(const char* path, char* buffer, size_t size);
 }  // namespace sys
 
 // --- POSIX calls retried on EINTR, reads and writes looped until done ---

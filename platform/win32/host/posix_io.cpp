@@ -17,7 +17,7 @@ int OpenRetrying(const char* path, int flags, mode_t mode) {
 
 int CloseRetrying(int fd) {
   // Linux releases the descriptor even when close reports EINTR, so it is never retried.
-  return ::close(fd);
+  return lyrwin::sys::Close(fd);
 }
 
 size_t WriteAll(int fd, const void* data, size_t size) {

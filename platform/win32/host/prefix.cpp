@@ -31,12 +31,12 @@ bool MakeDirs(const std::string& path) {
     if (::mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) return false;
   }
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return lyrwin::sys::Stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 void EnsureLink(const std::string& link, const char* target) {
   struct stat st;
-  if (::lstat(link.c_str(), &st) == 0) return;  // a drive the user set up stays as it is
+  if (lyrwin::sys::Lstat(link.c_str(), &st) == 0) return;  // a drive the user set up stays as it is
   if (::symlink(target, link.c_str()) != 0 && errno != EEXIST) {
     // A drive that cannot be made is a missing drive; paths on it fail as on Windows.
   }
@@ -55,7 +55,7 @@ bool Populate(const std::string& dir) {
   EnsureLink(dir + "/dosdevices/z:", "/");
   std::string reg = dir + "/system.reg";
   struct stat st;
-  if (::stat(reg.c_str(), &st) != 0) {
+  if (lyrwin::sys::Stat(reg.c_str(), &st) != 0) {
     ReplaceFileAtomically(reg, kEmptyRegistry, 0666);
   }
   return true;

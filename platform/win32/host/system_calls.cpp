@@ -1,6 +1,6 @@
 // The stand-in's file system calls, each passing first by the failure a test may have armed for
-// its kind (LyrFailSystemCall). Unarmed, a call costs one relaxed atomic load more than the
-// kernel's.
+// its kind (LyrFailSystemCall) and counted by kind (LyrSystemCallCount). Unarmed, a call costs
+// one relaxed atomic load and one relaxed atomic increment more than the kernel's.
 #include "internal.h"
 
 #include <array>
@@ -13,10 +13,26 @@
 namespace lyrwin {
 namespace {
 
-enum Kind { kOpen, kRead, kWrite, kFsync, kRename, kLink, kUnlink, kFtruncate, kLock, kKinds };
+enum Kind {
+  kOpen,
+  kRead,
+  kWrite,
+  kFsync,
+  kRename,
+  kLink,
+  kUnlink,
+  kFtruncate,
+  kLock,
+  kStat,
+  kClose,
+  kSeek,
+  kReadlink,
+  kKinds
+};
 
 constexpr std::array<const char*, kKinds> kKindNames = {
-    "open", "read", "write", "fsync", "rename", "link", "unlink", "ftruncate", "lock"};
+    "open",      "read", "write", "fsync", "rename", "link",    "unlink",
+    "ftruncate", "lock", "stat",  "close", "seek",   "readlink"};
 
 struct Fault {
   std::atomic<unsigned> failing{0};  // calls still to fail; 0: not armed
@@ -26,9 +42,11 @@ struct Fault {
 
 std::array<Fault, kKinds> g_faults;
 std::mutex g_faultMutex;
+std::array<std::atomic<unsigned long long>, kKinds> g_calls{};
 
-// True, with errno set, when this call is one a test armed to fail.
+// True, with errno set, when this call is one a test armed to fail. Counts the call.
 bool Injected(Kind kind) {
+  g_calls[kind].fetch_add(1, std::memory_order_relaxed);
   Fault& fault = g_faults[kind];
   if (fault.failing.load(std::memory_order_relaxed) == 0) return false;
   std::lock_guard<std::mutex> lock(g_faultMutex);
@@ -94,8 +112,41 @@ int FcntlLock(int fd, int command, struct flock* lock) {
   return Injected(kLock) ? -1 : ::fcntl(fd, command, lock);
 }
 
+int Stat(const char* path, struct stat* st) {
+  return Injected(kStat) ? -1 : ::stat(path, st);
+}
+
+int Lstat(const char* path, struct stat* st) {
+  return Injected(kStat) ? -1 : ::lstat(path, st);
+}
+
+int Fstat(int fd, struct stat* st) {
+  return Injected(kStat) ? -1 : ::fstat(fd, st);
+}
+
+int Close(int fd) {
+  return Injected(kClose) ? -1 : ::close(fd);
+}
+
+off_t Lseek(int fd, off_t offset, int whence) {
+  return Injected(kSeek) ? -1 : ::lseek(fd, offset, whence);
+}
+
+ssize_t Readlink(const char* path, char* buffer, size_t size) {
+  return Injected(kReadlink) ? -1 : ::readlink(path, buffer, size);
+}
+
 }  // namespace sys
 }  // namespace lyrwin
+
+unsigned long long LyrSystemCallCount(const char* kind) {
+  unsigned long long total = 0;
+  for (size_t k = 0; k < lyrwin::kKindNames.size(); ++k) {
+    if (kind == nullptr || std::strcmp(kind, lyrwin::kKindNames[k]) == 0)
+      total += lyrwin::g_calls[k].load(std::memory_order_relaxed);
+  }
+  return total;
+}
 
 BOOL LyrFailSystemCall(const char* kind, unsigned nth, unsigned count, int error) {
   if (kind == nullptr) return FALSE;

@@ -145,7 +145,7 @@ int OpenSpeltAsOnDisk(const DosPath& named, int flags, unsigned access, bool tru
   if (fd < 0) return -1;
   struct stat st;
   const bool refused =
-      ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) ||
+      lyrwin::sys::Fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) ||
       (lyrwin::IsReadOnlyMode(st.st_mode) && ((access & lyrwin::kAccessWrite) || truncates));
   if (refused) {
     lyrwin::CloseRetrying(fd);
@@ -212,11 +212,11 @@ DWORD OpenDescriptor(const OpenRequest& request, HostPath* host, bool* created, 
 bool LostItsName(int fd, const std::string& hostPath, const struct stat* opened) {
   struct stat own;
   if (opened == nullptr) {
-    if (::fstat(fd, &own) != 0) return false;
+    if (lyrwin::sys::Fstat(fd, &own) != 0) return false;
     opened = &own;
   }
   struct stat named;
-  return ::stat(hostPath.c_str(), &named) != 0 || named.st_ino != opened->st_ino ||
+  return lyrwin::sys::Stat(hostPath.c_str(), &named) != 0 || named.st_ino != opened->st_ino ||
          named.st_dev != opened->st_dev;
 }
 
@@ -249,7 +249,7 @@ DWORD CopyContents(const std::string& from, const std::string& to) {
   int in = lyrwin::OpenRetrying(from.c_str(), O_RDONLY);
   if (in < 0) return lyrwin::Win32ErrorFromErrno(errno);
   struct stat st;
-  ::fstat(in, &st);
+  lyrwin::sys::Fstat(in, &st);
   int out = lyrwin::OpenRetrying(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, st.st_mode & 0777);
   if (out < 0) {
     DWORD err = lyrwin::Win32ErrorFromErrno(errno);
@@ -394,7 +394,7 @@ extern "C" DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove,
     NoteFailure(ERROR_INVALID_PARAMETER);
     return INVALID_SET_FILE_POINTER;
   }
-  off_t base = whence == SEEK_SET ? 0 : ::lseek(file->fd, 0, whence);
+  off_t base = whence == SEEK_SET ? 0 : lyrwin::sys::Lseek(file->fd, 0, whence);
   if (base < 0) {
     NoteFailure(lyrwin::Win32ErrorFromErrno(errno));
     return INVALID_SET_FILE_POINTER;
@@ -411,7 +411,7 @@ extern "C" DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove,
     NoteFailure(ERROR_INVALID_PARAMETER);
     return INVALID_SET_FILE_POINTER;
   }
-  off_t pos = ::lseek(file->fd, static_cast<off_t>(target), SEEK_SET);
+  off_t pos = lyrwin::sys::Lseek(file->fd, static_cast<off_t>(target), SEEK_SET);
   if (pos < 0) {
     NoteFailure(lyrwin::Win32ErrorFromErrno(errno));
     return INVALID_SET_FILE_POINTER;
@@ -425,7 +425,7 @@ extern "C" BOOL WINAPI SetEndOfFile(HANDLE hFile) {
   auto file = FileFromHandle(hFile);
   if (!file) return FALSE;
   if (!(file->access & lyrwin::kAccessWrite)) return Fail(ERROR_ACCESS_DENIED);
-  off_t pos = ::lseek(file->fd, 0, SEEK_CUR);
+  off_t pos = lyrwin::sys::Lseek(file->fd, 0, SEEK_CUR);
   if (pos < 0 || lyrwin::sys::Ftruncate(file->fd, pos) != 0)
     return Fail(lyrwin::Win32ErrorFromErrno(errno));
   return TRUE;
@@ -434,7 +434,7 @@ extern "C" BOOL WINAPI SetEndOfFile(HANDLE hFile) {
 extern "C" DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
   auto file = FileFromHandle(hFile);
   struct stat st;
-  if (!file || ::fstat(file->fd, &st) != 0) {
+  if (!file || lyrwin::sys::Fstat(file->fd, &st) != 0) {
     if (file) NoteFailure(lyrwin::Win32ErrorFromErrno(errno));
     return INVALID_FILE_SIZE;
   }
@@ -448,7 +448,7 @@ extern "C" BOOL WINAPI GetFileTime(HANDLE hFile, LPFILETIME lpCreationTime,
   auto file = FileFromHandle(hFile);
   struct stat st;
   if (!file) return FALSE;
-  if (::fstat(file->fd, &st) != 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
+  if (lyrwin::sys::Fstat(file->fd, &st) != 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
   if (lpCreationTime) ToFileTime(st.st_mtim, lpCreationTime);
   if (lpLastAccessTime) ToFileTime(st.st_atim, lpLastAccessTime);
   if (lpLastWriteTime) ToFileTime(st.st_mtim, lpLastWriteTime);
@@ -462,7 +462,7 @@ extern "C" BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE
   struct stat st;
   if (!file) return FALSE;
   if (info == nullptr) return Fail(ERROR_INVALID_PARAMETER);
-  if (::fstat(file->fd, &st) != 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
+  if (lyrwin::sys::Fstat(file->fd, &st) != 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
   *info = {};
   info->dwFileAttributes =
       lyrwin::IsReadOnlyMode(st.st_mode) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
@@ -493,7 +493,8 @@ extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   DWORD err = ResolveExisting(lpFileName, &host);
   if (err != 0) return Fail(err);
   struct stat st;
-  if (::stat(host.host.c_str(), &st) != 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
+  if (lyrwin::sys::Stat(host.host.c_str(), &st) != 0)
+    return Fail(lyrwin::Win32ErrorFromErrno(errno));
   if (S_ISDIR(st.st_mode) || lyrwin::IsReadOnlyMode(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
   int fd = lyrwin::OpenRetrying(host.host.c_str(), O_RDONLY);
   if (fd < 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
@@ -545,7 +546,7 @@ extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
   auto target = lyrwin::LookupHandleAs<FileObject>(out);
   const DWORD err = CopyDescriptor(source->fd, target->fd);
   struct stat st;
-  if (err == 0 && ::fstat(source->fd, &st) == 0) {
+  if (err == 0 && lyrwin::sys::Fstat(source->fd, &st) == 0) {
     // The copy keeps the source's attributes and time of last write, as Windows does.
     struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(target->fd, times);
@@ -565,7 +566,8 @@ extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
   HostPath host;
   DWORD err = ResolveExisting(lpFileName, &host);
   struct stat st;
-  if (err == 0 && ::stat(host.host.c_str(), &st) != 0) err = lyrwin::Win32ErrorFromErrno(errno);
+  if (err == 0 && lyrwin::sys::Stat(host.host.c_str(), &st) != 0)
+    err = lyrwin::Win32ErrorFromErrno(errno);
   if (err != 0) {
     SetLastError(err);
     return INVALID_FILE_ATTRIBUTES;
@@ -580,7 +582,8 @@ extern "C" BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttribu
   HostPath host;
   DWORD err = ResolveExisting(lpFileName, &host);
   struct stat st;
-  if (err == 0 && ::stat(host.host.c_str(), &st) != 0) err = lyrwin::Win32ErrorFromErrno(errno);
+  if (err == 0 && lyrwin::sys::Stat(host.host.c_str(), &st) != 0)
+    err = lyrwin::Win32ErrorFromErrno(errno);
   if (err != 0) return Fail(err);
   // On a folder the read-only attribute means nothing to Windows either; leave its mode alone.
   if (S_ISDIR(st.st_mode)) return TRUE;

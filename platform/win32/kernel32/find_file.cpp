@@ -109,16 +109,16 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
   if (plain) {
     FoundEntry exact{pattern, {}};
     const std::string linked = PathThroughDriveLink(dos);
-    if (!linked.empty() && ::stat(linked.c_str(), &exact.st) == 0) return answer(exact);
+    if (!linked.empty() && lyrwin::sys::Stat(linked.c_str(), &exact.st) == 0) return answer(exact);
     DosPath folderDos = dos;
     folderDos.parts.pop_back();
     const std::string linkedFolder = PathThroughDriveLink(folderDos);
     struct stat folderSt;
-    if (!linked.empty() && !linkedFolder.empty() && ::stat(linkedFolder.c_str(), &folderSt) == 0 &&
-        S_ISDIR(folderSt.st_mode)) {
+    if (!linked.empty() && !linkedFolder.empty() &&
+        lyrwin::sys::Stat(linkedFolder.c_str(), &folderSt) == 0 && S_ISDIR(folderSt.st_mode)) {
       exact.name = FindNoCase(linkedFolder, folderSt, pattern);
       if (!exact.name.empty() &&
-          ::stat(HostChild(linkedFolder, exact.name).c_str(), &exact.st) == 0)
+          lyrwin::sys::Stat(HostChild(linkedFolder, exact.name).c_str(), &exact.st) == 0)
         return answer(exact);
       SetLastError(ERROR_FILE_NOT_FOUND);
       return INVALID_HANDLE_VALUE;
@@ -135,11 +135,11 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
   const bool atRoot = dos.parts.empty();
   if (plain) {
     FoundEntry exact{pattern, {}};
-    bool found = ::stat(HostChild(folder.host, pattern).c_str(), &exact.st) == 0;
+    bool found = lyrwin::sys::Stat(HostChild(folder.host, pattern).c_str(), &exact.st) == 0;
     if (!found) {
       exact.name = FindNoCase(folder.host, pattern);
-      found =
-          !exact.name.empty() && ::stat(HostChild(folder.host, exact.name).c_str(), &exact.st) == 0;
+      found = !exact.name.empty() &&
+              lyrwin::sys::Stat(HostChild(folder.host, exact.name).c_str(), &exact.st) == 0;
     }
     if (!found) {
       SetLastError(ERROR_FILE_NOT_FOUND);
@@ -158,7 +158,8 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
     if (atRoot && (name == "." || name == "..")) continue;
     if (!MatchPattern(pattern, name.c_str())) continue;
     FoundEntry found{name, {}};
-    if (::stat(HostChild(folder.host, name).c_str(), &found.st) != 0) continue;  // dangling link
+    if (lyrwin::sys::Stat(HostChild(folder.host, name).c_str(), &found.st) != 0)
+      continue;  // dangling link
     find->entries.push_back(found);
   }
   ::closedir(dir);

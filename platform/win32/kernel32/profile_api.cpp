@@ -131,7 +131,8 @@ bool ReadProfile(const std::string& path, std::string* text) {
   if (file == INVALID_HANDLE_VALUE) return false;
   struct stat before = {};
   struct timespec readAt = {};
-  const bool known = ::fstat(HandleDescriptor(file), &before) == 0 && reading && reading->Held();
+  const bool known =
+      lyrwin::sys::Fstat(HandleDescriptor(file), &before) == 0 && reading && reading->Held();
   ::clock_gettime(CLOCK_REALTIME, &readAt);
   if (ReadOpenProfile(file, text) && known) KeepProfileText(host.host, before, readAt, *text);
   CloseHandle(file);

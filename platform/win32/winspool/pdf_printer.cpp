@@ -68,7 +68,7 @@ void SweepLeftovers(const std::string& folder) {
     const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) continue;
     struct stat st;
-    if (::fstat(fd, &st) == 0 && now - st.st_mtime > kLeftoverSeconds &&
+    if (lyrwin::sys::Fstat(fd, &st) == 0 && now - st.st_mtime > kLeftoverSeconds &&
         lyrwin::sys::Flock(fd, LOCK_EX | LOCK_NB) == 0)
       lyrwin::sys::Unlink(path.c_str());
     CloseRetrying(fd);
@@ -283,7 +283,8 @@ int PdfPrinter::StartDoc(const DOCINFOA& info) {
     DWORD err = ResolvePath(info.lpszOutput, &dos, &host);
     struct stat st;
     if (err == 0 && host.exists &&
-        (host.isDirectory || (::stat(host.host.c_str(), &st) == 0 && IsReadOnlyMode(st.st_mode))))
+        (host.isDirectory ||
+         (lyrwin::sys::Stat(host.host.c_str(), &st) == 0 && IsReadOnlyMode(st.st_mode))))
       err = ERROR_ACCESS_DENIED;
     if (err != 0) return FailedStart(err);
     document->target = host.host;

@@ -28,6 +28,23 @@ TEST_F(SystemCallFaultTest, UnknownKindsAndAZerothCallAreRefused) {
   EXPECT_FALSE(LyrFailSystemCall("mmap", 1, 1, EIO));
   EXPECT_FALSE(LyrFailSystemCall("write", 0, 1, EIO));
   EXPECT_FALSE(LyrFailSystemCall(nullptr, 1, 1, EIO));
+  EXPECT_EQ(LyrSystemCallCount("mmap"), 0u);
+}
+
+// The count a benchmark reads, and a lookup whose stat fails: a file that cannot be looked at
+// is not there to the caller, as a lost file server leaves it.
+TEST_F(SystemCallFaultTest, CallsAreCountedByKindAndAFailedStatHidesTheFile) {
+  WriteHostFile(DriveC() + "/here.txt", "x");
+  const unsigned long long stats = LyrSystemCallCount("stat");
+  const unsigned long long all = LyrSystemCallCount(nullptr);
+  EXPECT_NE(GetFileAttributesA("C:\\here.txt"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_GE(LyrSystemCallCount("stat"), stats + 1);
+  EXPECT_GE(LyrSystemCallCount(nullptr), all + 1);
+  {
+    Fault lost("stat", 1, 8, EIO);
+    EXPECT_EQ(GetFileAttributesA("C:\\here.txt"), INVALID_FILE_ATTRIBUTES);
+  }
+  EXPECT_NE(GetFileAttributesA("C:\\here.txt"), INVALID_FILE_ATTRIBUTES);
 }
 
 // A settings file is rewritten in place after a journal: the journal is the first write, the
