@@ -10,17 +10,6 @@
 
 namespace {
 
-// A text field as the library reads it: ended inside its field, its last byte never part of it.
-struct FieldText {
-  const char* text;
-  size_t size;
-};
-
-template <size_t N>
-FieldText Of(const char (&field)[N]) {
-  return {field, strnlen(field, N - 1)};
-}
-
 bool Same(FieldText a, FieldText b) {
   return a.size == b.size && std::memcmp(a.text, b.text, a.size) == 0;
 }
@@ -131,9 +120,12 @@ const char* const kColumns[] = {"time",      "user",           "author",      "s
 
 // The record's columns after the time, in kColumns' order.
 std::array<FieldText, 12> Texts(const LOG_ENTRY_STRUCT& r) {
-  return {Of(r.UsrId),    Of(r.AuthId),   Of(r.SysId),   Of(r.PrjId),
-          Of(r.SmpId),    Of(r.SmpName),  Of(r.ARName),  {&r.Channel, r.Channel ? 1u : 0u},
-          Of(r.MethName), Of(r.MethType), Of(r.SysMess), Of(r.UsrMess)};
+  return {FieldOf(r.UsrId),    FieldOf(r.AuthId),
+          FieldOf(r.SysId),    FieldOf(r.PrjId),
+          FieldOf(r.SmpId),    FieldOf(r.SmpName),
+          FieldOf(r.ARName),   {&r.Channel, r.Channel ? 1u : 0u},
+          FieldOf(r.MethName), FieldOf(r.MethType),
+          FieldOf(r.SysMess),  FieldOf(r.UsrMess)};
 }
 
 void AppendCsvRow(const LOG_ENTRY_STRUCT& r, std::string* out) {
@@ -199,16 +191,16 @@ void AppendTextLine(const LOG_ENTRY_STRUCT& r, bool isoTime, std::string* out) {
   else
     AppendLocalTimeText(r.Time, out);
   out->append("  ");
-  AppendShown(Of(r.UsrId), out);
-  if (Of(r.AuthId).size != 0 && !Same(Of(r.AuthId), Of(r.UsrId))) {
+  AppendShown(FieldOf(r.UsrId), out);
+  if (FieldOf(r.AuthId).size != 0 && !Same(FieldOf(r.AuthId), FieldOf(r.UsrId))) {
     out->append(" (for ");
-    AppendShown(Of(r.AuthId), out);
+    AppendShown(FieldOf(r.AuthId), out);
     out->push_back(')');
   }
   out->append(" @");
-  AppendShown(Of(r.SysId), out);
-  const FieldText project = Of(r.PrjId);
-  const FieldText sample = Of(r.SmpName);
+  AppendShown(FieldOf(r.SysId), out);
+  const FieldText project = FieldOf(r.PrjId);
+  const FieldText sample = FieldOf(r.SmpName);
   if (project.size != 0 || sample.size != 0) {
     out->append(" [");
     AppendShown(project, out);
@@ -217,10 +209,10 @@ void AppendTextLine(const LOG_ENTRY_STRUCT& r, bool isoTime, std::string* out) {
     out->push_back(']');
   }
   out->append("  ");
-  AppendShown(Of(r.SysMess), out);
-  if (Of(r.UsrMess).size != 0) {
+  AppendShown(FieldOf(r.SysMess), out);
+  if (FieldOf(r.UsrMess).size != 0) {
     out->append(" -- ");
-    AppendShown(Of(r.UsrMess), out);
+    AppendShown(FieldOf(r.UsrMess), out);
   }
   out->push_back('\n');
 }
@@ -250,9 +242,10 @@ constexpr size_t kOutputLoad = 64 * 1024;
 }  // namespace
 
 std::vector<std::string> RecordTexts(const LOG_ENTRY_STRUCT& r) {
-  return {Utf8(Of(r.UsrId)),    Utf8(Of(r.AuthId)),  Utf8(Of(r.SysId)),  Utf8(Of(r.PrjId)),
-          Utf8(Of(r.SmpId)),    Utf8(Of(r.SmpName)), Utf8(Of(r.ARName)), Utf8(Of(r.MethName)),
-          Utf8(Of(r.MethType)), Utf8(Of(r.SysMess)), Utf8(Of(r.UsrMess))};
+  return {Utf8(FieldOf(r.UsrId)),   Utf8(FieldOf(r.AuthId)),   Utf8(FieldOf(r.SysId)),
+          Utf8(FieldOf(r.PrjId)),   Utf8(FieldOf(r.SmpId)),    Utf8(FieldOf(r.SmpName)),
+          Utf8(FieldOf(r.ARName)),  Utf8(FieldOf(r.MethName)), Utf8(FieldOf(r.MethType)),
+          Utf8(FieldOf(r.SysMess)), Utf8(FieldOf(r.UsrMess))};
 }
 
 OutputFormat ParseOutputFormat(const std::string& name) {

@@ -4,10 +4,26 @@
 
 #include <LyrUtil.h>
 
+#include <cstring>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
+
+// A text field of a record as the library reads it: ended inside its field, its last byte never
+// part of the text, even where the file's bytes carry no terminator.
+struct FieldText {
+  const char* text;
+  size_t size;
+  std::string str() const { return std::string(text, size); }
+};
+inline FieldText FieldOf(const char* field, size_t fieldSize) {
+  return {field, strnlen(field, fieldSize - 1)};
+}
+template <size_t N>
+FieldText FieldOf(const char (&field)[N]) {
+  return FieldOf(field, N);
+}
 
 // kShortIso is the text line with the time in ISO 8601 with its zone offset, which tells apart
 // the two hours that share a wall-clock time when summer time ends.

@@ -1,6 +1,7 @@
 // lyrutil audit verify and stats: what damage each log shows, and what it holds.
 #include "audit_commands.h"
 #include "audit_files.h"
+#include "audit_output.h"
 #include "audit_reader.h"
 #include "log_seal.h"
 #include "log_loads.h"
@@ -21,10 +22,10 @@
 
 namespace {
 
-// A text of a record as read from its log: ended inside its field, as the library reads it.
+// A text of a record as read from its log, in UTF-8.
 template <size_t N>
 std::string Text(const char (&field)[N]) {
-  return Cp1252ToUtf8(std::string(field, strnlen(field, N - 1)));
+  return Cp1252ToUtf8(FieldOf(field).str());
 }
 
 // What `verify` finds in one log: each count a kind of damage, 0 when whole.

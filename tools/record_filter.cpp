@@ -7,16 +7,6 @@
 #include <cstddef>
 #include <cstring>
 
-namespace {
-
-// A field's text as the library reads it: ended inside the field, its last byte never part of it.
-std::string FieldText(const LOG_ENTRY_STRUCT& record, size_t offset, size_t size) {
-  const char* text = reinterpret_cast<const char*>(&record) + offset;
-  return std::string(text, strnlen(text, size - 1));
-}
-
-}  // namespace
-
 RecordFilter::RecordFilter(const AuditFilters& f) : since_(f.since), until_(f.until) {
   const std::pair<const std::vector<std::string>*, std::pair<size_t, size_t>> fields[] = {
       {&f.user, {offsetof(LOG_ENTRY_STRUCT, UsrId), sizeof LOG_ENTRY_STRUCT::UsrId}},
@@ -49,7 +39,8 @@ bool RecordFilter::Passes(const LOG_ENTRY_STRUCT& record) const {
   if (since_ && record.Time < *since_) return false;
   if (until_ && record.Time > *until_) return false;
   for (const Field& field : fields_) {
-    const std::string text = FieldText(record, field.offset, field.size);
+    const std::string text =
+        FieldOf(reinterpret_cast<const char*>(&record) + field.offset, field.size).str();
     bool any = false;
     for (const std::string& value : field.values)
       if (lstrcmpiA(text.c_str(), value.c_str()) == 0) any = true;
