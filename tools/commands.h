@@ -18,6 +18,7 @@ void AddAuditCommands(CLI::App& app, Action& action);
 void AddDataCommands(CLI::App& app, Action& action);
 void AddBmpCommands(CLI::App& app, Action& action);
 void AddPrintCommand(CLI::App& app, Action& action);
+void AddPrintersCommand(CLI::App& app, Action& action);
 void AddModuleCommand(CLI::App& app, Action& action);
 void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix);
 

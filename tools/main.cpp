@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
   AddModuleCommand(app, action);
   AddBmpCommands(app, action);
   AddPrintCommand(app, action);
+  AddPrintersCommand(app, action);
   AddDemoCommand(app, action, prefix);
   try {
     app.parse(argc, argv);

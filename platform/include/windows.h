@@ -174,6 +174,8 @@ typedef HDC__* HDC;
 #define ERROR_NOT_FOUND 1168L
 #define ERROR_CANCELLED 1223L
 #define ERROR_INVALID_PRINTER_NAME 1801L
+#define ERROR_NOT_READY 21L
+#define RPC_S_SERVER_UNAVAILABLE 1722L
 #define ERROR_REGISTRY_IO_FAILED 1016L
 
 // Files.
@@ -538,5 +540,6 @@ LYRWIN_API int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UI
 
 #include <wingdi.h>
 #include <commdlg.h>
+#include <winspool.h>
 
 #endif  // LYRWIN_WINDOWS_H

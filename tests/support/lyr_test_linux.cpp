@@ -31,6 +31,9 @@ void LyrTest::SetUp() {
   prefix_ = pattern;
   ASSERT_TRUE(LyrSetPrefix(prefix_.c_str()));
   ::setenv("LYRUTIL_PREFIX", prefix_.c_str(), 1);  // for helper programs
+  // No print server unless the test starts one: the machine's own queues never reach a test (a
+  // closed loopback port refuses at once).
+  ::setenv("CUPS_SERVER", "127.0.0.1:9", 1);
   LyrClearHostStrings();
   ASSERT_TRUE(LyrLoadHostStrings(LYRUTIL_TEST_STRINGS));
   LyrSetHostUi(&ui_);

@@ -5,6 +5,7 @@
 #include "pdf_printer.h"
 
 #include "internal.h"
+#include "print_server.h"
 
 #include <cairo-pdf.h>
 #include <cairo.h>
@@ -179,6 +180,8 @@ struct PdfPrinter::Document {
   std::string temp;    // the file being written
   std::string target;  // its name when done; empty: the next number in `folder`
   std::string folder;
+  std::string queue;      // the print server's queue it goes to as a job, instead of a name
+  std::string title;      // the job's name
   std::string published;  // the file's path once EndDoc has named it
   int fd = -1;
   int writeErrno = 0;
@@ -217,6 +220,7 @@ struct PdfPrinter::Document {
     surface = nullptr;
     if (writeErrno != 0) return Win32ErrorFromErrno(writeErrno);
     if (status != CAIRO_STATUS_SUCCESS) return ERROR_GEN_FAILURE;
+    if (!queue.empty()) return Submit();
     if (lyrwin::sys::Fsync(fd) != 0) return Win32ErrorFromErrno(errno);
     // The descriptor, and with it the temporary's lock, is kept until the file has its name.
     DWORD err = 0;
@@ -233,9 +237,18 @@ struct PdfPrinter::Document {
     SyncFolder(folder);
     return 0;
   }
+
+  // Sends the finished PDF to the queue as one job; the temporary goes either way.
+  DWORD Submit() {
+    int job = 0;
+    const DWORD err = SubmitPdf(queue, title, temp, &job);
+    if (err == 0) published = queue + "-" + std::to_string(job);
+    return err;
+  }
 };
 
-PdfPrinter::PdfPrinter(std::string name) : name_(std::move(name)) {}
+PdfPrinter::PdfPrinter(std::string name, std::string queue)
+    : name_(std::move(name)), queue_(std::move(queue)) {}
 
 PdfPrinter::~PdfPrinter() {
   if (document_) NoteOutcome(ERROR_CANCELLED);  // deleted before EndDoc: thrown away
@@ -291,7 +304,12 @@ int PdfPrinter::StartDoc(const DOCINFOA& info) {
     document->folder = HostFolderOf(host.host);
   } else {
     const std::string prefix = PrefixDir();
-    document->folder = prefix + "/printed";
+    // A job is written beside the installation's printed files until it is sent.
+    document->folder = prefix + (queue_.empty() ? "/printed" : "/spool");
+    document->queue = queue_;
+    document->title = info.lpszDocName != nullptr && info.lpszDocName[0] != '\0'
+                          ? AnsiToUtf8(info.lpszDocName)
+                          : "LyrUtil document";
     if (prefix.empty() || (::mkdir(document->folder.c_str(), 0777) != 0 && errno != EEXIST))
       return FailedStart(SetLastErrorFromErrno());
   }

@@ -34,7 +34,9 @@ class PdfPrinter {
   static constexpr int kPaperHeight = 7016;  // 297 mm
   static constexpr int kMargin = 150;        // 1/4 inch
 
-  explicit PdfPrinter(std::string name);
+  // A printer whose documents become PDF files; with a `queue`, one whose documents go as PDF
+  // jobs to that queue of the print server when they end.
+  explicit PdfPrinter(std::string name, std::string queue = std::string());
   ~PdfPrinter();  // a document not ended is thrown away
   PdfPrinter(const PdfPrinter&) = delete;
   PdfPrinter& operator=(const PdfPrinter&) = delete;
@@ -61,6 +63,7 @@ class PdfPrinter {
  private:
   struct Document;
   std::string name_;
+  std::string queue_;
   std::mutex mutex_;  // guards document_ and its drawing
   std::unique_ptr<Document> document_;
 };

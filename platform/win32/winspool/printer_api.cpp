@@ -1,7 +1,11 @@
-// Printer device contexts, their documents and pages. The stand-in has one printer, "LyrUtil PDF"
-// (pdf_printer.h).
+// The printers, their device contexts, documents and pages. The stand-in's printers are the print
+// server's queues (print_server.h) and "LyrUtil PDF" (pdf_printer.h), which every installation
+// has: the server's default is the default printer, else the PDF printer.
 #include "gdi_objects.h"
 #include "internal.h"
+#include "print_server.h"
+
+#include <cstring>
 
 namespace lyrwin {
 namespace {
@@ -24,9 +28,86 @@ int OnPrinter(HDC hdc, int (PdfPrinter::*call)()) {
 
 }  // namespace
 
-std::vector<std::string> PrinterNames() {
-  return {kPdfPrinterName};
+// The printers in the order the print dialog offers them: the default first.
+std::vector<PrintQueue> Printers() {
+  std::vector<PrintQueue> printers = ServerQueues();
+  PrintQueue pdf;
+  pdf.name = kPdfPrinterName;
+  pdf.info = "PDF files in the installation's printed folder";
+  pdf.uri = "file://" + PrefixDir() + "/printed";
+  bool serverDefault = false;
+  for (const PrintQueue& queue : printers) serverDefault = serverDefault || queue.isDefault;
+  pdf.isDefault = !serverDefault;
+  printers.insert(printers.begin(), std::move(pdf));
+  std::stable_partition(printers.begin(), printers.end(),
+                        [](const PrintQueue& p) { return p.isDefault; });
+  return printers;
 }
+
+std::vector<std::string> PrinterNames() {
+  std::vector<std::string> names;
+  for (const PrintQueue& printer : Printers()) names.push_back(printer.name);
+  return names;
+}
+
+namespace {
+
+DWORD PrinterStatus(const PrintQueue& printer) {
+  DWORD status = 0;
+  if (printer.stopped) status |= PRINTER_STATUS_PAUSED;
+  if (printer.printing) status |= PRINTER_STATUS_PRINTING;
+  if (!printer.accepting) status |= PRINTER_STATUS_NOT_AVAILABLE;
+  return status;
+}
+
+// Lays out the answer of EnumPrintersA: the structures from the start of the buffer, their
+// strings packed from its end, as Windows does.
+class PrinterInfoWriter {
+ public:
+  PrinterInfoWriter(BYTE* buffer, DWORD size, size_t structures)
+      : buffer_(buffer), size_(size), structures_(structures), stringsEnd_(size) {}
+  // A string's place, or null when it does not fit (the size needed still counts it).
+  LPSTR Put(const std::string& text) {
+    needed_ += text.size() + 1;
+    if (!Fits() || stringsEnd_ < structures_ + text.size() + 1) {
+      overflow_ = true;
+      return nullptr;
+    }
+    stringsEnd_ -= text.size() + 1;
+    std::memcpy(buffer_ + stringsEnd_, text.c_str(), text.size() + 1);
+    return reinterpret_cast<LPSTR>(buffer_ + stringsEnd_);
+  }
+  DWORD Needed() const { return static_cast<DWORD>(structures_ + needed_); }
+  bool Fits() const { return !overflow_ && buffer_ != nullptr && structures_ <= size_; }
+  BYTE* Structure(size_t offset) { return Fits() ? buffer_ + offset : nullptr; }
+
+ private:
+  BYTE* buffer_;
+  size_t size_;
+  size_t structures_;
+  size_t stringsEnd_;
+  size_t needed_ = 0;
+  bool overflow_ = false;
+};
+
+template <class Info, class Fill>
+BOOL EnumerateInto(const std::vector<PrintQueue>& printers, LPBYTE buffer, DWORD size,
+                   LPDWORD needed, LPDWORD returned, Fill fill) {
+  PrinterInfoWriter writer(buffer, size, printers.size() * sizeof(Info));
+  std::vector<Info> infos(printers.size());
+  for (size_t i = 0; i < printers.size(); ++i) fill(printers[i], &writer, &infos[i]);
+  *needed = writer.Needed();
+  *returned = 0;
+  if (!writer.Fits() || *needed > size) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  std::memcpy(buffer, infos.data(), infos.size() * sizeof(Info));
+  *returned = static_cast<DWORD>(printers.size());
+  return TRUE;
+}
+
+}  // namespace
 
 }  // namespace lyrwin
 
@@ -36,10 +117,15 @@ extern "C" HDC WINAPI CreateDCA(LPCSTR pszDriver, LPCSTR pszDevice, LPCSTR, cons
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  for (const std::string& name : lyrwin::PrinterNames()) {
-    if (!lyrwin::EqualNoCase(name, pszDevice)) continue;
+  if (lyrwin::EqualNoCase(pszDevice, lyrwin::kPdfPrinterName)) {
     auto dc = lyrwin::NewDc();
-    dc->printer = std::make_unique<lyrwin::PdfPrinter>(name);
+    dc->printer = std::make_unique<lyrwin::PdfPrinter>(lyrwin::kPdfPrinterName);
+    return static_cast<HDC>(lyrwin::InsertHandle(dc));
+  }
+  for (const lyrwin::PrintQueue& queue : lyrwin::ServerQueues()) {
+    if (!lyrwin::EqualNoCase(queue.name, pszDevice)) continue;
+    auto dc = lyrwin::NewDc();
+    dc->printer = std::make_unique<lyrwin::PdfPrinter>(queue.name, queue.name);
     return static_cast<HDC>(lyrwin::InsertHandle(dc));
   }
   SetLastError(ERROR_INVALID_PRINTER_NAME);
@@ -70,4 +156,81 @@ extern "C" int WINAPI EndDoc(HDC hdc) {
 
 extern "C" int WINAPI AbortDoc(HDC hdc) {
   return lyrwin::OnPrinter(hdc, &lyrwin::PdfPrinter::AbortDoc);
+}
+
+extern "C" BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterEnum,
+                                     DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
+  if (pcbNeeded == nullptr || pcReturned == nullptr || (Level != 1 && Level != 2 && Level != 4)) {
+    SetLastError(Level != 1 && Level != 2 && Level != 4 ? ERROR_INVALID_LEVEL
+                                                        : ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  // The printers of this machine and its connections; another server by name is not reached.
+  if (Name != nullptr && Name[0] != '\0') {
+    SetLastError(ERROR_INVALID_NAME);
+    return FALSE;
+  }
+  std::vector<lyrwin::PrintQueue> printers;
+  if (Flags & (PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS | PRINTER_ENUM_DEFAULT))
+    printers = lyrwin::Printers();
+  if ((Flags & (PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS)) == 0 && !printers.empty())
+    printers.resize(1);  // PRINTER_ENUM_DEFAULT alone: the default printer
+  const std::string server = lyrwin::PrintServerName();
+  auto isServer = [](const lyrwin::PrintQueue& p) { return p.name != lyrwin::kPdfPrinterName; };
+  using lyrwin::PrinterInfoWriter;
+  switch (Level) {
+    case 1:
+      return lyrwin::EnumerateInto<PRINTER_INFO_1A>(
+          printers, pPrinterEnum, cbBuf, pcbNeeded, pcReturned,
+          [](const lyrwin::PrintQueue& p, PrinterInfoWriter* w, PRINTER_INFO_1A* info) {
+            info->Flags = PRINTER_ENUM_ICON8;
+            info->pDescription = w->Put(p.name + "," + p.model + "," + p.location);
+            info->pName = w->Put(p.name);
+            info->pComment = w->Put(p.info);
+          });
+    case 2:
+      return lyrwin::EnumerateInto<PRINTER_INFO_2A>(
+          printers, pPrinterEnum, cbBuf, pcbNeeded, pcReturned,
+          [&](const lyrwin::PrintQueue& p, PrinterInfoWriter* w, PRINTER_INFO_2A* info) {
+            *info = PRINTER_INFO_2A{};
+            info->pServerName = isServer(p) ? w->Put(server) : nullptr;
+            info->pPrinterName = w->Put(p.name);
+            info->pShareName = w->Put("");
+            info->pPortName = w->Put(p.uri);
+            info->pDriverName = w->Put(p.model);
+            info->pComment = w->Put(p.info);
+            info->pLocation = w->Put(p.location);
+            info->pPrintProcessor = w->Put("");
+            info->pDatatype = w->Put("application/pdf");
+            info->Attributes = (p.isDefault ? PRINTER_ATTRIBUTE_DEFAULT : 0) |
+                               (isServer(p) ? PRINTER_ATTRIBUTE_NETWORK : PRINTER_ATTRIBUTE_LOCAL);
+            info->Status = lyrwin::PrinterStatus(p);
+          });
+    default:
+      return lyrwin::EnumerateInto<PRINTER_INFO_4A>(
+          printers, pPrinterEnum, cbBuf, pcbNeeded, pcReturned,
+          [&](const lyrwin::PrintQueue& p, PrinterInfoWriter* w, PRINTER_INFO_4A* info) {
+            info->pPrinterName = w->Put(p.name);
+            info->pServerName = isServer(p) ? w->Put(server) : nullptr;
+            info->Attributes = (p.isDefault ? PRINTER_ATTRIBUTE_DEFAULT : 0) |
+                               (isServer(p) ? PRINTER_ATTRIBUTE_NETWORK : PRINTER_ATTRIBUTE_LOCAL);
+          });
+  }
+}
+
+extern "C" BOOL WINAPI GetDefaultPrinterA(LPSTR pszBuffer, LPDWORD pcchBuffer) {
+  if (pcchBuffer == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const std::string name = lyrwin::Printers().front().name;
+  const DWORD needed = static_cast<DWORD>(name.size() + 1);
+  if (pszBuffer == nullptr || *pcchBuffer < needed) {
+    *pcchBuffer = needed;
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  std::memcpy(pszBuffer, name.c_str(), needed);
+  *pcchBuffer = needed;
+  return TRUE;
 }

@@ -1,0 +1,135 @@
+#include "cups_server.h"
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+void Write(const std::string& path, const std::string& text) {
+  std::ofstream(path) << text;
+}
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A port the kernel has free now (taken back at once; cupsd binds it a moment later).
+int FreePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  int port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+    port = ntohs(address.sin_port);
+  ::close(fd);
+  return port;
+}
+
+bool Answers(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  const bool open = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return open;
+}
+
+}  // namespace
+
+CupsServer::CupsServer(const std::string& folder, const std::string& printersConf)
+    : folder_(folder) {
+  for (const char* sub : {"", "/spool", "/tmp", "/cache", "/state", "/log"})
+    ::mkdir((folder_ + sub).c_str(), 0755);
+  const int port = FreePort();
+  address_ = "127.0.0.1:" + std::to_string(port);
+  Write(folder_ + "/cupsd.conf",
+        "Listen " + address_ +
+            "\nLogLevel info\nWebInterface No\nBrowsing No\nDefaultAuthType None\n"
+            "PreserveJobFiles Yes\nMaxJobs 0\nDirtyCleanInterval 0\n<Location />\n  Order allow,deny\n  Allow from "
+            "127.0.0.1\n</Location>\n<Policy default>\n  <Limit All>\n    Order deny,allow\n"
+            "  </Limit>\n</Policy>\n");
+  Write(folder_ + "/cups-files.conf",
+        "ServerRoot " + folder_ + "\nRequestRoot " + folder_ + "/spool\nTempDir " + folder_ +
+            "/tmp\nCacheDir " + folder_ + "/cache\nStateDir " + folder_ + "/state\nErrorLog " +
+            folder_ + "/log/error_log\nAccessLog " + folder_ + "/log/access_log\nPageLog " +
+            folder_ + "/log/page_log\nPrintcap " + folder_ + "/printcap\nFileDevice Yes\n");
+  Write(folder_ + "/printers.conf", printersConf);
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    const int null = ::open("/dev/null", O_RDWR);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    ::execl("/usr/sbin/cupsd", "cupsd", "-f", "-c", (folder_ + "/cupsd.conf").c_str(), "-s",
+            (folder_ + "/cups-files.conf").c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  for (int waited = 0; pid_ > 0 && waited < 100; ++waited) {
+    if (Answers(port)) {
+      ::setenv("CUPS_SERVER", address_.c_str(), 1);
+      return;
+    }
+    if (::waitpid(pid_, nullptr, WNOHANG) == pid_) pid_ = -1;  // it did not start
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  Stop();
+}
+
+CupsServer::~CupsServer() {
+  Stop();
+}
+
+void CupsServer::Stop() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGTERM);
+  ::waitpid(pid_, nullptr, 0);
+  pid_ = -1;
+}
+
+std::string CupsServer::JobDocument(int job, int waitMs) const {
+  char name[32];
+  std::snprintf(name, sizeof name, "/spool/d%05d-001", job);
+  // The document is there as soon as it arrives; the job is done when cupsd has let go of it.
+  for (int waited = 0; waited < waitMs; waited += 100) {
+    const std::string text = Read(folder_ + name);
+    if (!text.empty() && text.find("%%EOF") != std::string::npos) return text;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return Read(folder_ + name);
+}
+
+std::string CupsServer::JobControl(int job) const {
+  char name[32];
+  std::snprintf(name, sizeof name, "/spool/c%05d", job);
+  return Read(folder_ + name);
+}
+
+int CupsServer::JobCount() const {
+  int count = 0;
+  DIR* dir = ::opendir((folder_ + "/spool").c_str());
+  if (dir == nullptr) return 0;
+  while (const dirent* entry = ::readdir(dir)) count += entry->d_name[0] == 'c';
+  ::closedir(dir);
+  return count;
+}
