@@ -1,5 +1,6 @@
 // The lyrutil tool as a user runs it: a fresh installation per test, every command through the
 // built binary, outputs parsed back, bad input refused with exit status 2.
+#include "cups_server.h"
 #include "tool_test.h"
 
 #include <nlohmann/json.hpp>
@@ -560,6 +561,44 @@ TEST_F(ToolTest, PrintNamesTheDocumentItWroteAndFailsWhenNoneWasWritten) {
   EXPECT_EQ(CommandOutput("ls -A '" + Prefix() + "/printed'"),
             "0001.pdf\n0002.pdf\n0003.pdf\n0004.pdf\n0005.pdf\n");  // no temporary left
   EXPECT_NE(Tool("print " + DriveC()).err.find("not a file"), std::string::npos);
+}
+
+// `printers` lists a real print server's queues beside the PDF printer; `print --printer` sends
+// the page there as a job and names it; a queue that refuses or a server that is gone fails the
+// run with one line.
+TEST_F(ToolTest, PrintersListsTheServersQueuesAndPrintSendsAJobThere) {
+  ASSERT_EQ(Tool("install").status, 0);
+  EXPECT_EQ(Tool("printers").out,
+            "* LyrUtil PDF  idle            PDF files (file://" + Prefix() + "/printed)\n");
+  CupsServer server(Prefix() + "/cups",
+                    "<DefaultPrinter lab1>\nDeviceURI file:///dev/null\nState Idle\nAccepting "
+                    "Yes\n</DefaultPrinter>\n<Printer closed1>\nDeviceURI "
+                    "file:///dev/null\nAccepting No\n</Printer>\n");
+  ASSERT_TRUE(server.Running());
+  const ToolRun listed = Tool("printers -o json");
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  const nlohmann::json printers = nlohmann::json::parse(listed.out);
+  ASSERT_EQ(printers.size(), 3u);
+  EXPECT_EQ(printers[0]["name"], "lab1");
+  EXPECT_EQ(printers[0]["default"], true);
+  EXPECT_EQ(printers[0]["server"], server.Address());
+  EXPECT_EQ(printers[2]["name"], "closed1");
+  EXPECT_EQ(printers[2]["state"], "rejecting jobs");
+
+  WriteHostFile(DriveC() + "/page.txt", "Signed by the reviewer\n");
+  const ToolRun printed = Tool("print " + DriveC() + "/page.txt --printer lab1");
+  ASSERT_EQ(printed.status, 0) << printed.err;
+  EXPECT_EQ(printed.out, "lab1-1\n");
+  WriteHostFile(Prefix() + "/job.pdf", server.JobDocument(1));
+  EXPECT_NE(CommandOutput("pdftotext '" + Prefix() + "/job.pdf' -").find("Signed by the reviewer"),
+            std::string::npos);
+  const ToolRun refused = Tool("print " + DriveC() + "/page.txt --printer closed1");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err.rfind("lyrutil: the document was not printed: ", 0), 0u) << refused.err;
+  server.Stop();
+  const ToolRun gone = Tool("print " + DriveC() + "/page.txt --printer lab1");
+  EXPECT_EQ(gone.status, 2);
+  EXPECT_NE(gone.err.find("no printer named \"lab1\""), std::string::npos) << gone.err;
 }
 
 TEST_F(ToolTest, FrameNumbersAndAxis) {
