@@ -357,7 +357,8 @@ std::string SealFilePath(const char* logPath) {
   return std::string(logPath) + ".seal";
 }
 
-bool StartSealing(uint32_t interval, int64_t now, SealDigest* verificationKey, std::string* error) {
+bool StartSealing(uint32_t interval, int64_t now, SealVerificationKey* verificationKey,
+                  std::string* error) {
   if (!CryptoReady()) {
     *error = "this build of the library does not seal";
     return false;
@@ -399,7 +400,9 @@ bool StartSealing(uint32_t interval, int64_t now, SealDigest* verificationKey, s
     *error = path + ": cannot be written";
     return false;
   }
-  *verificationKey = state.key;
+  verificationKey->key = state.key;
+  verificationKey->start = state.start;
+  verificationKey->interval = state.interval;
   Erase(&state.key);
   std::memset(bytes, 0, sizeof bytes);
   return true;
@@ -536,8 +539,8 @@ bool SealHead(const char* logPath, std::string* head) {
   return ok;
 }
 
-SealReport VerifySeals(const char* logPath, const SealDigest* key, const std::string& expectedHead,
-                       int64_t now) {
+SealReport VerifySeals(const char* logPath, const SealVerificationKey* key,
+                       const std::string& expectedHead, int64_t now) {
   SealReport report;
   if (!CryptoReady()) throw std::runtime_error("this build of the library does not seal");
   CFile log;
@@ -568,6 +571,17 @@ SealReport VerifySeals(const char* logPath, const SealDigest* key, const std::st
   }
   report.sealed = true;
   report.firstSealed = header.first;
+  // With the key, epochs are counted as the key says; a header that differs was rewritten (or
+  // the key is another installation's) and is not trusted to say how many keys to derive.
+  SealHeader epochs = header;
+  if (key) {
+    epochs.start = key->start;
+    epochs.interval = key->interval;
+    if (header.start != key->start || header.interval != key->interval)
+      report.findings.push_back(
+          "seal header does not match the key (its start or interval was rewritten, or the key "
+          "is another installation's)");
+  }
   if ((length - kHeaderBytes) % kEntryBytesOnDisk != 0)
     report.findings.push_back("seal file damaged: a torn entry at its end");
   seal.Close();
@@ -581,10 +595,10 @@ SealReport VerifySeals(const char* logPath, const SealDigest* key, const std::st
   SealDigest chain = ChainStart(header);
   SealDigest epochKey{};
   uint32_t keyEpoch = 0;
-  if (key) epochKey = *key;
+  if (key) epochKey = key->key;
   uint64_t macsFailed = 0;
   uint32_t lastEpoch = 0;
-  const uint32_t epochNow = EpochAt(header.start, header.interval, now);
+  const uint32_t epochNow = EpochAt(epochs.start, epochs.interval, now);
   {
     FindingList list(&report.findings);
     for (uint64_t j = 0; j < entries.Count(); ++j) {
@@ -627,7 +641,7 @@ SealReport VerifySeals(const char* logPath, const SealDigest* key, const std::st
   if (header.first != 0) {
     FindingList list(&report.findings);
     for (uint64_t i = 0; i < std::min(header.first, report.records); ++i)
-      if (records.At(i).Time >= header.start)
+      if (records.At(i).Time >= epochs.start)
         list.Add(
             "written after sealing began, yet not sealed (the seal file was removed or "
             "replaced)",
@@ -653,7 +667,7 @@ SealReport VerifySeals(const char* logPath, const SealDigest* key, const std::st
               i);
         if (key) {
           const LOG_ENTRY_STRUCT& r = records.At(i);
-          const uint32_t epochOfTime = EpochAt(header.start, header.interval, r.Time);
+          const uint32_t epochOfTime = EpochAt(epochs.start, epochs.interval, r.Time);
           if (e.epoch > epochOfTime + 1)
             list.Add(
                 "sealed in a later epoch than its time (moved in from the backlog, or "
@@ -749,6 +763,34 @@ bool DigestFromHex(const std::string& hex, SealDigest* digest) {
     }
     (*digest)[i] = static_cast<unsigned char>(value);
   }
+  return true;
+}
+
+std::string VerificationKeyText(const SealVerificationKey& key) {
+  return DigestHex(key.key) + "/" + std::to_string(key.start) + "-" + std::to_string(key.interval);
+}
+
+bool VerificationKeyFromText(const std::string& text, SealVerificationKey* key) {
+  const size_t slash = text.find('/');
+  const size_t dash = text.find('-', slash == std::string::npos ? 0 : slash);
+  if (slash != 64 || dash == std::string::npos || !DigestFromHex(text.substr(0, 64), &key->key))
+    return false;
+  const auto decimal = [](const std::string& digits, uint64_t limit, uint64_t* value) {
+    if (digits.empty() || digits.size() > 19) return false;
+    *value = 0;
+    for (char c : digits) {
+      if (c < '0' || c > '9') return false;
+      *value = *value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return *value <= limit;
+  };
+  uint64_t start = 0;
+  uint64_t interval = 0;
+  if (!decimal(text.substr(slash + 1, dash - slash - 1), INT64_MAX, &start) ||
+      !decimal(text.substr(dash + 1), UINT32_MAX, &interval) || interval == 0)
+    return false;
+  key->start = static_cast<int64_t>(start);
+  key->interval = static_cast<uint32_t>(interval);
   return true;
 }
 

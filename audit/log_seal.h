@@ -51,9 +51,24 @@ std::string SealFilePath(const char* logPath);
 // at `keyPath`.
 bool SealingEnabled(const std::string& keyPath);
 
+// What a reviewer keeps off the machine: epoch 0's key, and when epoch 0 began and how long each
+// epoch lasts. Verification takes the epochs from here rather than from the seal file, which a
+// forger can rewrite: a header claiming one-second epochs since 1970 would otherwise have the
+// verifier derive two billion keys before it could say anything.
+struct SealVerificationKey {
+  SealDigest key{};
+  int64_t start = 0;
+  uint32_t interval = 0;
+};
+// As text, "HEX/START-INTERVAL": the key's 64 hexadecimal digits, epoch 0's start in seconds
+// since 1970 and the epoch's length in seconds.
+std::string VerificationKeyText(const SealVerificationKey& key);
+// False unless `text` is a verification key as VerificationKeyText writes it.
+bool VerificationKeyFromText(const std::string& text, SealVerificationKey* key);
 // Starts sealing the installation: a random key for epoch 0, written as the key state. False
 // with `error` set when the installation already seals or the file cannot be written.
-bool StartSealing(uint32_t interval, int64_t now, SealDigest* verificationKey, std::string* error);
+bool StartSealing(uint32_t interval, int64_t now, SealVerificationKey* verificationKey,
+                  std::string* error);
 // The installation's key state; false when it does not seal (or the file is damaged).
 bool ReadSealKeyState(SealKeyState* state);
 
@@ -82,11 +97,12 @@ struct SealReport {
 };
 
 // Checks every record of the log against its seal. With `key` (the verification key), each
-// seal's MAC and epoch too; without, the chain only, which finds accidental damage but not a
-// forger who rewrote the seal file. `expectedHead`, when not empty, is a head written down
-// earlier that the log must still hold. Throws std::runtime_error when a file cannot be read.
-SealReport VerifySeals(const char* logPath, const SealDigest* key, const std::string& expectedHead,
-                       int64_t now);
+// seal's MAC and epoch too, the epochs counted from the key's start and interval; without, the
+// chain only, which finds accidental damage but not a forger who rewrote the seal file.
+// `expectedHead`, when not empty, is a head written down earlier that the log must still hold.
+// Throws std::runtime_error when a file cannot be read.
+SealReport VerifySeals(const char* logPath, const SealVerificationKey* key,
+                       const std::string& expectedHead, int64_t now);
 
 std::string DigestHex(const SealDigest& digest);
 // False unless `hex` is 64 hexadecimal digits.

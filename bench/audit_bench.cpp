@@ -151,7 +151,7 @@ void BM_FixLogMess(benchmark::State& state) {
 void BM_FixLogMessSealed(benchmark::State& state) {
   lyrutil::SealKeyState kept;
   if (!lyrutil::ReadSealKeyState(&kept)) {
-    lyrutil::SealDigest key;
+    lyrutil::SealVerificationKey key;
     std::string error;
     if (!lyrutil::StartSealing(900, std::time(nullptr), &key, &error)) {
       state.SkipWithError(error.c_str());

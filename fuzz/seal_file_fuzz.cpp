@@ -1,6 +1,7 @@
 // A seal file is outside input: whatever bytes sit beside a log, verification reads them without
-// reading past a buffer, and says what it finds instead of crashing. The input is split into a
-// log (up to three records) and its seal file.
+// reading past a buffer, and says what it finds instead of crashing; a verification key typed
+// on the command line is read the same way. The input is split into a log (up to three records)
+// and its seal file.
 #include "log_seal.h"
 
 #include <LyrUtil.h>
@@ -46,10 +47,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t logBytes = std::min<size_t>(size - 1, (data[0] % 4) * sizeof(LOG_ENTRY_STRUCT));
   Write(drive + "/f.log", data + 1, logBytes);
   Write(drive + "/f.log.seal", data + 1 + logBytes, size - 1 - logBytes);
-  lyrutil::SealDigest key{};
-  key[0] = data[0];
+  // The key's epochs: fifteen minutes from a day before `now`, whatever the header claims.
+  const int64_t now = 2000000000;
+  lyrutil::SealVerificationKey key;
+  key.key[0] = data[0];
+  key.start = now - 86400;
+  key.interval = 900;
+  lyrutil::SealVerificationKey typed;
+  lyrutil::VerificationKeyFromText(std::string(reinterpret_cast<const char*>(data), size), &typed);
   try {
-    lyrutil::VerifySeals("C:\\f.log", &key, "1:00", 2000000000);
+    lyrutil::VerifySeals("C:\\f.log", &key, "1:00", now);
     lyrutil::VerifySeals("C:\\f.log", nullptr, "", 0);
   } catch (const std::runtime_error&) {
   }

@@ -42,6 +42,6 @@ cmake --build build/fuzz -j "$jobs"
 for target in build/fuzz/fuzz/*_fuzz; do
   corpus="fuzz/corpus/$(basename "$target")"
   mkdir -p "build/fuzz/corpus-$(basename "$target")"
-  "$target" -max_total_time="${FUZZ_SECONDS:-30}" -print_final_stats=1 \
+  "$target" -max_total_time="${FUZZ_SECONDS:-30}" -timeout=60 -print_final_stats=1 \
     "build/fuzz/corpus-$(basename "$target")" $( [ -d "$corpus" ] && echo "$corpus" )
 done

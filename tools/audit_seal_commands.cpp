@@ -8,12 +8,11 @@
 #include "tool_error.h"
 #include "tool_runtime.h"
 
+#include <algorithm>
 #include <ctime>
 #include <iostream>
 #include <memory>
 #include <unistd.h>
-
-using lyrutil::SealDigest;
 
 namespace {
 
@@ -30,7 +29,7 @@ void AddInit(CLI::App& seal, Action& action) {
       if (!ParseDurationText(*interval, &seconds))
         throw ToolError("--interval: cannot read \"" + *interval + "\" (15min, 1h, 900)");
       StartLibrary();
-      SealDigest key{};
+      lyrutil::SealVerificationKey key;
       std::string error;
       if (!lyrutil::StartSealing(static_cast<uint32_t>(seconds), std::time(nullptr), &key, &error))
         throw ToolError(error);
@@ -44,9 +43,11 @@ void AddInit(CLI::App& seal, Action& action) {
                    "`lyrutil audit verify LOG --key KEY` needs it to find forgery, and whoever "
                    "holds it\ncan forge seals.\n";
       // On a terminal also as a QR code, for a phone to read; the key stays the last line.
-      if (::isatty(STDOUT_FILENO)) std::cout << QrText(lyrutil::DigestHex(key));
-      std::cout << lyrutil::DigestHex(key) << "\n";
-      key.fill(0);
+      std::string text = lyrutil::VerificationKeyText(key);
+      if (::isatty(STDOUT_FILENO)) std::cout << QrText(text);
+      std::cout << text << "\n";
+      key.key.fill(0);
+      std::fill(text.begin(), text.end(), '\0');
       return 0;
     };
   });

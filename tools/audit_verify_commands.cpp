@@ -65,10 +65,12 @@ nlohmann::json VerifyLog(const std::string& hostPath, const std::vector<BacklogR
 
 // The seal's findings for one log: none when it has no seal file and nothing asks for one.
 nlohmann::json CheckSeal(const std::string& hostPath, const SealCheck& check) {
-  lyrutil::SealDigest key{};
+  lyrutil::SealVerificationKey key;
   const bool withKey = !check.key.empty();
-  if (withKey && !lyrutil::DigestFromHex(check.key, &key))
-    throw ToolError("--key: not a verification key (64 hexadecimal digits)");
+  if (withKey && !lyrutil::VerificationKeyFromText(check.key, &key))
+    throw ToolError(
+        "--key: not a verification key (HEX/START-INTERVAL, the last line `audit seal init` "
+        "printed)");
   const std::string dos = DosName(hostPath);
   const bool hasSeal = HostFileSize(hostPath + ".seal") > 0;
   if (!withKey && check.head.empty() && !hasSeal) return nullptr;
@@ -79,7 +81,7 @@ nlohmann::json CheckSeal(const std::string& hostPath, const SealCheck& check) {
   } catch (const std::runtime_error& e) {
     throw ToolError(hostPath + ": " + e.what());
   }
-  key.fill(0);
+  key.key.fill(0);
   nlohmann::json seal;
   seal["sealed"] = report.sealed;
   seal["key_checked"] = withKey;

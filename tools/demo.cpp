@@ -136,12 +136,12 @@ void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix) {
 
       // Sealed from the first record on; the key goes to a file of its own, which in real use
       // leaves the machine.
-      lyrutil::SealDigest key{};
+      lyrutil::SealVerificationKey key;
       std::string sealError;
       if (!lyrutil::StartSealing(15 * 60, std::time(nullptr), &key, &sealError))
         throw ToolError("sealing: " + sealError);
       const std::string keyFile = prefix + "/verification-key.txt";
-      std::ofstream(keyFile) << lyrutil::DigestHex(key) << "\n";
+      std::ofstream(keyFile) << lyrutil::VerificationKeyText(key) << "\n";
       std::cout << Say(
           "Sealed (lyrutil audit seal init): every record appended from now on is"
           " sealed beside its log; the key changes every 15 minutes and the old one"
@@ -230,7 +230,7 @@ void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix) {
           " backlog. The entry that waited is in LC-2.log behind a later one,"
           " which verify reports as a record earlier than the one before:");
       SealCheck withKey;
-      withKey.key = lyrutil::DigestHex(key);
+      withKey.key = lyrutil::VerificationKeyText(key);
       RunVerify(logs, false, std::cout, withKey);
 
       {
@@ -246,7 +246,7 @@ void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix) {
             " Every record left is whole, yet verify --key finds the gap:");
         RunVerify({copy}, false, std::cout, withKey);
       }
-      key.fill(0);
+      key.key.fill(0);
 
       std::string lyrutil = "lyrutil --prefix " + prefix;
       std::cout << Say("Try these on the demo's files:") << "   cd " << folder << "\n"

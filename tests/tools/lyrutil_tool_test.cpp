@@ -652,7 +652,7 @@ TEST_F(ToolTest, TheDemoLeavesTheTrailItDescribes) {
   EXPECT_EQ(verify.status, 1) << verify.out;
   // Sealed from the first record, with the key in the file the demo named; the copy it tampered
   // with is caught.
-  const std::string key = ReadHostFile(Prefix() + "/verification-key.txt").substr(0, 64);
+  const std::string key = LastLine(ReadHostFile(Prefix() + "/verification-key.txt"));
   nlohmann::json sealed = nlohmann::json::parse(
       Tool("audit verify " + audit + "/LC-1.log -o json --key " + key).out)["logs"][0];
   EXPECT_EQ(sealed["seal"]["sealed_records"], 9);

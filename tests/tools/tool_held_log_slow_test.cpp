@@ -150,7 +150,7 @@ TEST_F(ToolHeldLogTest, EntriesMovedInFromTheBacklogAreSealed) {
   ASSERT_EQ(Tool("install").status, 0);
   ToolRun init = Tool("audit seal init");
   ASSERT_EQ(init.status, 0) << init.err;
-  const std::string key = init.out.substr(init.out.size() - 65, 64);
+  const std::string key = LastLine(init.out);
   ASSERT_EQ(Tool("audit append " + Log() + " --user A --message first").status, 0);
   {
     auto holder = Hold("C:\\audit.log", 60);

@@ -20,10 +20,8 @@ class ToolSealTest : public ToolTest {
     EXPECT_EQ(Tool("install").status, 0);
     ToolRun init = Tool("audit seal init --interval " + interval);
     EXPECT_EQ(init.status, 0) << init.err;
-    const size_t end = init.out.find_last_not_of('\n');
-    const std::string key =
-        init.out.substr(init.out.rfind('\n', end) + 1, end + 1 - (init.out.rfind('\n', end) + 1));
-    EXPECT_EQ(key.size(), 64u) << init.out;
+    const std::string key = LastLine(init.out);
+    EXPECT_EQ(key.find('/'), 64u) << init.out;
     return key;
   }
   void Append(const std::string& log, int n, const std::string& options = "") {
@@ -97,13 +95,26 @@ TEST_F(ToolSealTest, EveryKindOfTamperingIsFoundWithItsRecordNumbers) {
       {"record 4: seal entry damaged or rewritten without the key (its chain breaks)\n"
        "record 4: changed since it was sealed\n",
        [](std::string&, std::string& seal) { seal[64 + 4 * 112 + 20] ^= 1; }},
+      // A header rewritten to one-second epochs since 1970 and a seal claiming epoch 2^30: the
+      // key's own start and interval say that epoch has not come, with no key derived for it.
+      {"seal header does not match the key (its start or interval was rewritten, or the key is "
+       "another installation's)\n"
+       "record 0: seal entry damaged or rewritten without the key (its chain breaks)\n"
+       "record 5: seal from the wrong epoch\n"
+       "record 5: sealed in a later epoch than its time (moved in from the backlog, or sealed "
+       "again by someone who held a later key)\n",
+       [](std::string&, std::string& seal) {
+         seal.replace(8, 4, std::string("\1\0\0\0", 4));
+         seal.replace(16, 8, std::string(8, '\0'));
+         seal[64 + 5 * 112 + 11] = 0x40;
+       }},
   };
   for (const auto& [expected, tamper] : cases) {
     SCOPED_TRACE(expected);
     EXPECT_EQ(Joined(Findings(key, tamper, &status)), expected);
     EXPECT_EQ(status, 1);
   }
-  const std::string otherKey(64, '7');
+  const std::string otherKey = std::string(64, '7') + key.substr(64);
   EXPECT_EQ(Joined(Findings(otherKey, [](std::string&, std::string&) {})),
             "wrong key: no seal of this log verifies with it\n");
   ToolRun missing = Tool("audit verify " + Log() + " --key " + key, "",
@@ -214,8 +225,8 @@ TEST_F(ToolSealTest, OnATerminalTheKeyComesAsAQrCodeToo) {
   };
   for (const std::string& line : code) EXPECT_EQ(characters(line), characters(code[0]));
   EXPECT_EQ(static_cast<size_t>(characters(code[0]) + 1) / 2, code.size());  // square
-  EXPECT_EQ(last.size(), 64u) << shown.out;
-  EXPECT_EQ(last.find_first_not_of("0123456789abcdef"), std::string::npos) << last;
+  EXPECT_EQ(last.find('/'), 64u) << shown.out;
+  EXPECT_EQ(last.find_first_not_of("0123456789abcdef/-"), std::string::npos) << last;
 }
 
 }  // namespace

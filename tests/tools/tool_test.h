@@ -20,6 +20,15 @@ struct ToolRun {
   std::string err;
 };
 
+// The last line of a command's output, without its end.
+inline std::string LastLine(const std::string& out) {
+  const size_t end = out.find_last_not_of('\n');
+  if (end == std::string::npos) return "";
+  const size_t begin = out.rfind('\n', end);
+  return out.substr(begin == std::string::npos ? 0 : begin + 1,
+                    end - (begin == std::string::npos ? 0 : begin + 1) + 1);
+}
+
 class ToolTest : public LyrTest {
  protected:
   // Runs lyrutil with the test's prefix through the shell; `shell` goes before the command (a
