@@ -1,4 +1,4 @@
-// lyrutil audit: show, export, extract, append, backlog, verify, stats and seal.
+// lyrutil audit: show, export, extract, append, backlog, verify, stats, seal and print.
 #include "audit_commands.h"
 
 void AddAuditCommands(CLI::App& app, Action& action) {
@@ -11,4 +11,5 @@ void AddAuditCommands(CLI::App& app, Action& action) {
   AddVerify(*audit, action);
   AddStats(*audit, action);
   AddSeal(*audit, action);
+  AddPrint(*audit, action);
 }

@@ -11,5 +11,6 @@ void AddBacklog(CLI::App& audit, Action& action);
 void AddVerify(CLI::App& audit, Action& action);
 void AddStats(CLI::App& audit, Action& action);
 void AddSeal(CLI::App& audit, Action& action);
+void AddPrint(CLI::App& audit, Action& action);
 
 #endif  // LYRUTIL_TOOLS_AUDIT_COMMANDS_H

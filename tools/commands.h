@@ -58,4 +58,11 @@ int RunVerify(const std::vector<std::string>& logs, bool json, std::ostream& out
 std::string PrintTextPage(const std::string& file, const std::string& printer,
                           const std::vector<std::string>& sealedLogs = {});
 
+// The suite folder the installation's registry names; empty when the suite is not installed.
+std::string SuiteFolder();
+
+// Prints the audit report of `logs` (every record, no filter) on `printer`, as `audit print`
+// does. Returns what the printer made of it (the PDF file, or the queue's job).
+std::string PrintAuditReport(const std::vector<std::string>& logs, const std::string& printer);
+
 #endif  // LYRUTIL_TOOLS_COMMANDS_H

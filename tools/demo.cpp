@@ -218,11 +218,12 @@ void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix) {
         WriteRecords(ReadMerged(logs, {}), OutputFormat::kText, text);
         text.close();
         std::cout << Say(
-            "Printed for the reviewer's signature: the day as one page through CUtilPrintManager"
-            " on the installation's PDF printer (lyrutil print):");
-        std::cout << "   " << PrintTextPage(page, kPdfPrinter, logs)
-                  << "\n   with both logs' seal heads at its foot (lyrutil print --seal-head), so"
-                     " the signed page fixes how far the logs went\n";
+            "Printed for the reviewer's signature: the day's audit report on the installation's"
+            " PDF printer (lyrutil audit print; --printer takes any queue of lyrutil printers):");
+        std::cout << "   " << PrintAuditReport(logs, kPdfPrinter)
+                  << "\n   every page headed and numbered, every field of each record, both logs'"
+                     " seal heads and a signature block at its end, so the signed paper fixes how"
+                     " far the logs went\n";
       }
 
       std::cout << Say(

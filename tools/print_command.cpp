@@ -4,6 +4,7 @@
 #include "audit_reader.h"
 #include "commands.h"
 #include "log_seal.h"
+#include "printer_pick.h"
 #include "text_encoding.h"
 #include "tool_error.h"
 #include "tool_runtime.h"
@@ -27,35 +28,6 @@ constexpr int kPrintableWidth = 4961 - 300;
 constexpr int kCharacterDots = 6 * kDotsPerInch / 72;
 constexpr size_t kLinesPerPage = kPrintableHeight * 72 / (10 * kDotsPerInch);
 constexpr size_t kCharactersPerLine = kPrintableWidth / kCharacterDots;
-
-// The host's user interface for this one dialog: the printer named on the command line, or
-// whatever the console asks. Everything else goes to the console as before.
-class PrinterPick final : public LyrHostUi {
- public:
-  PrinterPick(LyrHostUi* console, std::string printer)
-      : console_(console), printer_(std::move(printer)) {}
-  int ShowMessage(const char* text, UINT type, UINT helpId) override {
-    return console_->ShowMessage(text, type, helpId);
-  }
-  int RunDialog(LyrDialog& dialog) override { return console_->RunDialog(dialog); }
-  int ChoosePrinter(LyrPrintChoice& choice) override {
-    offered_ = choice.Printers;
-    if (printer_.empty()) return console_->ChoosePrinter(choice);
-    for (const std::string& name : choice.Printers) {
-      if (name == printer_) {
-        choice.Printer = name;
-        return IDOK;
-      }
-    }
-    return IDCANCEL;
-  }
-  const std::vector<std::string>& Offered() const { return offered_; }
-
- private:
-  LyrHostUi* console_;
-  std::string printer_;
-  std::vector<std::string> offered_;
-};
 
 // The page's lines of the file in code page 1252, tabs expanded to columns of eight, line ends
 // dropped, lines wider than the page continued on the next, and NUL bytes printed as blanks (the
@@ -112,26 +84,10 @@ std::string PrintTextPage(const std::string& file, const std::string& printer,
   size_t total = 0;
   std::vector<std::string> lines = PageLines(file, SealHeadLines(sealedLogs), &total);
   StartLibrary();
-  LyrHostUi* console = LyrGetHostUi();
-  PrinterPick pick(console, printer);
-  LyrSetHostUi(&pick);
-  struct Restore {
-    LyrHostUi* ui;
-    ~Restore() { LyrSetHostUi(ui); }
-  } restore{console};
+  PrinterPick pick(printer);
   CWnd window;  // the print dialog's parent
   CUtilPrintManager manager(&window);
-  if (manager.OpenPrintSession() != 1) {
-    const DWORD why = LyrLastDocument(nullptr);
-    if (why != ERROR_NOT_FOUND && why != ERROR_CANCELLED)
-      throw ToolError("the printer could not start the document: " + ErrorText(why));
-    if (!printer.empty() && !pick.Offered().empty()) {
-      std::string names;
-      for (const std::string& name : pick.Offered()) names += (names.empty() ? "" : ", ") + name;
-      throw ToolError("no printer named \"" + printer + "\" (printers: " + names + ")");
-    }
-    throw ToolError("printing cancelled");
-  }
+  if (manager.OpenPrintSession() != 1) pick.ThrowNotStarted(LyrLastDocument(nullptr));
   for (size_t i = 0; i < lines.size(); ++i)
     manager.PrintString(lines[i].data(), 0, static_cast<int>(i * 10 * kDotsPerInch / 72));
   manager.ClosePrintSession();

@@ -47,15 +47,14 @@ std::string Association() {
   return err == ERROR_SUCCESS ? value : "not registered";
 }
 
-// The suite folder the installation's registry names; empty when the suite is not installed.
+}  // namespace
+
 std::string SuiteFolder() {
   char path[256] = {};
   LitBaseRegistre(HKEY_LOCAL_MACHINE, kInstallationKey, const_cast<char*>("Path"),
                   reinterpret_cast<unsigned char*>(path));
   return path;
 }
-
-}  // namespace
 
 bool SuiteInstalled() {
   return !SuiteFolder().empty();

@@ -563,6 +563,57 @@ TEST_F(ToolTest, PrintNamesTheDocumentItWroteAndFailsWhenNoneWasWritten) {
   EXPECT_NE(Tool("print " + DriveC()).err.find("not a file"), std::string::npos);
 }
 
+// `audit print`: the report over as many pages as it takes, each headed and numbered, messages
+// wrapped at spaces in their column, and the seal heads and the signature block at its end only.
+TEST_F(ToolTest, AuditPrintLaysTheReportOverNumberedPagesForSigning) {
+  ASSERT_EQ(Tool("install").status, 0);
+  std::string log;
+  for (int i = 0; i < 60; ++i) {
+    LOG_ENTRY_STRUCT r = {};
+    r.Time = 1765180800 + 60 * i;
+    std::snprintf(r.UsrId, sizeof r.UsrId, "%s", i % 2 ? "CAROL" : "BOB");
+    std::snprintf(r.SysId, sizeof r.SysId, "LC-1");
+    std::snprintf(r.SysMess, sizeof r.SysMess,
+                  "Alarm %d: the column pressure rose above the\nlimit set in the method, so the "
+                  "pump stopped",
+                  i);
+    log.append(reinterpret_cast<const char*>(&r), sizeof r);
+  }
+  WriteHostFile(Log(), log);
+  const auto pagesOf = [&](const std::string& options) {
+    const ToolRun printed = Tool("audit print " + Log() + " --printer 'LyrUtil PDF' " + options);
+    EXPECT_EQ(printed.status, 0) << printed.err;
+    std::vector<std::string> pages;
+    std::istringstream text(CommandOutput("pdftotext -layout '" + LastLine(printed.out) + "' -"));
+    for (std::string page; std::getline(text, page, '\f');) pages.push_back(page);
+    return pages;
+  };
+  const std::vector<std::string> pages = pagesOf("");
+  ASSERT_GE(pages.size(), 3u);
+  size_t pressure = 0;
+  for (size_t k = 0; k < pages.size(); ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_EQ(pages[k].find("AUDIT TRAIL REPORT"), 0u);
+    EXPECT_NE(
+        pages[k].find("Page " + std::to_string(k + 1) + " of " + std::to_string(pages.size())),
+        std::string::npos);
+    EXPECT_NE(pages[k].find("Filters: none"), std::string::npos);
+    EXPECT_EQ(pages[k].find("Reviewed by:") != std::string::npos, k + 1 == pages.size());
+    for (size_t at = 0; (at = pages[k].find("pressure", at)) != std::string::npos; ++at) ++pressure;
+  }
+  EXPECT_EQ(pressure, 60u);  // no word cut at a line's end
+  EXPECT_NE(pages.back().find("60 records. End of report."), std::string::npos);
+  EXPECT_NE(pages.back().find("not sealed"), std::string::npos) << pages.back();
+  EXPECT_NE(pages[0].find("2025-12-08 08:00:00 BOB"), std::string::npos) << pages[0];
+
+  const std::vector<std::string> carol = pagesOf("--user carol");
+  ASSERT_FALSE(carol.empty());
+  EXPECT_NE(carol[0].find("Filters: user carol"), std::string::npos) << carol[0];
+  EXPECT_EQ(carol[0].find(" BOB "), std::string::npos);
+  EXPECT_NE(carol.back().find("30 records. End of report."), std::string::npos);
+  EXPECT_EQ(Tool("audit print " + DriveC() + "/missing.log --printer 'LyrUtil PDF'").status, 2);
+}
+
 // `printers` lists a real print server's queues beside the PDF printer; `print --printer` sends
 // the page there as a job and names it; a queue that refuses or a server that is gone fails the
 // run with one line.
@@ -591,6 +642,13 @@ TEST_F(ToolTest, PrintersListsTheServersQueuesAndPrintSendsAJobThere) {
   EXPECT_EQ(printed.out, "lab1-1\n");
   WriteHostFile(Prefix() + "/job.pdf", server.JobDocument(1));
   EXPECT_NE(CommandOutput("pdftotext '" + Prefix() + "/job.pdf' -").find("Signed by the reviewer"),
+            std::string::npos);
+  ASSERT_EQ(Tool("audit append " + Log() + " --user ANNA --message reviewed").status, 0);
+  const ToolRun report = Tool("audit print " + Log() + " --printer lab1");
+  ASSERT_EQ(report.status, 0) << report.err;
+  EXPECT_EQ(report.out, "lab1-2\n");
+  WriteHostFile(Prefix() + "/report.pdf", server.JobDocument(2));
+  EXPECT_NE(CommandOutput("pdftotext '" + Prefix() + "/report.pdf' -").find("Page 1 of 1"),
             std::string::npos);
   const ToolRun refused = Tool("print " + DriveC() + "/page.txt --printer closed1");
   EXPECT_EQ(refused.status, 2);
@@ -635,17 +693,14 @@ TEST_F(ToolTest, TheDemoLeavesTheTrailItDescribes) {
   const std::string csv = ReadHostFile(audit + "/day.csv");
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 18) << "a header and 17 rows";
 
-  // The printed page holds the day's 17 lines, as a PDF reader extracts them.
+  // The printed report holds the day's 17 records, as a PDF reader extracts them, and below them
+  // the heads of both sealed logs, as `seal head` gives them, and the signature block.
   const std::string text = CommandOutput("pdftotext -layout '" + pdf + "' - 2>&1");
-  size_t lines = 0;
-  for (size_t at = text.find(" @LC-"); at != std::string::npos; at = text.find(" @LC-", at + 1))
-    ++lines;
-  EXPECT_EQ(lines, 17u) << text;
-  EXPECT_NE(text.find("Sample injected (while the log was held)"), std::string::npos) << text;
-  // Below the day, the heads of both sealed logs, as `seal head` gives them.
+  EXPECT_NE(text.find("17 records. End of report."), std::string::npos) << text;
+  EXPECT_NE(text.find("Sample injected (while the log was"), std::string::npos) << text;
   const std::string head = Tool("audit seal head " + audit + "/LC-2.log").out;
-  EXPECT_NE(text.find("Seal head of LC-2.log:"), std::string::npos) << text;
-  EXPECT_NE(text.find(head.substr(0, 40)), std::string::npos) << head << text;
+  EXPECT_NE(text.find("LC-2.log " + head.substr(0, 40)), std::string::npos) << head << text;
+  EXPECT_NE(text.find("Reviewed by:"), std::string::npos) << text;
 
   // As the demo says: both logs whole, one record out of time order in LC-2.log.
   ToolRun verify = Tool("audit verify " + audit + "/LC-1.log " + audit + "/LC-2.log -o json");
