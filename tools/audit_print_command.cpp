@@ -87,8 +87,8 @@ std::string InCodePage(const std::string& utf8) {
 
 // Draws the pages on the DC as one document named `name`. Throws ToolError, the document
 // withdrawn, when a page cannot be drawn; returns what LyrLastDocument names.
-std::string PrintPages(HDC dc, const std::vector<std::vector<std::string>>& pages, int lineDots,
-                       const std::string& name) {
+std::string PrintPages(HDC dc, const std::vector<std::vector<std::string>>& pages,
+                       const TextPage& layout, const std::string& name) {
   DOCINFOA info = {};
   info.cbSize = sizeof info;
   info.lpszDocName = name.c_str();
@@ -98,7 +98,7 @@ std::string PrintPages(HDC dc, const std::vector<std::vector<std::string>>& page
   for (const std::vector<std::string>& page : pages) {
     bool drawn = StartPage(dc) > 0;
     for (size_t i = 0; drawn && i < page.size(); ++i)
-      drawn = TextOutA(dc, 0, static_cast<int>(i) * lineDots, page[i].c_str(),
+      drawn = TextOutA(dc, 0, layout.LineTop(i), page[i].c_str(),
                        static_cast<int>(page[i].size())) != FALSE;
     if (!drawn || EndPage(dc) <= 0) {
       AbortDoc(dc);
@@ -143,16 +143,12 @@ std::string PrintReport(const ReportRequest& request) {
     HDC dc;
     ~ReleaseDc() { DeleteDC(dc); }
   } release{dialog.hDC};
-  // The page in lines 10 points apart and characters of the 10-point monospaced font, a little
-  // over 6 points wide, inside the printable area the printer reports.
-  const int lineDots = GetDeviceCaps(dialog.hDC, LOGPIXELSY) * 10 / 72;
-  const int lines = GetDeviceCaps(dialog.hDC, VERTRES) / lineDots;
-  const int width =
-      GetDeviceCaps(dialog.hDC, HORZRES) * 720 / (GetDeviceCaps(dialog.hDC, LOGPIXELSX) * 61);
-  if (lines < 40 || width < 60) throw ToolError("the printer's page is too small for the report");
-  const auto pages = LayOutAuditReport(heading, records, SealHeads(request.logs),
-                                       static_cast<size_t>(lines), static_cast<size_t>(width));
-  const std::string printed = PrintPages(dialog.hDC, pages, lineDots, "Audit trail report");
+  const TextPage page = TextPageOf(dialog.hDC);
+  if (page.lines < 40 || page.columns < 60)
+    throw ToolError("the printer's page is too small for the report");
+  const auto pages =
+      LayOutAuditReport(heading, records, SealHeads(request.logs), page.lines, page.columns);
+  const std::string printed = PrintPages(dialog.hDC, pages, page, "Audit trail report");
   std::cerr << "lyrutil: " << records.size() << (records.size() == 1 ? " record" : " records")
             << " on " << pages.size() << (pages.size() == 1 ? " page" : " pages") << "\n";
   return printed;

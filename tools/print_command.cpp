@@ -20,27 +20,21 @@
 
 namespace {
 
-// The page as the printer sees it: 600 dots per inch, lines 10 points apart, a monospaced
-// 10-point font 6 points a character, inside the printable area of an A4 sheet.
-constexpr int kDotsPerInch = 600;
-constexpr int kPrintableHeight = 7016 - 300;
-constexpr int kPrintableWidth = 4961 - 300;
-constexpr int kCharacterDots = 6 * kDotsPerInch / 72;
-constexpr size_t kLinesPerPage = kPrintableHeight * 72 / (10 * kDotsPerInch);
-constexpr size_t kCharactersPerLine = kPrintableWidth / kCharacterDots;
-
-// The page's lines of the file in code page 1252, tabs expanded to columns of eight, line ends
-// dropped, lines wider than the page continued on the next, and NUL bytes printed as blanks (the
-// printer takes NUL-ended text). Only the lines that fit are kept; `total` counts them all.
-std::vector<std::string> PageLines(const std::string& hostPath, const std::string& after,
-                                   size_t* total) {
+std::string ReadText(const std::string& hostPath) {
   RequireReadableFile(hostPath);
   std::ifstream file(hostPath, std::ios::binary);
   if (!file) throw ToolError(hostPath + ": cannot be read");
   std::stringstream in;
   in << file.rdbuf();
   if (file.bad()) throw ToolError(hostPath + ": cannot be read to its end");
-  in << after;
+  return in.str();
+}
+
+// The page's lines of the text in code page 1252, tabs expanded to columns of eight, line ends
+// dropped, lines wider than the page continued on the next, and NUL bytes printed as blanks (the
+// printer takes NUL-ended text). Only the lines that fit are kept; `total` counts them all.
+std::vector<std::string> PageLines(const std::string& text, const TextPage& page, size_t* total) {
+  std::istringstream in(text);
   std::vector<std::string> lines;
   *total = 0;
   std::string line;
@@ -54,9 +48,9 @@ std::vector<std::string> PageLines(const std::string& hostPath, const std::strin
         expanded += c == '\0' ? ' ' : c;
     }
     do {
-      if (lines.size() < kLinesPerPage) lines.push_back(expanded.substr(0, kCharactersPerLine));
+      if (lines.size() < page.lines) lines.push_back(expanded.substr(0, page.columns));
       ++*total;
-      expanded.erase(0, std::min(expanded.size(), kCharactersPerLine));
+      expanded.erase(0, std::min(expanded.size(), page.columns));
     } while (!expanded.empty());
   }
   return lines;
@@ -81,15 +75,18 @@ std::string SealHeadLines(const std::vector<std::string>& logs) {
 
 std::string PrintTextPage(const std::string& file, const std::string& printer,
                           const std::vector<std::string>& sealedLogs) {
-  size_t total = 0;
-  std::vector<std::string> lines = PageLines(file, SealHeadLines(sealedLogs), &total);
+  const std::string text = ReadText(file) + SealHeadLines(sealedLogs);
   StartLibrary();
   PrinterPick pick(printer);
   CWnd window;  // the print dialog's parent
   CUtilPrintManager manager(&window);
   if (manager.OpenPrintSession() != 1) pick.ThrowNotStarted(LyrLastDocument(nullptr));
+  // The page the chosen printer has (a queue's paper may not be A4).
+  const TextPage page = TextPageOf(pick.Chosen());
+  size_t total = 0;
+  std::vector<std::string> lines = PageLines(text, page, &total);
   for (size_t i = 0; i < lines.size(); ++i)
-    manager.PrintString(lines[i].data(), 0, static_cast<int>(i * 10 * kDotsPerInch / 72));
+    manager.PrintString(lines[i].data(), 0, page.LineTop(i));
   manager.ClosePrintSession();
   // The print manager does not look at EndDoc's result; the document's fate is asked here.
   std::string printed;

@@ -3,6 +3,8 @@
 #include "audit_reader.h"
 #include "tool_error.h"
 
+#include <algorithm>
+
 PrinterPick::PrinterPick(std::string printer)
     : console_(LyrGetHostUi()), printer_(std::move(printer)) {
   LyrSetHostUi(this);
@@ -22,14 +24,37 @@ int PrinterPick::RunDialog(LyrDialog& dialog) {
 
 int PrinterPick::ChoosePrinter(LyrPrintChoice& choice) {
   offered_ = choice.Printers;
-  if (printer_.empty()) return console_->ChoosePrinter(choice);
+  chosen_.clear();
+  if (printer_.empty()) {
+    const int answer = console_->ChoosePrinter(choice);
+    if (answer == IDOK) chosen_ = choice.Printer;
+    return answer;
+  }
   for (const std::string& name : choice.Printers) {
     if (name == printer_) {
-      choice.Printer = name;
+      choice.Printer = chosen_ = name;
       return IDOK;
     }
   }
   return IDCANCEL;
+}
+
+TextPage TextPageOf(HDC printer) {
+  TextPage page;
+  page.dotsPerInch = std::max(1, GetDeviceCaps(printer, LOGPIXELSY));
+  page.lines = static_cast<size_t>(
+      std::max(0, GetDeviceCaps(printer, VERTRES) * 72 / (10 * page.dotsPerInch)));
+  const int characterDots = std::max(1, GetDeviceCaps(printer, LOGPIXELSX) * 6 / 72);
+  page.columns = static_cast<size_t>(std::max(0, GetDeviceCaps(printer, HORZRES) / characterDots));
+  return page;
+}
+
+TextPage TextPageOf(const std::string& printer) {
+  HDC dc = CreateDCA(nullptr, printer.c_str(), nullptr, nullptr);
+  if (dc == nullptr) throw ToolError(printer + ": " + ErrorText(GetLastError()));
+  const TextPage page = TextPageOf(dc);
+  DeleteDC(dc);
+  return page;
 }
 
 void PrinterPick::ThrowNotStarted(DWORD why) const {

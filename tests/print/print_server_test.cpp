@@ -150,6 +150,59 @@ TEST_F(PrintServerTest, ADocumentArrivesAsOneCompletePdfJobNamedAfterIt) {
   EXPECT_TRUE(HostFolderNames(Prefix() + "/spool").empty());  // no temporary left behind
 }
 
+// A driver (PPD) for a printer of US Letter paper with half-inch margins.
+constexpr const char* kLetterPpd =
+    "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n"
+    "*LanguageVersion: English\n*LanguageEncoding: ISOLatin1\n*PCFileName: \"LETTER1.PPD\"\n"
+    "*Manufacturer: \"Bench\"\n*Product: \"(Bench)\"\n*ModelName: \"Bench Letter\"\n"
+    "*ShortNickName: \"Bench Letter\"\n*NickName: \"Bench Letter\"\n"
+    "*PSVersion: \"(3010.000) 0\"\n*LanguageLevel: \"3\"\n*ColorDevice: False\n"
+    "*DefaultColorSpace: Gray\n*FileSystem: False\n*Throughput: \"1\"\n"
+    "*LandscapeOrientation: Plus90\n*TTRasterizer: Type42\n"
+    "*cupsFilter2: \"application/pdf application/pdf 0 -\"\n"
+    "*OpenUI *PageSize/Media Size: PickOne\n*OrderDependency: 10 AnySetup *PageSize\n"
+    "*DefaultPageSize: Letter\n*PageSize Letter/US Letter: \"<</PageSize[612 "
+    "792]>>setpagedevice\"\n"
+    "*CloseUI: *PageSize\n*OpenUI *PageRegion: PickOne\n"
+    "*OrderDependency: 10 AnySetup *PageRegion\n*DefaultPageRegion: Letter\n"
+    "*PageRegion Letter/US Letter: \"<</PageSize[612 792]>>setpagedevice\"\n"
+    "*CloseUI: *PageRegion\n*DefaultImageableArea: Letter\n"
+    "*ImageableArea Letter/US Letter: \"36 36 576 756\"\n*DefaultPaperDimension: Letter\n"
+    "*PaperDimension Letter/US Letter: \"612 792\"\n";
+
+// A queue whose driver names its paper gets pages of that paper, with its margins; a raw queue,
+// which cannot say, gets A4.
+TEST_F(PrintServerTest, AQueuePrintsOnThePaperItsDriverNames) {
+  CupsServer server(Prefix() + "/cups",
+                    std::string(kQueues) +
+                        "<Printer letter1>\nDeviceURI file:///dev/null\nState Idle\nAccepting "
+                        "Yes\nShared No\n</Printer>\n",
+                    {{"letter1", kLetterPpd}});
+  ASSERT_TRUE(server.Running());
+  HDC letter = CreateDCA(nullptr, "letter1", nullptr, nullptr);
+  ASSERT_NE(letter, nullptr);
+  EXPECT_EQ(GetDeviceCaps(letter, PHYSICALWIDTH), 5100);  // 8.5 inches at 600 dots an inch
+  EXPECT_EQ(GetDeviceCaps(letter, PHYSICALHEIGHT), 6600);
+  EXPECT_EQ(GetDeviceCaps(letter, PHYSICALOFFSETX), 300);
+  EXPECT_EQ(GetDeviceCaps(letter, HORZRES), 4500);
+  EXPECT_EQ(GetDeviceCaps(letter, VERTRES), 6000);
+  DeleteDC(letter);
+  HDC raw = CreateDCA(nullptr, "lab1", nullptr, nullptr);
+  EXPECT_EQ(GetDeviceCaps(raw, PHYSICALWIDTH), 4961);
+  DeleteDC(raw);
+
+  DWORD why = 0;
+  std::string job;
+  ASSERT_GT(PrintPage("letter1", "On letter paper", &why, &job), 0);
+  ASSERT_EQ(job, "letter1-1");
+  WriteHostFile(Prefix() + "/letter.pdf", server.JobDocument(1));
+  EXPECT_NE(CommandOutput("pdfinfo '" + Prefix() + "/letter.pdf'").find("612 x 792 pts"),
+            std::string::npos);
+  const std::vector<PdfWord> words = PdfWords(Prefix() + "/letter.pdf");
+  ASSERT_FALSE(words.empty());
+  EXPECT_NEAR(words[0].xMin, 36 + 100 * 72.0 / 600, 1);  // inside the half-inch margin
+}
+
 }  // namespace
 
 #endif

@@ -58,16 +58,19 @@ bool Answers(int port) {
 
 }  // namespace
 
-CupsServer::CupsServer(const std::string& folder, const std::string& printersConf)
+CupsServer::CupsServer(const std::string& folder, const std::string& printersConf,
+                       const std::vector<std::pair<std::string, std::string>>& drivers)
     : folder_(folder) {
-  for (const char* sub : {"", "/spool", "/tmp", "/cache", "/state", "/log"})
+  for (const char* sub : {"", "/spool", "/tmp", "/cache", "/state", "/log", "/ppd"})
     ::mkdir((folder_ + sub).c_str(), 0755);
+  for (const auto& [queue, ppd] : drivers) Write(folder_ + "/ppd/" + queue + ".ppd", ppd);
   const int port = FreePort();
   address_ = "127.0.0.1:" + std::to_string(port);
   Write(folder_ + "/cupsd.conf",
         "Listen " + address_ +
             "\nLogLevel info\nWebInterface No\nBrowsing No\nDefaultAuthType None\n"
-            "PreserveJobFiles Yes\nMaxJobs 0\nDirtyCleanInterval 0\n<Location />\n  Order allow,deny\n  Allow from "
+            "PreserveJobFiles Yes\nMaxJobs 0\nDirtyCleanInterval 0\n<Location />\n  Order "
+            "allow,deny\n  Allow from "
             "127.0.0.1\n</Location>\n<Policy default>\n  <Limit All>\n    Order deny,allow\n"
             "  </Limit>\n</Policy>\n");
   Write(folder_ + "/cups-files.conf",

@@ -8,11 +8,15 @@
 #include <sys/types.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 class CupsServer {
  public:
-  // `printersConf` is the server's printers.conf: its queues and their states.
-  CupsServer(const std::string& folder, const std::string& printersConf);
+  // `printersConf` is the server's printers.conf: its queues and their states. `drivers` gives
+  // queues a PPD file (queue name, the file's text); the others are raw queues.
+  CupsServer(const std::string& folder, const std::string& printersConf,
+             const std::vector<std::pair<std::string, std::string>>& drivers = {});
   ~CupsServer();
   CupsServer(const CupsServer&) = delete;
   CupsServer& operator=(const CupsServer&) = delete;

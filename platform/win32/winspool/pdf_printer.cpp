@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cmath>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -26,8 +27,6 @@ namespace lyrwin {
 namespace {
 
 constexpr double kPointsPerDot = 72.0 / PdfPrinter::kDotsPerInch;
-constexpr double kPaperWidthPoints = 210 / 25.4 * 72;
-constexpr double kPaperHeightPoints = 297 / 25.4 * 72;
 constexpr double kFontPoints = 10;
 
 std::atomic<int> g_nextJob{1};
@@ -161,10 +160,10 @@ DWORD PublishNumbered(const std::string& temp, const std::string& folder, std::s
 }
 
 // Device units: dots from the printable area's top-left corner.
-void UseDeviceUnits(cairo_t* cr) {
+void UseDeviceUnits(cairo_t* cr, const PageGeometry& page) {
   cairo_identity_matrix(cr);
   cairo_scale(cr, kPointsPerDot, kPointsPerDot);
-  cairo_translate(cr, PdfPrinter::kMargin, PdfPrinter::kMargin);
+  cairo_translate(cr, page.left, page.top);
 }
 
 // A StartDoc that fails: the last error, the thread's outcome, and SP_ERROR.
@@ -247,8 +246,16 @@ struct PdfPrinter::Document {
   }
 };
 
-PdfPrinter::PdfPrinter(std::string name, std::string queue)
-    : name_(std::move(name)), queue_(std::move(queue)) {}
+int PageGeometry::WidthDots() const {
+  return static_cast<int>(std::lround(widthMm / 25.4 * PdfPrinter::kDotsPerInch));
+}
+
+int PageGeometry::HeightDots() const {
+  return static_cast<int>(std::lround(heightMm / 25.4 * PdfPrinter::kDotsPerInch));
+}
+
+PdfPrinter::PdfPrinter(std::string name, std::string queue, PageGeometry page)
+    : name_(std::move(name)), queue_(std::move(queue)), page_(page) {}
 
 PdfPrinter::~PdfPrinter() {
   if (document_) NoteOutcome(ERROR_CANCELLED);  // deleted before EndDoc: thrown away
@@ -259,19 +266,20 @@ int PdfPrinter::GetDeviceCaps(int index) const {
     case TECHNOLOGY:
       return DT_RASPRINTER;
     case HORZRES:
-      return kPaperWidth - 2 * kMargin;
+      return page_.WidthDots() - page_.left - page_.right;
     case VERTRES:
-      return kPaperHeight - 2 * kMargin;
+      return page_.HeightDots() - page_.top - page_.bottom;
     case LOGPIXELSX:
     case LOGPIXELSY:
       return kDotsPerInch;
     case PHYSICALWIDTH:
-      return kPaperWidth;
+      return page_.WidthDots();
     case PHYSICALHEIGHT:
-      return kPaperHeight;
+      return page_.HeightDots();
     case PHYSICALOFFSETX:
+      return page_.left;
     case PHYSICALOFFSETY:
-      return kMargin;
+      return page_.top;
     case BITSPIXEL:
       return 24;
     case RASTERCAPS:
@@ -317,8 +325,8 @@ int PdfPrinter::StartDoc(const DOCINFOA& info) {
   SweepLeftovers(document->folder);
   document->fd = CreateTemporary(document->folder, &document->temp);
   if (document->fd < 0) return FailedStart(SetLastErrorFromErrno());
-  document->surface = cairo_pdf_surface_create_for_stream(&Document::Write, document.get(),
-                                                          kPaperWidthPoints, kPaperHeightPoints);
+  document->surface = cairo_pdf_surface_create_for_stream(
+      &Document::Write, document.get(), page_.widthMm / 25.4 * 72, page_.heightMm / 25.4 * 72);
   document->cr = cairo_create(document->surface);
   if (cairo_status(document->cr) != CAIRO_STATUS_SUCCESS)
     return FailedStart(ERROR_NOT_ENOUGH_MEMORY);
@@ -384,7 +392,7 @@ bool PdfPrinter::Text(int x, int y, const std::string& ansi, COLORREF color) {
   if (!document_) return false;
   cairo_t* cr = document_->cr;
   cairo_save(cr);
-  UseDeviceUnits(cr);
+  UseDeviceUnits(cr, page_);
   cairo_select_font_face(cr, "monospace", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
   cairo_set_font_size(cr, kFontPoints / kPointsPerDot);
   cairo_font_extents_t extents;
@@ -418,7 +426,7 @@ bool PdfPrinter::Image(int x, int y, int width, int height, const PageImage& ima
   cairo_surface_mark_dirty(pixels);
   cairo_t* cr = document_->cr;
   cairo_save(cr);
-  UseDeviceUnits(cr);
+  UseDeviceUnits(cr, page_);
   cairo_translate(cr, x, y);
   cairo_scale(cr, static_cast<double>(width) / image.width,
               static_cast<double>(height) / image.height);

@@ -1,8 +1,8 @@
-// The stand-in's printer: an A4 page at 600 dots per inch whose documents become PDF files, drawn
-// with cairo. Device units are dots from the top-left corner of the printable area, which lies
-// 1/4 inch inside the paper's edges. A document is written under a temporary name beside its
-// destination and renamed when it ends, so a reader never finds half a file and an abandoned
-// document leaves nothing.
+// The stand-in's printer: a page at 600 dots per inch whose documents become PDF files, drawn
+// with cairo. Device units are dots from the top-left corner of the printable area, inside the
+// paper's margins (A4 with 1/4 inch margins, unless a print server's queue says otherwise). A
+// document is written under a temporary name beside its destination and renamed when it ends, so a
+// reader never finds half a file and an abandoned document leaves nothing.
 #ifndef LYRWIN_PDF_PRINTER_H
 #define LYRWIN_PDF_PRINTER_H
 
@@ -27,16 +27,23 @@ struct PageImage {
   std::vector<uint32_t> pixels;
 };
 
+// The paper, and the margins around its printable area in dots.
+struct PageGeometry {
+  double widthMm = 210;
+  double heightMm = 297;
+  int left = 150, top = 150, right = 150, bottom = 150;  // 1/4 inch
+  int WidthDots() const;                                 // 4961 for A4
+  int HeightDots() const;
+};
+
 class PdfPrinter {
  public:
   static constexpr int kDotsPerInch = 600;
-  static constexpr int kPaperWidth = 4961;   // 210 mm
-  static constexpr int kPaperHeight = 7016;  // 297 mm
-  static constexpr int kMargin = 150;        // 1/4 inch
 
   // A printer whose documents become PDF files; with a `queue`, one whose documents go as PDF
   // jobs to that queue of the print server when they end.
-  explicit PdfPrinter(std::string name, std::string queue = std::string());
+  explicit PdfPrinter(std::string name, std::string queue = std::string(),
+                      PageGeometry page = PageGeometry());
   ~PdfPrinter();  // a document not ended is thrown away
   PdfPrinter(const PdfPrinter&) = delete;
   PdfPrinter& operator=(const PdfPrinter&) = delete;
@@ -64,6 +71,7 @@ class PdfPrinter {
   struct Document;
   std::string name_;
   std::string queue_;
+  PageGeometry page_;
   std::mutex mutex_;  // guards document_ and its drawing
   std::unique_ptr<Document> document_;
 };

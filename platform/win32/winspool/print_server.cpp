@@ -116,6 +116,23 @@ std::vector<PrintQueue> ServerQueues() {
   return queues;
 }
 
+bool QueueDefaultMedia(const std::string& queue, QueueMedia* media) {
+  Connection http = Connect();
+  if (!http) return false;
+  cups_dest_t* dest = cupsGetNamedDest(http.get(), queue.c_str(), nullptr);
+  if (dest == nullptr) return false;
+  cups_dinfo_t* info = cupsCopyDestInfo(http.get(), dest);
+  cups_size_t size = {};
+  const bool found = info != nullptr &&
+                     cupsGetDestMediaDefault(http.get(), dest, info, 0, &size) != 0 &&
+                     size.width > 0 && size.length > 0;
+  if (info != nullptr) cupsFreeDestInfo(info);
+  cupsFreeDests(1, dest);
+  if (!found) return false;
+  *media = {size.width, size.length, size.left, size.top, size.right, size.bottom};
+  return true;
+}
+
 DWORD SubmitPdf(const std::string& queue, const std::string& title, const std::string& pdfPath,
                 int* job) {
   *job = 0;

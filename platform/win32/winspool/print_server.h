@@ -27,6 +27,15 @@ struct PrintQueue {
 // seconds) or it has none.
 std::vector<PrintQueue> ServerQueues();
 
+// A queue's default paper and the margins of its printable area, in hundredths of a millimetre.
+struct QueueMedia {
+  int width = 0, length = 0;
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+// The default paper of `queue` as the server reports it; false when the server does not answer
+// or the queue reports none (a raw queue has no driver to say).
+bool QueueDefaultMedia(const std::string& queue, QueueMedia* media);
+
 // The server's name as libcups reaches it ("localhost", "host:port", or a socket's path).
 std::string PrintServerName();
 

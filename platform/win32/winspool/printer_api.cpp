@@ -5,6 +5,7 @@
 #include "internal.h"
 #include "print_server.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace lyrwin {
@@ -107,6 +108,30 @@ BOOL EnumerateInto(const std::vector<PrintQueue>& printers, LPBYTE buffer, DWORD
   return TRUE;
 }
 
+// The queue's default paper and margins in the printer's dots; A4 with 1/4 inch margins when the
+// queue does not say (or says something no page could be drawn on).
+PageGeometry QueuePage(const std::string& queue) {
+  QueueMedia media;
+  if (!QueueDefaultMedia(queue, &media)) return PageGeometry();
+  const auto dots = [](int hundredthsOfMm) {
+    return static_cast<int>(std::lround(hundredthsOfMm / 2540.0 * PdfPrinter::kDotsPerInch));
+  };
+  PageGeometry page;
+  page.widthMm = media.width / 100.0;
+  page.heightMm = media.length / 100.0;
+  page.left = dots(media.left);
+  page.top = dots(media.top);
+  page.right = dots(media.right);
+  page.bottom = dots(media.bottom);
+  // Paper over a metre, or margins that leave less than an inch, is not a page to draw on.
+  if (page.widthMm > 1000 || page.heightMm > 1000 || page.left < 0 || page.top < 0 ||
+      page.right < 0 || page.bottom < 0 ||
+      page.WidthDots() - page.left - page.right < PdfPrinter::kDotsPerInch ||
+      page.HeightDots() - page.top - page.bottom < PdfPrinter::kDotsPerInch)
+    return PageGeometry();
+  return page;
+}
+
 }  // namespace
 
 }  // namespace lyrwin
@@ -125,7 +150,8 @@ extern "C" HDC WINAPI CreateDCA(LPCSTR pszDriver, LPCSTR pszDevice, LPCSTR, cons
   for (const lyrwin::PrintQueue& queue : lyrwin::ServerQueues()) {
     if (!lyrwin::EqualNoCase(queue.name, pszDevice)) continue;
     auto dc = lyrwin::NewDc();
-    dc->printer = std::make_unique<lyrwin::PdfPrinter>(queue.name, queue.name);
+    dc->printer =
+        std::make_unique<lyrwin::PdfPrinter>(queue.name, queue.name, lyrwin::QueuePage(queue.name));
     return static_cast<HDC>(lyrwin::InsertHandle(dc));
   }
   SetLastError(ERROR_INVALID_PRINTER_NAME);
