@@ -58,6 +58,13 @@ typedef struct _PRINTER_INFO_4A {
   DWORD Attributes;
 } PRINTER_INFO_4A;
 
+// What OpenPrinterA is asked for; the stand-in's printers take no settings, so it is not read.
+typedef struct _PRINTER_DEFAULTSA {
+  LPSTR pDatatype;
+  DEVMODEA* pDevMode;
+  DWORD DesiredAccess;
+} PRINTER_DEFAULTSA, *LPPRINTER_DEFAULTSA;
+
 extern "C" {
 
 // Lists the printers (PRINTER_ENUM_LOCAL or _CONNECTIONS: all; PRINTER_ENUM_DEFAULT alone: the
@@ -73,11 +80,20 @@ LYRWIN_API BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYT
 // ERROR_INSUFFICIENT_BUFFER and the characters needed (with the terminator) in `pcchBuffer`
 // when the buffer is null or too small.
 LYRWIN_API BOOL WINAPI GetDefaultPrinterA(LPSTR pszBuffer, LPDWORD pcchBuffer);
+// A handle on the printer named (case ignored), for ClosePrinter: FALSE with
+// ERROR_INVALID_PRINTER_NAME when no printer has that name (a queue the server no longer has, or
+// any queue when it does not answer), ERROR_INVALID_PARAMETER for a null name or handle.
+LYRWIN_API BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter,
+                                    LPPRINTER_DEFAULTSA pDefault);
+// Lets go of a handle OpenPrinterA gave; FALSE with ERROR_INVALID_HANDLE for any other.
+LYRWIN_API BOOL WINAPI ClosePrinter(HANDLE hPrinter);
 
 }  // extern "C"
 
 #define EnumPrinters EnumPrintersA
 #define GetDefaultPrinter GetDefaultPrinterA
+#define OpenPrinter OpenPrinterA
+#define PRINTER_DEFAULTS PRINTER_DEFAULTSA
 #define PRINTER_INFO_1 PRINTER_INFO_1A
 #define PRINTER_INFO_2 PRINTER_INFO_2A
 #define PRINTER_INFO_4 PRINTER_INFO_4A

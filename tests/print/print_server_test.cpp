@@ -64,6 +64,14 @@ TEST_F(PrintServerTest, TheServersQueuesAreListedWithTheirStatesAndItsDefaultCom
   ASSERT_TRUE(server.Running());
   std::vector<PRINTER_INFO_2A> printers = Printers(&buffer);
   ASSERT_EQ(printers.size(), 4u);
+  // A handle on a queue, as a host opens one to ask about it; a name no printer has is refused.
+  HANDLE opened = nullptr;
+  EXPECT_TRUE(OpenPrinterA(const_cast<char*>("Lab1"), &opened, nullptr));
+  EXPECT_TRUE(ClosePrinter(opened));
+  EXPECT_FALSE(ClosePrinter(opened));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_FALSE(OpenPrinterA(const_cast<char*>("lab9"), &opened, nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME));
   EXPECT_STREQ(printers[0].pPrinterName, "lab1");
   EXPECT_NE(printers[0].Attributes & PRINTER_ATTRIBUTE_DEFAULT, 0u);
   EXPECT_STREQ(printers[0].pComment, "Bench printer");

@@ -260,3 +260,40 @@ extern "C" BOOL WINAPI GetDefaultPrinterA(LPSTR pszBuffer, LPDWORD pcchBuffer) {
   *pcchBuffer = needed;
   return TRUE;
 }
+
+namespace lyrwin {
+namespace {
+
+// What OpenPrinterA's handle stands for: the printer's name as the list spells it.
+struct OpenedPrinter : KernelObject {
+  std::string name;
+};
+
+}  // namespace
+}  // namespace lyrwin
+
+extern "C" BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSA) {
+  if (pPrinterName == nullptr || phPrinter == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  *phPrinter = nullptr;
+  for (const std::string& name : lyrwin::PrinterNames()) {
+    if (!lyrwin::EqualNoCase(name, pPrinterName)) continue;
+    auto printer = std::make_shared<lyrwin::OpenedPrinter>();
+    printer->name = name;
+    *phPrinter = lyrwin::InsertHandle(printer);
+    return TRUE;
+  }
+  SetLastError(ERROR_INVALID_PRINTER_NAME);
+  return FALSE;
+}
+
+extern "C" BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
+  if (!lyrwin::LookupHandleAs<lyrwin::OpenedPrinter>(hPrinter)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  lyrwin::RemoveHandle(hPrinter);
+  return TRUE;
+}
