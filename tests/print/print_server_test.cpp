@@ -8,6 +8,7 @@
 
 #include "cups_server.h"
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -141,6 +142,29 @@ TEST_F(PrintServerTest, ADocumentArrivesAsOneCompletePdfJobNamedAfterIt) {
   ASSERT_GT(PrintPage("paused1", "waits", &why, &job), 0);
   EXPECT_EQ(job, "paused1-2");
   EXPECT_EQ(server.JobCount(), 2);
+  // A document that cannot be read to its end while it streams (a read after the first fails):
+  // the job made for it is withdrawn, and EndDoc says why.
+  HDC big = CreateDCA(nullptr, "lab1", nullptr, nullptr);
+  DOCINFOA bigInfo = {sizeof bigInfo, "long report", nullptr, nullptr, 0};
+  ASSERT_GT(StartDocA(big, &bigInfo), 0);
+  unsigned value = 12345;
+  for (int page = 0; page < 30; ++page) {
+    StartPage(big);
+    for (int line = 0; line < 80; ++line) {
+      std::string text;
+      while (text.size() < 90) text += std::to_string(value = value * 1103515245u + 12345u);
+      TextOutA(big, 0, line * 83, text.c_str(), 90);
+    }
+    EndPage(big);
+  }
+  {
+    ScopedSystemCallFault readFails("read", 2, 1, ENOMEM);
+    EXPECT_EQ(EndDoc(big), SP_ERROR);
+  }
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));  // not the server's
+  DeleteDC(big);
+  EXPECT_EQ(server.JobCount(), 2);
+
   // Nothing half-sent: a queue that refuses jobs, an abandoned document, a server gone at the end.
   EXPECT_EQ(PrintPage("closed1", "refused", &why, &job), SP_ERROR);
   EXPECT_EQ(why, static_cast<DWORD>(ERROR_NOT_READY));

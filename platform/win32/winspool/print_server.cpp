@@ -6,6 +6,7 @@
 
 #include <cups/cups.h>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <memory>
 #include <sys/socket.h>
@@ -60,25 +61,27 @@ void Withdraw(const std::string& queue, int job) {
   if (http) cupsCancelJob2(http.get(), queue.c_str(), job, 1);
 }
 
-// Streams the file into the open document request; false when the server stopped taking it.
-bool StreamFile(http_t* http, const std::string& path) {
+// Streams the file into the open document request: 0 when all of it went, the Win32 error of a
+// file that could not be read to its end, or RPC_S_SERVER_UNAVAILABLE when the server stopped
+// taking it.
+DWORD StreamFile(http_t* http, const std::string& path) {
   const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return Win32ErrorFromErrno(errno);
   char buffer[65536];
-  bool sent = true;
+  DWORD err = 0;
   for (;;) {
     const ssize_t n = ReadFull(fd, buffer, sizeof buffer);
     if (n <= 0) {
-      sent = n == 0;
+      if (n < 0) err = Win32ErrorFromErrno(errno);
       break;
     }
     if (cupsWriteRequestData(http, buffer, static_cast<size_t>(n)) != HTTP_STATUS_CONTINUE) {
-      sent = false;
+      err = RPC_S_SERVER_UNAVAILABLE;
       break;
     }
   }
   CloseRetrying(fd);
-  return sent;
+  return err;
 }
 
 }  // namespace
@@ -140,12 +143,14 @@ DWORD SubmitPdf(const std::string& queue, const std::string& title, const std::s
   if (!http) return RPC_S_SERVER_UNAVAILABLE;
   const int id = cupsCreateJob(http.get(), queue.c_str(), title.c_str(), 0, nullptr);
   if (id == 0) return ErrorFromIpp(cupsLastError());
+  DWORD streamed = RPC_S_SERVER_UNAVAILABLE;
   if (cupsStartDocument(http.get(), queue.c_str(), id, title.c_str(), CUPS_FORMAT_PDF, 1) !=
           HTTP_STATUS_CONTINUE ||
-      !StreamFile(http.get(), pdfPath)) {
+      (streamed = StreamFile(http.get(), pdfPath)) != 0) {
     const ipp_status_t status = cupsLastError();
     http.reset();
     Withdraw(queue, id);
+    if (streamed != RPC_S_SERVER_UNAVAILABLE) return streamed;  // the document, not the server
     return status == IPP_STATUS_OK ? RPC_S_SERVER_UNAVAILABLE : ErrorFromIpp(status);
   }
   const ipp_status_t status = cupsFinishDocument(http.get(), queue.c_str());

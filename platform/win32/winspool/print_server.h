@@ -43,7 +43,8 @@ std::string PrintServerName();
 // server's job number in `job`, or a Win32 error with nothing left on the server (a job made but
 // not completed is cancelled): RPC_S_SERVER_UNAVAILABLE when no server answers or it goes away,
 // ERROR_INVALID_PRINTER_NAME for a queue it does not have, ERROR_NOT_READY for a queue that
-// refuses jobs, ERROR_ACCESS_DENIED when it refuses this user, ERROR_GEN_FAILURE otherwise.
+// refuses jobs, ERROR_ACCESS_DENIED when it refuses this user, the error of reading the file when
+// it cannot be read to its end, ERROR_GEN_FAILURE otherwise.
 DWORD SubmitPdf(const std::string& queue, const std::string& title, const std::string& pdfPath,
                 int* job);
 
