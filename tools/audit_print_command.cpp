@@ -121,7 +121,13 @@ struct ReportRequest {
   std::string printer;
 };
 
-std::string PrintReport(const ReportRequest& request) {
+struct ReportPrinted {
+  std::string printed;  // the PDF file, or the queue's job
+  size_t records = 0;
+  size_t pages = 0;
+};
+
+ReportPrinted PrintReport(const ReportRequest& request) {
   for (const std::string& log : request.logs) RequireAuditLog(log);
   const AuditFilters filters = request.options.Resolved();
   const std::vector<LOG_ENTRY_STRUCT> records = ReadMerged(request.logs, filters);
@@ -148,10 +154,7 @@ std::string PrintReport(const ReportRequest& request) {
     throw ToolError("the printer's page is too small for the report");
   const auto pages =
       LayOutAuditReport(heading, records, SealHeads(request.logs), page.lines, page.columns);
-  const std::string printed = PrintPages(dialog.hDC, pages, page, "Audit trail report");
-  std::cerr << "lyrutil: " << records.size() << (records.size() == 1 ? " record" : " records")
-            << " on " << pages.size() << (pages.size() == 1 ? " page" : " pages") << "\n";
-  return printed;
+  return {PrintPages(dialog.hDC, pages, page, "Audit trail report"), records.size(), pages.size()};
 }
 
 }  // namespace
@@ -160,7 +163,7 @@ std::string PrintAuditReport(const std::vector<std::string>& logs, const std::st
   ReportRequest request;
   request.logs = logs;
   request.printer = printer;
-  return PrintReport(request);
+  return PrintReport(request).printed;
 }
 
 void AddPrint(CLI::App& audit, Action& action) {
@@ -174,8 +177,10 @@ void AddPrint(CLI::App& audit, Action& action) {
   print->callback([=, &action] {
     action = [=] {
       StartLibrary();
-      const std::string printed = PrintReport(*request);
-      if (!printed.empty()) std::cout << printed << "\n";
+      const ReportPrinted report = PrintReport(*request);
+      std::cerr << "lyrutil: " << report.records << (report.records == 1 ? " record" : " records")
+                << " on " << report.pages << (report.pages == 1 ? " page" : " pages") << "\n";
+      if (!report.printed.empty()) std::cout << report.printed << "\n";
       return 0;
     };
   });

@@ -261,6 +261,9 @@ void AddDemoCommand(CLI::App& app, Action& action, std::string& prefix) {
                 << "   " << lyrutil << " audit show LC-1.log -f     (Ctrl-C to stop)\n"
                 << "   " << lyrutil << " audit export LC-1.log --to lc1.txt --since today\n"
                 << "   " << lyrutil << " audit backlog\n"
+                << "   " << lyrutil << " audit print LC-1.log LC-2.log --user carol --printer \""
+                << kPdfPrinter << "\"\n"
+                << "   " << lyrutil << " printers\n"
                 << "   " << lyrutil << " print day.txt\n"
                 << "   echo '1;2.5;3;4.5;5;6.5;7.5;8.5;9.5;10.5;0.5;12;13;14.5;15.5;16.5;17.5;18;"
                    "120000;P1;100000;-1500;T2;80;#Run7;' | lyrutil frame decode -\n";
