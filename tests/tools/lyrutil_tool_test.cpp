@@ -611,6 +611,16 @@ TEST_F(ToolTest, AuditPrintLaysTheReportOverNumberedPagesForSigning) {
   EXPECT_NE(carol[0].find("Filters: user carol"), std::string::npos) << carol[0];
   EXPECT_EQ(carol[0].find(" BOB "), std::string::npos);
   EXPECT_NE(carol.back().find("30 records. End of report."), std::string::npos);
+  // Forty users to filter on do not fit a heading: every page points to page 1, which has them.
+  std::string many;
+  for (int i = 0; i < 40; ++i) many += " --user reviewer" + std::to_string(i);
+  const std::vector<std::string> listed = pagesOf(many + " --user carol");
+  ASSERT_FALSE(listed.empty());
+  for (const std::string& page : listed)
+    EXPECT_NE(page.find("Filters: in full on page 1"), std::string::npos) << page;
+  EXPECT_NE(listed[0].find("Filters: user reviewer0 or reviewer1 or"), std::string::npos)
+      << listed[0];
+  EXPECT_NE(listed.back().find("30 records. End of report."), std::string::npos);
   EXPECT_EQ(Tool("audit print " + DriveC() + "/missing.log --printer 'LyrUtil PDF'").status, 2);
 }
 
