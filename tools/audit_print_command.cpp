@@ -81,10 +81,6 @@ std::vector<std::string> SealHeads(const std::vector<std::string>& logs) {
   return lines;
 }
 
-std::string InCodePage(const std::string& utf8) {
-  return Utf8ToCp1252(utf8);
-}
-
 // Draws the pages on the DC as one document named `name`. Throws ToolError, the document
 // withdrawn, when a page cannot be drawn; returns what LyrLastDocument names.
 std::string PrintPages(HDC dc, const std::vector<std::vector<std::string>>& pages,
@@ -105,10 +101,8 @@ std::string PrintPages(HDC dc, const std::vector<std::vector<std::string>>& page
       throw ToolError("the report could not be drawn: " + ErrorText(GetLastError()));
     }
   }
-  if (EndDoc(dc) <= 0) {
-    std::string unused;
-    throw ToolError("the report was not printed: " + ErrorText(LyrLastDocument(&unused)));
-  }
+  if (EndDoc(dc) <= 0)
+    throw ToolError("the report was not printed: " + ErrorText(LyrLastDocument(nullptr)));
   std::string printed;
   const DWORD why = LyrLastDocument(&printed);
   if (why != 0) throw ToolError("the report was not printed: " + ErrorText(why));
@@ -133,10 +127,10 @@ ReportPrinted PrintReport(const ReportRequest& request) {
   const std::vector<LOG_ENTRY_STRUCT> records = ReadMerged(request.logs, filters);
 
   ReportHeading heading;
-  heading.installation = InCodePage(InstallationText());
-  for (const std::string& log : request.logs) heading.logs.push_back(InCodePage(log));
+  heading.installation = Utf8ToCp1252(InstallationText());
+  for (const std::string& log : request.logs) heading.logs.push_back(Utf8ToCp1252(log));
   heading.window = WindowText(filters, records);
-  heading.filters = InCodePage(FilterText(filters));
+  heading.filters = Utf8ToCp1252(FilterText(filters));
   heading.printedAt = IsoTimeText(static_cast<int32_t>(std::time(nullptr)));
 
   PrinterPick pick(request.printer);
