@@ -51,10 +51,12 @@ ssize_t Readlink(const char* path, char* buffer, size_t size);
 // --- POSIX calls retried on EINTR, reads and writes looped until done ---
 int OpenRetrying(const char* path, int flags, mode_t mode = 0);
 int CloseRetrying(int fd);
-// Writes all of `size` bytes; returns the count written (less than size on error, errno set).
-size_t WriteAll(int fd, const void* data, size_t size);
-// Reads up to `size` bytes, stopping early only at end of file; -1 on error.
-ssize_t ReadFull(int fd, void* data, size_t size);
+// Writes all of `size` bytes, at `offset` when it is not negative (the descriptor's own offset
+// then stays where it was); returns the count written (less than size on error, errno set).
+size_t WriteAll(int fd, const void* data, size_t size, off_t offset = -1);
+// Reads up to `size` bytes, at `offset` when it is not negative, stopping early only at end of
+// file; -1 on error.
+ssize_t ReadFull(int fd, void* data, size_t size, off_t offset = -1);
 bool ReadWholeFile(const std::string& hostPath, std::string* contents);
 
 // --- Host paths (host_paths.cpp) ---

@@ -20,11 +20,13 @@ int CloseRetrying(int fd) {
   return lyrwin::sys::Close(fd);
 }
 
-size_t WriteAll(int fd, const void* data, size_t size) {
+size_t WriteAll(int fd, const void* data, size_t size, off_t offset) {
   const char* p = static_cast<const char*>(data);
   size_t done = 0;
   while (done < size) {
-    ssize_t n = lyrwin::sys::Write(fd, p + done, size - done);
+    ssize_t n = offset < 0 ? lyrwin::sys::Write(fd, p + done, size - done)
+                           : lyrwin::sys::Pwrite(fd, p + done, size - done,
+                                                 offset + static_cast<off_t>(done));
     if (n < 0) {
       if (errno == EINTR) continue;
       return done;
@@ -38,11 +40,13 @@ size_t WriteAll(int fd, const void* data, size_t size) {
   return done;
 }
 
-ssize_t ReadFull(int fd, void* data, size_t size) {
+ssize_t ReadFull(int fd, void* data, size_t size, off_t offset) {
   char* p = static_cast<char*>(data);
   size_t done = 0;
   while (done < size) {
-    ssize_t n = lyrwin::sys::Read(fd, p + done, size - done);
+    ssize_t n = offset < 0 ? lyrwin::sys::Read(fd, p + done, size - done)
+                           : lyrwin::sys::Pread(fd, p + done, size - done,
+                                                offset + static_cast<off_t>(done));
     if (n < 0) {
       if (errno == EINTR) continue;
       return -1;

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,11 +19,16 @@
 namespace lyrwin {
 
 // An open file. Owns the descriptor; closing the handle closes it and so releases its share
-// locks.
+// locks. The file pointer is the handle's, as on Windows, and reads and writes go to it with
+// pread and pwrite: moving it costs no system call, so that a seek and a read of a load are one
+// call. The mutex keeps the pointer and the transfer at it together, as Windows serialises the
+// calls on one synchronous handle.
 struct FileObject final : KernelObject {
   int fd = -1;
   unsigned access = 0;
   std::string host;
+  std::mutex positionMutex;
+  off_t position = 0;
   ~FileObject() override {
     if (fd >= 0) CloseRetrying(fd);
   }
@@ -358,8 +364,10 @@ extern "C" BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBy
   auto file = FileFromHandle(hFile);
   if (!file) return FALSE;
   if (!(file->access & lyrwin::kAccessRead)) return Fail(ERROR_ACCESS_DENIED);
-  ssize_t n = lyrwin::ReadFull(file->fd, lpBuffer, nNumberOfBytesToRead);
+  std::lock_guard<std::mutex> hold(file->positionMutex);
+  ssize_t n = lyrwin::ReadFull(file->fd, lpBuffer, nNumberOfBytesToRead, file->position);
   if (n < 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
+  file->position += n;
   if (lpNumberOfBytesRead) *lpNumberOfBytesRead = static_cast<DWORD>(n);
   return TRUE;
 }
@@ -370,7 +378,9 @@ extern "C" BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOf
   auto file = FileFromHandle(hFile);
   if (!file) return FALSE;
   if (!(file->access & lyrwin::kAccessWrite)) return Fail(ERROR_ACCESS_DENIED);
-  size_t n = lyrwin::WriteAll(file->fd, lpBuffer, nNumberOfBytesToWrite);
+  std::lock_guard<std::mutex> hold(file->positionMutex);
+  size_t n = lyrwin::WriteAll(file->fd, lpBuffer, nNumberOfBytesToWrite, file->position);
+  file->position += static_cast<off_t>(n);
   if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = static_cast<DWORD>(n);
   if (n < nNumberOfBytesToWrite) return Fail(lyrwin::Win32ErrorFromErrno(errno));
   return TRUE;
@@ -394,10 +404,17 @@ extern "C" DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove,
     NoteFailure(ERROR_INVALID_PARAMETER);
     return INVALID_SET_FILE_POINTER;
   }
-  off_t base = whence == SEEK_SET ? 0 : lyrwin::sys::Lseek(file->fd, 0, whence);
-  if (base < 0) {
-    NoteFailure(lyrwin::Win32ErrorFromErrno(errno));
-    return INVALID_SET_FILE_POINTER;
+  std::lock_guard<std::mutex> hold(file->positionMutex);
+  off_t base = 0;
+  if (whence == SEEK_CUR) {
+    base = file->position;
+  } else if (whence == SEEK_END) {
+    struct stat st;
+    if (lyrwin::sys::Fstat(file->fd, &st) != 0) {
+      NoteFailure(lyrwin::Win32ErrorFromErrno(errno));
+      return INVALID_SET_FILE_POINTER;
+    }
+    base = st.st_size;
   }
   // Both are within int64_t, but their sum need not be; Windows adds in 64 bits, where an
   // overflow comes out negative.
@@ -411,11 +428,9 @@ extern "C" DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove,
     NoteFailure(ERROR_INVALID_PARAMETER);
     return INVALID_SET_FILE_POINTER;
   }
-  off_t pos = lyrwin::sys::Lseek(file->fd, static_cast<off_t>(target), SEEK_SET);
-  if (pos < 0) {
-    NoteFailure(lyrwin::Win32ErrorFromErrno(errno));
-    return INVALID_SET_FILE_POINTER;
-  }
+  static_assert(sizeof(off_t) == sizeof(int64_t), "file offsets of 64 bits");
+  const off_t pos = static_cast<off_t>(target);
+  file->position = pos;
   if (lpDistanceToMoveHigh) *lpDistanceToMoveHigh = static_cast<LONG>(pos >> 32);
   SetLastError(ERROR_SUCCESS);
   return static_cast<DWORD>(pos);
@@ -425,8 +440,8 @@ extern "C" BOOL WINAPI SetEndOfFile(HANDLE hFile) {
   auto file = FileFromHandle(hFile);
   if (!file) return FALSE;
   if (!(file->access & lyrwin::kAccessWrite)) return Fail(ERROR_ACCESS_DENIED);
-  off_t pos = lyrwin::sys::Lseek(file->fd, 0, SEEK_CUR);
-  if (pos < 0 || lyrwin::sys::Ftruncate(file->fd, pos) != 0)
+  std::lock_guard<std::mutex> hold(file->positionMutex);
+  if (lyrwin::sys::Ftruncate(file->fd, file->position) != 0)
     return Fail(lyrwin::Win32ErrorFromErrno(errno));
   return TRUE;
 }
