@@ -234,9 +234,6 @@ class KeyedMac {
   explicit KeyedMac(const SealDigest&) {}
   SealDigest Of(const unsigned char*, size_t) const { return {}; }
 };
-SealDigest Hmac(const SealDigest&, const unsigned char*, size_t) {
-  return {};
-}
 SealDigest NextKey(const SealDigest& key) {
   return key;
 }
