@@ -16,6 +16,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -37,16 +38,6 @@ std::string HostCwd() {
   char buffer[PATH_MAX];
   if (::getcwd(buffer, sizeof buffer) == nullptr) return "/";
   return buffer;
-}
-
-std::string JoinDos(char drive, const std::vector<std::string>& parts) {
-  std::string full(1, drive);
-  full += ":\\";
-  for (size_t i = 0; i < parts.size(); ++i) {
-    if (i) full += '\\';
-    full += parts[i];
-  }
-  return full;
 }
 
 // The drives of the prefix: each letter's canonical host folder (empty: no such drive), read
@@ -81,8 +72,9 @@ std::string ResolveDriveLink(const std::string& devices, char letter) {
 // The canonical host folders of the drives A: to Z:, as the links say now.
 std::shared_ptr<const DriveFolderList> DriveFolders() {
   static DriveTable table;
-  const std::string prefix = PrefixDir();
-  const std::string devices = prefix + "/dosdevices";
+  const std::string& prefix = PrefixDir();
+  thread_local std::string devices;  // reused: no allocation per lookup
+  devices.assign(prefix).append("/dosdevices");
   struct stat now = {};
   const bool present = lyrwin::sys::Stat(devices.c_str(), &now) == 0;
   std::lock_guard<std::mutex> lock(table.mutex);
@@ -206,50 +198,57 @@ bool HostToDosPath(const std::string& hostPath, std::string* dosPath) {
   return true;
 }
 
+// Fills `out` in place, so that a caller that keeps its DosPath from call to call (the file
+// functions keep one per thread) reuses its buffers: the common absolute path costs no
+// allocation. On an error `out` is empty.
 DWORD NormalizeDosPath(const char* path, DosPath* out) {
+  DosPath& result = *out;
+  result.parts.clear();
+  result.full.clear();
+  result.drive = 0;
+  result.trailingSeparator = false;
   if (path == nullptr || *path == '\0') return ERROR_PATH_NOT_FOUND;
-  if (std::strlen(path) >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
-  std::string s(path);
-  for (char& c : s) {
-    if (c == '/') c = '\\';
-  }
-  if (s.size() >= 2 && s[0] == '\\' && s[1] == '\\') return ERROR_BAD_NETPATH;
+  const size_t length = std::strlen(path);
+  if (length >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
+  char s[MAX_PATH];
+  for (size_t i = 0; i <= length; ++i) s[i] = path[i] == '/' ? '\\' : path[i];
+  if (length >= 2 && s[0] == '\\' && s[1] == '\\') return ERROR_BAD_NETPATH;
 
-  DosPath result;
-  result.parts.reserve(8);  // one allocation for the components of most paths
-  std::string rest;
-  unsigned char first = static_cast<unsigned char>(s[0]);
-  if (s.size() >= 3 && s[1] == ':' && s[2] == '\\' && IsDriveLetter(first)) {
+  result.parts.reserve(8);  // kept from call to call: the components of most paths
+  std::string_view rest;
+  const unsigned char first = static_cast<unsigned char>(s[0]);
+  if (length >= 3 && s[1] == ':' && s[2] == '\\' && IsDriveLetter(first)) {
     // Absolute: the common case needs no current directory.
     result.drive = static_cast<char>(FoldUpper(first));
-    rest = s.substr(2);
+    rest = std::string_view(s + 2, length - 2);
   } else {
     DosPath current = CurrentDirectoryParts();
-    if (s.size() >= 2 && s[1] == ':' && IsDriveLetter(first)) {
+    if (length >= 2 && s[1] == ':' && IsDriveLetter(first)) {
       result.drive = static_cast<char>(FoldUpper(first));
-      rest = s.substr(2);
+      rest = std::string_view(s + 2, length - 2);
       if (result.drive == current.drive) result.parts = current.parts;  // drive-relative
     } else if (s[0] == '\\') {
       result.drive = current.drive;
-      rest = s;
+      rest = std::string_view(s, length);
     } else {
       result.drive = current.drive;
       result.parts = current.parts;
-      rest = s;
+      rest = std::string_view(s, length);
     }
   }
 
   size_t start = 0;
   while (start <= rest.size()) {
     size_t end = rest.find('\\', start);
-    if (end == std::string::npos) end = rest.size();
-    std::string part = rest.substr(start, end - start);
+    if (end == std::string_view::npos) end = rest.size();
+    std::string_view part = rest.substr(start, end - start);
     if (part == "..") {
       if (!result.parts.empty()) result.parts.pop_back();
     } else if (!part.empty() && part != ".") {
       // A name that ends in a single period loses it ("dir." is "dir"); "..." stays a name.
-      if (part.size() >= 2 && part.back() == '.' && part[part.size() - 2] != '.') part.pop_back();
-      result.parts.push_back(part);
+      if (part.size() >= 2 && part.back() == '.' && part[part.size() - 2] != '.')
+        part.remove_suffix(1);
+      result.parts.emplace_back(part);
     }
     start = end + 1;
   }
@@ -259,10 +258,15 @@ DWORD NormalizeDosPath(const char* path, DosPath* out) {
     while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
     if (last.empty()) result.parts.pop_back();
   }
-  result.full = JoinDos(result.drive, result.parts);
-  if (result.full.size() + (result.trailingSeparator ? 1 : 0) >= MAX_PATH)
+  result.full.assign(1, result.drive).append(":\\");
+  for (size_t i = 0; i < result.parts.size(); ++i) {
+    if (i) result.full += '\\';
+    result.full += result.parts[i];
+  }
+  if (result.full.size() + (result.trailingSeparator ? 1 : 0) >= MAX_PATH) {
+    result = DosPath();
     return ERROR_FILENAME_EXCED_RANGE;
-  *out = std::move(result);
+  }
   return 0;
 }
 
@@ -295,19 +299,23 @@ DWORD CheckComponents(const DosPath& dos) {
 
 }  // namespace
 
-std::string PathThroughDriveLink(const DosPath& dos) {
-  if (dos.trailingSeparator || !IsDriveLetter(dos.drive) || CheckComponents(dos) != 0)
-    return std::string();
-  std::string path = PrefixDir();
-  if (path.empty()) return path;
-  path += "/dosdevices/";
-  path += static_cast<char>(dos.drive | 0x20);
-  path += ':';
+bool PathThroughDriveLink(const DosPath& dos, std::string* path) {
+  path->clear();
+  if (dos.trailingSeparator || !IsDriveLetter(dos.drive) || CheckComponents(dos) != 0) return false;
+  const std::string& prefix = PrefixDir();
+  if (prefix.empty()) return false;
+  size_t size = prefix.size() + 14;
+  for (const std::string& part : dos.parts) size += 1 + part.size();
+  path->reserve(size);  // at most one allocation, none when the caller's string has room
+  *path += prefix;
+  *path += "/dosdevices/";
+  *path += static_cast<char>(dos.drive | 0x20);
+  *path += ':';
   for (const std::string& part : dos.parts) {
-    path += '/';
-    path += part;
+    *path += '/';
+    *path += part;
   }
-  return path;
+  return true;
 }
 
 DWORD MapToHost(const DosPath& dos, HostPath* out) {
@@ -402,13 +410,14 @@ DWORD CopyOut(const std::string& text, DWORD capacity, LPSTR buffer) {
 
 extern "C" DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer,
                                          LPSTR* lpFilePart) {
-  DosPath dos;
+  thread_local DosPath dos;  // its buffers serve every call of the thread
   DWORD err = lyrwin::NormalizeDosPath(lpFileName, &dos);
   if (err != 0) {
     SetLastError(err);
     return 0;
   }
-  std::string full = dos.full + (dos.trailingSeparator ? "\\" : "");
+  std::string& full = dos.full;
+  if (dos.trailingSeparator) full += '\\';
   DWORD n = CopyOut(full, nBufferLength, lpBuffer);
   if (lpFilePart != nullptr && n == full.size()) {
     *lpFilePart = (dos.trailingSeparator || dos.parts.empty())

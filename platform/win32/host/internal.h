@@ -78,9 +78,11 @@ bool EqualNoCase(const std::string& a, const std::string& b);
 int CollateCp1252(const char* a, size_t lengthA, const char* b, size_t lengthB, DWORD flags);
 
 // --- The prefix ---
-// The prefix folder, created on first use; empty when it cannot be made.
-std::string PrefixDir();
-std::string RegistryFile();
+// The prefix folder, created on first use; empty when it cannot be made. The text is the calling
+// thread's own copy, valid until its next call.
+const std::string& PrefixDir();
+// The registry's file in the prefix; the calling thread's own copy, as PrefixDir's.
+const std::string& RegistryFile();
 
 // --- DOS paths ---
 struct DosPath {
@@ -115,9 +117,9 @@ struct HostPath {
 DWORD MapToHost(const DosPath& dos, HostPath* out);
 // A host path for the DOS path that goes through its drive's link in the prefix
 // (…/dosdevices/c:/data/run.log), as spelt: it names the file only if the file is spelt so on
-// disk. A drive's root is the link itself. Empty for a path with a separator after it or with a
-// component Windows would refuse.
-std::string PathThroughDriveLink(const DosPath& dos);
+// disk. A drive's root is the link itself. False (and `path` empty) for a path with a separator
+// after it or with a component Windows would refuse.
+bool PathThroughDriveLink(const DosPath& dos, std::string* path);
 // NormalizeDosPath followed by MapToHost.
 DWORD ResolvePath(const char* path, DosPath* dos, HostPath* host);
 // The name in `folder` that equals `name` without regard to case; empty when none. A name found

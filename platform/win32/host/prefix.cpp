@@ -8,6 +8,7 @@
 // The prefix is process-wide; LyrSetPrefix switches it (tests give each case a fresh one).
 #include "internal.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
@@ -20,6 +21,8 @@ namespace {
 
 std::mutex g_prefixMutex;
 std::string g_prefix;  // guarded by g_prefixMutex; empty until first use
+// Changes with g_prefix (under its mutex), from 1 on: the threads' copies compare with it.
+std::atomic<unsigned> g_prefixGeneration{0};
 
 bool MakeDirs(const std::string& path) {
   std::string partial;
@@ -81,18 +84,32 @@ std::string Absolute(std::string dir) {
 
 }  // namespace
 
-std::string PrefixDir() {
+// Every path the stand-in resolves starts here, so each thread keeps a copy and takes a fresh
+// one only when the prefix has changed: no lock and no allocation per call.
+const std::string& PrefixDir() {
+  thread_local std::string copy;
+  thread_local unsigned copiedGeneration = 0;
+  if (!copy.empty() && copiedGeneration == g_prefixGeneration.load(std::memory_order_acquire))
+    return copy;
   std::lock_guard<std::mutex> lock(g_prefixMutex);
   if (g_prefix.empty()) {
     std::string dir = Absolute(DefaultPrefix());
-    if (!Populate(dir)) return std::string();
-    g_prefix = dir;
+    if (Populate(dir)) {
+      g_prefix = dir;
+      g_prefixGeneration.fetch_add(1, std::memory_order_release);
+    }
   }
-  return g_prefix;
+  copy = g_prefix;
+  copiedGeneration = g_prefixGeneration.load(std::memory_order_relaxed);
+  return copy;
 }
 
-std::string RegistryFile() {
-  return PrefixDir() + "/system.reg";
+const std::string& RegistryFile() {
+  thread_local std::string file;
+  const std::string& prefix = PrefixDir();
+  if (file.size() != prefix.size() + 11 || file.compare(0, prefix.size(), prefix) != 0)
+    file = prefix + "/system.reg";
+  return file;
 }
 
 }  // namespace lyrwin
@@ -109,6 +126,7 @@ BOOL LyrSetPrefix(const char* hostDir) {
   }
   std::lock_guard<std::mutex> lock(lyrwin::g_prefixMutex);
   lyrwin::g_prefix = dir;
+  lyrwin::g_prefixGeneration.fetch_add(1, std::memory_order_release);
   return TRUE;
 }
 

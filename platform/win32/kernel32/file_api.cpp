@@ -145,8 +145,8 @@ bool NamesAFileWithASeparatorAfter(const DosPath& named) {
 // finds the name or gives the error.
 int OpenSpeltAsOnDisk(const DosPath& named, int flags, unsigned access, bool truncates,
                       HostPath* host) {
-  std::string path = lyrwin::PathThroughDriveLink(named);
-  if (path.empty()) return -1;
+  std::string& path = host->host;
+  if (!lyrwin::PathThroughDriveLink(named, &path)) return -1;
   const int fd = lyrwin::OpenRetrying(path.c_str(), flags);
   if (fd < 0) return -1;
   struct stat st;
@@ -157,7 +157,6 @@ int OpenSpeltAsOnDisk(const DosPath& named, int flags, unsigned access, bool tru
     lyrwin::CloseRetrying(fd);
     return -1;
   }
-  host->host = std::move(path);
   host->exists = true;
   host->st = st;
   return fd;

@@ -85,7 +85,7 @@ void Fill(const FoundEntry& entry, LPWIN32_FIND_DATAA data) {
 
 extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
   using namespace lyrwin;
-  DosPath dos;
+  thread_local DosPath dos;  // its buffers serve every call of the thread
   DWORD err = NormalizeDosPath(lpFileName, &dos);
   if (err == 0 && (dos.parts.empty() || dos.trailingSeparator)) err = ERROR_FILE_NOT_FOUND;
   if (err != 0) {
@@ -108,14 +108,14 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
   };
   if (plain) {
     FoundEntry exact{pattern, {}};
-    const std::string linked = PathThroughDriveLink(dos);
-    if (!linked.empty() && lyrwin::sys::Stat(linked.c_str(), &exact.st) == 0) return answer(exact);
-    DosPath folderDos = dos;
-    folderDos.parts.pop_back();
-    const std::string linkedFolder = PathThroughDriveLink(folderDos);
+    thread_local std::string linked, linkedFolder;
+    if (PathThroughDriveLink(dos, &linked) && lyrwin::sys::Stat(linked.c_str(), &exact.st) == 0)
+      return answer(exact);
+    // The folder through the same link: the path without its last component.
+    if (!linked.empty()) linkedFolder.assign(linked, 0, linked.rfind('/'));
     struct stat folderSt;
-    if (!linked.empty() && !linkedFolder.empty() &&
-        lyrwin::sys::Stat(linkedFolder.c_str(), &folderSt) == 0 && S_ISDIR(folderSt.st_mode)) {
+    if (!linked.empty() && lyrwin::sys::Stat(linkedFolder.c_str(), &folderSt) == 0 &&
+        S_ISDIR(folderSt.st_mode)) {
       exact.name = FindNoCase(linkedFolder, folderSt, pattern);
       if (!exact.name.empty() &&
           lyrwin::sys::Stat(HostChild(linkedFolder, exact.name).c_str(), &exact.st) == 0)
