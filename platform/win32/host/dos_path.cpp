@@ -320,19 +320,29 @@ bool PathThroughDriveLink(const DosPath& dos, std::string* path) {
 
 DWORD MapToHost(const DosPath& dos, HostPath* out) {
   if (DWORD err = CheckComponents(dos)) return err;
-  // A path spelt as on disk costs one stat: the folders on the way exist if it does.
-  std::string whole = LinkedDriveFolder(dos.drive);
-  if (!whole.empty() && !dos.parts.empty()) {
-    for (const std::string& part : dos.parts) whole = HostChild(whole, part);
+  // A path spelt as on disk costs one stat: the folders on the way exist if it does. It is
+  // built in the caller's string, which a caller that keeps its HostPath has room in already.
+  std::string& whole = out->host;
+  whole.clear();
+  if (IsDriveLetter(static_cast<unsigned char>(dos.drive)) && !dos.parts.empty())
+    whole = (*DriveFolders())[(dos.drive | 0x20) - 'a'];
+  if (!whole.empty()) {
+    for (const std::string& part : dos.parts) {
+      if (whole != "/") whole += '/';
+      whole += part;
+    }
     struct stat st;
     if (lyrwin::sys::Stat(whole.c_str(), &st) == 0) {
-      if (dos.trailingSeparator && !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
-      out->host = std::move(whole);
+      if (dos.trailingSeparator && !S_ISDIR(st.st_mode)) {
+        whole.clear();
+        return ERROR_PATH_NOT_FOUND;
+      }
       out->exists = true;
       out->isDirectory = S_ISDIR(st.st_mode);
       out->st = st;
       return 0;
     }
+    whole.clear();
   }
   // Otherwise component by component, scanning a folder for a name in another case.
   std::string folder = DriveFolder(dos.drive);

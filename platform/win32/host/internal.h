@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lyrwin {
@@ -72,7 +73,7 @@ unsigned char FoldLower(unsigned char c);
 unsigned char FoldUpper(unsigned char c);
 // Compares two strings without regard to case; <0, 0, >0.
 int CompareNoCase(const char* a, const char* b);
-bool EqualNoCase(const std::string& a, const std::string& b);
+bool EqualNoCase(std::string_view a, std::string_view b);
 // Compares two texts as CompareStringA does with `flags` (the word sort of code page 1252);
 // <0, 0, >0. Not for names on disk, which CompareNoCase matches.
 int CollateCp1252(const char* a, size_t lengthA, const char* b, size_t lengthB, DWORD flags);

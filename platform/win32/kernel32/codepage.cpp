@@ -46,7 +46,7 @@ int CompareNoCase(const char* a, const char* b) {
   }
 }
 
-bool EqualNoCase(const std::string& a, const std::string& b) {
+bool EqualNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     if (FoldLower(static_cast<unsigned char>(a[i])) != FoldLower(static_cast<unsigned char>(b[i])))

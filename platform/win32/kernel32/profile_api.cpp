@@ -20,14 +20,17 @@ namespace lyrwin {
 namespace {
 
 // A name without any folder is looked for in the Windows directory.
-std::string ProfilePath(LPCSTR fileName) {
-  std::string name = fileName ? fileName : "win.ini";
+// The text is the calling thread's own, valid until its next call: the suite reads its INI file
+// on every audited append, and the name's buffer is reused.
+const std::string& ProfilePath(LPCSTR fileName) {
+  thread_local std::string name;
+  name = fileName ? fileName : "win.ini";
   if (name.find_first_of("\\/:") == std::string::npos) {
     char windows[MAX_PATH];
     GetWindowsDirectoryA(windows, MAX_PATH);
     std::string directory = windows;
     if (directory.back() != '\\') directory += '\\';
-    return directory + name;
+    name.insert(0, directory);
   }
   return name;
 }
@@ -54,7 +57,7 @@ bool ReadOpenProfile(HANDLE file, std::string* text) {
 struct CachedProfile {
   struct stat file = {};
   struct timespec readAt = {};
-  std::string bytes;
+  std::shared_ptr<const ProfileText> profile;  // parsed: a read of an unchanged file parses nothing
 };
 
 struct ProfileCache {
@@ -75,27 +78,27 @@ bool SameFileState(const struct stat& a, const struct stat& b) {
          a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
-// The cached text of the file at `hostPath` when it is unchanged since it was read; `now` is the
-// file's stat, as the name's lookup took it a moment ago.
-bool CachedProfileText(const std::string& hostPath, const struct stat& now, std::string* text) {
+// The cached profile of the file at `hostPath` when it is unchanged since it was read (null
+// otherwise); `now` is the file's stat, as the name's lookup took it a moment ago.
+std::shared_ptr<const ProfileText> CachedProfileText(const std::string& hostPath,
+                                                     const struct stat& now) {
   ProfileCache& cache = Profiles();
   std::lock_guard<std::mutex> lock(cache.mutex);
   auto it = cache.entries.find(hostPath);
   if (it == cache.entries.end() || !SameFileState(it->second.file, now) ||
       !SettledBefore(now.st_mtim, it->second.readAt) ||
       !SettledBefore(now.st_ctim, it->second.readAt))
-    return false;
-  *text = it->second.bytes;
-  return true;
+    return nullptr;
+  return it->second.profile;
 }
 
 void KeepProfileText(const std::string& hostPath, const struct stat& file,
-                     const struct timespec& readAt, const std::string& bytes) {
+                     const struct timespec& readAt, std::shared_ptr<const ProfileText> profile) {
   ProfileCache& cache = Profiles();
   std::lock_guard<std::mutex> lock(cache.mutex);
   if (cache.entries.size() >= kCachedProfiles && cache.entries.count(hostPath) == 0)
     cache.entries.erase(cache.entries.begin());
-  cache.entries[hostPath] = CachedProfile{file, readAt, bytes};
+  cache.entries[hostPath] = CachedProfile{file, readAt, std::move(profile)};
 }
 
 void ForgetProfileText(const std::string& hostPath) {
@@ -113,34 +116,40 @@ bool ReadingDenied(const std::string& hostPath) {
   return denied;
 }
 
+std::shared_ptr<const ProfileText> ParsedProfile(const std::string& bytes);
+
 // Reads the file through CreateFileA, so that one held without read sharing reads as absent,
-// as on Windows, under the writers' lock taken shared (an existing file's folder). False when it
+// as on Windows, under the writers' lock taken shared (an existing file's folder). Null when it
 // cannot be opened; CreateFileA then says why.
-bool ReadProfile(const std::string& path, std::string* text) {
-  DosPath dos;
-  HostPath host;
+std::shared_ptr<const ProfileText> ReadProfile(const std::string& path) {
+  thread_local DosPath dos;  // the buffers serve every read of the thread
+  thread_local HostPath host;
   std::unique_ptr<FileLock> reading;
   const bool exists = ResolvePath(path.c_str(), &dos, &host) == 0 && host.exists;
-  if (exists && !host.isDirectory && CachedProfileText(host.host, host.st, text) &&
-      !ReadingDenied(host.host))
-    return true;
+  if (exists && !host.isDirectory) {
+    std::shared_ptr<const ProfileText> cached = CachedProfileText(host.host, host.st);
+    if (cached && !ReadingDenied(host.host)) return cached;
+  }
   if (exists) reading = std::make_unique<FileLock>(HostFolderOf(host.host), true, true);
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
   struct stat before = {};
   struct timespec readAt = {};
   const bool known =
       lyrwin::sys::Fstat(HandleDescriptor(file), &before) == 0 && reading && reading->Held();
   ::clock_gettime(CLOCK_REALTIME, &readAt);
-  if (ReadOpenProfile(file, text) && known) KeepProfileText(host.host, before, readAt, *text);
+  std::string bytes;
+  const bool own = ReadOpenProfile(file, &bytes);
   CloseHandle(file);
-  return true;
+  std::shared_ptr<const ProfileText> profile = ParsedProfile(bytes);
+  if (own && known) KeepProfileText(host.host, before, readAt, profile);
+  return profile;
 }
 
 // A value as Windows returns it: one pair of matching single or double quotes removed.
-std::string Unquoted(const std::string& value) {
+std::string_view Unquoted(std::string_view value) {
   if (value.size() >= 2 && (value[0] == '\'' || value[0] == '"') && value.back() == value[0])
     return value.substr(1, value.size() - 2);
   return value;
@@ -148,9 +157,12 @@ std::string Unquoted(const std::string& value) {
 
 // Copies a text cut to the buffer: at most size - 1 characters and the terminator, nothing after
 // it, so that the caller's bytes past the result stay as they were. Returns the characters copied.
-DWORD CopyText(char* buffer, const std::string& text, DWORD size) {
+DWORD CopyText(char* buffer, std::string_view text, DWORD size) {
   if (size == 0) return 0;
-  size_t n = std::min<size_t>(std::strlen(text.c_str()), size - 1);
+  const void* nul = std::memchr(text.data(), '\0', text.size());  // the text ends at a NUL
+  const size_t length =
+      nul ? static_cast<size_t>(static_cast<const char*>(nul) - text.data()) : text.size();
+  size_t n = std::min<size_t>(length, size - 1);
   std::memcpy(buffer, text.data(), n);
   buffer[n] = '\0';
   return static_cast<DWORD>(n);
@@ -207,14 +219,19 @@ std::string ProfileTextOf(const std::string& bytes, bool* utf16, bool* whole) {
   return text;
 }
 
+std::shared_ptr<const ProfileText> ParsedProfile(const std::string& bytes) {
+  bool utf16, whole;
+  return std::make_shared<const ProfileText>(ProfileTextOf(bytes, &utf16, &whole));
+}
+
 // Reads the profile; a file that cannot be opened reads as empty, and the last error says why
 // (ERROR_FILE_NOT_FOUND for a missing one, as the documentation says).
-bool ReadProfileOrEmpty(LPCSTR fileName, std::string* text) {
-  std::string bytes;
-  bool opened = ReadProfile(ProfilePath(fileName), &bytes);
-  bool utf16, whole;
-  *text = ProfileTextOf(bytes, &utf16, &whole);
-  return opened;
+std::shared_ptr<const ProfileText> ReadProfileOrEmpty(LPCSTR fileName, bool* opened) {
+  std::shared_ptr<const ProfileText> profile = ReadProfile(ProfilePath(fileName));
+  *opened = profile != nullptr;
+  if (profile) return profile;
+  static const std::shared_ptr<const ProfileText> empty = ParsedProfile(std::string());
+  return empty;
 }
 
 std::string DefaultWithoutTrailingBlanks(LPCSTR lpDefault) {
@@ -230,10 +247,10 @@ using namespace lyrwin;
 
 extern "C" DWORD WINAPI GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize,
                                                        LPCSTR lpFileName) {
-  std::string text;
-  ReadProfileOrEmpty(lpFileName, &text);
+  bool opened;
+  const std::shared_ptr<const ProfileText> profile = ReadProfileOrEmpty(lpFileName, &opened);
   if (lpszReturnBuffer == nullptr) return 0;
-  return CopyNameList(ProfileText(text).SectionNames(), lpszReturnBuffer, nSize);
+  return CopyNameList(profile->SectionNames(), lpszReturnBuffer, nSize);
 }
 
 extern "C" DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName,
@@ -241,10 +258,10 @@ extern "C" DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyN
                                                  DWORD nSize, LPCSTR lpFileName) {
   if (lpAppName == nullptr)
     return GetPrivateProfileSectionNamesA(lpReturnedString, nSize, lpFileName);
-  std::string text;
-  bool opened = ReadProfileOrEmpty(lpFileName, &text);
+  bool opened;
+  const std::shared_ptr<const ProfileText> read = ReadProfileOrEmpty(lpFileName, &opened);
+  const ProfileText& profile = *read;
   if (lpReturnedString == nullptr) return 0;
-  ProfileText profile(text);
   if (lpKeyName == nullptr) {
     int header;
     std::vector<std::string> keys;
@@ -253,11 +270,10 @@ extern "C" DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyN
       return CopyText(lpReturnedString, Unquoted(lpDefault ? lpDefault : ""), nSize);
     return CopyNameList(keys, lpReturnedString, nSize);
   }
-  std::string fallback = DefaultWithoutTrailingBlanks(lpDefault);
-  if (!opened) return CopyText(lpReturnedString, fallback, nSize);
+  if (!opened) return CopyText(lpReturnedString, DefaultWithoutTrailingBlanks(lpDefault), nSize);
   const ProfileLine* entry = profile.Find(lpAppName, lpKeyName);
-  return CopyText(lpReturnedString, Unquoted(entry && entry->hasValue ? entry->value : fallback),
-                  nSize);
+  if (entry && entry->hasValue) return CopyText(lpReturnedString, Unquoted(entry->value), nSize);
+  return CopyText(lpReturnedString, Unquoted(DefaultWithoutTrailingBlanks(lpDefault)), nSize);
 }
 
 extern "C" UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault,

@@ -8,12 +8,16 @@ bool IsProfileSpace(char c) {
   return (c >= 0x09 && c <= 0x0d) || c == 0x1a || c == 0x20;
 }
 
-std::string TrimProfileSpace(const std::string& s) {
+std::string_view TrimmedProfileView(std::string_view s) {
   size_t b = 0;
   size_t e = s.size();
   while (b < e && IsProfileSpace(s[b])) ++b;
   while (e > b && IsProfileSpace(s[e - 1])) --e;
   return s.substr(b, e - b);
+}
+
+std::string TrimProfileSpace(const std::string& s) {
+  return std::string(TrimmedProfileView(s));
 }
 
 namespace {
@@ -79,8 +83,8 @@ std::vector<std::string> ProfileText::SectionNames() const {
   return names;
 }
 
-bool ProfileText::FindSection(const std::string& section, int* header) const {
-  std::string wanted = TrimProfileSpace(section);
+bool ProfileText::FindSection(std::string_view section, int* header) const {
+  const std::string_view wanted = TrimmedProfileView(section);
   if (wanted.empty()) {
     // The unnamed part before the first header, if it holds anything.
     for (const ProfileLine& line : lines_) {
@@ -121,12 +125,13 @@ std::vector<const ProfileLine*> ProfileText::Entries(int header) const {
   return entries;
 }
 
-const ProfileLine* ProfileText::Find(const std::string& section, const std::string& key) const {
+const ProfileLine* ProfileText::Find(std::string_view section, std::string_view key) const {
   int header;
   if (!FindSection(section, &header)) return nullptr;
-  std::string wanted = TrimProfileSpace(key);
-  for (const ProfileLine* entry : Entries(header)) {
-    if (EqualNoCase(entry->name, wanted)) return entry;
+  const std::string_view wanted = TrimmedProfileView(key);
+  for (size_t i = static_cast<size_t>(header + 1); i < SectionEnd(header); ++i) {
+    const ProfileLine& line = lines_[i];
+    if (line.kind == ProfileLine::kEntry && EqualNoCase(line.name, wanted)) return &line;
   }
   return nullptr;
 }

@@ -4,6 +4,7 @@
 #define LYRWIN_PROFILE_TEXT_H
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lyrwin {
@@ -27,11 +28,11 @@ class ProfileText {
   std::vector<std::string> SectionNames() const;
   // The first section of that name (blanks trimmed, case ignored); -1 when none. Index -1 stands
   // for the unnamed part before the first header, which an empty name finds when it has lines.
-  bool FindSection(const std::string& section, int* header) const;
+  bool FindSection(std::string_view section, int* header) const;
   // Entries of the section that starts after line `header` (-1: the unnamed part).
   std::vector<const ProfileLine*> Entries(int header) const;
   // The first entry of `key` in the first section named `section`; nullptr when none.
-  const ProfileLine* Find(const std::string& section, const std::string& key) const;
+  const ProfileLine* Find(std::string_view section, std::string_view key) const;
 
   // Edits; each returns whether the text changed.
   bool Set(const std::string& section, const std::string& key, const std::string& value);
@@ -48,6 +49,8 @@ class ProfileText {
 // Profile white space: the control characters 9 to 13, ^Z (a DOS end of file) and the blank.
 bool IsProfileSpace(char c);
 std::string TrimProfileSpace(const std::string& s);
+// The same, as a view of `s`.
+std::string_view TrimmedProfileView(std::string_view s);
 
 }  // namespace lyrwin
 
