@@ -83,15 +83,20 @@ bool RegKey::RemoveValue(const std::string& valueName) {
   return false;
 }
 
-std::vector<std::string> SplitKeyPath(const std::string& path) {
-  std::vector<std::string> parts;
+void SplitKeyPath(std::string_view path, std::vector<std::string>* parts) {
+  parts->clear();
   size_t start = 0;
   while (start <= path.size()) {
     size_t end = path.find('\\', start);
-    if (end == std::string::npos) end = path.size();
-    if (end > start) parts.push_back(path.substr(start, end - start));
+    if (end == std::string_view::npos) end = path.size();
+    if (end > start) parts->emplace_back(path.substr(start, end - start));
     start = end + 1;
   }
+}
+
+std::vector<std::string> SplitKeyPath(const std::string& path) {
+  std::vector<std::string> parts;
+  SplitKeyPath(path, &parts);
   return parts;
 }
 

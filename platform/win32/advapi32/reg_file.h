@@ -22,6 +22,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -73,6 +74,8 @@ std::string FormatRegText(const RegTree& tree);
 
 // Splits a key path on backslashes; empty components (a trailing separator) are skipped.
 std::vector<std::string> SplitKeyPath(const std::string& path);
+// The same into `parts`, whose room a caller that keeps it reuses.
+void SplitKeyPath(std::string_view path, std::vector<std::string>* parts);
 
 }  // namespace lyrwin
 

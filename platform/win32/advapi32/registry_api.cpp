@@ -34,8 +34,13 @@ struct OpenKey {
   REGSAM access = 0;
 };
 
+using KeyTable = std::unordered_map<uintptr_t, OpenKey>;
 std::mutex g_keyMutex;
-std::unordered_map<uintptr_t, OpenKey> g_keys;  // guarded by g_keyMutex
+KeyTable g_keys;  // guarded by g_keyMutex
+// Closed keys' entries, kept for the next opens (guarded by g_keyMutex): the suite opens and
+// closes its installation key on every audited append, which then allocates nothing.
+std::vector<KeyTable::node_type> g_spareKeys;
+constexpr size_t kSpareKeys = 16;
 uintptr_t g_nextKey = 0x1000;
 
 int PredefinedHive(HKEY key) {
@@ -64,7 +69,17 @@ HKEY NewKeyHandle(const OpenKey& key) {
   std::lock_guard<std::mutex> lock(g_keyMutex);
   uintptr_t value = g_nextKey;
   g_nextKey += 4;
-  g_keys[value] = key;
+  if (g_spareKeys.empty()) {
+    g_keys[value] = key;
+  } else {
+    KeyTable::node_type entry = std::move(g_spareKeys.back());
+    g_spareKeys.pop_back();
+    entry.key() = value;
+    entry.mapped().hive = key.hive;
+    entry.mapped().path.assign(key.path.begin(), key.path.end());
+    entry.mapped().access = key.access;
+    g_keys.insert(std::move(entry));
+  }
   return reinterpret_cast<HKEY>(value);
 }
 
@@ -140,12 +155,18 @@ bool SameFile(const struct stat& a, const struct stat& b) {
          a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
+// Whether `lockPath` is `file` followed by ".lock" (compared without making that name).
+bool IsLockFileOf(const std::string& lockPath, const std::string& file) {
+  return lockPath.size() == file.size() + 5 && lockPath.compare(0, file.size(), file) == 0 &&
+         lockPath.compare(file.size(), 5, ".lock") == 0;
+}
+
 // The tree kept, when neither the counter nor the file has changed since it was parsed; `st`
 // receives the file's stat when it was taken.
 std::shared_ptr<const RegTree> UnchangedTree(const std::string& file, struct stat* st, bool* seen) {
   RegistryCache& cache = Cache();
   std::lock_guard<std::mutex> guard(cache.mutex);
-  if (!cache.valid || cache.lockFd < 0 || cache.lockPath != file + ".lock") return nullptr;
+  if (!cache.valid || cache.lockFd < 0 || !IsLockFileOf(cache.lockPath, file)) return nullptr;
   if (ReadChangeCounter(cache.lockFd) != cache.counter) return nullptr;
   *seen = lyrwin::sys::Stat(file.c_str(), st) == 0;
   return *seen && SameFile(cache.file, *st) ? cache.tree : nullptr;
@@ -168,7 +189,7 @@ void KeepTree(const std::string& file, bool known, uint64_t counter, const struc
 // The registry as it stands. `writable`, when given, receives whether the file may be written, from
 // the stat taken here: a missing file is made on the first write.
 std::shared_ptr<const RegTree> LoadTree(bool* writable = nullptr) {
-  const std::string file = RegistryFile();
+  const std::string& file = RegistryFile();
   struct stat st = {};
   bool seen = false;
   auto answer = [&](std::shared_ptr<const RegTree> tree) {
@@ -251,7 +272,7 @@ LSTATUS ValidateSubKey(LPCSTR subKey, std::vector<std::string>* parts) {
   parts->clear();
   if (subKey == nullptr || *subKey == '\0') return ERROR_SUCCESS;
   if (subKey[0] == '\\') return ERROR_BAD_PATHNAME;
-  *parts = SplitKeyPath(subKey);
+  SplitKeyPath(subKey, parts);
   for (const std::string& part : *parts) {
     if (part.size() > kMaxKeyName) return ERROR_INVALID_PARAMETER;
   }
@@ -299,16 +320,17 @@ using namespace lyrwin;
 extern "C" LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired,
                                         PHKEY phkResult) {
   if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
-  OpenKey base;
+  // Kept from call to call, so that their room serves the thread's next open.
+  thread_local OpenKey base, result;
+  thread_local std::vector<std::string> parts;
   if (!LookupKey(hKey, &base)) return ERROR_INVALID_HANDLE;
-  std::vector<std::string> parts;
   LSTATUS status = ValidateSubKey(lpSubKey, &parts);
   if (status != ERROR_SUCCESS) return status;
   bool writable = true;
   std::shared_ptr<const RegTree> tree = LoadTree(&writable);
   const RegKey* node = FindNode(*tree, base.hive, base.path);
   if (node == nullptr) return ERROR_KEY_DELETED;
-  OpenKey result = base;
+  result = base;
   result.access = samDesired;
   for (const std::string& part : parts) {
     node = node->Child(part);
@@ -340,7 +362,7 @@ extern "C" LSTATUS WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkRes
 
 extern "C" LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType,
                                            LPBYTE lpData, LPDWORD lpcbData) {
-  OpenKey key;
+  thread_local OpenKey key;  // its room serves the thread's next query
   if (!LookupKey(hKey, &key)) return ERROR_INVALID_HANDLE;
   if (lpData != nullptr && lpcbData == nullptr) return ERROR_INVALID_PARAMETER;
   std::shared_ptr<const RegTree> tree = LoadTree();
@@ -440,5 +462,11 @@ extern "C" LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
 extern "C" LSTATUS WINAPI RegCloseKey(HKEY hKey) {
   if (PredefinedHive(hKey) >= 0) return ERROR_SUCCESS;
   std::lock_guard<std::mutex> lock(g_keyMutex);
-  return g_keys.erase(reinterpret_cast<uintptr_t>(hKey)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+  KeyTable::node_type entry = g_keys.extract(reinterpret_cast<uintptr_t>(hKey));
+  if (entry.empty()) return ERROR_INVALID_HANDLE;
+  if (g_spareKeys.size() < kSpareKeys) {
+    g_spareKeys.reserve(kSpareKeys);
+    g_spareKeys.push_back(std::move(entry));
+  }
+  return ERROR_SUCCESS;
 }
