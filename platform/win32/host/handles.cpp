@@ -7,6 +7,7 @@
 
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 namespace lyrwin {
 namespace {
@@ -17,8 +18,13 @@ constexpr uintptr_t kFirstHandle = 0x100;
 constexpr uintptr_t kHandleLimit = 0x7FFFFFF0;
 
 struct HandleTable {
+  using Map = std::unordered_map<uintptr_t, std::shared_ptr<KernelObject>>;
   std::mutex mutex;
-  std::unordered_map<uintptr_t, std::shared_ptr<KernelObject>> handles;
+  Map handles;
+  // Closed handles' entries, kept for the next ones: a file opened and closed on every audited
+  // append then costs the table no allocation.
+  std::vector<Map::node_type> spare;
+  static constexpr size_t kSpare = 32;
   uintptr_t next = kFirstHandle;
 
   uintptr_t TakeNext() {
@@ -40,7 +46,15 @@ HANDLE InsertHandle(std::shared_ptr<KernelObject> object) {
   std::lock_guard<std::mutex> lock(table.mutex);
   uintptr_t value = table.TakeNext();
   while (table.handles.count(value) != 0) value = table.TakeNext();
-  table.handles.emplace(value, std::move(object));
+  if (table.spare.empty()) {
+    table.handles.emplace(value, std::move(object));
+  } else {
+    HandleTable::Map::node_type entry = std::move(table.spare.back());
+    table.spare.pop_back();
+    entry.key() = value;
+    entry.mapped() = std::move(object);
+    table.handles.insert(std::move(entry));
+  }
   return reinterpret_cast<HANDLE>(value);
 }
 
@@ -55,10 +69,13 @@ std::shared_ptr<KernelObject> RemoveHandle(HANDLE handle) {
   std::shared_ptr<KernelObject> object;
   HandleTable& table = Table();
   std::lock_guard<std::mutex> lock(table.mutex);
-  auto it = table.handles.find(reinterpret_cast<uintptr_t>(handle));
-  if (it == table.handles.end()) return nullptr;
-  object = std::move(it->second);
-  table.handles.erase(it);
+  HandleTable::Map::node_type entry = table.handles.extract(reinterpret_cast<uintptr_t>(handle));
+  if (entry.empty()) return nullptr;
+  object = std::move(entry.mapped());
+  if (table.spare.size() < HandleTable::kSpare) {
+    table.spare.reserve(HandleTable::kSpare);
+    table.spare.push_back(std::move(entry));
+  }
   return object;
 }
 

@@ -165,7 +165,7 @@ int OpenSpeltAsOnDisk(const DosPath& named, int flags, unsigned access, bool tru
 // What an open needs to find or make the file's descriptor.
 struct OpenRequest {
   const char* name;
-  DosPath named;
+  const DosPath& named;
   unsigned access;
   DWORD disposition;
   bool truncates;
@@ -299,10 +299,13 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
                                      DWORD dwFlagsAndAttributes, HANDLE) {
   if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING)
     return FailHandle(ERROR_INVALID_PARAMETER);
+  // The name's buffers serve the thread's next open.
+  thread_local DosPath named;
+  const bool normalised = lyrwin::NormalizeDosPath(lpFileName, &named) == 0;
   OpenRequest request{
-      lpFileName, {}, lyrwin::AccessBitsFromDesired(dwDesiredAccess), dwCreationDisposition,
+      lpFileName, named, lyrwin::AccessBitsFromDesired(dwDesiredAccess), dwCreationDisposition,
       false,      0};
-  if (lyrwin::NormalizeDosPath(lpFileName, &request.named) == 0) {
+  if (normalised) {
     const lyrwin::Device device = lyrwin::ReservedDevice(request.named);
     if (device != lyrwin::Device::kNone) return OpenDevice(device, request.access);
   }
@@ -315,7 +318,9 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
   // finds the name gone (or made anew) as it would after the deletion on Windows.
   const bool deniesDelete = request.access != 0 && (share & lyrwin::kAccessDelete) == 0;
   for (int attempt = 0;; ++attempt) {
-    HostPath host;
+    thread_local HostPath host;  // its buffer serves the thread's next open
+    host.exists = host.isDirectory = false;
+    host.st = {};
     bool created = false;
     int fd = -1;
     bool described = false;
@@ -324,7 +329,7 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
     auto file = std::make_shared<FileObject>();
     file->fd = fd;
     file->access = request.access;
-    file->host = std::move(host.host);
+    file->host = host.host;
     err = lyrwin::AcquireShareAccess(fd, request.access, share);
     // The file we just made stays, as Windows leaves it when the race is lost after creation.
     if (err != 0) return FailHandle(err);
