@@ -33,7 +33,11 @@ bool CutBack(CFile& file, ULONGLONG length);
 // bytes did not: a field without a terminator is cut to its size less one, as a writer cuts.
 void TerminateFields(LOG_ENTRY_STRUCT* entry);
 
-std::string BacklogPath();
+// The backlog's path, "error.blg" in the working directory (read from the installation's
+// settings), in a buffer of the caller's: an append costs no allocation for it. The working
+// directory is at most 255 characters.
+constexpr size_t kBacklogPathBytes = 256 + sizeof "\\error.blg";
+void BacklogPath(char (&path)[kBacklogPathBytes]);
 
 }  // namespace lyrutil
 

@@ -3,6 +3,7 @@
 #include <LyrUtil.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -29,7 +30,8 @@ void CLyrLog::FixLogMess(int ask) {
 }
 
 void CLyrLog::AppendEntry() {
-  const std::string backlog = BacklogPath();
+  char backlog[kBacklogPathBytes];
+  BacklogPath(backlog);
   LockEntry();
   struct Unpin {
     CLyrLog* log;
@@ -37,10 +39,10 @@ void CLyrLog::AppendEntry() {
   } unpin{this};
 
   try {
-    WriteEntryToLog(backlog.c_str());
+    WriteEntryToLog(backlog);
   } catch (CFileException* e) {
     e->Delete();
-    ParkEntry(backlog.c_str());  // a failure here reaches the caller: the entry is lost
+    ParkEntry(backlog);  // a failure here reaches the caller: the entry is lost
   }
 }
 
@@ -75,8 +77,11 @@ void CLyrLog::WriteEntryToLog(const char* backlogPath) {
   }
   // The key state lives beside the backlog, in the working directory the caller read once for
   // both: each read of it costs the registry's and the INI file's checks.
-  const std::string backlog = backlogPath;
-  const std::string keyPath = SealKeyPath(backlog.substr(0, backlog.rfind('\\')));
+  char keyPath[kBacklogPathBytes];
+  const char* folderEnd = std::strrchr(backlogPath, '\\');
+  std::snprintf(keyPath, sizeof keyPath, "%.*s\\seal.key",
+                static_cast<int>(folderEnd ? folderEnd - backlogPath : std::strlen(backlogPath)),
+                backlogPath);
   // An installation that seals reads the records back while it holds the log.
   const bool seals = SealingEnabled(keyPath);
   const unsigned short flags =

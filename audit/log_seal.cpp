@@ -421,8 +421,8 @@ std::string SealKeyPath(const std::string& workingDirectory) {
   return workingDirectory + "\\seal.key";
 }
 
-bool SealingEnabled(const std::string& keyPath) {
-  return kSealingBuilt && fExists(keyPath.c_str());
+bool SealingEnabled(const char* keyPath) {
+  return kSealingBuilt && fExists(keyPath);
 }
 
 std::string SealFilePath(const char* logPath) {

@@ -49,7 +49,7 @@ std::string SealFilePath(const char* logPath);
 
 // Whether appends to the installation's logs are sealed: the library seals and the key state is
 // at `keyPath`.
-bool SealingEnabled(const std::string& keyPath);
+bool SealingEnabled(const char* keyPath);
 
 // What a reviewer keeps off the machine: epoch 0's key, and when epoch 0 began and how long each
 // epoch lasts. Verification takes the epochs from here rather than from the seal file, which a

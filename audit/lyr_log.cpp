@@ -1,6 +1,7 @@
 // CLyrLog: construction, the entry and its fields, the pins on the movable blocks.
 #include <LyrUtil.h>
 
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -59,8 +60,8 @@ void TerminateFields(LOG_ENTRY_STRUCT* e) {
   e->UsrMess[sizeof e->UsrMess - 1] = '\0';
 }
 
-std::string BacklogPath() {
-  return std::string(GetWorkingDirectory()) + "\\error.blg";
+void BacklogPath(char (&path)[kBacklogPathBytes]) {
+  std::snprintf(path, sizeof path, "%s\\error.blg", GetWorkingDirectory());
 }
 
 }  // namespace lyrutil

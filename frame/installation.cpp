@@ -4,6 +4,7 @@
 
 #include <mbstring.h>
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -40,14 +41,22 @@ void FillWindowsDirectoryCache() {
 }
 
 // The installation path is read into a zeroed buffer one byte longer than LitBaseRegistre may
-// fill, so that it is always terminated; the name is kept whole in a CString (the historical
-// fixed buffers could not hold a long path with "\sylwin.ini"; a name too long for Windows simply
-// fails to open later, and the INI defaults apply).
-CString SuiteIniName() {
+// fill, so that it is always terminated; the name is kept whole, in a buffer that holds the
+// longest path with "\sylwin.ini" (the historical fixed buffers could not; a name too long for
+// Windows simply fails to open later, and the INI defaults apply). The buffer is the caller's:
+// the working directory is read on every audited append, without an allocation.
+constexpr size_t kIniNameBytes = kRegistryValueBytes + sizeof kIniFileName;
+void SuiteIniName(char (&name)[kIniNameBytes]) {
   char path[kRegistryValueBytes + 1] = {};
   LitBaseRegistre(HKEY_LOCAL_MACHINE, kInstallationKey, const_cast<char*>("Path"),
                   reinterpret_cast<unsigned char*>(path));
-  return CString(path) + kIniFileName;
+  std::snprintf(name, sizeof name, "%s%s", path, kIniFileName);
+}
+
+CString SuiteIniName() {
+  char name[kIniNameBytes];
+  SuiteIniName(name);
+  return name;
 }
 
 }  // namespace lyrutil
@@ -85,7 +94,8 @@ char* GetWindowsDirectoryA(void) {
 
 char* GetWorkingDirectory(void) {
   FillWindowsDirectoryCache();
-  CString iniName = SuiteIniName();
+  char iniName[kIniNameBytes];
+  SuiteIniName(iniName);
   GetPrivateProfileStringA(kWorkingPathSection, kWorkingDirectoryKey, g_windowsDirectory,
                            g_workingDirectory, kDirectoryBufferBytes, iniName);
   return g_workingDirectory;
