@@ -90,9 +90,15 @@ void LyrSetNextHandleValue(UINT_PTR value) {
 }
 
 extern "C" BOOL WINAPI CloseHandle(HANDLE hObject) {
-  if (lyrwin::RemoveHandle(hObject) == nullptr) {
+  std::shared_ptr<lyrwin::KernelObject> object = lyrwin::RemoveHandle(hObject);
+  if (object == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
+  }
+  // Out of the table, the object can gain no reference: a count of one is final.
+  if (object.use_count() == 1) {
+    lyrwin::KernelObject* retiring = object.get();
+    retiring->Retire(std::move(object));
   }
   return TRUE;
 }

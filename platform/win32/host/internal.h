@@ -177,6 +177,47 @@ int HandleDescriptor(HANDLE handle);
 // --- Kernel objects behind HANDLE values ---
 struct KernelObject {
   virtual ~KernelObject() = default;
+  // Called by CloseHandle when the closed handle held the object's last reference. A kind that
+  // keeps spares (SpareObjects) releases what its destruction would release and takes itself
+  // back with its buffers; by default the object is destroyed.
+  virtual void Retire(std::shared_ptr<KernelObject> self) { (void)self; }
+};
+
+// Spare objects of a kind, for the next handle of the kind: the files and searches an audited
+// append opens and closes then cost no allocation. Take gives a fresh object (a spare when there
+// is one); Keep takes back one that nothing else refers to, reset by its Retire. Thread-safe.
+template <class T>
+class SpareObjects {
+ public:
+  static std::shared_ptr<T> Take() {
+    SpareObjects& spares = Instance();
+    {
+      std::lock_guard<std::mutex> lock(spares.mutex_);
+      if (!spares.kept_.empty()) {
+        std::shared_ptr<T> object = std::move(spares.kept_.back());
+        spares.kept_.pop_back();
+        return object;
+      }
+    }
+    return std::make_shared<T>();
+  }
+  static void Keep(std::shared_ptr<T> object) {
+    SpareObjects& spares = Instance();
+    std::lock_guard<std::mutex> lock(spares.mutex_);
+    if (spares.kept_.size() >= kSpares) return;  // destroyed with `object`
+    spares.kept_.reserve(kSpares);
+    spares.kept_.push_back(std::move(object));
+  }
+
+ private:
+  static constexpr size_t kSpares = 16;
+  // Never destroyed: a detached thread may still close its handles while the process exits.
+  static SpareObjects& Instance() {
+    static auto* spares = new SpareObjects;
+    return *spares;
+  }
+  std::mutex mutex_;
+  std::vector<std::shared_ptr<T>> kept_;
 };
 
 HANDLE InsertHandle(std::shared_ptr<KernelObject> object);

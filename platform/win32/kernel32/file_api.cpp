@@ -32,6 +32,14 @@ struct FileObject final : KernelObject {
   ~FileObject() override {
     if (fd >= 0) CloseRetrying(fd);
   }
+  void Retire(std::shared_ptr<KernelObject> self) override {
+    if (fd >= 0) CloseRetrying(fd);  // releases the share locks, as the destruction would
+    fd = -1;
+    access = 0;
+    host.clear();
+    position = 0;
+    SpareObjects<FileObject>::Keep(std::static_pointer_cast<FileObject>(std::move(self)));
+  }
 };
 
 void ToFileTime(const struct timespec& ts, FILETIME* ft) {
@@ -326,7 +334,7 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
     bool described = false;
     DWORD err = OpenDescriptor(request, &host, &created, &fd, &described);
     if (err != 0) return FailHandle(err);
-    auto file = std::make_shared<FileObject>();
+    std::shared_ptr<FileObject> file = lyrwin::SpareObjects<FileObject>::Take();
     file->fd = fd;
     file->access = request.access;
     file->host = host.host;

@@ -62,6 +62,11 @@ struct FoundEntry {
 struct FindObject final : KernelObject {
   std::vector<FoundEntry> entries;
   size_t next = 0;
+  void Retire(std::shared_ptr<KernelObject> self) override {
+    entries.clear();
+    next = 0;
+    SpareObjects<FindObject>::Keep(std::static_pointer_cast<FindObject>(std::move(self)));
+  }
 };
 
 void Fill(const FoundEntry& entry, LPWIN32_FIND_DATAA data) {
@@ -99,8 +104,9 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
   // all, so that a missing name costs two stats). Otherwise its folder is looked up first.
   const bool plain = pattern.find_first_of("*?") == std::string::npos && pattern.back() != '.' &&
                      pattern != "." && pattern != "..";
-  auto find = std::make_shared<FindObject>();
+  std::shared_ptr<FindObject> find;
   auto answer = [&](const FoundEntry& entry) {
+    find = SpareObjects<FindObject>::Take();
     find->entries.push_back(entry);
     Fill(find->entries[0], lpFindFileData);
     find->next = 1;
@@ -152,6 +158,7 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
     SetLastError(Win32ErrorFromErrno(errno));
     return INVALID_HANDLE_VALUE;
   }
+  find = SpareObjects<FindObject>::Take();
   while (struct dirent* entry = ::readdir(dir)) {
     std::string name = entry->d_name;
     // A drive's root has no "." and ".." entries on Windows.
