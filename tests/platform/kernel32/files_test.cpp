@@ -202,10 +202,22 @@ TEST_F(FilesTest, HandlesReadWriteSeekAndTruncate) {
   EXPECT_FALSE(CloseHandle(file));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 
+  // A new handle (made from the closed one's object) has its own rights and starts at the
+  // beginning; two handles on one file each keep their own pointer.
   file = CreateFileA("C:\\f.bin", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
   EXPECT_FALSE(WriteFile(file, "x", 1, &n, nullptr));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  HANDLE second =
+      CreateFileA("C:\\f.bin", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(second, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(ReadFile(file, buffer, 2, &n, nullptr));
+  EXPECT_EQ(std::string(buffer, n), "01");
+  ASSERT_TRUE(ReadFile(second, buffer, 3, &n, nullptr));
+  EXPECT_EQ(std::string(buffer, n), "012");
+  ASSERT_TRUE(ReadFile(file, buffer, 3, &n, nullptr));
+  EXPECT_EQ(std::string(buffer, n), "2");
+  CloseHandle(second);
   CloseHandle(file);
 }
 
