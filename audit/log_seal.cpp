@@ -573,7 +573,6 @@ void SealNewRecords(CFile& log, const char* logPath, uint64_t recordsBefore,
     if (!out.empty()) seal.Write(out.data(), static_cast<UINT>(out.size()));
     seal.Close();
     keyFile.Close();
-    log.Seek(0, CFile::end);
   } catch (CException* e) {
     e->Delete();
     seal.Abort();

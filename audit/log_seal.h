@@ -77,8 +77,9 @@ bool ReadSealKeyState(SealKeyState* state);
 // open for reading and writing and held without sharing, so that writers of one log seal in the
 // order its records are stored; `recordsBefore` is how many records the log held before this append
 // (where a new seal file starts), and `appended` the record the append wrote there (its bytes are
-// not read back). Does nothing when the installation does not seal. Never throws: a
-// record left unsealed by a failure is sealed, late, by the next append.
+// not read back); its file pointer is left where the sealing's reads leave it. Does nothing when
+// the installation does not seal. Never throws: a record left unsealed by a failure is sealed,
+// late, by the next append.
 void SealNewRecords(CFile& log, const char* logPath, uint64_t recordsBefore,
                     const LOG_ENTRY_STRUCT& appended, const std::string& keyPath);
 
