@@ -79,9 +79,9 @@ void CLyrLog::WriteEntryToLog(const char* backlogPath) {
   // both: each read of it costs the registry's and the INI file's checks.
   char keyPath[kBacklogPathBytes];
   const char* folderEnd = std::strrchr(backlogPath, '\\');
-  std::snprintf(keyPath, sizeof keyPath, "%.*s\\seal.key",
+  std::snprintf(keyPath, sizeof keyPath, "%.*s\\%s",
                 static_cast<int>(folderEnd ? folderEnd - backlogPath : std::strlen(backlogPath)),
-                backlogPath);
+                backlogPath, kSealKeyName);
   // An installation that seals reads the records back while it holds the log.
   const bool seals = SealingEnabled(keyPath);
   const unsigned short flags =

@@ -418,7 +418,7 @@ std::string SealKeyPath() {
 }
 
 std::string SealKeyPath(const std::string& workingDirectory) {
-  return workingDirectory + "\\seal.key";
+  return workingDirectory + "\\" + kSealKeyName;
 }
 
 bool SealingEnabled(const char* keyPath) {

@@ -40,8 +40,10 @@ struct SealKeyState {
   SealDigest key{};
 };
 
-// "seal.key" in the working directory (read from the installation's settings), or in the folder
-// given.
+// The key state's file name, in the working directory beside the backlog.
+constexpr char kSealKeyName[] = "seal.key";
+// kSealKeyName in the working directory (read from the installation's settings), or in the
+// folder given.
 std::string SealKeyPath();
 std::string SealKeyPath(const std::string& workingDirectory);
 // The seal file of a log: its name with ".seal" after it.

@@ -37,10 +37,9 @@ struct OpenKey {
 using KeyTable = std::unordered_map<uintptr_t, OpenKey>;
 std::mutex g_keyMutex;
 KeyTable g_keys;  // guarded by g_keyMutex
-// Closed keys' entries, kept for the next opens (guarded by g_keyMutex): the suite opens and
-// closes its installation key on every audited append, which then allocates nothing.
-std::vector<KeyTable::node_type> g_spareKeys;
-constexpr size_t kSpareKeys = 16;
+// Closed keys' entries, for the next opens (guarded by g_keyMutex): the suite opens and closes
+// its installation key on every audited append.
+SpareEntries<KeyTable, 16> g_spareKeys;
 uintptr_t g_nextKey = 0x1000;
 
 int PredefinedHive(HKEY key) {
@@ -69,17 +68,7 @@ HKEY NewKeyHandle(const OpenKey& key) {
   std::lock_guard<std::mutex> lock(g_keyMutex);
   uintptr_t value = g_nextKey;
   g_nextKey += 4;
-  if (g_spareKeys.empty()) {
-    g_keys[value] = key;
-  } else {
-    KeyTable::node_type entry = std::move(g_spareKeys.back());
-    g_spareKeys.pop_back();
-    entry.key() = value;
-    entry.mapped().hive = key.hive;
-    entry.mapped().path.assign(key.path.begin(), key.path.end());
-    entry.mapped().access = key.access;
-    g_keys.insert(std::move(entry));
-  }
+  g_spareKeys.Insert(g_keys, value, key);
   return reinterpret_cast<HKEY>(value);
 }
 
@@ -464,9 +453,6 @@ extern "C" LSTATUS WINAPI RegCloseKey(HKEY hKey) {
   std::lock_guard<std::mutex> lock(g_keyMutex);
   KeyTable::node_type entry = g_keys.extract(reinterpret_cast<uintptr_t>(hKey));
   if (entry.empty()) return ERROR_INVALID_HANDLE;
-  if (g_spareKeys.size() < kSpareKeys) {
-    g_spareKeys.reserve(kSpareKeys);
-    g_spareKeys.push_back(std::move(entry));
-  }
+  g_spareKeys.Keep(std::move(entry));
   return ERROR_SUCCESS;
 }

@@ -96,11 +96,18 @@ std::shared_ptr<const DriveFolderList> DriveFolders() {
   return table.folders;
 }
 
-// The canonical host folder of a drive as its link names it; empty when there is no link.
+// The canonical host folder of a drive as its link names it, into `folder` (whose room a caller
+// that keeps it reuses); empty when there is no link.
+void AssignLinkedDriveFolder(char drive, std::string* folder) {
+  folder->clear();
+  if (IsDriveLetter(static_cast<unsigned char>(drive)))
+    *folder = (*DriveFolders())[(drive | 0x20) - 'a'];
+}
+
 std::string LinkedDriveFolder(char drive) {
-  if (!IsDriveLetter(static_cast<unsigned char>(drive))) return std::string();
-  const std::shared_ptr<const DriveFolderList> folders = DriveFolders();
-  return (*folders)[(drive | 0x20) - 'a'];
+  std::string folder;
+  AssignLinkedDriveFolder(drive, &folder);
+  return folder;
 }
 
 // The canonical host folder of a drive, or empty when the drive does not exist (its folder
@@ -324,8 +331,7 @@ DWORD MapToHost(const DosPath& dos, HostPath* out) {
   // built in the caller's string, which a caller that keeps its HostPath has room in already.
   std::string& whole = out->host;
   whole.clear();
-  if (IsDriveLetter(static_cast<unsigned char>(dos.drive)) && !dos.parts.empty())
-    whole = (*DriveFolders())[(dos.drive | 0x20) - 'a'];
+  if (!dos.parts.empty()) AssignLinkedDriveFolder(dos.drive, &whole);
   if (!whole.empty()) {
     for (const std::string& part : dos.parts) {
       if (whole != "/") whole += '/';

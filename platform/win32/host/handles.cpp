@@ -21,10 +21,7 @@ struct HandleTable {
   using Map = std::unordered_map<uintptr_t, std::shared_ptr<KernelObject>>;
   std::mutex mutex;
   Map handles;
-  // Closed handles' entries, kept for the next ones: a file opened and closed on every audited
-  // append then costs the table no allocation.
-  std::vector<Map::node_type> spare;
-  static constexpr size_t kSpare = 32;
+  SpareEntries<Map, 32> spare;  // closed handles' entries, for the next ones
   uintptr_t next = kFirstHandle;
 
   uintptr_t TakeNext() {
@@ -46,15 +43,7 @@ HANDLE InsertHandle(std::shared_ptr<KernelObject> object) {
   std::lock_guard<std::mutex> lock(table.mutex);
   uintptr_t value = table.TakeNext();
   while (table.handles.count(value) != 0) value = table.TakeNext();
-  if (table.spare.empty()) {
-    table.handles.emplace(value, std::move(object));
-  } else {
-    HandleTable::Map::node_type entry = std::move(table.spare.back());
-    table.spare.pop_back();
-    entry.key() = value;
-    entry.mapped() = std::move(object);
-    table.handles.insert(std::move(entry));
-  }
+  table.spare.Insert(table.handles, value, std::move(object));
   return reinterpret_cast<HANDLE>(value);
 }
 
@@ -72,10 +61,7 @@ std::shared_ptr<KernelObject> RemoveHandle(HANDLE handle) {
   HandleTable::Map::node_type entry = table.handles.extract(reinterpret_cast<uintptr_t>(handle));
   if (entry.empty()) return nullptr;
   object = std::move(entry.mapped());
-  if (table.spare.size() < HandleTable::kSpare) {
-    table.spare.reserve(HandleTable::kSpare);
-    table.spare.push_back(std::move(entry));
-  }
+  table.spare.Keep(std::move(entry));
   return object;
 }
 

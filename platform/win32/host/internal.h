@@ -183,6 +183,36 @@ struct KernelObject {
   virtual void Retire(std::shared_ptr<KernelObject> self) { (void)self; }
 };
 
+// Entries taken out of an unordered_map and kept to be put back under other keys, so that a table
+// whose entries come and go on every audited append (the handles, the registry keys) allocates
+// nothing for them. Guarded by the table's own lock.
+template <class Map, size_t kMost>
+class SpareEntries {
+ public:
+  // Inserts `value` under `key`, through a kept entry when there is one (its value is assigned,
+  // so a value's buffers serve again).
+  template <class Value>
+  void Insert(Map& map, const typename Map::key_type& key, Value&& value) {
+    if (kept_.empty()) {
+      map.emplace(key, std::forward<Value>(value));
+      return;
+    }
+    typename Map::node_type entry = std::move(kept_.back());
+    kept_.pop_back();
+    entry.key() = key;
+    entry.mapped() = std::forward<Value>(value);
+    map.insert(std::move(entry));
+  }
+  void Keep(typename Map::node_type entry) {
+    if (kept_.size() >= kMost) return;
+    kept_.reserve(kMost);
+    kept_.push_back(std::move(entry));
+  }
+
+ private:
+  std::vector<typename Map::node_type> kept_;
+};
+
 // Spare objects of a kind, for the next handle of the kind: the files and searches an audited
 // append opens and closes then cost no allocation. Take gives a fresh object (a spare when there
 // is one); Keep takes back one that nothing else refers to, reset by its Retire. Thread-safe.
