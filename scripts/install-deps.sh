@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(g++ cmake ninja-build binutils libgtest-dev libbenchmark-dev clang libclang-rt-14-dev pkg-config
   libcli11-dev nlohmann-json3-dev netpbm imagemagick libcairo2-dev fonts-dejavu-core poppler-utils tzdata doxygen
-  dpkg-dev file bsdutils less libsodium-dev libssl-dev libqrencode-dev libcups2-dev cups-daemon)
+  dpkg-dev file bsdutils less libsodium-dev libssl-dev libqrencode-dev libcups2-dev cups-daemon
+  libsmbclient-dev samba)
 # With "windows": what the Windows build and its Wine run need instead (MinGW-w64 with the posix
 # thread model, GoogleTest's sources to build for Windows, 64-bit Wine, and a virtual X server
 # for the windows of the dialogs Wine shows).

@@ -1,11 +1,10 @@
 #include "cups_server.h"
 
-#include <arpa/inet.h>
+#include "loopback.h"
+
 #include <dirent.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,32 +29,6 @@ std::string Read(const std::string& path) {
   return text.str();
 }
 
-// A port the kernel has free now (taken back at once; cupsd binds it a moment later).
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  int port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-    port = ntohs(address.sin_port);
-  ::close(fd);
-  return port;
-}
-
-bool Answers(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  const bool open = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  ::close(fd);
-  return open;
-}
-
 }  // namespace
 
 CupsServer::CupsServer(const std::string& folder, const std::string& printersConf,
@@ -64,7 +37,7 @@ CupsServer::CupsServer(const std::string& folder, const std::string& printersCon
   for (const char* sub : {"", "/spool", "/tmp", "/cache", "/state", "/log", "/ppd"})
     ::mkdir((folder_ + sub).c_str(), 0755);
   for (const auto& [queue, ppd] : drivers) Write(folder_ + "/ppd/" + queue + ".ppd", ppd);
-  const int port = FreePort();
+  const int port = FreeLoopbackPort();
   address_ = "127.0.0.1:" + std::to_string(port);
   Write(folder_ + "/cupsd.conf",
         "Listen " + address_ +
@@ -89,7 +62,7 @@ CupsServer::CupsServer(const std::string& folder, const std::string& printersCon
     ::_exit(127);
   }
   for (int waited = 0; pid_ > 0 && waited < 100; ++waited) {
-    if (Answers(port)) {
+    if (LoopbackPortAnswers(port)) {
       ::setenv("CUPS_SERVER", address_.c_str(), 1);
       return;
     }

@@ -205,6 +205,80 @@ bool HostToDosPath(const std::string& hostPath, std::string* dosPath) {
   return true;
 }
 
+namespace {
+
+// Appends the components of `rest` to `result`'s, as GetFullPathName reads them: "." stays, ".."
+// goes up (never above the root the components start from), a name ending in one period loses
+// it; a trailing separator is noted.
+void AppendComponents(std::string_view rest, DosPath* out) {
+  DosPath& result = *out;
+  size_t start = 0;
+  while (start <= rest.size()) {
+    size_t end = rest.find('\\', start);
+    if (end == std::string_view::npos) end = rest.size();
+    std::string_view part = rest.substr(start, end - start);
+    if (part == "..") {
+      if (!result.parts.empty()) result.parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      // A name that ends in a single period loses it ("dir." is "dir"); "..." stays a name.
+      if (part.size() >= 2 && part.back() == '.' && part[part.size() - 2] != '.')
+        part.remove_suffix(1);
+      result.parts.emplace_back(part);
+    }
+    start = end + 1;
+  }
+  result.trailingSeparator = !rest.empty() && rest.back() == '\\' && !result.parts.empty();
+  if (!result.trailingSeparator && !result.parts.empty()) {
+    std::string& last = result.parts.back();
+    while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+    if (last.empty()) result.parts.pop_back();
+  }
+}
+
+// Spells `out->full` from the drive (or server and share) and the components.
+DWORD JoinFullPath(DosPath* out) {
+  DosPath& result = *out;
+  if (result.IsNetwork())
+    result.full.assign("\\\\").append(result.server).append(1, '\\').append(result.share);
+  else
+    result.full.assign(1, result.drive).append(":\\");
+  for (size_t i = 0; i < result.parts.size(); ++i) {
+    if (i || result.IsNetwork()) result.full += '\\';
+    result.full += result.parts[i];
+  }
+  if (result.full.size() + (result.trailingSeparator ? 1 : 0) >= MAX_PATH) {
+    result = DosPath();
+    return ERROR_FILENAME_EXCED_RANGE;
+  }
+  return 0;
+}
+
+// \\server\share\rest, with separators already turned to backslashes. A name without a share
+// is no path to a file (ERROR_BAD_PATHNAME); server and share names hold none of the characters
+// Windows refuses in names.
+DWORD NormalizeNetworkPath(const char* s, size_t length, DosPath* out) {
+  std::string_view whole(s + 2, length - 2);
+  const size_t serverEnd = whole.find('\\');
+  if (serverEnd == 0 || serverEnd == std::string_view::npos) return ERROR_BAD_PATHNAME;
+  const size_t shareEnd = std::min(whole.find('\\', serverEnd + 1), whole.size());
+  const std::string_view server = whole.substr(0, serverEnd);
+  const std::string_view share = whole.substr(serverEnd + 1, shareEnd - serverEnd - 1);
+  // \\.\ and \\?\ name devices and long paths, which the stand-in does not have.
+  if (server == "." || server == "?") return ERROR_BAD_NETPATH;
+  if (share.empty() || share == "." || share == "..") return ERROR_BAD_PATHNAME;
+  for (std::string_view name : {server, share}) {
+    for (unsigned char c : name) {
+      if (IsInvalidNameChar(c)) return ERROR_INVALID_NAME;
+    }
+  }
+  out->server.assign(server);
+  out->share.assign(share);
+  AppendComponents(shareEnd < whole.size() ? whole.substr(shareEnd + 1) : std::string_view(), out);
+  return JoinFullPath(out);
+}
+
+}  // namespace
+
 // Fills `out` in place, so that a caller that keeps its DosPath from call to call (the file
 // functions keep one per thread) reuses its buffers: the common absolute path costs no
 // allocation. On an error `out` is empty.
@@ -213,13 +287,15 @@ DWORD NormalizeDosPath(const char* path, DosPath* out) {
   result.parts.clear();
   result.full.clear();
   result.drive = 0;
+  result.server.clear();
+  result.share.clear();
   result.trailingSeparator = false;
   if (path == nullptr || *path == '\0') return ERROR_PATH_NOT_FOUND;
   const size_t length = std::strlen(path);
   if (length >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
   char s[MAX_PATH];
   for (size_t i = 0; i <= length; ++i) s[i] = path[i] == '/' ? '\\' : path[i];
-  if (length >= 2 && s[0] == '\\' && s[1] == '\\') return ERROR_BAD_NETPATH;
+  if (length >= 2 && s[0] == '\\' && s[1] == '\\') return NormalizeNetworkPath(s, length, out);
 
   result.parts.reserve(8);  // kept from call to call: the components of most paths
   std::string_view rest;
@@ -244,37 +320,8 @@ DWORD NormalizeDosPath(const char* path, DosPath* out) {
     }
   }
 
-  size_t start = 0;
-  while (start <= rest.size()) {
-    size_t end = rest.find('\\', start);
-    if (end == std::string_view::npos) end = rest.size();
-    std::string_view part = rest.substr(start, end - start);
-    if (part == "..") {
-      if (!result.parts.empty()) result.parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      // A name that ends in a single period loses it ("dir." is "dir"); "..." stays a name.
-      if (part.size() >= 2 && part.back() == '.' && part[part.size() - 2] != '.')
-        part.remove_suffix(1);
-      result.parts.emplace_back(part);
-    }
-    start = end + 1;
-  }
-  result.trailingSeparator = !rest.empty() && rest.back() == '\\' && !result.parts.empty();
-  if (!result.trailingSeparator && !result.parts.empty()) {
-    std::string& last = result.parts.back();
-    while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
-    if (last.empty()) result.parts.pop_back();
-  }
-  result.full.assign(1, result.drive).append(":\\");
-  for (size_t i = 0; i < result.parts.size(); ++i) {
-    if (i) result.full += '\\';
-    result.full += result.parts[i];
-  }
-  if (result.full.size() + (result.trailingSeparator ? 1 : 0) >= MAX_PATH) {
-    result = DosPath();
-    return ERROR_FILENAME_EXCED_RANGE;
-  }
-  return 0;
+  AppendComponents(rest, out);
+  return JoinFullPath(out);
 }
 
 Device ReservedDevice(const DosPath& dos) {
@@ -291,9 +338,6 @@ Device ReservedDevice(const DosPath& dos) {
   return Device::kNone;
 }
 
-namespace {
-
-// ERROR_FILENAME_EXCED_RANGE or ERROR_INVALID_NAME for a component Windows would refuse, else 0.
 DWORD CheckComponents(const DosPath& dos) {
   for (const std::string& part : dos.parts) {
     if (part.size() > kMaxComponent) return ERROR_FILENAME_EXCED_RANGE;
@@ -303,8 +347,6 @@ DWORD CheckComponents(const DosPath& dos) {
   }
   return 0;
 }
-
-}  // namespace
 
 bool PathThroughDriveLink(const DosPath& dos, std::string* path) {
   path->clear();
@@ -326,6 +368,7 @@ bool PathThroughDriveLink(const DosPath& dos, std::string* path) {
 }
 
 DWORD MapToHost(const DosPath& dos, HostPath* out) {
+  if (dos.IsNetwork()) return ERROR_NOT_SUPPORTED;
   if (DWORD err = CheckComponents(dos)) return err;
   // A path spelt as on disk costs one stat: the folders on the way exist if it does. It is
   // built in the caller's string, which a caller that keeps its HostPath has room in already.

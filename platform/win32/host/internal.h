@@ -88,17 +88,25 @@ const std::string& RegistryFile();
 // --- DOS paths ---
 struct DosPath {
   std::string full;  // normalised DOS path, e.g. C:\data\x.txt (no trailing separator)
-  char drive = 0;    // upper-case drive letter
+  char drive = 0;    // upper-case drive letter; 0 for a network path
+  // For a network path (\\server\share\data\x.txt, full spelt so): its server and share.
+  std::string server;
+  std::string share;
   std::vector<std::string> parts;  // components after the drive root
   bool trailingSeparator = false;
+  bool IsNetwork() const { return !server.empty(); }
 };
 
 // Normalises `path` as GetFullPathName does: separators, ".", "..", the current directory and
 // drive, one period at the end of a folder's name, periods and blanks at the end of the last
-// name. Returns 0 or a Win32 error.
+// name. A network path keeps its server and share: ".." stops at the share, as on Windows.
+// Returns 0 or a Win32 error.
 DWORD NormalizeDosPath(const char* path, DosPath* out);
 // The current directory as a DOS path ("C:\\DATA"), as GetCurrentDirectoryA gives it.
 std::string CurrentDosDirectory();
+
+// ERROR_FILENAME_EXCED_RANGE or ERROR_INVALID_NAME for a component Windows would refuse, else 0.
+DWORD CheckComponents(const DosPath& dos);
 
 // The reserved device names: the last component, up to its first period and without trailing
 // blanks, is NUL, CON, PRN, AUX, COM1-9 or LPT1-9, in any case and in any folder.
@@ -114,7 +122,8 @@ struct HostPath {
 
 // Maps a normalised DOS path to the host. Intermediate components must be existing folders
 // (else ERROR_PATH_NOT_FOUND), and so must a last one followed by a separator when it exists;
-// the last one may be missing. Returns 0 or a Win32 error.
+// the last one may be missing. Returns 0 or a Win32 error (ERROR_NOT_SUPPORTED for a network
+// path: the functions that reach shares go through network_share.cpp instead).
 DWORD MapToHost(const DosPath& dos, HostPath* out);
 // A host path for the DOS path that goes through its drive's link in the prefix
 // (…/dosdevices/c:/data/run.log), as spelt: it names the file only if the file is spelt so on
@@ -320,6 +329,41 @@ class FileLock final {
  private:
   int fd_ = -1;
 };
+
+// --- Files on network shares (network_share.cpp) ---
+// A file open on a share. Its calls wait for the server at most a few seconds.
+class NetworkFile;
+struct NetworkFileCloser {
+  void operator()(NetworkFile* file) const;
+};
+using NetworkFilePtr = std::unique_ptr<NetworkFile, NetworkFileCloser>;
+struct NetworkEntry {
+  std::string name;
+  struct stat st = {};
+};
+
+// Opens the file at network path `path` as CreateFileA does, its access and share mode going to
+// the server; `existed` says whether the name was there before. 0 or a Win32 error.
+DWORD NetworkOpen(const DosPath& path, unsigned access, unsigned share, DWORD disposition,
+                  NetworkFilePtr* file, bool* existed);
+// Reads up to `size` bytes at `offset`, fewer only at the end of the file.
+DWORD NetworkRead(NetworkFile& file, void* data, size_t size, off_t offset, size_t* done);
+// Writes all of `size` bytes at `offset`; `done` says how many reached the server.
+DWORD NetworkWrite(NetworkFile& file, const void* data, size_t size, off_t offset, size_t* done);
+DWORD NetworkFileStat(NetworkFile& file, struct stat* st);
+DWORD NetworkTruncate(NetworkFile& file, off_t length);
+// What is at a network path: ERROR_BAD_NET_NAME for a missing share, ERROR_PATH_NOT_FOUND for a
+// missing folder on the way, ERROR_FILE_NOT_FOUND for a missing name.
+DWORD NetworkStat(const DosPath& path, struct stat* st);
+// The files and folders in a network folder.
+DWORD NetworkList(const DosPath& folder, std::vector<NetworkEntry>* entries);
+DWORD NetworkDelete(const DosPath& path);
+DWORD NetworkCreateFolder(const DosPath& path);
+DWORD NetworkRemoveFolder(const DosPath& path);
+// Sets or clears a file's read-only attribute on the server; a folder's is left alone.
+DWORD NetworkSetReadOnly(const DosPath& path, bool readOnly);
+// Renames within one share (ERROR_NOT_SAME_DEVICE across shares); never replaces a file.
+DWORD NetworkMove(const DosPath& from, const DosPath& to);
 
 // --- Host seam ---
 LyrHostUi* HostUi();

@@ -24,9 +24,10 @@ namespace lyrwin {
 // call. The mutex keeps the pointer and the transfer at it together, as Windows serialises the
 // calls on one synchronous handle.
 struct FileObject final : KernelObject {
-  int fd = -1;
+  int fd = -1;            // a file on a disk of this machine
+  NetworkFilePtr remote;  // or a file on a share (fd is -1 then)
   unsigned access = 0;
-  std::string host;
+  std::string host;  // its host path, or its network path
   std::mutex positionMutex;
   off_t position = 0;
   ~FileObject() override {
@@ -35,6 +36,7 @@ struct FileObject final : KernelObject {
   void Retire(std::shared_ptr<KernelObject> self) override {
     if (fd >= 0) CloseRetrying(fd);  // releases the share locks, as the destruction would
     fd = -1;
+    remote.reset();
     access = 0;
     host.clear();
     position = 0;
@@ -86,6 +88,56 @@ std::shared_ptr<FileObject> FileFromHandle(HANDLE h) {
   auto file = lyrwin::LookupHandleAs<FileObject>(h);
   if (!file) NoteFailure(ERROR_INVALID_HANDLE);
   return file;
+}
+
+// What the file behind a handle is, from the disk or from the server. 0 or a Win32 error.
+DWORD StatOf(FileObject& file, struct stat* st) {
+  if (file.remote) return lyrwin::NetworkFileStat(*file.remote, st);
+  return lyrwin::sys::Fstat(file.fd, st) == 0 ? 0 : lyrwin::Win32ErrorFromErrno(errno);
+}
+
+// Whether `name` starts as a network path does (\\server\share); the local paths, which are
+// nearly all, are known without normalising them.
+bool IsNetworkName(LPCSTR name) {
+  return name != nullptr && (name[0] == '\\' || name[0] == '/') &&
+         (name[1] == '\\' || name[1] == '/');
+}
+
+DWORD Attributes(const struct stat& st) {
+  if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+  DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
+  if (lyrwin::IsReadOnlyMode(st.st_mode)) attributes |= FILE_ATTRIBUTE_READONLY;
+  return attributes;
+}
+
+HANDLE OpenNetworkFile(const DosPath& named, unsigned access, unsigned share, DWORD disposition) {
+  lyrwin::NetworkFilePtr remote;
+  bool existed = false;
+  const DWORD err = lyrwin::NetworkOpen(named, access, share, disposition, &remote, &existed);
+  if (err != 0) return FailHandle(err);
+  std::shared_ptr<FileObject> file = lyrwin::SpareObjects<FileObject>::Take();
+  file->remote = std::move(remote);
+  file->access = access;
+  file->host = named.full;
+  HANDLE handle = lyrwin::InsertHandle(file);
+  SetLastError(existed && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS)
+                   ? ERROR_ALREADY_EXISTS
+                   : ERROR_SUCCESS);
+  return handle;
+}
+
+// Copies what `in` holds to `out` through the handles: for a file on a share, which has no
+// descriptor. 0 or a Win32 error.
+DWORD CopyThroughHandles(HANDLE in, HANDLE out) {
+  std::vector<char> buffer(1 << 16);
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
+      return GetLastError();
+    if (got == 0) return 0;
+    DWORD put = 0;
+    if (!WriteFile(out, buffer.data(), got, &put, nullptr)) return GetLastError();
+  }
 }
 
 // Looks the name up and checks the disposition against what is there. 0 or a Win32 error.
@@ -316,6 +368,9 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
   if (normalised) {
     const lyrwin::Device device = lyrwin::ReservedDevice(request.named);
     if (device != lyrwin::Device::kNone) return OpenDevice(device, request.access);
+    if (named.IsNetwork())
+      return OpenNetworkFile(named, request.access, lyrwin::ShareBitsFromMode(dwShareMode),
+                             dwCreationDisposition);
   }
   request.truncates =
       dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING;
@@ -377,6 +432,14 @@ extern "C" BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBy
   if (!file) return FALSE;
   if (!(file->access & lyrwin::kAccessRead)) return Fail(ERROR_ACCESS_DENIED);
   std::lock_guard<std::mutex> hold(file->positionMutex);
+  if (file->remote) {
+    size_t done = 0;
+    const DWORD err =
+        lyrwin::NetworkRead(*file->remote, lpBuffer, nNumberOfBytesToRead, file->position, &done);
+    file->position += static_cast<off_t>(done);
+    if (lpNumberOfBytesRead) *lpNumberOfBytesRead = static_cast<DWORD>(done);
+    return err == 0 ? TRUE : Fail(err);
+  }
   ssize_t n = lyrwin::ReadFull(file->fd, lpBuffer, nNumberOfBytesToRead, file->position);
   if (n < 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
   file->position += n;
@@ -391,6 +454,14 @@ extern "C" BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOf
   if (!file) return FALSE;
   if (!(file->access & lyrwin::kAccessWrite)) return Fail(ERROR_ACCESS_DENIED);
   std::lock_guard<std::mutex> hold(file->positionMutex);
+  if (file->remote) {
+    size_t done = 0;
+    const DWORD err =
+        lyrwin::NetworkWrite(*file->remote, lpBuffer, nNumberOfBytesToWrite, file->position, &done);
+    file->position += static_cast<off_t>(done);
+    if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = static_cast<DWORD>(done);
+    return err == 0 ? TRUE : Fail(err);
+  }
   size_t n = lyrwin::WriteAll(file->fd, lpBuffer, nNumberOfBytesToWrite, file->position);
   file->position += static_cast<off_t>(n);
   if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = static_cast<DWORD>(n);
@@ -422,8 +493,8 @@ extern "C" DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove,
     base = file->position;
   } else if (whence == SEEK_END) {
     struct stat st;
-    if (lyrwin::sys::Fstat(file->fd, &st) != 0) {
-      NoteFailure(lyrwin::Win32ErrorFromErrno(errno));
+    if (const DWORD err = StatOf(*file, &st)) {
+      NoteFailure(err);
       return INVALID_SET_FILE_POINTER;
     }
     base = st.st_size;
@@ -453,6 +524,10 @@ extern "C" BOOL WINAPI SetEndOfFile(HANDLE hFile) {
   if (!file) return FALSE;
   if (!(file->access & lyrwin::kAccessWrite)) return Fail(ERROR_ACCESS_DENIED);
   std::lock_guard<std::mutex> hold(file->positionMutex);
+  if (file->remote) {
+    const DWORD err = lyrwin::NetworkTruncate(*file->remote, file->position);
+    return err == 0 ? TRUE : Fail(err);
+  }
   if (lyrwin::sys::Ftruncate(file->fd, file->position) != 0)
     return Fail(lyrwin::Win32ErrorFromErrno(errno));
   return TRUE;
@@ -460,9 +535,10 @@ extern "C" BOOL WINAPI SetEndOfFile(HANDLE hFile) {
 
 extern "C" DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
   auto file = FileFromHandle(hFile);
+  if (!file) return INVALID_FILE_SIZE;
   struct stat st;
-  if (!file || lyrwin::sys::Fstat(file->fd, &st) != 0) {
-    if (file) NoteFailure(lyrwin::Win32ErrorFromErrno(errno));
+  if (const DWORD err = StatOf(*file, &st)) {
+    NoteFailure(err);
     return INVALID_FILE_SIZE;
   }
   if (lpFileSizeHigh) *lpFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
@@ -475,7 +551,7 @@ extern "C" BOOL WINAPI GetFileTime(HANDLE hFile, LPFILETIME lpCreationTime,
   auto file = FileFromHandle(hFile);
   struct stat st;
   if (!file) return FALSE;
-  if (lyrwin::sys::Fstat(file->fd, &st) != 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
+  if (const DWORD err = StatOf(*file, &st)) return Fail(err);
   if (lpCreationTime) ToFileTime(st.st_mtim, lpCreationTime);
   if (lpLastAccessTime) ToFileTime(st.st_atim, lpLastAccessTime);
   if (lpLastWriteTime) ToFileTime(st.st_mtim, lpLastWriteTime);
@@ -489,7 +565,7 @@ extern "C" BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE
   struct stat st;
   if (!file) return FALSE;
   if (info == nullptr) return Fail(ERROR_INVALID_PARAMETER);
-  if (lyrwin::sys::Fstat(file->fd, &st) != 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
+  if (const DWORD err = StatOf(*file, &st)) return Fail(err);
   *info = {};
   info->dwFileAttributes =
       lyrwin::IsReadOnlyMode(st.st_mode) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
@@ -509,6 +585,9 @@ extern "C" BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
   auto file = FileFromHandle(hFile);
   if (!file) return FALSE;
   if (!(file->access & lyrwin::kAccessWrite)) return Fail(ERROR_ACCESS_DENIED);
+  // The server has every write when WriteFile returns; how soon its disk has them is the
+  // share's setting (the README's lab set-up asks for synchronous writes).
+  if (file->remote) return TRUE;
   if (lyrwin::sys::Fsync(file->fd) != 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
   return TRUE;
 }
@@ -516,6 +595,16 @@ extern "C" BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
 // --- Operations on names ---
 
 extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
+  if (IsNetworkName(lpFileName)) {
+    DosPath dos;
+    struct stat st;
+    DWORD err = lyrwin::NormalizeDosPath(lpFileName, &dos);
+    if (err == 0) err = lyrwin::NetworkStat(dos, &st);
+    if (err == 0 && (S_ISDIR(st.st_mode) || lyrwin::IsReadOnlyMode(st.st_mode)))
+      err = ERROR_ACCESS_DENIED;
+    if (err == 0) err = lyrwin::NetworkDelete(dos);
+    return err == 0 ? TRUE : Fail(err);
+  }
   HostPath host;
   DWORD err = ResolveExisting(lpFileName, &host);
   if (err != 0) return Fail(err);
@@ -533,6 +622,17 @@ extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
 }
 
 extern "C" BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
+  if (IsNetworkName(lpExistingFileName) || IsNetworkName(lpNewFileName)) {
+    DosPath fromDos;
+    DosPath toDos;
+    DWORD err = lyrwin::NormalizeDosPath(lpExistingFileName, &fromDos);
+    if (err == 0) err = lyrwin::NormalizeDosPath(lpNewFileName, &toDos);
+    // Between this machine's disks and a share a move is a copy and a deletion, which MoveFile
+    // does not do either.
+    if (err == 0 && fromDos.IsNetwork() != toDos.IsNetwork()) err = ERROR_NOT_SAME_DEVICE;
+    if (err == 0) err = lyrwin::NetworkMove(fromDos, toDos);
+    return err == 0 ? TRUE : Fail(err);
+  }
   HostPath from;
   DWORD err = ResolveExisting(lpExistingFileName, &from);
   if (err != 0) return Fail(err);
@@ -571,6 +671,16 @@ extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
   }
   auto source = lyrwin::LookupHandleAs<FileObject>(in);
   auto target = lyrwin::LookupHandleAs<FileObject>(out);
+  if (source->remote || target->remote) {
+    DWORD err = CopyThroughHandles(in, out);
+    CloseHandle(in);
+    CloseHandle(out);
+    if (err != 0) {
+      DeleteFileA(lpNewFileName);
+      return Fail(err);
+    }
+    return TRUE;
+  }
   const DWORD err = CopyDescriptor(source->fd, target->fd);
   struct stat st;
   if (err == 0 && lyrwin::sys::Fstat(source->fd, &st) == 0) {
@@ -590,22 +700,33 @@ extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
 }
 
 extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
-  HostPath host;
-  DWORD err = ResolveExisting(lpFileName, &host);
   struct stat st;
-  if (err == 0 && lyrwin::sys::Stat(host.host.c_str(), &st) != 0)
-    err = lyrwin::Win32ErrorFromErrno(errno);
+  DWORD err = 0;
+  if (IsNetworkName(lpFileName)) {
+    DosPath dos;
+    err = lyrwin::NormalizeDosPath(lpFileName, &dos);
+    if (err == 0) err = lyrwin::NetworkStat(dos, &st);
+  } else {
+    HostPath host;
+    err = ResolveExisting(lpFileName, &host);
+    if (err == 0 && lyrwin::sys::Stat(host.host.c_str(), &st) != 0)
+      err = lyrwin::Win32ErrorFromErrno(errno);
+  }
   if (err != 0) {
     SetLastError(err);
     return INVALID_FILE_ATTRIBUTES;
   }
-  if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
-  DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
-  if (lyrwin::IsReadOnlyMode(st.st_mode)) attributes |= FILE_ATTRIBUTE_READONLY;
-  return attributes;
+  return Attributes(st);
 }
 
 extern "C" BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
+  if (IsNetworkName(lpFileName)) {
+    DosPath dos;
+    DWORD err = lyrwin::NormalizeDosPath(lpFileName, &dos);
+    if (err == 0)
+      err = lyrwin::NetworkSetReadOnly(dos, (dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0);
+    return err == 0 ? TRUE : Fail(err);
+  }
   HostPath host;
   DWORD err = ResolveExisting(lpFileName, &host);
   struct stat st;
@@ -626,6 +747,11 @@ extern "C" BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttribu
 
 extern "C" BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES) {
   DosPath dos;
+  if (IsNetworkName(lpPathName)) {
+    DWORD err = lyrwin::NormalizeDosPath(lpPathName, &dos);
+    if (err == 0) err = lyrwin::NetworkCreateFolder(dos);
+    return err == 0 ? TRUE : Fail(err);
+  }
   HostPath host;
   DWORD err = lyrwin::ResolvePath(lpPathName, &dos, &host);
   if (err != 0) return Fail(err);
@@ -637,6 +763,12 @@ extern "C" BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES
 }
 
 extern "C" BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
+  if (IsNetworkName(lpPathName)) {
+    DosPath dos;
+    DWORD err = lyrwin::NormalizeDosPath(lpPathName, &dos);
+    if (err == 0) err = lyrwin::NetworkRemoveFolder(dos);
+    return err == 0 ? TRUE : Fail(err);
+  }
   HostPath host;
   DWORD err = ResolveExisting(lpPathName, &host);
   if (err != 0) return Fail(err);

@@ -85,6 +85,47 @@ void Fill(const FoundEntry& entry, LPWIN32_FIND_DATAA data) {
   std::strncpy(data->cFileName, entry.name.c_str(), MAX_PATH - 1);
 }
 
+// Returns the handle of a search with its first entry filled in, or INVALID_HANDLE_VALUE with
+// ERROR_FILE_NOT_FOUND when it found nothing.
+HANDLE StartSearch(std::shared_ptr<FindObject> find, LPWIN32_FIND_DATAA data) {
+  if (find->entries.empty()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  Fill(find->entries[0], data);
+  find->next = 1;
+  return InsertHandle(std::move(find));
+}
+
+// A search in a folder on a share: a plain name costs the server one lookup, a pattern a listing.
+HANDLE FindOnShare(DosPath& dos, const std::string& pattern, LPWIN32_FIND_DATAA data) {
+  std::shared_ptr<FindObject> find = SpareObjects<FindObject>::Take();
+  if (pattern.find_first_of("*?") == std::string::npos && pattern.back() != '.') {
+    FoundEntry exact{dos.parts.back(), {}};
+    const DWORD err = NetworkStat(dos, &exact.st);
+    if (err != 0) {
+      SetLastError(err);
+      return INVALID_HANDLE_VALUE;
+    }
+    find->entries.push_back(exact);
+    return StartSearch(std::move(find), data);
+  }
+  dos.parts.pop_back();
+  std::vector<NetworkEntry> listed;
+  if (const DWORD err = NetworkList(dos, &listed)) {
+    SetLastError(err);
+    return INVALID_HANDLE_VALUE;
+  }
+  for (const NetworkEntry& entry : listed) {
+    if (MatchPattern(pattern, entry.name.c_str())) find->entries.push_back({entry.name, entry.st});
+  }
+  std::sort(find->entries.begin(), find->entries.end(),
+            [](const FoundEntry& a, const FoundEntry& b) {
+              return CompareNoCase(a.name.c_str(), b.name.c_str()) < 0;
+            });
+  return StartSearch(std::move(find), data);
+}
+
 }  // namespace
 }  // namespace lyrwin
 
@@ -98,6 +139,7 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
     return INVALID_HANDLE_VALUE;
   }
   std::string pattern = PatternAsTyped(lpFileName, dos.parts.back());
+  if (dos.IsNetwork()) return FindOnShare(dos, pattern, lpFindFileData);
   // A plain name (no wildcard, no trailing period) whose folders are spelt as on disk is looked
   // up through the drive's link: found with one stat when it is spelt as on disk too, else in
   // the folder without regard to case (FindNoCase, which remembers a name that is not there at

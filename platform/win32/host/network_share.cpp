@@ -1,0 +1,461 @@
+// Files on network shares (\\server\share\...), through the SMB client library, as the Windows
+// redirector reaches them. A handle's desired access and share mode go to the server in its open,
+// so the server answers every machine's opens alike: a log held without sharing is refused to
+// all of them (ERROR_SHARING_VIOLATION), as Windows' own clients are refused.
+//
+// One client context serves the process, under one lock: the library's calls are short, and the
+// context is not safe to use from two threads at once. Every call waits for a server at most
+// kNetworkTimeoutMs, so that a hung server costs an append a bounded wait before its entry goes
+// to the backlog.
+#include "internal.h"
+
+#include <libsmbclient.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+
+namespace lyrwin {
+
+class NetworkFile {
+ public:
+  explicit NetworkFile(SMBCFILE* file) : file_(file) {}
+  SMBCFILE* Handle() const { return file_; }
+
+ private:
+  SMBCFILE* file_;
+};
+
+namespace {
+
+constexpr int kNetworkTimeoutMs = 4000;
+
+// A login as mount.cifs's credentials files hold it; empty for the guest.
+struct Login {
+  std::string user;
+  std::string password;
+  std::string domain;
+};
+
+struct Client {
+  std::mutex mutex;
+  SMBCCTX* context = nullptr;
+  DWORD loginError = 0;  // why the last login offered was the guest's although a file was there
+};
+
+Client& TheClient() {
+  static auto* client = new Client;  // never destroyed: detached threads may still close files
+  return *client;
+}
+
+// The credentials file of `server`: prefix/network-logins/<server in lower case>.
+std::string LoginFilePath(const char* server) {
+  std::string name;
+  for (const char* c = server; *c; ++c)
+    name += static_cast<char>(FoldLower(static_cast<unsigned char>(*c)));
+  return PrefixDir() + "/network-logins/" + name;
+}
+
+// Reads `server`'s login. A file that others than its owner may read is not used: the password
+// in it is no secret any more (ERROR_ACCESS_DENIED, and the guest is offered instead).
+DWORD ReadLogin(const char* server, Login* login) {
+  *login = Login();
+  const std::string path = LoginFilePath(server);
+  struct stat st;
+  if (sys::Stat(path.c_str(), &st) != 0) return 0;
+  if ((st.st_mode & 077) != 0) return ERROR_ACCESS_DENIED;
+  std::string text;
+  if (!ReadWholeFile(path, &text)) return ERROR_ACCESS_DENIED;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    const std::string key = line.substr(0, equals);
+    const std::string value = line.substr(equals + 1);
+    if (key == "username" || key == "user")
+      login->user = value;
+    else if (key == "password" || key == "pass")
+      login->password = value;
+    else if (key == "domain" || key == "dom" || key == "workgroup")
+      login->domain = value;
+  }
+  std::fill(text.begin(), text.end(), '\0');
+  return 0;
+}
+
+void CopyField(const std::string& value, char* out, int size) {
+  if (size <= 0) return;
+  std::snprintf(out, static_cast<size_t>(size), "%s", value.c_str());
+}
+
+// Called by the client, under the client's lock, when it connects to a server.
+void SupplyLogin(SMBCCTX*, const char* server, const char*, char* workgroup, int workgroupSize,
+                 char* user, int userSize, char* password, int passwordSize) {
+  Login login;
+  TheClient().loginError = ReadLogin(server, &login);
+  CopyField(login.domain, workgroup, workgroupSize);
+  CopyField(login.user, user, userSize);
+  CopyField(login.password, password, passwordSize);
+  std::fill(login.password.begin(), login.password.end(), '\0');
+}
+
+// The port servers listen on: 445, or LYRUTIL_SMB_PORT (a test's private server).
+uint16_t ServerPort() {
+  const char* text = std::getenv("LYRUTIL_SMB_PORT");
+  if (text == nullptr || *text == '\0') return 0;  // the client's default
+  const long port = std::strtol(text, nullptr, 10);
+  return port > 0 && port < 65536 ? static_cast<uint16_t>(port) : 0;
+}
+
+// The client's context, made at the first use; null when it cannot be (ERROR_NOT_ENOUGH_MEMORY).
+// Call with the client's lock held.
+SMBCCTX* Context(Client& client) {
+  if (client.context != nullptr) return client.context;
+  SMBCCTX* context = smbc_new_context();
+  if (context == nullptr) return nullptr;
+  smbc_setDebug(context, 0);
+  smbc_setFunctionAuthDataWithContext(context, SupplyLogin);
+  smbc_setTimeout(context, kNetworkTimeoutMs);
+  smbc_setOptionNoAutoAnonymousLogin(context, 0);
+  if (uint16_t port = ServerPort()) smbc_setPort(context, port);
+  if (smbc_init_context(context) == nullptr) {
+    smbc_free_context(context, 1);
+    return nullptr;
+  }
+  client.context = context;
+  return context;
+}
+
+void AppendEscaped(const std::string& name, std::string* url) {
+  static const char kHex[] = "0123456789ABCDEF";
+  for (unsigned char c : name) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+        c == '_' || c == '.' || c == '~' || c == ' ') {
+      *url += static_cast<char>(c);
+    } else {
+      *url += '%';
+      *url += kHex[c >> 4];
+      *url += kHex[c & 15];
+    }
+  }
+}
+
+// smb://server/share/a/b for \\server\share\a\b, the first `parts` components of it.
+std::string UrlOf(const DosPath& path, size_t parts) {
+  std::string url = "smb://";
+  AppendEscaped(path.server, &url);
+  url += '/';
+  AppendEscaped(path.share, &url);
+  for (size_t i = 0; i < parts && i < path.parts.size(); ++i) {
+    url += '/';
+    AppendEscaped(path.parts[i], &url);
+  }
+  return url;
+}
+
+std::string UrlOf(const DosPath& path) {
+  return UrlOf(path, path.parts.size());
+}
+
+// The Win32 error a Windows client gets for the client library's errno.
+DWORD NetworkErrorFromErrno(int err) {
+  switch (err) {
+    case ECONNREFUSED:
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case EHOSTDOWN:
+    case ECONNABORTED:
+    case ENETDOWN:
+      return ERROR_BAD_NETPATH;
+    case ETIMEDOUT:
+      return ERROR_SEM_TIMEOUT;
+    case ECONNRESET:
+    case ENETRESET:
+    case EPIPE:
+    case ENOTCONN:
+      return ERROR_NETNAME_DELETED;
+    case EROFS:
+      return ERROR_ACCESS_DENIED;
+    case EIO:  // what the client reports for a connection that broke in the call
+      return ERROR_UNEXP_NET_ERR;
+    default:
+      return Win32ErrorFromErrno(err);
+  }
+}
+
+// The error of a failed call on an open file: a connection that is gone, however the client
+// found out, means the file's server went away under it, as Windows says of an open file.
+DWORD FileCallError(int err) {
+  const DWORD mapped = NetworkErrorFromErrno(err);
+  if (mapped == ERROR_BAD_NETPATH || mapped == ERROR_UNEXP_NET_ERR) return ERROR_NETNAME_DELETED;
+  return mapped;
+}
+
+// Why a name on a share was not found: its share is missing (ERROR_BAD_NET_NAME), a folder on
+// the way is (ERROR_PATH_NOT_FOUND), or the name itself (ERROR_FILE_NOT_FOUND).
+DWORD WhatIsMissing(SMBCCTX* context, const DosPath& path) {
+  struct stat st;
+  if (smbc_getFunctionStat(context)(context, UrlOf(path, 0).c_str(), &st) != 0)
+    return errno == ENOENT ? ERROR_BAD_NET_NAME : NetworkErrorFromErrno(errno);
+  if (path.parts.size() > 1 &&
+      (smbc_getFunctionStat(context)(context, UrlOf(path, path.parts.size() - 1).c_str(), &st) !=
+           0 ||
+       !S_ISDIR(st.st_mode)))
+    return ERROR_PATH_NOT_FOUND;
+  return ERROR_FILE_NOT_FOUND;
+}
+
+// The error of a failed call on `path`, with the client's lock held.
+DWORD FailureOn(Client& client, SMBCCTX* context, const DosPath& path, int err) {
+  if (err == ENOENT || err == ENOTDIR) return WhatIsMissing(context, path);
+  if ((err == EACCES || err == EPERM) && client.loginError != 0) return ERROR_LOGON_FAILURE;
+  return NetworkErrorFromErrno(err);
+}
+
+smbc_share_mode ShareModeFrom(unsigned share) {
+  const bool read = (share & kAccessRead) != 0;
+  const bool write = (share & kAccessWrite) != 0;
+  if (read && write) return SMBC_SHAREMODE_DENY_NONE;
+  if (read) return SMBC_SHAREMODE_DENY_WRITE;
+  if (write) return SMBC_SHAREMODE_DENY_READ;
+  return SMBC_SHAREMODE_DENY_ALL;
+}
+
+int OpenFlagsFor(unsigned access, DWORD disposition) {
+  int flags = (access & kAccessWrite) ? ((access & kAccessRead) ? O_RDWR : O_WRONLY) : O_RDONLY;
+  switch (disposition) {
+    case CREATE_NEW:
+      return flags | O_CREAT | O_EXCL;
+    case CREATE_ALWAYS:
+      return flags | O_CREAT | O_TRUNC;
+    case OPEN_ALWAYS:
+      return flags | O_CREAT;
+    case TRUNCATE_EXISTING:
+      return flags | O_TRUNC;
+    default:
+      return flags;
+  }
+}
+
+// Checks what a name on a share must be before a call on it.
+DWORD CheckName(const DosPath& path) {
+  if (!path.IsNetwork()) return ERROR_INVALID_PARAMETER;
+  return CheckComponents(path);
+}
+
+}  // namespace
+
+void NetworkFileCloser::operator()(NetworkFile* file) const {
+  Client& client = TheClient();
+  {
+    std::lock_guard<std::mutex> lock(client.mutex);
+    if (client.context != nullptr && file->Handle() != nullptr)
+      smbc_getFunctionClose(client.context)(client.context, file->Handle());
+  }
+  delete file;
+}
+
+DWORD NetworkOpen(const DosPath& path, unsigned access, unsigned share, DWORD disposition,
+                  NetworkFilePtr* file, bool* existed) {
+  file->reset();
+  *existed = false;
+  if (DWORD err = CheckName(path)) return err;
+  if (path.parts.empty() || path.trailingSeparator) return ERROR_PATH_NOT_FOUND;
+  Client& client = TheClient();
+  std::lock_guard<std::mutex> lock(client.mutex);
+  SMBCCTX* context = Context(client);
+  if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  const std::string url = UrlOf(path);
+  struct stat st;
+  if (smbc_getFunctionStat(context)(context, url.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return ERROR_ACCESS_DENIED;
+    if (disposition == CREATE_NEW) return ERROR_FILE_EXISTS;
+    *existed = true;
+  } else if (errno != ENOENT && errno != ENOTDIR) {
+    return FailureOn(client, context, path, errno);
+  }
+  smbc_setOptionOpenShareMode(context, ShareModeFrom(share));
+  SMBCFILE* opened =
+      smbc_getFunctionOpen(context)(context, url.c_str(), OpenFlagsFor(access, disposition), 0644);
+  if (opened == nullptr) {
+    const int err = errno;
+    if (err == EEXIST) return ERROR_FILE_EXISTS;
+    return FailureOn(client, context, path, err);
+  }
+  file->reset(new NetworkFile(opened));
+  return 0;
+}
+
+DWORD NetworkRead(NetworkFile& file, void* data, size_t size, off_t offset, size_t* done) {
+  *done = 0;
+  Client& client = TheClient();
+  std::lock_guard<std::mutex> lock(client.mutex);
+  SMBCCTX* context = client.context;
+  if (smbc_getFunctionLseek(context)(context, file.Handle(), offset, SEEK_SET) < 0)
+    return FileCallError(errno);
+  while (*done < size) {
+    const ssize_t n = smbc_getFunctionRead(context)(context, file.Handle(),
+                                                    static_cast<char*>(data) + *done, size - *done);
+    if (n < 0) return FileCallError(errno);
+    if (n == 0) break;  // the end of the file
+    *done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+DWORD NetworkWrite(NetworkFile& file, const void* data, size_t size, off_t offset, size_t* done) {
+  *done = 0;
+  Client& client = TheClient();
+  std::lock_guard<std::mutex> lock(client.mutex);
+  SMBCCTX* context = client.context;
+  if (smbc_getFunctionLseek(context)(context, file.Handle(), offset, SEEK_SET) < 0)
+    return FileCallError(errno);
+  while (*done < size) {
+    const ssize_t n = smbc_getFunctionWrite(context)(
+        context, file.Handle(), static_cast<const char*>(data) + *done, size - *done);
+    if (n <= 0) return n < 0 ? FileCallError(errno) : ERROR_WRITE_FAULT;
+    *done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+DWORD NetworkFileStat(NetworkFile& file, struct stat* st) {
+  Client& client = TheClient();
+  std::lock_guard<std::mutex> lock(client.mutex);
+  SMBCCTX* context = client.context;
+  if (smbc_getFunctionFstat(context)(context, file.Handle(), st) != 0) return FileCallError(errno);
+  return 0;
+}
+
+DWORD NetworkTruncate(NetworkFile& file, off_t length) {
+  Client& client = TheClient();
+  std::lock_guard<std::mutex> lock(client.mutex);
+  SMBCCTX* context = client.context;
+  if (smbc_getFunctionFtruncate(context)(context, file.Handle(), length) != 0)
+    return FileCallError(errno);
+  return 0;
+}
+
+DWORD NetworkStat(const DosPath& path, struct stat* st) {
+  if (DWORD err = CheckName(path)) return err;
+  Client& client = TheClient();
+  std::lock_guard<std::mutex> lock(client.mutex);
+  SMBCCTX* context = Context(client);
+  if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  if (smbc_getFunctionStat(context)(context, UrlOf(path).c_str(), st) != 0)
+    return FailureOn(client, context, path, errno);
+  if (path.trailingSeparator && !S_ISDIR(st->st_mode)) return ERROR_PATH_NOT_FOUND;
+  return 0;
+}
+
+DWORD NetworkList(const DosPath& folder, std::vector<NetworkEntry>* entries) {
+  entries->clear();
+  if (DWORD err = CheckName(folder)) return err;
+  Client& client = TheClient();
+  std::lock_guard<std::mutex> lock(client.mutex);
+  SMBCCTX* context = Context(client);
+  if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  const std::string url = UrlOf(folder);
+  SMBCFILE* dir = smbc_getFunctionOpendir(context)(context, url.c_str());
+  if (dir == nullptr) return FailureOn(client, context, folder, errno);
+  while (struct smbc_dirent* entry = smbc_getFunctionReaddir(context)(context, dir)) {
+    if (entry->smbc_type != SMBC_FILE && entry->smbc_type != SMBC_DIR) continue;
+    NetworkEntry found;
+    found.name = entry->name;
+    if (found.name == "." || found.name == "..") continue;
+    entries->push_back(std::move(found));
+  }
+  smbc_getFunctionClosedir(context)(context, dir);
+  for (NetworkEntry& entry : *entries) {
+    std::string child = url + '/';
+    AppendEscaped(entry.name, &child);
+    if (smbc_getFunctionStat(context)(context, child.c_str(), &entry.st) != 0) entry.name.clear();
+  }
+  entries->erase(std::remove_if(entries->begin(), entries->end(),
+                                [](const NetworkEntry& e) { return e.name.empty(); }),
+                 entries->end());
+  return 0;
+}
+
+DWORD NetworkDelete(const DosPath& path) {
+  if (DWORD err = CheckName(path)) return err;
+  Client& client = TheClient();
+  std::lock_guard<std::mutex> lock(client.mutex);
+  SMBCCTX* context = Context(client);
+  if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  if (smbc_getFunctionUnlink(context)(context, UrlOf(path).c_str()) != 0)
+    return FailureOn(client, context, path, errno);
+  return 0;
+}
+
+DWORD NetworkCreateFolder(const DosPath& path) {
+  if (DWORD err = CheckName(path)) return err;
+  if (path.parts.empty()) return ERROR_ALREADY_EXISTS;  // the share itself
+  Client& client = TheClient();
+  std::lock_guard<std::mutex> lock(client.mutex);
+  SMBCCTX* context = Context(client);
+  if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  if (smbc_getFunctionMkdir(context)(context, UrlOf(path).c_str(), 0755) != 0) {
+    const int err = errno;
+    if (err == EEXIST) return ERROR_ALREADY_EXISTS;
+    if (err == ENOENT) return ERROR_PATH_NOT_FOUND;
+    return FailureOn(client, context, path, err);
+  }
+  return 0;
+}
+
+DWORD NetworkRemoveFolder(const DosPath& path) {
+  if (DWORD err = CheckName(path)) return err;
+  Client& client = TheClient();
+  std::lock_guard<std::mutex> lock(client.mutex);
+  SMBCCTX* context = Context(client);
+  if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  if (smbc_getFunctionRmdir(context)(context, UrlOf(path).c_str()) != 0)
+    return FailureOn(client, context, path, errno);
+  return 0;
+}
+
+DWORD NetworkSetReadOnly(const DosPath& path, bool readOnly) {
+  if (DWORD err = CheckName(path)) return err;
+  Client& client = TheClient();
+  std::lock_guard<std::mutex> lock(client.mutex);
+  SMBCCTX* context = Context(client);
+  if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  const std::string url = UrlOf(path);
+  struct stat st;
+  if (smbc_getFunctionStat(context)(context, url.c_str(), &st) != 0)
+    return FailureOn(client, context, path, errno);
+  if (S_ISDIR(st.st_mode)) return 0;
+  // The client sets the read-only attribute for a mode without write permission.
+  if (smbc_getFunctionChmod(context)(context, url.c_str(), readOnly ? 0444 : 0644) != 0)
+    return FailureOn(client, context, path, errno);
+  return 0;
+}
+
+DWORD NetworkMove(const DosPath& from, const DosPath& to) {
+  if (DWORD err = CheckName(from)) return err;
+  if (DWORD err = CheckName(to)) return err;
+  if (!EqualNoCase(from.server, to.server) || !EqualNoCase(from.share, to.share))
+    return ERROR_NOT_SAME_DEVICE;
+  Client& client = TheClient();
+  std::lock_guard<std::mutex> lock(client.mutex);
+  SMBCCTX* context = Context(client);
+  if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  struct stat st;
+  if (smbc_getFunctionStat(context)(context, UrlOf(to).c_str(), &st) == 0)
+    return ERROR_ALREADY_EXISTS;  // MoveFile never replaces
+  if (smbc_getFunctionRename(context)(context, UrlOf(from).c_str(), context, UrlOf(to).c_str()) !=
+      0)
+    return FailureOn(client, context, from, errno);
+  return 0;
+}
+
+}  // namespace lyrwin

@@ -1,0 +1,177 @@
+// Files on a network share, against a real Samba server on loopback: the file functions on UNC
+// paths, Windows' share modes kept by the server between processes, and the errors a Windows
+// client gets when the server or the share is not there.
+#include "lyr_test.h"
+
+#include "smb_server.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace {
+
+class NetworkShareTest : public LyrTest {
+ protected:
+  static void SetUpTestSuite() {
+    char folder[] = "/tmp/lyrutil-smb-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    server_ = new SmbServer(folder);
+  }
+  static void TearDownTestSuite() {
+    const std::string folder = server_->Folder();
+    delete server_;
+    server_ = nullptr;
+    std::filesystem::remove_all(folder);
+  }
+  void SetUp() override {
+    LyrTest::SetUp();
+    ASSERT_TRUE(server_->Start()) << "smbd did not start:\n" << server_->Log();
+    // Emptied, not made anew: the server's sessions keep the share's folder open.
+    for (const auto& entry : std::filesystem::directory_iterator(server_->Folder() + "/lab"))
+      std::filesystem::remove_all(entry.path());
+  }
+
+  // The share's folder on the server's disk.
+  static std::string OnServer(const std::string& name) {
+    return server_->Folder() + "/lab/" + name;
+  }
+
+  static SmbServer* server_;
+};
+
+SmbServer* NetworkShareTest::server_ = nullptr;
+
+HANDLE Open(const char* path, DWORD access, DWORD share, DWORD disposition) {
+  return CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+TEST_F(NetworkShareTest, FilesOnAShareAreMadeReadAndNamedAsOnADisk) {
+  const char* log = "\\\\127.0.0.1\\lab\\Audit\\LC-1.log";
+  // The folder is not there yet: the open says so, as Windows does.
+  EXPECT_EQ(Open(log, GENERIC_WRITE, 0, OPEN_ALWAYS), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  ASSERT_TRUE(CreateDirectoryA("\\\\127.0.0.1\\lab\\Audit", nullptr));
+  EXPECT_FALSE(CreateDirectoryA("//127.0.0.1/lab/audit", nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+
+  HANDLE file = Open(log, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
+  DWORD done = 0;
+  ASSERT_TRUE(WriteFile(file, "first;", 6, &done, nullptr));
+  ASSERT_TRUE(WriteFile(file, "second", 6, &done, nullptr));
+  EXPECT_EQ(GetFileSize(file, nullptr), 12u);
+  EXPECT_EQ(SetFilePointer(file, -6, nullptr, FILE_END), 6u);
+  char back[16] = {};
+  ASSERT_TRUE(ReadFile(file, back, sizeof back, &done, nullptr));
+  EXPECT_EQ(std::string(back, done), "second");
+  EXPECT_EQ(SetFilePointer(file, 5, nullptr, FILE_BEGIN), 5u);
+  EXPECT_TRUE(SetEndOfFile(file));
+  EXPECT_TRUE(FlushFileBuffers(file));
+  EXPECT_TRUE(CloseHandle(file));
+  // The server's disk holds what was written, under the name given.
+  EXPECT_EQ(ReadHostFile(OnServer("Audit/LC-1.log")), "first");
+
+  EXPECT_EQ(Open(log, GENERIC_WRITE, 0, CREATE_NEW), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+  file = Open("\\\\127.0.0.1\\lab\\AUDIT\\.\\..\\Audit\\lc-1.LOG", GENERIC_READ, FILE_SHARE_READ,
+              OPEN_ALWAYS);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  CloseHandle(file);
+
+  char full[MAX_PATH];
+  EXPECT_GT(GetFullPathNameA("//127.0.0.1/lab/Audit/../Audit/./LC-1.log", MAX_PATH, full, nullptr),
+            0u);
+  EXPECT_STREQ(full, log);
+  EXPECT_EQ(GetFileAttributesA(log), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_EQ(GetFileAttributesA("\\\\127.0.0.1\\lab\\Audit"),
+            static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+  CFileStatus status;
+  EXPECT_TRUE(CFile::GetStatus(log, status));
+  EXPECT_EQ(status.m_size, 5u);
+
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA("\\\\127.0.0.1\\lab\\Audit\\*.log", &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  EXPECT_STREQ(found.cFileName, "LC-1.log");
+  EXPECT_FALSE(FindNextFileA(search, &found));
+  FindClose(search);
+
+  EXPECT_TRUE(CopyFileA(log, "\\\\127.0.0.1\\lab\\Audit\\copy.log", TRUE));
+  EXPECT_EQ(ReadHostFile(OnServer("Audit/copy.log")), "first");
+  EXPECT_TRUE(MoveFileA("\\\\127.0.0.1\\lab\\Audit\\copy.log", "\\\\127.0.0.1\\lab\\moved.log"));
+  EXPECT_FALSE(MoveFileA("\\\\127.0.0.1\\lab\\moved.log", "C:\\moved.log"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SAME_DEVICE));
+  EXPECT_TRUE(SetFileAttributesA("\\\\127.0.0.1\\lab\\moved.log", FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(DeleteFileA("\\\\127.0.0.1\\lab\\moved.log"));  // read-only, as on a disk
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_TRUE(SetFileAttributesA("\\\\127.0.0.1\\lab\\moved.log", FILE_ATTRIBUTE_NORMAL));
+  EXPECT_TRUE(DeleteFileA("\\\\127.0.0.1\\lab\\moved.log"));
+  EXPECT_FALSE(HostFileExists(OnServer("moved.log")));
+
+  // What is not there: the name, the share, the server.
+  EXPECT_EQ(GetFileAttributesA("\\\\127.0.0.1\\lab\\none.log"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(Open("\\\\127.0.0.1\\nosuchshare\\x.log", GENERIC_READ, 0, OPEN_EXISTING),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_NET_NAME));
+  EXPECT_EQ(GetFullPathNameA("\\\\127.0.0.1", MAX_PATH, full, nullptr), 0u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_PATHNAME));
+}
+
+TEST_F(NetworkShareTest, TheServerAnswersEveryProcessByTheHoldersSharing) {
+  const char* log = "\\\\127.0.0.1\\lab\\held.log";
+  HANDLE held = Open(log, GENERIC_WRITE, 0, OPEN_ALWAYS);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE) << GetLastError();
+  // In this process and in another, which is its own client of the server.
+  EXPECT_EQ(Open(log, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  CloseHandle(held);
+
+  // Another process holds the log for writing and shares reading only: readers open it, a
+  // second writer is refused until the holder lets go.
+  {
+    HelperProcess holder(HelperPath("hold_file"), {log, std::to_string(GENERIC_WRITE),
+                                                   std::to_string(FILE_SHARE_READ), "30"});
+    ASSERT_EQ(holder.FirstLine(), "ready");
+    HANDLE reader = Open(log, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    EXPECT_NE(reader, INVALID_HANDLE_VALUE);
+    CloseHandle(reader);
+    EXPECT_EQ(Open(log, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(Open(log, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));  // denies its writing
+    holder.Kill();
+  }
+  HANDLE writer = Open(log, GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
+  EXPECT_NE(writer, INVALID_HANDLE_VALUE) << GetLastError();
+  CloseHandle(writer);
+}
+
+TEST_F(NetworkShareTest, AServerThatIsGoneOrAReadOnlyShareAnswersAsWindowsDoes) {
+  EXPECT_EQ(Open("\\\\127.0.0.1\\archive\\new.log", GENERIC_WRITE, 0, OPEN_ALWAYS),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+  HANDLE file = Open("\\\\127.0.0.1\\lab\\open.log", GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  server_->Stop(/*kill=*/true);
+  DWORD done = 0;
+  EXPECT_FALSE(WriteFile(file, "x", 1, &done, nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NETNAME_DELETED));
+  CloseHandle(file);
+  EXPECT_EQ(Open("\\\\127.0.0.1\\lab\\open.log", GENERIC_READ, 0, OPEN_EXISTING),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_NETPATH));
+
+  ASSERT_TRUE(server_->Start());
+  file = Open("\\\\127.0.0.1\\lab\\open.log", GENERIC_READ, 0, OPEN_EXISTING);
+  EXPECT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();  // the client connects again
+  CloseHandle(file);
+}
+
+}  // namespace

@@ -1,0 +1,35 @@
+// A real SMB server for a test: smbd started in the foreground on a free loopback port with a
+// private configuration in a folder of the test's own, and two guest shares: "lab" (read and
+// write) and "archive" (read only), their files in Folder()/lab and Folder()/archive. The test
+// process's LYRUTIL_SMB_PORT points the stand-in at it (the stand-in reads it once, so one port
+// serves the whole test program: a server started again takes the same port).
+#ifndef LYRUTIL_TESTS_SMB_SERVER_H
+#define LYRUTIL_TESTS_SMB_SERVER_H
+
+#include <sys/types.h>
+
+#include <string>
+
+class SmbServer {
+ public:
+  explicit SmbServer(const std::string& folder);
+  ~SmbServer();
+  SmbServer(const SmbServer&) = delete;
+  SmbServer& operator=(const SmbServer&) = delete;
+
+  bool Running() const { return pid_ > 0; }
+  const std::string& Folder() const { return folder_; }
+  // What smbd said when it did not start.
+  std::string Log() const;
+  // Starts it (again); false when it does not answer within ten seconds.
+  bool Start();
+  // Ends it and the processes serving its clients: SIGTERM, or SIGKILL for a server that dies
+  // in the middle of whatever it is doing.
+  void Stop(bool kill = false);
+
+ private:
+  std::string folder_;
+  pid_t pid_ = -1;
+};
+
+#endif  // LYRUTIL_TESTS_SMB_SERVER_H
