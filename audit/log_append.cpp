@@ -59,6 +59,23 @@ bool EndsWithWholeRecord(CFile& file, ULONGLONG end) {
   }
 }
 
+// Whether a failure on a log on a network share means that its server could not be reached. The
+// log may well be there then: the entry is parked, as after any failed append, not dropped as it
+// is for a log whose folder cannot be made.
+bool ServerOutOfReach(DWORD error) {
+  switch (error) {
+    case ERROR_BAD_NETPATH:
+    case ERROR_UNEXP_NET_ERR:
+    case ERROR_NETNAME_DELETED:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_SEM_TIMEOUT:
+    case ERROR_LOGON_FAILURE:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 // Writes the entry at the log's end, on disk before this returns; a failure leaves the log as it
@@ -66,14 +83,19 @@ bool EndsWithWholeRecord(CFile& file, ULONGLONG end) {
 // flush failed and the file cannot be cut back, the record stays and counts as written. Throwing
 // would have it parked as well, and moved in a second time later. A new log's folder is made
 // first, one level under a parent that must exist; where it cannot be, the entry is dropped
-// (neither written nor parked) and this returns.
+// (neither written nor parked) and this returns, unless the log's server is out of reach.
 void CLyrLog::WriteEntryToLog(const char* backlogPath) {
   CFile& log = *m_pFile;
   const bool exists = fExists(m_szLogFile) != 0;
   if (!exists) {
     char folder[MAX_PATH];
     GetDirecFromFile(m_szLogFile, folder);
-    if (!CreateDirectoryA(folder, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return;
+    if (!CreateDirectoryA(folder, nullptr)) {
+      const DWORD error = GetLastError();
+      if (ServerOutOfReach(error))
+        AfxThrowFileException(CFileException::generic, static_cast<LONG>(error), m_szLogFile);
+      if (error != ERROR_ALREADY_EXISTS) return;
+    }
   }
   // The key state lives beside the backlog, in the working directory the caller read once for
   // both: each read of it costs the registry's and the INI file's checks.

@@ -22,11 +22,13 @@ namespace lyrwin {
 
 class NetworkFile {
  public:
-  explicit NetworkFile(SMBCFILE* file) : file_(file) {}
+  NetworkFile(SMBCFILE* file, std::string url) : file_(file), url_(std::move(url)) {}
   SMBCFILE* Handle() const { return file_; }
+  const std::string& Url() const { return url_; }
 
  private:
   SMBCFILE* file_;
+  std::string url_;
 };
 
 namespace {
@@ -199,6 +201,23 @@ DWORD FileCallError(int err) {
   return mapped;
 }
 
+bool LostConnection(int err) {
+  return err == ECONNRESET || err == ENETRESET || err == EPIPE || err == ENOTCONN ||
+         err == ECONNABORTED || err == EIO;
+}
+
+// Makes a call that names a file; when the client's connection to the server turns out to be
+// gone (a server restarted while nothing was open), connects anew and makes it once more, as
+// Windows' redirector reconnects a session that dropped. Files open on the lost connection were
+// lost with it. `call` returns 0 or -1 with errno set.
+template <class Call>
+int Reconnecting(SMBCCTX* context, Call call) {
+  const int result = call();
+  if (result == 0 || !LostConnection(errno)) return result;
+  smbc_getFunctionPurgeCachedServers(context)(context);
+  return call();
+}
+
 // Why a name on a share was not found: its share is missing (ERROR_BAD_NET_NAME), a folder on
 // the way is (ERROR_PATH_NOT_FOUND), or the name itself (ERROR_FILE_NOT_FOUND).
 DWORD WhatIsMissing(SMBCCTX* context, const DosPath& path) {
@@ -275,7 +294,8 @@ DWORD NetworkOpen(const DosPath& path, unsigned access, unsigned share, DWORD di
   if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
   const std::string url = UrlOf(path);
   struct stat st;
-  if (smbc_getFunctionStat(context)(context, url.c_str(), &st) == 0) {
+  if (Reconnecting(context,
+                   [&] { return smbc_getFunctionStat(context)(context, url.c_str(), &st); }) == 0) {
     if (S_ISDIR(st.st_mode)) return ERROR_ACCESS_DENIED;
     if (disposition == CREATE_NEW) return ERROR_FILE_EXISTS;
     *existed = true;
@@ -290,7 +310,7 @@ DWORD NetworkOpen(const DosPath& path, unsigned access, unsigned share, DWORD di
     if (err == EEXIST) return ERROR_FILE_EXISTS;
     return FailureOn(client, context, path, err);
   }
-  file->reset(new NetworkFile(opened));
+  file->reset(new NetworkFile(opened, url));
   return 0;
 }
 
@@ -331,8 +351,12 @@ DWORD NetworkFileStat(NetworkFile& file, struct stat* st) {
   Client& client = TheClient();
   std::lock_guard<std::mutex> lock(client.mutex);
   SMBCCTX* context = client.context;
-  if (smbc_getFunctionFstat(context)(context, file.Handle(), st) != 0) return FileCallError(errno);
-  return 0;
+  if (smbc_getFunctionFstat(context)(context, file.Handle(), st) == 0) return 0;
+  // A handle opened for writing alone may not ask the server about its file (the client asks for
+  // no attribute access in the open); asking by name needs none of the access that share modes
+  // govern, as Windows' own size queries on such handles need none.
+  if (smbc_getFunctionStat(context)(context, file.Url().c_str(), st) == 0) return 0;
+  return FileCallError(errno);
 }
 
 DWORD NetworkTruncate(NetworkFile& file, off_t length) {
@@ -350,7 +374,9 @@ DWORD NetworkStat(const DosPath& path, struct stat* st) {
   std::lock_guard<std::mutex> lock(client.mutex);
   SMBCCTX* context = Context(client);
   if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
-  if (smbc_getFunctionStat(context)(context, UrlOf(path).c_str(), st) != 0)
+  const std::string url = UrlOf(path);
+  if (Reconnecting(context,
+                   [&] { return smbc_getFunctionStat(context)(context, url.c_str(), st); }) != 0)
     return FailureOn(client, context, path, errno);
   if (path.trailingSeparator && !S_ISDIR(st->st_mode)) return ERROR_PATH_NOT_FOUND;
   return 0;
@@ -364,7 +390,11 @@ DWORD NetworkList(const DosPath& folder, std::vector<NetworkEntry>* entries) {
   SMBCCTX* context = Context(client);
   if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
   const std::string url = UrlOf(folder);
-  SMBCFILE* dir = smbc_getFunctionOpendir(context)(context, url.c_str());
+  SMBCFILE* dir = nullptr;
+  Reconnecting(context, [&] {
+    dir = smbc_getFunctionOpendir(context)(context, url.c_str());
+    return dir != nullptr ? 0 : -1;
+  });
   if (dir == nullptr) return FailureOn(client, context, folder, errno);
   while (struct smbc_dirent* entry = smbc_getFunctionReaddir(context)(context, dir)) {
     if (entry->smbc_type != SMBC_FILE && entry->smbc_type != SMBC_DIR) continue;
@@ -391,7 +421,9 @@ DWORD NetworkDelete(const DosPath& path) {
   std::lock_guard<std::mutex> lock(client.mutex);
   SMBCCTX* context = Context(client);
   if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
-  if (smbc_getFunctionUnlink(context)(context, UrlOf(path).c_str()) != 0)
+  const std::string url = UrlOf(path);
+  if (Reconnecting(context,
+                   [&] { return smbc_getFunctionUnlink(context)(context, url.c_str()); }) != 0)
     return FailureOn(client, context, path, errno);
   return 0;
 }
@@ -403,7 +435,10 @@ DWORD NetworkCreateFolder(const DosPath& path) {
   std::lock_guard<std::mutex> lock(client.mutex);
   SMBCCTX* context = Context(client);
   if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
-  if (smbc_getFunctionMkdir(context)(context, UrlOf(path).c_str(), 0755) != 0) {
+  const std::string url = UrlOf(path);
+  if (Reconnecting(context, [&] {
+        return smbc_getFunctionMkdir(context)(context, url.c_str(), 0755);
+      }) != 0) {
     const int err = errno;
     if (err == EEXIST) return ERROR_ALREADY_EXISTS;
     if (err == ENOENT) return ERROR_PATH_NOT_FOUND;
@@ -418,7 +453,9 @@ DWORD NetworkRemoveFolder(const DosPath& path) {
   std::lock_guard<std::mutex> lock(client.mutex);
   SMBCCTX* context = Context(client);
   if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
-  if (smbc_getFunctionRmdir(context)(context, UrlOf(path).c_str()) != 0)
+  const std::string url = UrlOf(path);
+  if (Reconnecting(context, [&] { return smbc_getFunctionRmdir(context)(context, url.c_str()); }) !=
+      0)
     return FailureOn(client, context, path, errno);
   return 0;
 }
@@ -431,7 +468,8 @@ DWORD NetworkSetReadOnly(const DosPath& path, bool readOnly) {
   if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
   const std::string url = UrlOf(path);
   struct stat st;
-  if (smbc_getFunctionStat(context)(context, url.c_str(), &st) != 0)
+  if (Reconnecting(context,
+                   [&] { return smbc_getFunctionStat(context)(context, url.c_str(), &st); }) != 0)
     return FailureOn(client, context, path, errno);
   if (S_ISDIR(st.st_mode)) return 0;
   // The client sets the read-only attribute for a mode without write permission.
@@ -450,7 +488,10 @@ DWORD NetworkMove(const DosPath& from, const DosPath& to) {
   SMBCCTX* context = Context(client);
   if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
   struct stat st;
-  if (smbc_getFunctionStat(context)(context, UrlOf(to).c_str(), &st) == 0)
+  const std::string target = UrlOf(to);
+  if (Reconnecting(context, [&] {
+        return smbc_getFunctionStat(context)(context, target.c_str(), &st);
+      }) == 0)
     return ERROR_ALREADY_EXISTS;  // MoveFile never replaces
   if (smbc_getFunctionRename(context)(context, UrlOf(from).c_str(), context, UrlOf(to).c_str()) !=
       0)
