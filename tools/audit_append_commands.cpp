@@ -226,8 +226,8 @@ void AddBacklog(CLI::App& audit, Action& action) {
       bool anyLeft = false;
       for (const auto& [logFile, count] : perLog) {
         const std::string shown = Cp1252ToUtf8(logFile);
-        std::string host;
-        if (!LyrDosToHostPath(logFile.c_str(), &host)) {
+        std::string host = logFile;  // a log on a share is named as the library names it
+        if (!IsNetworkName(logFile) && !LyrDosToHostPath(logFile.c_str(), &host)) {
           std::cerr << shown << ": cannot be found; " << count << " entries stay parked\n";
           anyLeft = true;
           continue;

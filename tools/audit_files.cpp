@@ -1,5 +1,6 @@
 #include "audit_files.h"
 
+#include "audit_reader.h"
 #include "tool_error.h"
 
 #include <lyrhost.h>
@@ -67,9 +68,54 @@ std::string WhyNotADosName(const std::string& component) {
   return std::string();
 }
 
+// The size of a file on a share, from its folder's listing: no open, so a writer holding it
+// without sharing does not make it look unreadable. 0 or a Win32 error.
+DWORD NetworkFileSize(const std::string& path, off_t* size) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(path.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return GetLastError();
+  FindClose(search);
+  if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_DIRECTORY;
+  *size = static_cast<off_t>((static_cast<uint64_t>(found.nFileSizeHigh) << 32) |
+                             found.nFileSizeLow);
+  return 0;
+}
+
+// The first and the last record of a log on a share, read through the library's stand-in.
+bool NetworkEndsReadAsRecords(const std::string& path, off_t records) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) throw ToolError(path + ": " + ErrorText(GetLastError()));
+  bool readable = true;
+  for (off_t index : {off_t{0}, records - 1}) {
+    LOG_ENTRY_STRUCT r;
+    const int64_t offset = index * static_cast<off_t>(sizeof r);
+    LONG high = static_cast<LONG>(offset >> 32);
+    DWORD done = 0;
+    readable = readable &&
+               SetFilePointer(file, static_cast<LONG>(offset), &high, FILE_BEGIN) !=
+                   INVALID_SET_FILE_POINTER &&
+               ReadFile(file, &r, sizeof r, &done, nullptr) && done == sizeof r &&
+               UnterminatedFields(r) == 0;
+  }
+  CloseHandle(file);
+  return readable;
+}
+
 }  // namespace
 
+bool IsNetworkName(const std::string& path) {
+  return path.size() >= 2 && (path[0] == '\\' || path[0] == '/') &&
+         (path[1] == '\\' || path[1] == '/');
+}
+
 std::string DosName(const std::string& hostPath) {
+  if (IsNetworkName(hostPath)) {
+    std::string dos = hostPath;
+    std::replace(dos.begin(), dos.end(), '/', '\\');
+    if (dos.size() >= MAX_PATH) throw ToolError(hostPath + ": the path is too long for the suite");
+    return dos;
+  }
   std::string folder = ".";
   std::string name = hostPath;
   size_t slash = hostPath.rfind('/');
@@ -103,12 +149,27 @@ std::string DosName(const std::string& hostPath) {
 }
 
 bool SameHostFile(const std::string& a, const std::string& b) {
+  if (IsNetworkName(a) || IsNetworkName(b)) {
+    char fullA[MAX_PATH], fullB[MAX_PATH];
+    return IsNetworkName(a) && IsNetworkName(b) &&
+           GetFullPathNameA(a.c_str(), MAX_PATH, fullA, nullptr) != 0 &&
+           GetFullPathNameA(b.c_str(), MAX_PATH, fullB, nullptr) != 0 &&
+           CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, fullA, -1, fullB, -1) ==
+               CSTR_EQUAL;
+  }
   struct stat sa, sb;
   return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
          sa.st_ino == sb.st_ino;
 }
 
 off_t RequireReadableFile(const std::string& hostPath) {
+  if (IsNetworkName(hostPath)) {
+    off_t size = 0;
+    const DWORD error = NetworkFileSize(hostPath, &size);
+    if (error == ERROR_DIRECTORY) throw ToolError(hostPath + ": not a file");
+    if (error != 0) throw ToolError(hostPath + ": " + ErrorText(error));
+    return size;
+  }
   struct stat st;
   if (::stat(hostPath.c_str(), &st) != 0) throw ToolError(hostPath + ": " + std::strerror(errno));
   if (!S_ISREG(st.st_mode)) throw ToolError(hostPath + ": not a file");
@@ -139,9 +200,30 @@ int UnterminatedFields(const LOG_ENTRY_STRUCT& r) {
 }
 
 void RequireAppendableLog(const std::string& hostPath) {
-  if (::access(hostPath.c_str(), F_OK) != 0 && errno == ENOENT) return;
+  if (IsNetworkName(hostPath)) {
+    // A server out of reach is no reason to refuse: the library parks the entry in the
+    // backlog, and it moves in once the server is back.
+    off_t size = 0;
+    switch (NetworkFileSize(hostPath, &size)) {
+      case ERROR_FILE_NOT_FOUND:
+      case ERROR_BAD_NETPATH:
+      case ERROR_NETNAME_DELETED:
+      case ERROR_UNEXP_NET_ERR:
+      case ERROR_SEM_TIMEOUT:
+        return;
+      default:
+        break;
+    }
+  } else if (::access(hostPath.c_str(), F_OK) != 0 && errno == ENOENT) {
+    return;
+  }
   const off_t records = RequireAuditLog(hostPath) / static_cast<off_t>(sizeof(LOG_ENTRY_STRUCT));
   if (records == 0) return;
+  if (IsNetworkName(hostPath)) {
+    if (!NetworkEndsReadAsRecords(hostPath, records))
+      throw ToolError(hostPath + ": not an audit log (its records do not read as records)");
+    return;
+  }
   const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw ToolError(hostPath + ": " + std::strerror(errno));
   bool readable = true;
@@ -205,6 +287,8 @@ std::vector<BacklogRecord> ReadBacklog() {
 }
 
 off_t HostFileSize(const std::string& hostPath) {
+  off_t size = 0;
+  if (IsNetworkName(hostPath)) return NetworkFileSize(hostPath, &size) == 0 ? size : 0;
   struct stat st;
   return ::stat(hostPath.c_str(), &st) == 0 ? st.st_size : 0;
 }

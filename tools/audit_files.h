@@ -11,10 +11,15 @@
 #include <string>
 #include <vector>
 
+// Whether a path names a file on a network share (\\server\share\..., or with slashes), which
+// the tool reaches through the library's stand-in rather than the host's file system.
+bool IsNetworkName(const std::string& path);
+
 // The DOS name of a host file through drive Z: (the whole host tree). Throws ToolError when the
 // suite could not name exactly this file: a path too long for its 260-byte paths, a name the DOS
 // layer takes for a device (con, nul, com1, ... with any extension) or splits (a backslash), a
-// character DOS names cannot hold, or a name ending in a dot or a space, which DOS drops.
+// character DOS names cannot hold, or a name ending in a dot or a space, which DOS drops. A
+// network name is its own DOS name.
 std::string DosName(const std::string& hostPath);
 
 // Whether two host names are one existing file (any spelling, links included).

@@ -77,6 +77,17 @@ std::string ErrorText(DWORD error) {
       return "no such file or folder";
     case ERROR_CANCELLED:
       return "cancelled";
+    case ERROR_BAD_NETPATH:
+      return "the server cannot be reached";
+    case ERROR_BAD_NET_NAME:
+      return "the server has no such share";
+    case ERROR_NETNAME_DELETED:
+    case ERROR_UNEXP_NET_ERR:
+      return "the connection to the server was lost";
+    case ERROR_SEM_TIMEOUT:
+      return "the server did not answer in time";
+    case ERROR_LOGON_FAILURE:
+      return "the server refused the login (lyrutil install --network-login)";
     default:
       return "error " + std::to_string(error);
   }
