@@ -76,15 +76,15 @@ DWORD NetworkFileSize(const std::string& path, off_t* size) {
   if (search == INVALID_HANDLE_VALUE) return GetLastError();
   FindClose(search);
   if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_DIRECTORY;
-  *size = static_cast<off_t>((static_cast<uint64_t>(found.nFileSizeHigh) << 32) |
-                             found.nFileSizeLow);
+  *size =
+      static_cast<off_t>((static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow);
   return 0;
 }
 
 // The first and the last record of a log on a share, read through the library's stand-in.
 bool NetworkEndsReadAsRecords(const std::string& path, off_t records) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) throw ToolError(path + ": " + ErrorText(GetLastError()));
   bool readable = true;
   for (off_t index : {off_t{0}, records - 1}) {

@@ -6,7 +6,6 @@
 #include "audit_test_support.h"
 #include "smb_server.h"
 
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -19,23 +18,12 @@ constexpr char kLog[] = "\\\\127.0.0.1\\lab\\Audit\\LC-1.log";
 
 class LabLogTest : public LyrTest {
  protected:
-  static void SetUpTestSuite() {
-    char folder[] = "/tmp/lyrutil-smb-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    server_ = new SmbServer(folder);
-  }
-  static void TearDownTestSuite() {
-    const std::string folder = server_->Folder();
-    delete server_;
-    server_ = nullptr;
-    std::filesystem::remove_all(folder);
-  }
   void SetUp() override {
     LyrTest::SetUp();
     InstallSuiteWorkingIn();
+    server_ = &TestSmbServer();
     ASSERT_TRUE(server_->Start()) << "smbd did not start:\n" << server_->Log();
-    for (const auto& entry : std::filesystem::directory_iterator(server_->Folder() + "/lab"))
-      std::filesystem::remove_all(entry.path());
+    EmptyLabShare(*server_);
   }
 
   // How often each system message stands in the log on the server's disk and in the backlog.
@@ -49,10 +37,8 @@ class LabLogTest : public LyrTest {
     return copies;
   }
 
-  static SmbServer* server_;
+  SmbServer* server_ = nullptr;
 };
-
-SmbServer* LabLogTest::server_ = nullptr;
 
 TEST_F(LabLogTest, WritersOnSeveralMachinesAppendToOneLogWhileAnotherHoldsIt) {
   std::vector<std::unique_ptr<HelperProcess>> writers;

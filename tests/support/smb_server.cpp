@@ -11,6 +11,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -103,4 +105,27 @@ std::string SmbServer::Log() const {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+SmbServer& TestSmbServer() {
+  struct Owned {
+    std::unique_ptr<SmbServer> server;
+    ~Owned() {
+      const std::string folder = server->Folder();
+      server.reset();
+      std::filesystem::remove_all(folder);
+    }
+  };
+  static Owned owned = [] {
+    char folder[] = "/tmp/lyrutil-smb-XXXXXX";
+    const char* made = ::mkdtemp(folder);
+    return Owned{std::make_unique<SmbServer>(made != nullptr ? made : "/tmp/lyrutil-smb")};
+  }();
+  return *owned.server;
+}
+
+void EmptyLabShare(const SmbServer& server) {
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(server.Folder() + "/lab", ignored))
+    std::filesystem::remove_all(entry.path(), ignored);
 }

@@ -32,4 +32,10 @@ class SmbServer {
   pid_t pid_ = -1;
 };
 
+// The test program's server, made at the first call in a temporary folder of its own (running, or
+// not when smbd could not start: see Log()); ended and its folder removed when the program ends.
+SmbServer& TestSmbServer();
+// Empties the "lab" share's folder. Not made anew: the server's sessions keep it open.
+void EmptyLabShare(const SmbServer& server);
+
 #endif  // LYRUTIL_TESTS_SMB_SERVER_H

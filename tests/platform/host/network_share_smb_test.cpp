@@ -6,7 +6,6 @@
 #include "smb_server.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -14,34 +13,18 @@ namespace {
 
 class NetworkShareTest : public LyrTest {
  protected:
-  static void SetUpTestSuite() {
-    char folder[] = "/tmp/lyrutil-smb-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    server_ = new SmbServer(folder);
-  }
-  static void TearDownTestSuite() {
-    const std::string folder = server_->Folder();
-    delete server_;
-    server_ = nullptr;
-    std::filesystem::remove_all(folder);
-  }
   void SetUp() override {
     LyrTest::SetUp();
+    server_ = &TestSmbServer();
     ASSERT_TRUE(server_->Start()) << "smbd did not start:\n" << server_->Log();
-    // Emptied, not made anew: the server's sessions keep the share's folder open.
-    for (const auto& entry : std::filesystem::directory_iterator(server_->Folder() + "/lab"))
-      std::filesystem::remove_all(entry.path());
+    EmptyLabShare(*server_);
   }
 
   // The share's folder on the server's disk.
-  static std::string OnServer(const std::string& name) {
-    return server_->Folder() + "/lab/" + name;
-  }
+  std::string OnServer(const std::string& name) { return server_->Folder() + "/lab/" + name; }
 
-  static SmbServer* server_;
+  SmbServer* server_ = nullptr;
 };
-
-SmbServer* NetworkShareTest::server_ = nullptr;
 
 HANDLE Open(const char* path, DWORD access, DWORD share, DWORD disposition) {
   return CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);

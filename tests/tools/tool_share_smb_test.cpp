@@ -1,0 +1,57 @@
+// lyrutil with a log on a Samba share: appends from the tool, review and verification through
+// the UNC name, the errors it names, and an append while the server is away parked until a flush.
+#include "tool_test.h"
+
+#include "smb_server.h"
+
+#include <string>
+
+namespace {
+
+class ToolShareTest : public ToolTest {
+ protected:
+  void SetUp() override {
+    ToolTest::SetUp();
+    server_ = &TestSmbServer();
+    ASSERT_TRUE(server_->Start()) << "smbd did not start:\n" << server_->Log();
+    EmptyLabShare(*server_);
+    ASSERT_EQ(::mkdir((server_->Folder() + "/lab/Audit").c_str(), 0755), 0);
+    ASSERT_EQ(Tool("install").status, 0);
+  }
+
+  SmbServer* server_ = nullptr;
+};
+
+TEST_F(ToolShareTest, ALogOnAShareIsAppendedReviewedAndVerifiedByItsNetworkName) {
+  const std::string log = "'\\\\127.0.0.1\\lab\\Audit\\LC-1.log'";
+  ASSERT_EQ(Tool("audit append " + log + " --user ana --message 'column changed'").status, 0);
+  ASSERT_EQ(
+      Tool("audit append //127.0.0.1/lab/Audit/LC-1.log --user ben --message 'run 12'").status, 0);
+  ToolRun show = Tool("audit show " + log);
+  EXPECT_EQ(show.status, 0) << show.err;
+  EXPECT_NE(show.out.find("ana @   -- column changed"), std::string::npos) << show.out;
+  EXPECT_NE(show.out.find("ben @   -- run 12"), std::string::npos) << show.out;
+  EXPECT_EQ(ReadHostFile(server_->Folder() + "/lab/Audit/LC-1.log").size(), 2 * 1216u);
+  ToolRun verify = Tool("audit verify " + log);
+  EXPECT_EQ(verify.status, 0) << verify.out << verify.err;
+
+  ToolRun missing = Tool("audit show '\\\\127.0.0.1\\nolab\\LC-1.log'");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("the server has no such share"), std::string::npos) << missing.err;
+
+  // The server goes away: the entry is parked, said so, and moved in by a flush once it is back.
+  server_->Stop();
+  ToolRun parked = Tool("audit append " + log + " --user cy --message 'while away'");
+  EXPECT_EQ(parked.status, 3) << parked.err;
+  EXPECT_NE(parked.err.find("the entry is safe in the backlog"), std::string::npos) << parked.err;
+  ToolRun unreachable = Tool("audit show " + log);
+  EXPECT_EQ(unreachable.status, 2);
+  EXPECT_NE(unreachable.err.find("the server cannot be reached"), std::string::npos);
+  ASSERT_TRUE(server_->Start());
+  EXPECT_EQ(Tool("audit backlog --flush").status, 0);
+  show = Tool("audit show " + log);
+  EXPECT_NE(show.out.find("cy @   -- while away"), std::string::npos) << show.out;
+  EXPECT_EQ(Tool("audit backlog").out, "the backlog is empty\n");
+}
+
+}  // namespace
