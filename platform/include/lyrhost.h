@@ -45,6 +45,16 @@ LYRWIN_API std::string LyrDefaultPrefix();
 // Windows does). FALSE, with the Win32 error in GetLastError, when the path cannot be mapped.
 LYRWIN_API BOOL LyrDosToHostPath(const char* dosPath, std::string* hostPath);
 
+// --- Network shares ---------------------------------------------------------------------------
+
+// The host file that holds the installation's login to `server` (a name or address, with or
+// without the leading backslashes of a UNC path): prefix/network-logins/<server in lower case>,
+// in the format of mount.cifs's credentials files (username=, password=, domain= lines). The
+// stand-in offers the server that login, or the guest's when there is no file; a file that others
+// than its owner may read is not used (opens on the server then fail with ERROR_LOGON_FAILURE
+// where the guest is refused). The server's port is 445, or $LYRUTIL_SMB_PORT.
+LYRWIN_API std::string LyrNetworkLoginPath(const char* server);
+
 // --- Printing ---------------------------------------------------------------------------------
 
 // What became of the last document the calling thread started on a printer of the stand-in: 0

@@ -30,17 +30,16 @@ int ServerPort() {
   return port;
 }
 
-// Guests act on the share's files as the user running the tests.
-std::string GuestAccount() {
+}  // namespace
+
+std::string SmbServer::User() {
   const passwd* user = ::getpwuid(::geteuid());
   return user != nullptr ? user->pw_name : "nobody";
 }
 
-}  // namespace
-
 SmbServer::SmbServer(const std::string& folder) : folder_(folder) {
-  for (const char* sub : {"", "/lab", "/archive", "/private", "/lock", "/state", "/cache", "/pid",
-                          "/log", "/ncalrpc"})
+  for (const char* sub : {"", "/lab", "/archive", "/private-share", "/private", "/lock", "/state",
+                          "/cache", "/pid", "/log", "/ncalrpc"})
     ::mkdir((folder_ + sub).c_str(), 0755);
   std::ofstream(folder_ + "/smb.conf")
       << "[global]\n"
@@ -53,12 +52,19 @@ SmbServer::SmbServer(const std::string& folder) : folder_(folder) {
       << "/lock\nstate directory = " << folder_ << "/state\ncache directory = " << folder_
       << "/cache\npid directory = " << folder_ << "/pid\nncalrpc dir = " << folder_
       << "/ncalrpc\nlog file = " << folder_
-      << "/log/smbd.log\nlog level = 1\nmap to guest = Bad User\nguest account = " << GuestAccount()
+      << "/log/smbd.log\nlog level = 1\nmap to guest = Bad User\nguest account = " << User()
       << "\nload printers = no\nprinting = bsd\nprintcap name = /dev/null\n"
          "disable spoolss = yes\n"
          "[lab]\npath = "
       << folder_ << "/lab\nguest ok = yes\nread only = no\nstrict sync = yes\n"
-      << "[archive]\npath = " << folder_ << "/archive\nguest ok = yes\nread only = yes\n";
+      << "[archive]\npath = " << folder_ << "/archive\nguest ok = yes\nread only = yes\n"
+      << "[private]\npath = " << folder_
+      << "/private-share\nguest ok = no\nvalid users = " << User() << "\nread only = no\n";
+  // The user's password in the server's own database (its private folder), nowhere else.
+  const std::string setPassword = "printf '%s\\n%s\\n' '" + std::string(kPassword) + "' '" +
+                                  kPassword + "' | smbpasswd -c '" + folder_ +
+                                  "/smb.conf' -s -a '" + User() + "' >/dev/null 2>&1";
+  passwordSet_ = std::system(setPassword.c_str()) == 0;
   Start();
 }
 

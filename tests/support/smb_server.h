@@ -1,6 +1,7 @@
 // A real SMB server for a test: smbd started in the foreground on a free loopback port with a
-// private configuration in a folder of the test's own, and two guest shares: "lab" (read and
-// write) and "archive" (read only), their files in Folder()/lab and Folder()/archive. The test
+// private configuration in a folder of the test's own, and three shares: "lab" (read and write)
+// and "archive" (read only) for guests, "private" for User() with kPassword alone; their files in
+// Folder()/lab, Folder()/archive and Folder()/private-share. The test
 // process's LYRUTIL_SMB_PORT points the stand-in at it (the stand-in reads it once, so one port
 // serves the whole test program: a server started again takes the same port).
 #ifndef LYRUTIL_TESTS_SMB_SERVER_H
@@ -17,10 +18,16 @@ class SmbServer {
   SmbServer(const SmbServer&) = delete;
   SmbServer& operator=(const SmbServer&) = delete;
 
+  static constexpr char kPassword[] = "Lab-Secret-7";
+  // The user the private share admits: the one running the tests (smbd acts as a host user).
+  static std::string User();
+
   bool Running() const { return pid_ > 0; }
   const std::string& Folder() const { return folder_; }
   // What smbd said when it did not start.
   std::string Log() const;
+  // Whether User()'s password could be set (smbpasswd).
+  bool PasswordSet() const { return passwordSet_; }
   // Starts it (again); false when it does not answer within ten seconds.
   bool Start();
   // Ends it and the processes serving its clients: SIGTERM, or SIGKILL for a server that dies
@@ -30,6 +37,7 @@ class SmbServer {
  private:
   std::string folder_;
   pid_t pid_ = -1;
+  bool passwordSet_ = false;
 };
 
 // The test program's server, made at the first call in a temporary folder of its own (running, or

@@ -4,6 +4,8 @@
 
 #include "smb_server.h"
 
+#include <sys/stat.h>
+
 #include <string>
 
 namespace {
@@ -52,6 +54,35 @@ TEST_F(ToolShareTest, ALogOnAShareIsAppendedReviewedAndVerifiedByItsNetworkName)
   show = Tool("audit show " + log);
   EXPECT_NE(show.out.find("cy @   -- while away"), std::string::npos) << show.out;
   EXPECT_EQ(Tool("audit backlog").out, "the backlog is empty\n");
+}
+
+TEST_F(ToolShareTest, AShareForAUserIsReachedWithTheLoginTheInstallationKeeps) {
+  ASSERT_TRUE(server_->PasswordSet());
+  const std::string log = "'\\\\127.0.0.1\\private\\LC-2.log'";
+  ToolRun guest = Tool("audit append " + log + " --user ana --message 'as guest'");
+  EXPECT_EQ(guest.status, 2);
+  EXPECT_NE(guest.err.find("access denied"), std::string::npos) << guest.err;
+
+  // The password comes on standard input, never on the command line.
+  ToolRun login = Tool("install --network-login '\\\\127.0.0.1' --user " + SmbServer::User(),
+                       std::string(SmbServer::kPassword) + "\n");
+  ASSERT_EQ(login.status, 0) << login.err;
+  EXPECT_EQ(login.out.find(SmbServer::kPassword), std::string::npos);
+  const std::string file = Prefix() + "/network-logins/127.0.0.1";
+  struct stat st;
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(ReadHostFile(file),
+            "username=" + SmbServer::User() + "\npassword=" + SmbServer::kPassword + "\n");
+  ToolRun append = Tool("audit append " + log + " --user ana --message 'logged in'");
+  EXPECT_EQ(append.status, 0) << append.err;
+  EXPECT_EQ(ReadHostFile(server_->Folder() + "/private-share/LC-2.log").size(), 1216u);
+
+  // A login file that others may read is not used.
+  ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+  ToolRun exposed = Tool("audit show " + log);
+  EXPECT_EQ(exposed.status, 2);
+  EXPECT_NE(exposed.err.find("refused the login"), std::string::npos) << exposed.err;
 }
 
 }  // namespace

@@ -53,19 +53,11 @@ Client& TheClient() {
   return *client;
 }
 
-// The credentials file of `server`: prefix/network-logins/<server in lower case>.
-std::string LoginFilePath(const char* server) {
-  std::string name;
-  for (const char* c = server; *c; ++c)
-    name += static_cast<char>(FoldLower(static_cast<unsigned char>(*c)));
-  return PrefixDir() + "/network-logins/" + name;
-}
-
 // Reads `server`'s login. A file that others than its owner may read is not used: the password
 // in it is no secret any more (ERROR_ACCESS_DENIED, and the guest is offered instead).
 DWORD ReadLogin(const char* server, Login* login) {
   *login = Login();
-  const std::string path = LoginFilePath(server);
+  const std::string path = LyrNetworkLoginPath(server);
   struct stat st;
   if (sys::Stat(path.c_str(), &st) != 0) return 0;
   if ((st.st_mode & 077) != 0) return ERROR_ACCESS_DENIED;
@@ -500,3 +492,11 @@ DWORD NetworkMove(const DosPath& from, const DosPath& to) {
 }
 
 }  // namespace lyrwin
+
+std::string LyrNetworkLoginPath(const char* server) {
+  while (*server == '\\' || *server == '/') ++server;
+  std::string name;
+  for (const char* c = server; *c && *c != '\\' && *c != '/'; ++c)
+    name += static_cast<char>(lyrwin::FoldLower(static_cast<unsigned char>(*c)));
+  return lyrwin::PrefixDir() + "/network-logins/" + name;
+}
