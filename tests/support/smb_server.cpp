@@ -56,7 +56,7 @@ SmbServer::SmbServer(const std::string& folder) : folder_(folder) {
       << "\nload printers = no\nprinting = bsd\nprintcap name = /dev/null\n"
          "disable spoolss = yes\n"
          "[lab]\npath = "
-      << folder_ << "/lab\nguest ok = yes\nread only = no\nstrict sync = yes\n"
+      << folder_ << "/lab\nguest ok = yes\nread only = no\nstrict sync = yes\nsync always = yes\n"
       << "[archive]\npath = " << folder_ << "/archive\nguest ok = yes\nread only = yes\n"
       << "[private]\npath = " << folder_
       << "/private-share\nguest ok = no\nvalid users = " << User() << "\nread only = no\n";

@@ -56,6 +56,24 @@ TEST_F(ToolShareTest, ALogOnAShareIsAppendedReviewedAndVerifiedByItsNetworkName)
   EXPECT_EQ(Tool("audit backlog").out, "the backlog is empty\n");
 }
 
+TEST_F(ToolShareTest, ALogOnAShareIsSealedBesideItAndVerifiedWithTheKey) {
+  ToolRun init = Tool("audit seal init");
+  ASSERT_EQ(init.status, 0) << init.err;
+  const std::string key = LastLine(init.out);
+  const std::string log = "'\\\\127.0.0.1\\lab\\Audit\\LC-3.log'";
+  for (const char* user : {"ana", "ben"})
+    ASSERT_EQ(Tool("audit append " + log + " --user " + user + " --message sealed").status, 0);
+  EXPECT_EQ(ReadHostFile(server_->Folder() + "/lab/Audit/LC-3.log.seal").empty(), false);
+  ToolRun verify = Tool("audit verify " + log + " --key " + key);
+  EXPECT_EQ(verify.status, 0) << verify.out << verify.err;
+  EXPECT_NE(verify.out.find("2 records, 2 sealed"), std::string::npos) << verify.out;
+  // A record changed on the server's disk is found through the share.
+  std::string bytes = ReadHostFile(server_->Folder() + "/lab/Audit/LC-3.log");
+  bytes[1216 + 20] ^= 1;
+  WriteHostFile(server_->Folder() + "/lab/Audit/LC-3.log", bytes);
+  EXPECT_EQ(Tool("audit verify " + log + " --key " + key).status, 1);
+}
+
 TEST_F(ToolShareTest, AShareForAUserIsReachedWithTheLoginTheInstallationKeeps) {
   ASSERT_TRUE(server_->PasswordSet());
   const std::string log = "'\\\\127.0.0.1\\private\\LC-2.log'";

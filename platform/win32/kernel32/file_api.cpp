@@ -585,8 +585,9 @@ extern "C" BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
   auto file = FileFromHandle(hFile);
   if (!file) return FALSE;
   if (!(file->access & lyrwin::kAccessWrite)) return Fail(ERROR_ACCESS_DENIED);
-  // The server has every write when WriteFile returns; how soon its disk has them is the
-  // share's setting (the README's lab set-up asks for synchronous writes).
+  // The server has every write when WriteFile returns, and a share set to write synchronously
+  // (Samba's "sync always", which the README's lab set-up asks for) has it on its disk: the
+  // client library has no flush request to send.
   if (file->remote) return TRUE;
   if (lyrwin::sys::Fsync(file->fd) != 0) return Fail(lyrwin::Win32ErrorFromErrno(errno));
   return TRUE;
