@@ -24,6 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, buffer, &part);
   if (n < MAX_PATH && n != 0 && part != nullptr && (part < buffer || part > buffer + n))
     std::abort();
-  GetFileAttributesA(path.c_str());
+  // Not for a network name: that asks a server (a name lookup for each input).
+  if (!dos.IsNetwork()) GetFileAttributesA(path.c_str());
   return 0;
 }

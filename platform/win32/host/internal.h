@@ -331,6 +331,16 @@ class FileLock final {
 };
 
 // --- Files on network shares (network_share.cpp) ---
+// A login to a server as a credentials file holds it (mount.cifs's format: username=,
+// password=, domain= lines, or user=, pass=, dom=, workgroup=); empty for the guest.
+struct NetworkLogin {
+  std::string user;
+  std::string password;
+  std::string domain;
+};
+// Reads a credentials file's text; other lines are skipped, a later line wins.
+void ParseNetworkLogin(std::string_view text, NetworkLogin* login);
+
 // A file open on a share. Its calls wait for the server at most a few seconds.
 class NetworkFile;
 struct NetworkFileCloser {

@@ -35,13 +35,6 @@ namespace {
 
 constexpr int kNetworkTimeoutMs = 4000;
 
-// A login as mount.cifs's credentials files hold it; empty for the guest.
-struct Login {
-  std::string user;
-  std::string password;
-  std::string domain;
-};
-
 struct Client {
   std::mutex mutex;
   SMBCCTX* context = nullptr;
@@ -55,32 +48,15 @@ Client& TheClient() {
 
 // Reads `server`'s login. A file that others than its owner may read is not used: the password
 // in it is no secret any more (ERROR_ACCESS_DENIED, and the guest is offered instead).
-DWORD ReadLogin(const char* server, Login* login) {
-  *login = Login();
+DWORD ReadLogin(const char* server, NetworkLogin* login) {
+  *login = NetworkLogin();
   const std::string path = LyrNetworkLoginPath(server);
   struct stat st;
   if (sys::Stat(path.c_str(), &st) != 0) return 0;
   if ((st.st_mode & 077) != 0) return ERROR_ACCESS_DENIED;
   std::string text;
   if (!ReadWholeFile(path, &text)) return ERROR_ACCESS_DENIED;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const size_t equals = line.find('=');
-    if (equals == std::string::npos) continue;
-    const std::string key = line.substr(0, equals);
-    const std::string value = line.substr(equals + 1);
-    if (key == "username" || key == "user")
-      login->user = value;
-    else if (key == "password" || key == "pass")
-      login->password = value;
-    else if (key == "domain" || key == "dom" || key == "workgroup")
-      login->domain = value;
-  }
+  ParseNetworkLogin(text, login);
   std::fill(text.begin(), text.end(), '\0');
   return 0;
 }
@@ -93,7 +69,7 @@ void CopyField(const std::string& value, char* out, int size) {
 // Called by the client, under the client's lock, when it connects to a server.
 void SupplyLogin(SMBCCTX*, const char* server, const char*, char* workgroup, int workgroupSize,
                  char* user, int userSize, char* password, int passwordSize) {
-  Login login;
+  NetworkLogin login;
   TheClient().loginError = ReadLogin(server, &login);
   CopyField(login.domain, workgroup, workgroupSize);
   CopyField(login.user, user, userSize);
@@ -263,6 +239,28 @@ DWORD CheckName(const DosPath& path) {
 }
 
 }  // namespace
+
+void ParseNetworkLogin(std::string_view text, NetworkLogin* login) {
+  *login = NetworkLogin();
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    const std::string_view key = line.substr(0, equals);
+    const std::string_view value = line.substr(equals + 1);
+    if (key == "username" || key == "user")
+      login->user.assign(value);
+    else if (key == "password" || key == "pass")
+      login->password.assign(value);
+    else if (key == "domain" || key == "dom" || key == "workgroup")
+      login->domain.assign(value);
+  }
+}
 
 void NetworkFileCloser::operator()(NetworkFile* file) const {
   Client& client = TheClient();
