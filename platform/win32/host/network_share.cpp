@@ -22,13 +22,18 @@ namespace lyrwin {
 
 class NetworkFile {
  public:
-  NetworkFile(SMBCFILE* file, std::string url) : file_(file), url_(std::move(url)) {}
+  NetworkFile(SMBCFILE* file, std::string url, bool readable)
+      : file_(file), url_(std::move(url)), readable_(readable) {}
   SMBCFILE* Handle() const { return file_; }
   const std::string& Url() const { return url_; }
+  // Whether the server answers questions about the file through this handle: the client asks
+  // for attribute access only with read access.
+  bool Readable() const { return readable_; }
 
  private:
   SMBCFILE* file_;
   std::string url_;
+  bool readable_;
 };
 
 namespace {
@@ -300,7 +305,7 @@ DWORD NetworkOpen(const DosPath& path, unsigned access, unsigned share, DWORD di
     if (err == EEXIST) return ERROR_FILE_EXISTS;
     return FailureOn(client, context, path, err);
   }
-  file->reset(new NetworkFile(opened, url));
+  file->reset(new NetworkFile(opened, url, (access & kAccessRead) != 0));
   return 0;
 }
 
@@ -341,10 +346,10 @@ DWORD NetworkFileStat(NetworkFile& file, struct stat* st) {
   Client& client = TheClient();
   std::lock_guard<std::mutex> lock(client.mutex);
   SMBCCTX* context = client.context;
-  if (smbc_getFunctionFstat(context)(context, file.Handle(), st) == 0) return 0;
-  // A handle opened for writing alone may not ask the server about its file (the client asks for
-  // no attribute access in the open); asking by name needs none of the access that share modes
-  // govern, as Windows' own size queries on such handles need none.
+  if (file.Readable() && smbc_getFunctionFstat(context)(context, file.Handle(), st) == 0) return 0;
+  // A handle opened for writing alone may not ask the server about its file; asking by name
+  // needs none of the access that share modes govern, as Windows' own size queries on such
+  // handles need none.
   if (smbc_getFunctionStat(context)(context, file.Url().c_str(), st) == 0) return 0;
   return FileCallError(errno);
 }
