@@ -9,6 +9,7 @@
 // current directory and drive) follows GetFullPathName.
 #include "internal.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -60,8 +61,22 @@ struct DriveTable {
   std::shared_ptr<const DriveFolderList> folders;  // null until read
 };
 
+// A drive mapped to a share: its link's text is a UNC name (//server/share/folder, or with
+// backslashes); kept with backslashes, which no host folder starts with.
+bool IsShareFolder(const std::string& folder) {
+  return !folder.empty() && folder[0] == '\\';
+}
+
 std::string ResolveDriveLink(const std::string& devices, char letter) {
   const std::string link = devices + "/" + static_cast<char>(letter | 0x20) + ":";
+  char text[PATH_MAX];
+  const ssize_t length = lyrwin::sys::Readlink(link.c_str(), text, sizeof text - 1);
+  if (length >= 2 && (text[0] == '/' || text[0] == '\\') && (text[1] == '/' || text[1] == '\\')) {
+    std::string share(text, static_cast<size_t>(length));
+    std::replace(share.begin(), share.end(), '/', '\\');
+    while (share.size() > 2 && share.back() == '\\') share.pop_back();
+    return share;
+  }
   char resolved[PATH_MAX];
   if (::realpath(link.c_str(), resolved) == nullptr) return std::string();
   struct stat st;
@@ -114,6 +129,7 @@ std::string LinkedDriveFolder(char drive) {
 // included: a drive whose folder was removed has none).
 std::string DriveFolder(char drive) {
   std::string folder = LinkedDriveFolder(drive);
+  if (IsShareFolder(folder)) return std::string();
   struct stat st;
   if (folder.empty() || lyrwin::sys::Stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
     return std::string();
@@ -186,7 +202,7 @@ bool HostToDosPath(const std::string& hostPath, std::string* dosPath) {
   const std::shared_ptr<const DriveFolderList> folders = DriveFolders();
   for (char letter = 'A'; letter <= 'Z'; ++letter) {
     const std::string& folder = (*folders)[letter - 'A'];
-    if (folder.empty()) continue;
+    if (folder.empty() || IsShareFolder(folder)) continue;
     bool inside = folder == "/" || hostPath == folder ||
                   (hostPath.compare(0, folder.size(), folder) == 0 &&
                    hostPath.size() > folder.size() && hostPath[folder.size()] == '/');
@@ -374,7 +390,12 @@ DWORD MapToHost(const DosPath& dos, HostPath* out) {
   // built in the caller's string, which a caller that keeps its HostPath has room in already.
   std::string& whole = out->host;
   whole.clear();
-  if (!dos.parts.empty()) AssignLinkedDriveFolder(dos.drive, &whole);
+  AssignLinkedDriveFolder(dos.drive, &whole);
+  if (IsShareFolder(whole)) {
+    whole.clear();
+    return ERROR_NOT_SUPPORTED;  // a drive mapped to a share: RedirectToShare
+  }
+  if (dos.parts.empty()) whole.clear();  // a drive's root: its folder as found below
   if (!whole.empty()) {
     for (const std::string& part : dos.parts) {
       if (whole != "/") whole += '/';
@@ -428,6 +449,19 @@ DWORD MapToHost(const DosPath& dos, HostPath* out) {
   }
   *out = std::move(result);
   return 0;
+}
+
+bool RedirectToShare(DosPath* dos) {
+  if (dos->IsNetwork()) return true;
+  std::string unc;
+  AssignLinkedDriveFolder(dos->drive, &unc);
+  if (!IsShareFolder(unc)) return false;
+  for (const std::string& part : dos->parts) unc.append(1, '\\').append(part);
+  if (dos->trailingSeparator) unc += '\\';
+  DosPath network;
+  if (NormalizeDosPath(unc.c_str(), &network) != 0 || !network.IsNetwork()) return false;
+  *dos = std::move(network);
+  return true;
 }
 
 DWORD ResolvePath(const char* path, DosPath* dos, HostPath* host) {

@@ -130,6 +130,10 @@ DWORD MapToHost(const DosPath& dos, HostPath* out);
 // disk. A drive's root is the link itself. False (and `path` empty) for a path with a separator
 // after it or with a component Windows would refuse.
 bool PathThroughDriveLink(const DosPath& dos, std::string* path);
+// For a path on a drive mapped to a share (its dosdevices link's text is a UNC name such as
+// //server/share/folder), makes `dos` the network path it stands for; true for a network path
+// already. MapToHost answers ERROR_NOT_SUPPORTED for both.
+bool RedirectToShare(DosPath* dos);
 // NormalizeDosPath followed by MapToHost.
 DWORD ResolvePath(const char* path, DosPath* dos, HostPath* host);
 // The name in `folder` that equals `name` without regard to case; empty when none. A name found

@@ -96,11 +96,20 @@ DWORD StatOf(FileObject& file, struct stat* st) {
   return lyrwin::sys::Fstat(file.fd, st) == 0 ? 0 : lyrwin::Win32ErrorFromErrno(errno);
 }
 
-// Whether `name` starts as a network path does (\\server\share); the local paths, which are
-// nearly all, are known without normalising them.
-bool IsNetworkName(LPCSTR name) {
-  return name != nullptr && (name[0] == '\\' || name[0] == '/') &&
-         (name[1] == '\\' || name[1] == '/');
+// The network path a name stands for when the lookup on this machine's disks answered
+// ERROR_NOT_SUPPORTED: a UNC name (\\server\share\...) or a name on a drive mapped to a share.
+// Local names never get here, so they pay nothing for shares.
+bool ShareNameOf(LPCSTR name, DWORD localError, DosPath* dos) {
+  return localError == ERROR_NOT_SUPPORTED && lyrwin::NormalizeDosPath(name, dos) == 0 &&
+         lyrwin::RedirectToShare(dos);
+}
+
+DWORD DeleteOnShare(const DosPath& dos) {
+  struct stat st;
+  DWORD err = lyrwin::NetworkStat(dos, &st);
+  if (err == 0 && (S_ISDIR(st.st_mode) || lyrwin::IsReadOnlyMode(st.st_mode)))
+    err = ERROR_ACCESS_DENIED;
+  return err != 0 ? err : lyrwin::NetworkDelete(dos);
 }
 
 DWORD Attributes(const struct stat& st) {
@@ -388,6 +397,9 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, D
     int fd = -1;
     bool described = false;
     DWORD err = OpenDescriptor(request, &host, &created, &fd, &described);
+    // A name on a drive mapped to a share.
+    if (err == ERROR_NOT_SUPPORTED && normalised && lyrwin::RedirectToShare(&named))
+      return OpenNetworkFile(named, request.access, share, dwCreationDisposition);
     if (err != 0) return FailHandle(err);
     std::shared_ptr<FileObject> file = lyrwin::SpareObjects<FileObject>::Take();
     file->fd = fd;
@@ -596,19 +608,11 @@ extern "C" BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
 // --- Operations on names ---
 
 extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
-  if (IsNetworkName(lpFileName)) {
-    DosPath dos;
-    struct stat st;
-    DWORD err = lyrwin::NormalizeDosPath(lpFileName, &dos);
-    if (err == 0) err = lyrwin::NetworkStat(dos, &st);
-    if (err == 0 && (S_ISDIR(st.st_mode) || lyrwin::IsReadOnlyMode(st.st_mode)))
-      err = ERROR_ACCESS_DENIED;
-    if (err == 0) err = lyrwin::NetworkDelete(dos);
-    return err == 0 ? TRUE : Fail(err);
-  }
   HostPath host;
   DWORD err = ResolveExisting(lpFileName, &host);
-  if (err != 0) return Fail(err);
+  DosPath dos;
+  if (ShareNameOf(lpFileName, err, &dos)) err = DeleteOnShare(dos);
+  if (err != 0 || dos.IsNetwork()) return err == 0 ? TRUE : Fail(err);
   struct stat st;
   if (lyrwin::sys::Stat(host.host.c_str(), &st) != 0)
     return Fail(lyrwin::Win32ErrorFromErrno(errno));
@@ -623,23 +627,21 @@ extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
 }
 
 extern "C" BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
-  if (IsNetworkName(lpExistingFileName) || IsNetworkName(lpNewFileName)) {
-    DosPath fromDos;
-    DosPath toDos;
-    DWORD err = lyrwin::NormalizeDosPath(lpExistingFileName, &fromDos);
-    if (err == 0) err = lyrwin::NormalizeDosPath(lpNewFileName, &toDos);
-    // Between this machine's disks and a share a move is a copy and a deletion, which MoveFile
-    // does not do either.
-    if (err == 0 && fromDos.IsNetwork() != toDos.IsNetwork()) err = ERROR_NOT_SAME_DEVICE;
-    if (err == 0) err = lyrwin::NetworkMove(fromDos, toDos);
-    return err == 0 ? TRUE : Fail(err);
-  }
   HostPath from;
-  DWORD err = ResolveExisting(lpExistingFileName, &from);
-  if (err != 0) return Fail(err);
   DosPath toDos;
   HostPath to;
-  err = lyrwin::ResolvePath(lpNewFileName, &toDos, &to);
+  DWORD fromErr = ResolveExisting(lpExistingFileName, &from);
+  DWORD err = lyrwin::ResolvePath(lpNewFileName, &toDos, &to);
+  DosPath fromShare;
+  const bool fromOnShare = ShareNameOf(lpExistingFileName, fromErr, &fromShare);
+  const bool toOnShare = ShareNameOf(lpNewFileName, err, &toDos);
+  if (fromOnShare || toOnShare) {
+    // Between this machine's disks and a share a move is a copy and a deletion, which MoveFile
+    // does not do either.
+    err = fromOnShare != toOnShare ? ERROR_NOT_SAME_DEVICE : lyrwin::NetworkMove(fromShare, toDos);
+    return err == 0 ? TRUE : Fail(err);
+  }
+  if (fromErr != 0) return Fail(fromErr);
   if (err != 0) return Fail(err);
   if (to.exists && to.host != from.host) return Fail(ERROR_ALREADY_EXISTS);
   // The same file under another case: the new name is the one typed, as Windows renames it.
@@ -702,17 +704,13 @@ extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
 
 extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
   struct stat st;
-  DWORD err = 0;
-  if (IsNetworkName(lpFileName)) {
-    DosPath dos;
-    err = lyrwin::NormalizeDosPath(lpFileName, &dos);
-    if (err == 0) err = lyrwin::NetworkStat(dos, &st);
-  } else {
-    HostPath host;
-    err = ResolveExisting(lpFileName, &host);
-    if (err == 0 && lyrwin::sys::Stat(host.host.c_str(), &st) != 0)
-      err = lyrwin::Win32ErrorFromErrno(errno);
-  }
+  HostPath host;
+  DWORD err = ResolveExisting(lpFileName, &host);
+  DosPath dos;
+  if (ShareNameOf(lpFileName, err, &dos))
+    err = lyrwin::NetworkStat(dos, &st);
+  else if (err == 0 && lyrwin::sys::Stat(host.host.c_str(), &st) != 0)
+    err = lyrwin::Win32ErrorFromErrno(errno);
   if (err != 0) {
     SetLastError(err);
     return INVALID_FILE_ATTRIBUTES;
@@ -721,15 +719,13 @@ extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
 }
 
 extern "C" BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
-  if (IsNetworkName(lpFileName)) {
-    DosPath dos;
-    DWORD err = lyrwin::NormalizeDosPath(lpFileName, &dos);
-    if (err == 0)
-      err = lyrwin::NetworkSetReadOnly(dos, (dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0);
-    return err == 0 ? TRUE : Fail(err);
-  }
   HostPath host;
   DWORD err = ResolveExisting(lpFileName, &host);
+  DosPath dos;
+  if (ShareNameOf(lpFileName, err, &dos)) {
+    err = lyrwin::NetworkSetReadOnly(dos, (dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0);
+    return err == 0 ? TRUE : Fail(err);
+  }
   struct stat st;
   if (err == 0 && lyrwin::sys::Stat(host.host.c_str(), &st) != 0)
     err = lyrwin::Win32ErrorFromErrno(errno);
@@ -748,13 +744,12 @@ extern "C" BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttribu
 
 extern "C" BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES) {
   DosPath dos;
-  if (IsNetworkName(lpPathName)) {
-    DWORD err = lyrwin::NormalizeDosPath(lpPathName, &dos);
-    if (err == 0) err = lyrwin::NetworkCreateFolder(dos);
-    return err == 0 ? TRUE : Fail(err);
-  }
   HostPath host;
   DWORD err = lyrwin::ResolvePath(lpPathName, &dos, &host);
+  if (ShareNameOf(lpPathName, err, &dos)) {
+    err = lyrwin::NetworkCreateFolder(dos);
+    return err == 0 ? TRUE : Fail(err);
+  }
   if (err != 0) return Fail(err);
   if (host.exists) return Fail(ERROR_ALREADY_EXISTS);
   if (::mkdir(host.host.c_str(), 0777) != 0) {
@@ -764,14 +759,13 @@ extern "C" BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES
 }
 
 extern "C" BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
-  if (IsNetworkName(lpPathName)) {
-    DosPath dos;
-    DWORD err = lyrwin::NormalizeDosPath(lpPathName, &dos);
-    if (err == 0) err = lyrwin::NetworkRemoveFolder(dos);
-    return err == 0 ? TRUE : Fail(err);
-  }
   HostPath host;
   DWORD err = ResolveExisting(lpPathName, &host);
+  DosPath dos;
+  if (ShareNameOf(lpPathName, err, &dos)) {
+    err = lyrwin::NetworkRemoveFolder(dos);
+    return err == 0 ? TRUE : Fail(err);
+  }
   if (err != 0) return Fail(err);
   if (!host.isDirectory) return Fail(ERROR_DIRECTORY);
   // A process holds its current directory open, so Windows refuses to remove it.

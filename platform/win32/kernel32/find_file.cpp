@@ -172,9 +172,14 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
       return INVALID_HANDLE_VALUE;
     }
   }
+  std::string last = std::move(dos.parts.back());
   dos.parts.pop_back();
   HostPath folder;
   err = MapToHost(dos, &folder);
+  if (err == ERROR_NOT_SUPPORTED) {  // a folder on a drive mapped to a share
+    dos.parts.push_back(std::move(last));
+    if (RedirectToShare(&dos)) return FindOnShare(dos, pattern, lpFindFileData);
+  }
   if (err == 0 && (!folder.exists || !folder.isDirectory)) err = ERROR_PATH_NOT_FOUND;
   if (err != 0) {
     SetLastError(err);

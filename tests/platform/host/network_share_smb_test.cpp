@@ -104,6 +104,44 @@ TEST_F(NetworkShareTest, FilesOnAShareAreMadeReadAndNamedAsOnADisk) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_PATHNAME));
 }
 
+TEST_F(NetworkShareTest, ADriveMappedToAShareWorksLikeALocalDrive) {
+  ASSERT_EQ(::symlink("//127.0.0.1/lab", (Prefix() + "/dosdevices/n:").c_str()), 0);
+  char full[MAX_PATH];
+  ASSERT_GT(GetFullPathNameA("n:\\Audit\\..\\x.log", MAX_PATH, full, nullptr), 0u);
+  EXPECT_STREQ(full, "N:\\x.log");  // the drive's name, as Windows keeps it
+
+  ASSERT_TRUE(CreateDirectoryA("N:\\Mapped", nullptr)) << GetLastError();
+  HANDLE file = Open("N:\\Mapped\\a.log", GENERIC_WRITE, 0, CREATE_NEW);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
+  DWORD done = 0;
+  EXPECT_TRUE(WriteFile(file, "abc", 3, &done, nullptr));
+  // Held without sharing through the drive: refused by its UNC name too.
+  EXPECT_EQ(Open("\\\\127.0.0.1\\lab\\Mapped\\a.log", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  CloseHandle(file);
+  EXPECT_EQ(ReadHostFile(OnServer("Mapped/a.log")), "abc");
+
+  EXPECT_EQ(GetFileAttributesA("n:\\mapped\\A.LOG"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA("N:\\Mapped\\*.log", &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE) << GetLastError();
+  EXPECT_STREQ(found.cFileName, "a.log");
+  FindClose(search);
+  EXPECT_TRUE(MoveFileA("N:\\Mapped\\a.log", "\\\\127.0.0.1\\lab\\Mapped\\b.log"));
+  EXPECT_TRUE(DeleteFileA("N:\\Mapped\\b.log"));
+  EXPECT_TRUE(RemoveDirectoryA("N:\\Mapped"));
+  EXPECT_FALSE(HostFileExists(OnServer("Mapped")));
+
+  // The audit trail appends through the drive as through the UNC name.
+  CLyrLog audit;
+  char log[] = "N:\\Audit\\LC-9.log";
+  audit.SetFile(log);
+  audit.SetUsrId("mapped");
+  audit.FixLogMess(0);
+  EXPECT_EQ(ReadHostFile(OnServer("Audit/LC-9.log")).size(), 1216u);
+}
+
 TEST_F(NetworkShareTest, TheServerAnswersEveryProcessByTheHoldersSharing) {
   const char* log = "\\\\127.0.0.1\\lab\\held.log";
   HANDLE held = Open(log, GENERIC_WRITE, 0, OPEN_ALWAYS);
