@@ -79,7 +79,7 @@ TEST_F(LabLogTest, WritersOnSeveralMachinesAppendToOneLogWhileAnotherHoldsIt) {
               ParseBacklog(ReadHostFile(DriveC() + "/Work/error.blg")).size());
 }
 
-TEST_F(LabLogTest, AnEntryThatCannotReachTheShareWaitsInTheBacklogUntilTheServerIsBack) {
+TEST_F(LabLogTest, EntriesThatCannotReachTheShareWaitInTheBacklogUntilTheServerIsBack) {
   CLyrLog audit;
   char log[sizeof kLog];
   std::memcpy(log, kLog, sizeof kLog);
@@ -97,14 +97,27 @@ TEST_F(LabLogTest, AnEntryThatCannotReachTheShareWaitsInTheBacklogUntilTheServer
   ASSERT_EQ(parked.size(), 1u);
   EXPECT_STREQ(parked[0].Entry.SysMess, "while away");
 
+  // A server that hangs (it takes the connection and never answers): parked as well, after the
+  // client's wait for one answer; the calls after it do not wait again.
   ASSERT_TRUE(server_->Start());
+  server_->Pause();
+  const DWORD start = GetTickCount();
+  append("while hung");
+  std::printf("an append on a hung server was parked after %lu ms\n",
+              static_cast<unsigned long>(GetTickCount() - start));
+  server_->Resume();
+  Sleep(2100);  // the client counts a server that did not answer as down for two seconds
+  parked = ParseBacklog(ReadHostFile(DriveC() + "/Work/error.blg"));
+  ASSERT_EQ(parked.size(), 2u);
+  EXPECT_STREQ(parked[1].Entry.SysMess, "while hung");
   append("after");
   const std::vector<LOG_ENTRY_STRUCT> entries =
       ParseLog(ReadHostFile(server_->Folder() + "/lab/Audit/LC-1.log"));
-  ASSERT_EQ(entries.size(), 3u);
+  ASSERT_EQ(entries.size(), 4u);
   EXPECT_STREQ(entries[0].SysMess, "before");
   EXPECT_STREQ(entries[1].SysMess, "after");  // parked entries follow the append that moves them
   EXPECT_STREQ(entries[2].SysMess, "while away");
+  EXPECT_STREQ(entries[3].SysMess, "while hung");
   EXPECT_TRUE(ParseBacklog(ReadHostFile(DriveC() + "/Work/error.blg")).empty());
 }
 

@@ -98,12 +98,21 @@ bool SmbServer::Start() {
 void SmbServer::Stop(bool kill) {
   if (pid_ <= 0) return;
   ::kill(-pid_, kill ? SIGKILL : SIGTERM);
+  ::kill(-pid_, SIGCONT);  // a paused server takes its SIGTERM only once it runs again
   ::waitpid(pid_, nullptr, 0);
   // The processes that served clients are the group's too; none may outlive the test.
   ::kill(-pid_, SIGKILL);
   pid_ = -1;
   for (int waited = 0; waited < 50 && LoopbackPortAnswers(ServerPort()); ++waited)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
+void SmbServer::Pause() {
+  if (pid_ > 0) ::kill(-pid_, SIGSTOP);
+}
+
+void SmbServer::Resume() {
+  if (pid_ > 0) ::kill(-pid_, SIGCONT);
 }
 
 std::string SmbServer::Log() const {

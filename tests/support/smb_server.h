@@ -33,6 +33,10 @@ class SmbServer {
   // Ends it and the processes serving its clients: SIGTERM, or SIGKILL for a server that dies
   // in the middle of whatever it is doing.
   void Stop(bool kill = false);
+  // Stops it and its children answering without ending them (SIGSTOP), as a hung server; Resume
+  // lets them go on.
+  void Pause();
+  void Resume();
 
  private:
   std::string folder_;

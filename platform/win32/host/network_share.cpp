@@ -12,6 +12,8 @@
 #include <libsmbclient.h>
 
 #include <algorithm>
+#include <chrono>
+#include <map>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +45,11 @@ constexpr int kNetworkTimeoutMs = 4000;
 struct Client {
   std::mutex mutex;
   SMBCCTX* context = nullptr;
+  // Servers that did not answer in time, each until when it counts as down (kDownFor): the
+  // calls that follow fail at once rather than wait again, so that an append on a hung server
+  // reaches the backlog within the library's own waits. Long enough for the rest of one append,
+  // short enough that the next append asks the server again.
+  std::map<std::string, std::chrono::steady_clock::time_point> downUntil;
   DWORD loginError = 0;  // why the last login offered was the guest's although a file was there
 };
 
@@ -205,8 +212,30 @@ DWORD WhatIsMissing(SMBCCTX* context, const DosPath& path) {
   return ERROR_FILE_NOT_FOUND;
 }
 
+constexpr auto kDownFor = std::chrono::seconds(2);
+
+std::string ServerKey(const std::string& server) {
+  std::string key;
+  for (char c : server) key += static_cast<char>(FoldLower(static_cast<unsigned char>(c)));
+  return key;
+}
+
+// The client's context for a call on `path`'s server: ERROR_SEM_TIMEOUT while the server counts
+// as down, ERROR_NOT_ENOUGH_MEMORY without a context. Call with the client's lock held.
+DWORD Reach(Client& client, const DosPath& path, SMBCCTX** context) {
+  auto down = client.downUntil.find(ServerKey(path.server));
+  if (down != client.downUntil.end()) {
+    if (std::chrono::steady_clock::now() < down->second) return ERROR_SEM_TIMEOUT;
+    client.downUntil.erase(down);
+  }
+  *context = Context(client);
+  return *context != nullptr ? 0 : ERROR_NOT_ENOUGH_MEMORY;
+}
+
 // The error of a failed call on `path`, with the client's lock held.
 DWORD FailureOn(Client& client, SMBCCTX* context, const DosPath& path, int err) {
+  if (err == ETIMEDOUT)
+    client.downUntil[ServerKey(path.server)] = std::chrono::steady_clock::now() + kDownFor;
   if (err == ENOENT || err == ENOTDIR) return WhatIsMissing(context, path);
   if ((err == EACCES || err == EPERM) && client.loginError != 0) return ERROR_LOGON_FAILURE;
   return NetworkErrorFromErrno(err);
@@ -285,8 +314,8 @@ DWORD NetworkOpen(const DosPath& path, unsigned access, unsigned share, DWORD di
   if (path.parts.empty() || path.trailingSeparator) return ERROR_PATH_NOT_FOUND;
   Client& client = TheClient();
   std::lock_guard<std::mutex> lock(client.mutex);
-  SMBCCTX* context = Context(client);
-  if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  SMBCCTX* context = nullptr;
+  if (DWORD err = Reach(client, path, &context)) return err;
   const std::string url = UrlOf(path);
   struct stat st;
   if (Reconnecting(context,
@@ -367,8 +396,8 @@ DWORD NetworkStat(const DosPath& path, struct stat* st) {
   if (DWORD err = CheckName(path)) return err;
   Client& client = TheClient();
   std::lock_guard<std::mutex> lock(client.mutex);
-  SMBCCTX* context = Context(client);
-  if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  SMBCCTX* context = nullptr;
+  if (DWORD err = Reach(client, path, &context)) return err;
   const std::string url = UrlOf(path);
   if (Reconnecting(context,
                    [&] { return smbc_getFunctionStat(context)(context, url.c_str(), st); }) != 0)
@@ -382,8 +411,8 @@ DWORD NetworkList(const DosPath& folder, std::vector<NetworkEntry>* entries) {
   if (DWORD err = CheckName(folder)) return err;
   Client& client = TheClient();
   std::lock_guard<std::mutex> lock(client.mutex);
-  SMBCCTX* context = Context(client);
-  if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  SMBCCTX* context = nullptr;
+  if (DWORD err = Reach(client, folder, &context)) return err;
   const std::string url = UrlOf(folder);
   SMBCFILE* dir = nullptr;
   Reconnecting(context, [&] {
@@ -414,8 +443,8 @@ DWORD NetworkDelete(const DosPath& path) {
   if (DWORD err = CheckName(path)) return err;
   Client& client = TheClient();
   std::lock_guard<std::mutex> lock(client.mutex);
-  SMBCCTX* context = Context(client);
-  if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  SMBCCTX* context = nullptr;
+  if (DWORD err = Reach(client, path, &context)) return err;
   const std::string url = UrlOf(path);
   if (Reconnecting(context,
                    [&] { return smbc_getFunctionUnlink(context)(context, url.c_str()); }) != 0)
@@ -428,8 +457,8 @@ DWORD NetworkCreateFolder(const DosPath& path) {
   if (path.parts.empty()) return ERROR_ALREADY_EXISTS;  // the share itself
   Client& client = TheClient();
   std::lock_guard<std::mutex> lock(client.mutex);
-  SMBCCTX* context = Context(client);
-  if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  SMBCCTX* context = nullptr;
+  if (DWORD err = Reach(client, path, &context)) return err;
   const std::string url = UrlOf(path);
   if (Reconnecting(context, [&] {
         return smbc_getFunctionMkdir(context)(context, url.c_str(), 0755);
@@ -446,8 +475,8 @@ DWORD NetworkRemoveFolder(const DosPath& path) {
   if (DWORD err = CheckName(path)) return err;
   Client& client = TheClient();
   std::lock_guard<std::mutex> lock(client.mutex);
-  SMBCCTX* context = Context(client);
-  if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  SMBCCTX* context = nullptr;
+  if (DWORD err = Reach(client, path, &context)) return err;
   const std::string url = UrlOf(path);
   if (Reconnecting(context, [&] { return smbc_getFunctionRmdir(context)(context, url.c_str()); }) !=
       0)
@@ -459,8 +488,8 @@ DWORD NetworkSetReadOnly(const DosPath& path, bool readOnly) {
   if (DWORD err = CheckName(path)) return err;
   Client& client = TheClient();
   std::lock_guard<std::mutex> lock(client.mutex);
-  SMBCCTX* context = Context(client);
-  if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  SMBCCTX* context = nullptr;
+  if (DWORD err = Reach(client, path, &context)) return err;
   const std::string url = UrlOf(path);
   struct stat st;
   if (Reconnecting(context,
@@ -480,8 +509,8 @@ DWORD NetworkMove(const DosPath& from, const DosPath& to) {
     return ERROR_NOT_SAME_DEVICE;
   Client& client = TheClient();
   std::lock_guard<std::mutex> lock(client.mutex);
-  SMBCCTX* context = Context(client);
-  if (context == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  SMBCCTX* context = nullptr;
+  if (DWORD err = Reach(client, from, &context)) return err;
   struct stat st;
   const std::string target = UrlOf(to);
   if (Reconnecting(context, [&] {
