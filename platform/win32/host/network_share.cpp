@@ -272,6 +272,22 @@ DWORD CheckName(const DosPath& path) {
   return CheckComponents(path);
 }
 
+// Makes `call(context, url)` on the name `path` under the client's lock, once more on a new
+// connection when the old one turns out to be gone. `call` returns 0, or -1 with errno set.
+// 0 or the Win32 error of the failure.
+template <class Call>
+DWORD CallOnName(const DosPath& path, Call call) {
+  if (DWORD err = CheckName(path)) return err;
+  Client& client = TheClient();
+  std::lock_guard<std::mutex> lock(client.mutex);
+  SMBCCTX* context = nullptr;
+  if (DWORD err = Reach(client, path, &context)) return err;
+  const std::string url = UrlOf(path);
+  if (Reconnecting(context, [&] { return call(context, url); }) != 0)
+    return FailureOn(client, context, path, errno);
+  return 0;
+}
+
 }  // namespace
 
 void ParseNetworkLogin(std::string_view text, NetworkLogin* login) {
@@ -393,15 +409,10 @@ DWORD NetworkTruncate(NetworkFile& file, off_t length) {
 }
 
 DWORD NetworkStat(const DosPath& path, struct stat* st) {
-  if (DWORD err = CheckName(path)) return err;
-  Client& client = TheClient();
-  std::lock_guard<std::mutex> lock(client.mutex);
-  SMBCCTX* context = nullptr;
-  if (DWORD err = Reach(client, path, &context)) return err;
-  const std::string url = UrlOf(path);
-  if (Reconnecting(context,
-                   [&] { return smbc_getFunctionStat(context)(context, url.c_str(), st); }) != 0)
-    return FailureOn(client, context, path, errno);
+  if (DWORD err = CallOnName(path, [&](SMBCCTX* context, const std::string& url) {
+        return smbc_getFunctionStat(context)(context, url.c_str(), st);
+      }))
+    return err;
   if (path.trailingSeparator && !S_ISDIR(st->st_mode)) return ERROR_PATH_NOT_FOUND;
   return 0;
 }
@@ -440,87 +451,47 @@ DWORD NetworkList(const DosPath& folder, std::vector<NetworkEntry>* entries) {
 }
 
 DWORD NetworkDelete(const DosPath& path) {
-  if (DWORD err = CheckName(path)) return err;
-  Client& client = TheClient();
-  std::lock_guard<std::mutex> lock(client.mutex);
-  SMBCCTX* context = nullptr;
-  if (DWORD err = Reach(client, path, &context)) return err;
-  const std::string url = UrlOf(path);
-  if (Reconnecting(context,
-                   [&] { return smbc_getFunctionUnlink(context)(context, url.c_str()); }) != 0)
-    return FailureOn(client, context, path, errno);
-  return 0;
+  return CallOnName(path, [](SMBCCTX* context, const std::string& url) {
+    return smbc_getFunctionUnlink(context)(context, url.c_str());
+  });
 }
 
 DWORD NetworkCreateFolder(const DosPath& path) {
-  if (DWORD err = CheckName(path)) return err;
-  if (path.parts.empty()) return ERROR_ALREADY_EXISTS;  // the share itself
-  Client& client = TheClient();
-  std::lock_guard<std::mutex> lock(client.mutex);
-  SMBCCTX* context = nullptr;
-  if (DWORD err = Reach(client, path, &context)) return err;
-  const std::string url = UrlOf(path);
-  if (Reconnecting(context, [&] {
-        return smbc_getFunctionMkdir(context)(context, url.c_str(), 0755);
-      }) != 0) {
-    const int err = errno;
-    if (err == EEXIST) return ERROR_ALREADY_EXISTS;
-    if (err == ENOENT) return ERROR_PATH_NOT_FOUND;
-    return FailureOn(client, context, path, err);
-  }
-  return 0;
+  if (path.IsNetwork() && path.parts.empty()) return ERROR_ALREADY_EXISTS;  // the share itself
+  return CallOnName(path, [](SMBCCTX* context, const std::string& url) {
+    return smbc_getFunctionMkdir(context)(context, url.c_str(), 0755);
+  });
 }
 
 DWORD NetworkRemoveFolder(const DosPath& path) {
-  if (DWORD err = CheckName(path)) return err;
-  Client& client = TheClient();
-  std::lock_guard<std::mutex> lock(client.mutex);
-  SMBCCTX* context = nullptr;
-  if (DWORD err = Reach(client, path, &context)) return err;
-  const std::string url = UrlOf(path);
-  if (Reconnecting(context, [&] { return smbc_getFunctionRmdir(context)(context, url.c_str()); }) !=
-      0)
-    return FailureOn(client, context, path, errno);
-  return 0;
+  return CallOnName(path, [](SMBCCTX* context, const std::string& url) {
+    return smbc_getFunctionRmdir(context)(context, url.c_str());
+  });
 }
 
 DWORD NetworkSetReadOnly(const DosPath& path, bool readOnly) {
-  if (DWORD err = CheckName(path)) return err;
-  Client& client = TheClient();
-  std::lock_guard<std::mutex> lock(client.mutex);
-  SMBCCTX* context = nullptr;
-  if (DWORD err = Reach(client, path, &context)) return err;
-  const std::string url = UrlOf(path);
-  struct stat st;
-  if (Reconnecting(context,
-                   [&] { return smbc_getFunctionStat(context)(context, url.c_str(), &st); }) != 0)
-    return FailureOn(client, context, path, errno);
-  if (S_ISDIR(st.st_mode)) return 0;
-  // The client sets the read-only attribute for a mode without write permission.
-  if (smbc_getFunctionChmod(context)(context, url.c_str(), readOnly ? 0444 : 0644) != 0)
-    return FailureOn(client, context, path, errno);
-  return 0;
+  return CallOnName(path, [readOnly](SMBCCTX* context, const std::string& url) {
+    struct stat st;
+    if (smbc_getFunctionStat(context)(context, url.c_str(), &st) != 0) return -1;
+    if (S_ISDIR(st.st_mode)) return 0;
+    // The client sets the read-only attribute for a mode without write permission.
+    return smbc_getFunctionChmod(context)(context, url.c_str(), readOnly ? 0444 : 0644);
+  });
 }
 
 DWORD NetworkMove(const DosPath& from, const DosPath& to) {
-  if (DWORD err = CheckName(from)) return err;
   if (DWORD err = CheckName(to)) return err;
   if (!EqualNoCase(from.server, to.server) || !EqualNoCase(from.share, to.share))
     return ERROR_NOT_SAME_DEVICE;
-  Client& client = TheClient();
-  std::lock_guard<std::mutex> lock(client.mutex);
-  SMBCCTX* context = nullptr;
-  if (DWORD err = Reach(client, from, &context)) return err;
-  struct stat st;
   const std::string target = UrlOf(to);
-  if (Reconnecting(context, [&] {
-        return smbc_getFunctionStat(context)(context, target.c_str(), &st);
-      }) == 0)
-    return ERROR_ALREADY_EXISTS;  // MoveFile never replaces
-  if (smbc_getFunctionRename(context)(context, UrlOf(from).c_str(), context, UrlOf(to).c_str()) !=
-      0)
-    return FailureOn(client, context, from, errno);
-  return 0;
+  return CallOnName(from, [&target](SMBCCTX* context, const std::string& url) {
+    struct stat st;
+    if (smbc_getFunctionStat(context)(context, target.c_str(), &st) == 0) {
+      errno = EEXIST;  // MoveFile never replaces
+      return -1;
+    }
+    return smbc_getFunctionRename(context)(context, url.c_str(), context, target.c_str());
+  });
 }
 
 }  // namespace lyrwin
