@@ -419,35 +419,28 @@ DWORD NetworkStat(const DosPath& path, struct stat* st) {
 
 DWORD NetworkList(const DosPath& folder, std::vector<NetworkEntry>* entries) {
   entries->clear();
-  if (DWORD err = CheckName(folder)) return err;
-  Client& client = TheClient();
-  std::lock_guard<std::mutex> lock(client.mutex);
-  SMBCCTX* context = nullptr;
-  if (DWORD err = Reach(client, folder, &context)) return err;
-  const std::string url = UrlOf(folder);
-  SMBCFILE* dir = nullptr;
-  Reconnecting(context, [&] {
-    dir = smbc_getFunctionOpendir(context)(context, url.c_str());
-    return dir != nullptr ? 0 : -1;
+  return CallOnName(folder, [entries](SMBCCTX* context, const std::string& url) {
+    SMBCFILE* dir = smbc_getFunctionOpendir(context)(context, url.c_str());
+    if (dir == nullptr) return -1;
+    entries->clear();
+    while (struct smbc_dirent* entry = smbc_getFunctionReaddir(context)(context, dir)) {
+      if (entry->smbc_type != SMBC_FILE && entry->smbc_type != SMBC_DIR) continue;
+      NetworkEntry found;
+      found.name = entry->name;
+      if (found.name != "." && found.name != "..") entries->push_back(std::move(found));
+    }
+    smbc_getFunctionClosedir(context)(context, dir);
+    // A name removed since the listing is left out, as a search on Windows leaves it out.
+    for (NetworkEntry& entry : *entries) {
+      std::string child = url + '/';
+      AppendEscaped(entry.name, &child);
+      if (smbc_getFunctionStat(context)(context, child.c_str(), &entry.st) != 0) entry.name.clear();
+    }
+    entries->erase(std::remove_if(entries->begin(), entries->end(),
+                                  [](const NetworkEntry& e) { return e.name.empty(); }),
+                   entries->end());
+    return 0;
   });
-  if (dir == nullptr) return FailureOn(client, context, folder, errno);
-  while (struct smbc_dirent* entry = smbc_getFunctionReaddir(context)(context, dir)) {
-    if (entry->smbc_type != SMBC_FILE && entry->smbc_type != SMBC_DIR) continue;
-    NetworkEntry found;
-    found.name = entry->name;
-    if (found.name == "." || found.name == "..") continue;
-    entries->push_back(std::move(found));
-  }
-  smbc_getFunctionClosedir(context)(context, dir);
-  for (NetworkEntry& entry : *entries) {
-    std::string child = url + '/';
-    AppendEscaped(entry.name, &child);
-    if (smbc_getFunctionStat(context)(context, child.c_str(), &entry.st) != 0) entry.name.clear();
-  }
-  entries->erase(std::remove_if(entries->begin(), entries->end(),
-                                [](const NetworkEntry& e) { return e.name.empty(); }),
-                 entries->end());
-  return 0;
 }
 
 DWORD NetworkDelete(const DosPath& path) {
