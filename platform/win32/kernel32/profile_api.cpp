@@ -5,6 +5,7 @@
 // (see in_place_rewrite.cpp) under an exclusive lock on its folder, so two writers never lose each
 // other's keys; readers take the lock shared, so they never see a change halfway.
 #include "internal.h"
+#include "profile_share.h"
 #include "profile_text.h"
 
 #include <algorithm>
@@ -125,7 +126,12 @@ std::shared_ptr<const ProfileText> ReadProfile(const std::string& path) {
   thread_local DosPath dos;  // the buffers serve every read of the thread
   thread_local HostPath host;
   std::unique_ptr<FileLock> reading;
-  const bool exists = ResolvePath(path.c_str(), &dos, &host) == 0 && host.exists;
+  const DWORD resolved = ResolvePath(path.c_str(), &dos, &host);
+  if (resolved == ERROR_NOT_SUPPORTED) {  // on a share: the server keeps the readers' lock
+    std::string bytes;
+    return ReadProfileOnShare(path, &bytes) ? ParsedProfile(bytes) : nullptr;
+  }
+  const bool exists = resolved == 0 && host.exists;
   if (exists && !host.isDirectory) {
     std::shared_ptr<const ProfileText> cached = CachedProfileText(host.host, host.st);
     if (cached && !ReadingDenied(host.host)) return cached;
@@ -314,6 +320,31 @@ extern "C" UINT WINAPI GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName,
   return negative ? static_cast<UINT>(0u - value) : value;
 }
 
+namespace lyrwin {
+namespace {
+
+// What a write makes of the file's bytes: the section deleted (no key), the key deleted (no
+// value) or the value set, in the file's own encoding. A Unicode profile holding characters the
+// ANSI code page lacks is not rewritten through it: they would be lost, so the change fails.
+DWORD ChangedProfileBytes(LPCSTR app, LPCSTR key, LPCSTR value, const std::string& before,
+                          std::string* after, bool* changed) {
+  bool utf16, whole;
+  ProfileText profile(ProfileTextOf(before, &utf16, &whole));
+  if (key == nullptr) {
+    *changed = profile.DeleteSection(app);
+  } else if (value == nullptr) {
+    *changed = profile.DeleteKey(app, key);
+  } else {
+    *changed = profile.Set(app, key, value);
+  }
+  if (*changed && !whole) return ERROR_NO_UNICODE_TRANSLATION;
+  if (*changed) *after = utf16 ? AnsiToUtf16(profile.Text()) : profile.Text();
+  return 0;
+}
+
+}  // namespace
+}  // namespace lyrwin
+
 extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName,
                                                   LPCSTR lpString, LPCSTR lpFileName) {
   // With everything null this only flushes Windows' cache; the stand-in keeps none.
@@ -322,7 +353,7 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
   DosPath dos;
   HostPath host;
   DWORD err = ResolvePath(path.c_str(), &dos, &host);
-  if (err != 0) {
+  if (err != 0 && err != ERROR_NOT_SUPPORTED) {
     SetLastError(err);
     return FALSE;
   }
@@ -330,6 +361,10 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;
   }
+  auto change = [&](const std::string& before, std::string* after, bool* changed) {
+    return ChangedProfileBytes(lpAppName, lpKeyName, lpString, before, after, changed);
+  };
+  if (err == ERROR_NOT_SUPPORTED) return ChangeProfileOnShare(path, change);
   FileLock lock(HostFolderOf(host.host), true);
 
   // A holder that does not share writing makes the change fail with a sharing violation, as on
@@ -348,26 +383,19 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
     }
     ReadOpenProfile(file, &bytes);
   }
-  bool utf16, whole;
-  ProfileText profile(ProfileTextOf(bytes, &utf16, &whole));
-  bool changed;
-  if (lpKeyName == nullptr) {
-    changed = profile.DeleteSection(lpAppName);
-  } else if (lpString == nullptr) {
-    changed = profile.DeleteKey(lpAppName, lpKeyName);
-  } else {
-    changed = profile.Set(lpAppName, lpKeyName, lpString);
-  }
-  if (!changed) {
+  std::string contents;
+  bool changed = false;
+  err = change(bytes, &contents, &changed);
+  if (err != 0 || !changed) {
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    return TRUE;
+    if (err != 0) SetLastError(err);
+    return err == 0;
   }
   if (file == INVALID_HANDLE_VALUE) {
     // A new file: nothing to lose, so it is written in place.
     file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                        CREATE_NEW, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return FALSE;
-    std::string contents = profile.Text();
     DWORD written = 0;
     BOOL ok =
         WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr) &&
@@ -380,15 +408,7 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
     }
     return ok;
   }
-  // A Unicode profile holding characters the ANSI code page lacks is not rewritten through it:
-  // they would be lost. The change fails instead.
-  if (!whole) {
-    CloseHandle(file);
-    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-    return FALSE;
-  }
-  err = RewriteInPlace(HandleDescriptor(file), bytes,
-                       utf16 ? AnsiToUtf16(profile.Text()) : profile.Text());
+  err = RewriteInPlace(HandleDescriptor(file), bytes, contents);
   CloseHandle(file);
   ForgetProfileText(host.host);  // the times show the change too; this needs no tick to pass
   if (err != 0) {
