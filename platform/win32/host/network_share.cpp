@@ -174,8 +174,11 @@ DWORD NetworkErrorFromErrno(int err) {
 }
 
 // The error of a failed call on an open file: a connection that is gone, however the client
-// found out, means the file's server went away under it, as Windows says of an open file.
+// found out, means the file's server went away under it, as Windows says of an open file. The
+// client reports a share that the server closed under an open file (its administrator did, or it
+// ended the session) as an invalid argument: the file's handle no longer names anything there.
 DWORD FileCallError(int err) {
+  if (err == EINVAL) return ERROR_NETNAME_DELETED;
   const DWORD mapped = NetworkErrorFromErrno(err);
   if (mapped == ERROR_BAD_NETPATH || mapped == ERROR_UNEXP_NET_ERR) return ERROR_NETNAME_DELETED;
   return mapped;

@@ -200,6 +200,25 @@ TEST_F(NetworkShareTest, AServerThatIsGoneOrAReadOnlyShareAnswersAsWindowsDoes) 
   file = Open("\\\\127.0.0.1\\lab\\open.log", GENERIC_READ, 0, OPEN_EXISTING);
   EXPECT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();  // the client connects again
   CloseHandle(file);
+
+  // The server's administrator closes the share under this client, then ends its sessions (the
+  // server itself stays up): each reaches an open file, and the next open connects again.
+  file = Open("\\\\127.0.0.1\\lab\\open.log", GENERIC_READ, 0, OPEN_EXISTING);
+  for (const char* order : {"close-share lab", "kill-client-ip 127.0.0.1"}) {
+    ASSERT_EQ(std::system(("smbcontrol -s '" + server_->Folder() + "/smb.conf' smbd " + order +
+                           " >/dev/null 2>&1")
+                              .c_str()),
+              0)
+        << order;
+    Sleep(200);
+    char byte;
+    EXPECT_FALSE(ReadFile(file, &byte, 1, &done, nullptr)) << order;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NETNAME_DELETED)) << order;
+    CloseHandle(file);
+    file = Open("\\\\127.0.0.1\\lab\\open.log", GENERIC_READ, 0, OPEN_EXISTING);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE) << order << ": " << GetLastError();
+  }
+  CloseHandle(file);
 }
 
 }  // namespace
