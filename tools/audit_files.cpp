@@ -264,18 +264,37 @@ std::string ReadWholeFile(const std::string& hostPath, size_t maxBytes) {
   return contents;
 }
 
-std::string BacklogHostPath() {
-  std::string host;
-  std::string dos = std::string(GetWorkingDirectory()) + "\\error.blg";
-  if (!LyrDosToHostPath(dos.c_str(), &host)) return std::string();
-  return host;
-}
-
+// Read through the library's own file calls, so that a working directory on a share is read as
+// the library writes it, and an append that holds the backlog a moment is waited for. A backlog
+// that is there but cannot be read is an error, never an empty backlog.
 std::vector<BacklogRecord> ReadBacklog() {
   std::vector<BacklogRecord> records;
-  std::string path = BacklogHostPath();
-  if (path.empty() || ::access(path.c_str(), F_OK) != 0) return records;
-  std::string bytes = ReadWholeFile(path);
+  std::string dos = std::string(GetWorkingDirectory()) + "\\error.blg";
+  if (GetFileAttributesA(dos.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return records;
+    throw ToolError(dos + ": " + ErrorText(error));
+  }
+  CFile file;
+  if (LyrOpenFile(&file, &dos[0], CFile::modeRead | CFile::shareDenyWrite) != 0)
+    throw ToolError(dos + ": cannot be read: " + LastFileFailureText());
+  std::string bytes;
+  try {
+    bytes.resize(static_cast<size_t>(file.GetLength()));
+    size_t done = 0;
+    while (done < bytes.size()) {
+      const UINT got = file.Read(&bytes[done], static_cast<UINT>(bytes.size() - done));
+      if (got == 0) break;
+      done += got;
+    }
+    bytes.resize(done);
+    file.Close();
+  } catch (CFileException* e) {
+    const DWORD error = static_cast<DWORD>(e->m_lOsError);
+    e->Delete();
+    file.Abort();
+    throw ToolError(dos + ": could not be read to its end: " + ErrorText(error));
+  }
   for (size_t at = 0; at + sizeof(LOG_BACKLOG_STRUCT) <= bytes.size();
        at += sizeof(LOG_BACKLOG_STRUCT)) {
     BacklogRecord r;

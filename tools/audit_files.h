@@ -53,11 +53,8 @@ void RequireAppendableLog(const std::string& hostPath);
 // throws ToolError for a device, a FIFO, a folder, a larger file or a read error.
 std::string ReadWholeFile(const std::string& hostPath, size_t maxBytes = SIZE_MAX);
 
-// The host path of the backlog of the installation ("error.blg" in the working directory).
-std::string BacklogHostPath();
-
-// The backlog's records, and whether each passes its seal (records torn by a crash fail it;
-// records written without a seal pass).
+// The backlog's records ("error.blg" in the working directory), and whether each passes its seal
+// (records torn by a crash fail it; records written without a seal pass).
 struct BacklogRecord {
   LOG_BACKLOG_STRUCT record;
   bool intact;

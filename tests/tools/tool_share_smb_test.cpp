@@ -56,6 +56,28 @@ TEST_F(ToolShareTest, ALogOnAShareIsAppendedReviewedAndVerifiedByItsNetworkName)
   EXPECT_EQ(Tool("audit backlog").out, "the backlog is empty\n");
 }
 
+TEST_F(ToolShareTest, AnInstallationKeepsItsSettingsAndWorkingDirectoryOnTheShare) {
+  ToolRun install = Tool(
+      "install --suite-dir '\\\\127.0.0.1\\lab\\Tessera' --working-dir '\\\\127.0.0.1\\lab\\Work'");
+  ASSERT_EQ(install.status, 0) << install.out << install.err;
+  EXPECT_NE(ReadHostFile(server_->Folder() + "/lab/Tessera/sylwin.ini")
+                .find("WorkingDirectory=\\\\127.0.0.1\\lab\\Work"),
+            std::string::npos);
+  // An entry whose log is held past the retries waits in the backlog on the share.
+  const std::string log = "'\\\\127.0.0.1\\lab\\Audit\\LC-4.log'";
+  HelperProcess holder(HelperPath("hold_file"), {"\\\\127.0.0.1\\lab\\Audit\\LC-4.log",
+                                                 std::to_string(GENERIC_READ), "0", "7"});
+  ASSERT_EQ(holder.FirstLine(), "ready");
+  EXPECT_EQ(Tool("audit append " + log + " --user ana --message held").status, 3);
+  EXPECT_EQ(holder.Wait(), 0);
+  EXPECT_EQ(ReadHostFile(server_->Folder() + "/lab/Work/error.blg").size(), 1476u);
+  ToolRun flush = Tool("audit backlog --flush");
+  EXPECT_EQ(flush.status, 0) << flush.out << flush.err;
+  // the flush records itself, then the parked entry follows
+  EXPECT_EQ(ReadHostFile(server_->Folder() + "/lab/Audit/LC-4.log").size(), 2 * 1216u);
+  EXPECT_EQ(Tool("audit backlog").out, "the backlog is empty\n");
+}
+
 TEST_F(ToolShareTest, ALogOnAShareIsSealedBesideItAndVerifiedWithTheKey) {
   ToolRun init = Tool("audit seal init");
   ASSERT_EQ(init.status, 0) << init.err;
