@@ -104,11 +104,17 @@ bool ReadAt(CFile& file, ULONGLONG offset, void* into, UINT count) {
   return true;
 }
 
-// Opens a file of the suite by a path the library keeps in a string.
+// Opens a file of the suite by a path the library keeps (LyrOpenFile takes a writable name).
+// Names longer than the library's paths fail as missing files do.
+bool Open(CFile& file, const char* path, unsigned short flags) {
+  char name[2 * MAX_PATH];
+  const int length = std::snprintf(name, sizeof name, "%s", path);
+  return length >= 0 && static_cast<size_t>(length) < sizeof name &&
+         LyrOpenFile(&file, name, flags) == 0;
+}
+
 bool Open(CFile& file, const std::string& path, unsigned short flags) {
-  std::vector<char> name(path.begin(), path.end());
-  name.push_back('\0');
-  return LyrOpenFile(&file, name.data(), flags) == 0;
+  return Open(file, path.c_str(), flags);
 }
 
 // One load of a file opened for it alone, as the library's readers read a log: a writer waits
@@ -499,7 +505,7 @@ bool ReadSealKeyState(SealKeyState* state) {
 }
 
 void SealNewRecords(CFile& log, const char* logPath, uint64_t recordsBefore,
-                    const LOG_ENTRY_STRUCT& appended, const std::string& keyPath) {
+                    const LOG_ENTRY_STRUCT& appended, const char* keyPath) {
   if (!CryptoReady()) return;
   CFile keyFile;
   CFile seal;
@@ -517,7 +523,10 @@ void SealNewRecords(CFile& log, const char* logPath, uint64_t recordsBefore,
     EvolveKey(keyFile, &state, static_cast<int64_t>(std::time(nullptr)));
 
     // Made when missing; kept as it is otherwise (no truncation).
-    if (!Open(seal, SealFilePath(logPath), kOpenCreateReadWrite)) {
+    char sealPath[2 * MAX_PATH];
+    const int named = std::snprintf(sealPath, sizeof sealPath, "%s.seal", logPath);
+    if (named < 0 || static_cast<size_t>(named) >= sizeof sealPath ||
+        !Open(seal, sealPath, kOpenCreateReadWrite)) {
       keyFile.Close();
       return;
     }
@@ -548,8 +557,11 @@ void SealNewRecords(CFile& log, const char* logPath, uint64_t recordsBefore,
     }
     const uint64_t records = log.GetLength() / kEntryBytes;
     seal.Seek(static_cast<LONGLONG>(kHeaderBytes + entries * kEntryBytesOnDisk), CFile::begin);
+    // Written in batches from the stack: an append seals one record, a late sealing many.
+    constexpr size_t kBatch = 16;
+    unsigned char out[kBatch * kEntryBytesOnDisk];
+    size_t batched = 0;
     LOG_ENTRY_STRUCT record;
-    std::vector<unsigned char> out;
     for (uint64_t index = header.first + entries; index < records; ++index) {
       if (index == recordsBefore)
         record = appended;
@@ -564,13 +576,15 @@ void SealNewRecords(CFile& log, const char* logPath, uint64_t recordsBefore,
       entry.chain = NextChain(chain, index, entry.digest);
       entry.mac = EntryMac(KeyedMac(state.key), entry);
       chain = entry.chain;
-      out.resize(out.size() + kEntryBytesOnDisk);
-      EncodeEntry(entry, out.data() + out.size() - kEntryBytesOnDisk);
+      EncodeEntry(entry, out + batched++ * kEntryBytesOnDisk);
+      // Not flushed to disk: the record is, and a seal entry lost in a crash is made again by
+      // the next append, from the record, and reported as sealed late. A flush here would double
+      // the append's cost.
+      if (batched == kBatch || index + 1 == records) {
+        seal.Write(out, static_cast<UINT>(batched * kEntryBytesOnDisk));
+        batched = 0;
+      }
     }
-    // Not flushed to disk: the record is, and a seal entry lost in a crash is made again by the
-    // next append, from the record, and reported as sealed late. A flush here would double the
-    // append's cost.
-    if (!out.empty()) seal.Write(out.data(), static_cast<UINT>(out.size()));
     seal.Close();
     keyFile.Close();
   } catch (CException* e) {

@@ -83,7 +83,7 @@ bool ReadSealKeyState(SealKeyState* state);
 // the installation does not seal. Never throws: a record left unsealed by a failure is sealed,
 // late, by the next append.
 void SealNewRecords(CFile& log, const char* logPath, uint64_t recordsBefore,
-                    const LOG_ENTRY_STRUCT& appended, const std::string& keyPath);
+                    const LOG_ENTRY_STRUCT& appended, const char* keyPath);
 
 // The head of a log's chain: how many records the seal covers and the last chain value, as text
 // ("COUNT:HEX"), for a reviewer to write down. False when the seal file cannot be read.
