@@ -4,7 +4,7 @@
 #include "lyr_test.h"
 
 #include "audit_test_support.h"
-#include "smb_server.h"
+#include "lab_share_test.h"
 
 #include <map>
 #include <memory>
@@ -16,14 +16,11 @@ namespace {
 
 constexpr char kLog[] = "\\\\127.0.0.1\\lab\\Audit\\LC-1.log";
 
-class LabLogTest : public LyrTest {
+class LabLogTest : public LabShareTest<LyrTest> {
  protected:
   void SetUp() override {
-    LyrTest::SetUp();
+    LabShareTest::SetUp();
     InstallSuiteWorkingIn();
-    server_ = &TestSmbServer();
-    ASSERT_TRUE(server_->Start()) << "smbd did not start:\n" << server_->Log();
-    EmptyLabShare(*server_);
   }
 
   // How often each system message stands in the log on the server's disk and in the backlog.
@@ -36,8 +33,6 @@ class LabLogTest : public LyrTest {
       ++copies[r.Entry.SysMess];
     return copies;
   }
-
-  SmbServer* server_ = nullptr;
 };
 
 TEST_F(LabLogTest, WritersOnSeveralMachinesAppendToOneLogWhileAnotherHoldsIt) {

@@ -3,7 +3,7 @@
 #include "lyr_test.h"
 
 #include "../audit/audit_test_support.h"
-#include "smb_server.h"
+#include "lab_share_test.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,21 +16,12 @@ namespace {
 
 constexpr char kShare[] = "\\\\127.0.0.1\\lab";
 
-class LabSettingsTest : public LyrTest {
+class LabSettingsTest : public LabShareTest<LyrTest> {
  protected:
-  void SetUp() override {
-    LyrTest::SetUp();
-    server_ = &TestSmbServer();
-    ASSERT_TRUE(server_->Start()) << "smbd did not start:\n" << server_->Log();
-    EmptyLabShare(*server_);
-  }
-
   // A file of the share as it stands on the server's disk.
   std::string OnServer(const std::string& name) const {
     return ReadHostFile(server_->Folder() + "/lab/" + name);
   }
-
-  SmbServer* server_ = nullptr;
 };
 
 TEST_F(LabSettingsTest, AnInstallationKeepsItsSettingsWorkingDirectoryAndLogsOnTheShare) {

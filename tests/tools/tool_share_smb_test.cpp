@@ -2,7 +2,7 @@
 // the UNC name, the errors it names, and an append while the server is away parked until a flush.
 #include "tool_test.h"
 
-#include "smb_server.h"
+#include "lab_share_test.h"
 
 #include <sys/stat.h>
 
@@ -10,18 +10,13 @@
 
 namespace {
 
-class ToolShareTest : public ToolTest {
+class ToolShareTest : public LabShareTest<ToolTest> {
  protected:
   void SetUp() override {
-    ToolTest::SetUp();
-    server_ = &TestSmbServer();
-    ASSERT_TRUE(server_->Start()) << "smbd did not start:\n" << server_->Log();
-    EmptyLabShare(*server_);
+    LabShareTest::SetUp();
     ASSERT_EQ(::mkdir((server_->Folder() + "/lab/Audit").c_str(), 0755), 0);
     ASSERT_EQ(Tool("install").status, 0);
   }
-
-  SmbServer* server_ = nullptr;
 };
 
 TEST_F(ToolShareTest, ALogOnAShareIsAppendedReviewedAndVerifiedByItsNetworkName) {

@@ -3,7 +3,7 @@
 // client gets when the server or the share is not there.
 #include "lyr_test.h"
 
-#include "smb_server.h"
+#include "lab_share_test.h"
 
 #include <cstdlib>
 #include <memory>
@@ -11,19 +11,10 @@
 
 namespace {
 
-class NetworkShareTest : public LyrTest {
+class NetworkShareTest : public LabShareTest<LyrTest> {
  protected:
-  void SetUp() override {
-    LyrTest::SetUp();
-    server_ = &TestSmbServer();
-    ASSERT_TRUE(server_->Start()) << "smbd did not start:\n" << server_->Log();
-    EmptyLabShare(*server_);
-  }
-
   // The share's folder on the server's disk.
   std::string OnServer(const std::string& name) { return server_->Folder() + "/lab/" + name; }
-
-  SmbServer* server_ = nullptr;
 };
 
 HANDLE Open(const char* path, DWORD access, DWORD share, DWORD disposition) {
