@@ -108,8 +108,8 @@ int Lookup(const LookupOptions& o) {
     GetPrivateProfileStringA("Working Path", "WorkingDirectory", "c:\\tessera", folder,
                              sizeof folder, ini);
     const std::string table = std::string(folder) + "\\module.csv";
-    std::string host;
-    if (!LyrDosToHostPath(table.c_str(), &host) || ::access(host.c_str(), F_OK) != 0)
+    // Asked through the library's own file calls: the working directory may be on a share.
+    if (GetFileAttributesA(table.c_str()) == INVALID_FILE_ATTRIBUTES)
       throw ToolError("the installation has no module table (" + table +
                       "); name one with --table");
   }

@@ -71,6 +71,13 @@ TEST_F(ToolShareTest, AnInstallationKeepsItsSettingsAndWorkingDirectoryOnTheShar
   // the flush records itself, then the parked entry follows
   EXPECT_EQ(ReadHostFile(server_->Folder() + "/lab/Audit/LC-4.log").size(), 2 * 1216u);
   EXPECT_EQ(Tool("audit backlog").out, "the backlog is empty\n");
+  // The module table in the working directory on the share is the one the library reads.
+  EXPECT_EQ(Tool("module lookup tcd --value 1").status, 2);
+  WriteHostFile(server_->Folder() + "/lab/Work/module.csv",
+                "MODULES;2\rheader\rTCD;1;0;FIX;;;;;;;;;\r");
+  ToolRun module = Tool("module lookup tcd --value 1");
+  EXPECT_EQ(module.status, 0) << module.err;
+  EXPECT_NE(module.out.find("module: TCD\n"), std::string::npos) << module.out;
 }
 
 TEST_F(ToolShareTest, ALogOnAShareIsSealedBesideItAndVerifiedWithTheKey) {
