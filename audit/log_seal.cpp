@@ -8,14 +8,8 @@
 #include <stdexcept>
 
 #include "audit_files.h"
-
-#if defined(LYRUTIL_SEALING)
-#include <openssl/evp.h>
-#include <sodium.h>
-
-#include <system_error>
-#include <thread>
-#endif
+#include "parallel_parts.h"
+#include "seal_crypto.h"
 
 namespace lyrutil {
 
@@ -136,122 +130,6 @@ void ReadLoad(const std::string& path, ULONGLONG offset, void* into, UINT count)
   if (!whole) throw std::runtime_error(path + " became shorter while it was read");
 }
 
-#if defined(LYRUTIL_SEALING)
-
-bool CryptoReady() {
-  static const bool ready = sodium_init() >= 0;
-  return ready;
-}
-
-// libcrypto's SHA-256 uses the processor's SHA instructions where it has them, six times
-// libsodium's portable code on our machines: verification takes the digest of every record.
-// Each thread keeps its own context; should libcrypto fail (no memory), libsodium computes the
-// same digest.
-SealDigest Sha256(const void* bytes, size_t size) {
-  static EVP_MD* const sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
-  thread_local const std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context(EVP_MD_CTX_new(),
-                                                                                EVP_MD_CTX_free);
-  SealDigest out;
-  unsigned int length = 0;
-  if (sha256 && context && EVP_DigestInit_ex2(context.get(), sha256, nullptr) == 1 &&
-      EVP_DigestUpdate(context.get(), bytes, size) == 1 &&
-      EVP_DigestFinal_ex(context.get(), out.data(), &length) == 1 && length == out.size())
-    return out;
-  crypto_hash_sha256(out.data(), static_cast<const unsigned char*>(bytes), size);
-  return out;
-}
-
-// The digests of a load of records, on all the processor's cores: they are most of what
-// verification costs, and each stands alone (the chain over them is a pass of its own).
-void DigestRecords(const LOG_ENTRY_STRUCT* records, size_t count, SealDigest* digests) {
-  const auto digestRange = [&](size_t from, size_t to) {
-    for (size_t k = from; k < to; ++k) digests[k] = Sha256(&records[k], sizeof records[k]);
-  };
-  const size_t cores = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), 8);
-  const size_t workers = std::min(cores, count / 64 + 1);
-  std::vector<std::thread> helpers;
-  for (size_t w = 1; w < workers; ++w) {
-    try {
-      helpers.emplace_back(digestRange, count * w / workers, count * (w + 1) / workers);
-    } catch (const std::system_error&) {
-      digestRange(count * w / workers, count * (w + 1) / workers);  // no thread to be had
-    }
-  }
-  digestRange(0, count / workers);
-  for (std::thread& helper : helpers) helper.join();
-}
-
-// HMAC-SHA-256 under one key, the key's pads taken in once: verification MACs every seal entry
-// of an epoch with the same key.
-class KeyedMac {
- public:
-  explicit KeyedMac(const SealDigest& key) {
-    crypto_auth_hmacsha256_init(&keyed_, key.data(), key.size());
-  }
-  ~KeyedMac() { sodium_memzero(&keyed_, sizeof keyed_); }
-  KeyedMac(const KeyedMac&) = delete;
-  KeyedMac& operator=(const KeyedMac&) = delete;
-
-  SealDigest Of(const unsigned char* message, size_t size) const {
-    crypto_auth_hmacsha256_state state = keyed_;
-    SealDigest out;
-    crypto_auth_hmacsha256_update(&state, message, size);
-    crypto_auth_hmacsha256_final(&state, out.data());
-    sodium_memzero(&state, sizeof state);
-    return out;
-  }
-
- private:
-  crypto_auth_hmacsha256_state keyed_;
-};
-
-SealDigest Hmac(const SealDigest& key, const unsigned char* message, size_t size) {
-  return KeyedMac(key).Of(message, size);
-}
-
-// The next epoch's key: one way, so today's key tells nothing of yesterday's.
-SealDigest NextKey(const SealDigest& key) {
-  static const unsigned char kLabel[] = "lyrutil audit seal: next epoch";
-  return Hmac(key, kLabel, sizeof kLabel - 1);
-}
-
-void Erase(SealDigest* key) {
-  sodium_memzero(key->data(), key->size());
-}
-
-// A MAC is compared in constant time; digests and chain values are public and compared plainly.
-bool SameMac(const SealDigest& a, const SealDigest& b) {
-  return sodium_memcmp(a.data(), b.data(), a.size()) == 0;
-}
-
-#else
-
-bool CryptoReady() {
-  return false;
-}
-SealDigest Sha256(const void*, size_t) {
-  return {};
-}
-void DigestRecords(const LOG_ENTRY_STRUCT*, size_t count, SealDigest* digests) {
-  std::fill(digests, digests + count, SealDigest{});
-}
-class KeyedMac {
- public:
-  explicit KeyedMac(const SealDigest&) {}
-  SealDigest Of(const unsigned char*, size_t) const { return {}; }
-};
-SealDigest NextKey(const SealDigest& key) {
-  return key;
-}
-void Erase(SealDigest* key) {
-  key->fill(0);
-}
-bool SameMac(const SealDigest& a, const SealDigest& b) {
-  return a == b;
-}
-
-#endif
-
 bool SameDigest(const SealDigest& a, const SealDigest& b) {
   return a == b;
 }
@@ -320,6 +198,10 @@ void EvolveKey(CFile& file, SealKeyState* state, int64_t now) {
   std::memset(bytes, 0, sizeof bytes);
 }
 
+// Entries and records are read this many at a time (10 MB of records): enough for the digests
+// to be spread over the cores, few enough that a writer waits for one load at most.
+constexpr uint64_t kLoadItems = 8192;
+
 // The seal file read in loads: entries by their number, forward with one entry of look-ahead.
 class EntryReader {
  public:
@@ -329,10 +211,15 @@ class EntryReader {
     if (j < first_ || j >= first_ + entries_.size()) Load(j);
     return entries_[j - first_];
   }
+  // The load that begins with entry `j`.
+  const std::vector<SealEntry>& LoadFrom(uint64_t j) {
+    if (j != first_ || entries_.empty()) Load(j);
+    return entries_;
+  }
 
  private:
   void Load(uint64_t j) {
-    const uint64_t n = std::min<uint64_t>(1024, count_ - j);
+    const uint64_t n = std::min<uint64_t>(kLoadItems, count_ - j);
     std::vector<unsigned char> bytes(static_cast<size_t>(n) * kEntryBytesOnDisk);
     ReadLoad(path_, kHeaderBytes + j * kEntryBytesOnDisk, bytes.data(),
              static_cast<UINT>(bytes.size()));
@@ -362,11 +249,13 @@ class RecordReader {
 
  private:
   void Load(uint64_t i) {
-    const uint64_t n = std::min<uint64_t>(1024, count_ - i);
+    const uint64_t n = std::min<uint64_t>(kLoadItems, count_ - i);
     records_.resize(static_cast<size_t>(n));
     digests_.resize(static_cast<size_t>(n));
     ReadLoad(path_, i * kEntryBytes, records_.data(), static_cast<UINT>(n * kEntryBytes));
-    DigestRecords(records_.data(), records_.size(), digests_.data());
+    InParallelParts(records_.size(), 64, [this](size_t from, size_t to) {
+      for (size_t k = from; k < to; ++k) digests_[k] = Sha256(&records_[k], kEntryBytes);
+    });
     first_ = i;
   }
   std::string path_;
@@ -453,9 +342,7 @@ bool StartSealing(uint32_t interval, int64_t now, SealVerificationKey* verificat
   SealKeyState state;
   state.start = now;
   state.interval = interval;
-#if defined(LYRUTIL_SEALING)
-  randombytes_buf(state.key.data(), state.key.size());
-#endif
+  state.key = RandomKey();
   CFile file;
   if (!Open(file, path, kOpenCreate)) {
     *error = path + ": cannot be made";
@@ -562,6 +449,7 @@ void SealNewRecords(CFile& log, const char* logPath, uint64_t recordsBefore,
     unsigned char out[kBatch * kEntryBytesOnDisk];
     size_t batched = 0;
     LOG_ENTRY_STRUCT record;
+    const KeyedMac mac(state.key);
     for (uint64_t index = header.first + entries; index < records; ++index) {
       if (index == recordsBefore)
         record = appended;
@@ -574,7 +462,7 @@ void SealNewRecords(CFile& log, const char* logPath, uint64_t recordsBefore,
       entry.flags = index < recordsBefore ? kSealedLate : 0;
       entry.digest = Sha256(&record, kEntryBytes);
       entry.chain = NextChain(chain, index, entry.digest);
-      entry.mac = EntryMac(KeyedMac(state.key), entry);
+      entry.mac = EntryMac(mac, entry);
       chain = entry.chain;
       EncodeEntry(entry, out + batched++ * kEntryBytesOnDisk);
       // Not flushed to disk: the record is, and a seal entry lost in a crash is made again by
@@ -623,6 +511,91 @@ bool SealHead(const char* logPath, std::string* head) {
   }
   return ok;
 }
+
+namespace {
+
+// The seal file on its own: each entry where its number says, each chain value following from
+// the one before, and with the key each MAC and a non-decreasing epoch, the epochs counted as
+// `epochs` says. Each entry's checks stand alone (the chain value before it is in the file), so
+// they are spread over the cores a load at a time; the keys are derived in order beforehand.
+// Returns the last chain value.
+SealDigest CheckSealEntries(EntryReader& entries, const SealHeader& header,
+                            const SealVerificationKey* key, const SealHeader& epochs, int64_t now,
+                            std::vector<std::string>* findings) {
+  SealDigest chain = ChainStart(header);
+  SealDigest epochKey{};
+  uint32_t keyEpoch = 0;
+  if (key) epochKey = key->key;
+  std::vector<std::unique_ptr<KeyedMac>> macs;  // the epochs' keys this load needs
+  uint64_t macsFailed = 0;
+  uint32_t lastEpoch = 0;
+  const uint32_t epochNow = EpochAt(epochs.start, epochs.interval, now);
+  FindingList list(findings);
+  for (uint64_t from = 0; from < entries.Count(); from += kLoadItems) {
+    const std::vector<SealEntry>& load = entries.LoadFrom(from);
+    const size_t n = load.size();
+    std::vector<const KeyedMac*> macOf(n, nullptr);  // null: no MAC to check
+    std::vector<char> wrongEpoch(n, 0);
+    if (key) {
+      if (macs.size() > 1) macs.erase(macs.begin(), macs.end() - 1);
+      for (size_t k = 0; k < n; ++k) {
+        const uint32_t epoch = load[k].epoch;
+        if (epoch < lastEpoch || epoch > epochNow) {
+          wrongEpoch[k] = 1;
+          continue;
+        }
+        lastEpoch = epoch;
+        if (macs.empty() || keyEpoch < epoch) {
+          while (keyEpoch < epoch) {
+            epochKey = NextKey(epochKey);
+            ++keyEpoch;
+          }
+          macs.push_back(std::make_unique<KeyedMac>(epochKey));
+        }
+        macOf[k] = macs.back().get();
+      }
+    }
+    std::vector<char> chainBreaks(n, 0), macFails(n, 0);
+    const SealDigest before = chain;
+    InParallelParts(n, 256, [&](size_t a, size_t b) {
+      for (size_t k = a; k < b; ++k) {
+        const SealEntry& e = load[k];
+        const SealDigest& previous = k == 0 ? before : load[k - 1].chain;
+        chainBreaks[k] = e.index != header.first + from + k ||
+                         !SameDigest(NextChain(previous, e.index, e.digest), e.chain);
+        macFails[k] = macOf[k] && !SameMac(EntryMac(*macOf[k], e), e.mac);
+      }
+    });
+    chain = load.back().chain;
+    for (size_t k = 0; k < n; ++k) {
+      const uint64_t number = header.first + from + k;
+      if (chainBreaks[k])
+        list.Add("seal entry damaged or rewritten without the key (its chain breaks)", number);
+      if (wrongEpoch[k]) {
+        list.Add("seal from the wrong epoch", number);
+      } else if (macFails[k]) {
+        ++macsFailed;
+        list.Add("seal does not verify with the key (forged, or sealed again with a later key)",
+                 number);
+      }
+    }
+  }
+  list.Flush();
+  Erase(&epochKey);
+  if (key && macsFailed != 0 && macsFailed == entries.Count()) {
+    // Not one seal opens: the key is not this installation's.
+    findings->erase(std::remove_if(findings->begin(), findings->end(),
+                                   [](const std::string& line) {
+                                     return line.find("does not verify with the key") !=
+                                            std::string::npos;
+                                   }),
+                    findings->end());
+    findings->push_back("wrong key: no seal of this log verifies with it");
+  }
+  return chain;
+}
+
+}  // namespace
 
 SealReport VerifySeals(const char* logPath, const SealVerificationKey* key,
                        const std::string& expectedHead, int64_t now) {
@@ -675,56 +648,7 @@ SealReport VerifySeals(const char* logPath, const SealVerificationKey* key,
   RecordReader records(logPath, report.records);
   report.sealEntries = entries.Count();
 
-  // The seal file on its own: each entry where its number says, each chain value following from
-  // the one before, and with the key each MAC and a non-decreasing epoch.
-  SealDigest chain = ChainStart(header);
-  SealDigest epochKey{};
-  uint32_t keyEpoch = 0;
-  if (key) epochKey = key->key;
-  std::optional<KeyedMac> epochMac;
-  uint64_t macsFailed = 0;
-  uint32_t lastEpoch = 0;
-  const uint32_t epochNow = EpochAt(epochs.start, epochs.interval, now);
-  {
-    FindingList list(&report.findings);
-    for (uint64_t j = 0; j < entries.Count(); ++j) {
-      const SealEntry& e = entries.At(j);
-      const uint64_t number = header.first + j;
-      if (e.index != number || !SameDigest(NextChain(chain, e.index, e.digest), e.chain))
-        list.Add("seal entry damaged or rewritten without the key (its chain breaks)", number);
-      chain = e.chain;
-      if (!key) continue;
-      if (e.epoch < lastEpoch || e.epoch > epochNow) {
-        list.Add("seal from the wrong epoch", number);
-        continue;
-      }
-      lastEpoch = e.epoch;
-      if (!epochMac || keyEpoch < e.epoch) {
-        while (keyEpoch < e.epoch) {
-          epochKey = NextKey(epochKey);
-          ++keyEpoch;
-        }
-        epochMac.emplace(epochKey);
-      }
-      if (!SameMac(EntryMac(*epochMac, e), e.mac)) {
-        ++macsFailed;
-        list.Add("seal does not verify with the key (forged, or sealed again with a later key)",
-                 number);
-      }
-    }
-  }
-  if (key && macsFailed != 0 && macsFailed == entries.Count()) {
-    // Not one seal opens: the key is not this installation's.
-    report.findings.erase(std::remove_if(report.findings.begin(), report.findings.end(),
-                                         [](const std::string& line) {
-                                           return line.find("does not verify with the key") !=
-                                                  std::string::npos;
-                                         }),
-                          report.findings.end());
-    report.findings.push_back("wrong key: no seal of this log verifies with it");
-  }
-  Erase(&epochKey);
-
+  const SealDigest chain = CheckSealEntries(entries, header, key, epochs, now, &report.findings);
   // Records before the seal's first were written before sealing began, unless their times say
   // otherwise: then the seal file was removed or replaced since.
   if (header.first != 0) {

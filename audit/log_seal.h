@@ -10,8 +10,8 @@
 // of epoch 0, given once to the person who starts sealing and kept off the machine; every epoch's
 // key follows from it.
 //
-// SHA-256 and HMAC-SHA-256 (libsodium), which the Windows build could compute with the system's
-// own cryptography; that build does not seal yet (`kSealingBuilt`).
+// SHA-256 and HMAC-SHA-256 (seal_crypto.h), which the Windows build could compute with the
+// system's own cryptography; that build does not seal yet (`kSealingBuilt`).
 //
 // This unit is shared by the library, which seals as it appends, and by the tool, which starts
 // sealing and verifies.
@@ -20,16 +20,15 @@
 
 #include <LyrUtil.h>
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "seal_crypto.h"
+
 namespace lyrutil {
 
 extern const bool kSealingBuilt;
-
-using SealDigest = std::array<unsigned char, 32>;
 
 // The installation's sealing key: epoch 0 began at `start` (seconds since 1970), each epoch
 // lasts `interval` seconds, and `key` is the key of `epoch`.

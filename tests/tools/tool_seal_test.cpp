@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -131,10 +132,10 @@ TEST_F(ToolSealTest, EveryKindOfTamperingIsFoundWithItsRecordNumbers) {
 TEST_F(ToolSealTest, ChangesAreFoundWhereverTheyFallInALongLog) {
   const std::string key = StartSealing();
   Append(Log(), 1);
-  // 2,999 more records, each its own, written behind the library's back and sealed late by
-  // the append after them.
+  // 8,999 more records, each its own, written behind the library's back and sealed late by
+  // the append after them: more than one of verification's loads (8,192 records).
   std::string log = ReadHostFile(Log());
-  for (int i = 1; i < 3000; ++i) {
+  for (int i = 1; i < 9000; ++i) {
     LOG_ENTRY_STRUCT entry;
     std::memcpy(&entry, log.data(), kRecord);
     std::snprintf(entry.SysMess, sizeof entry.SysMess, "written behind its back %d", i);
@@ -145,14 +146,25 @@ TEST_F(ToolSealTest, ChangesAreFoundWhereverTheyFallInALongLog) {
   const std::string late =
       ": sealed late, by a later append (its writer stopped before sealing it, or a program "
       "that does not seal wrote it)\n";
-  EXPECT_EQ(Joined(Findings(key, [](std::string&, std::string&) {})), "records 1-2999" + late);
+  EXPECT_EQ(Joined(Findings(key, [](std::string&, std::string&) {})), "records 1-8999" + late);
   EXPECT_EQ(Joined(Findings(key,
                             [](std::string& log, std::string&) {
-                              for (size_t i : {700, 1023, 1024, 3000}) log[i * kRecord + 960] ^= 1;
+                              for (size_t i : {700, 8191, 8192, 9000}) log[i * kRecord + 960] ^= 1;
                             })),
             "records 1-699" + late + "record 700: changed since it was sealed\n" +
-                "records 701-1022" + late + "records 1023-1024: changed since it was sealed\n" +
-                "records 1025-2999" + late + "record 3000: changed since it was sealed\n");
+                "records 701-8190" + late + "records 8191-8192: changed since it was sealed\n" +
+                "records 8193-8999" + late + "record 9000: changed since it was sealed\n");
+  // The last seal of one load damaged: its own chain and MAC fail, and so does the chain of the
+  // first seal of the next load, which follows from it.
+  const std::vector<std::string> damaged =
+      Findings(key, [](std::string&, std::string& seal) { seal[64 + 8191 * 112 + 48] ^= 1; });
+  EXPECT_EQ(std::count_if(damaged.begin(), damaged.end(),
+                          [](const std::string& line) {
+                            return line.rfind("record 8191: seal", 0) == 0 ||
+                                   line.rfind("record 8192: seal entry damaged", 0) == 0;
+                          }),
+            3)
+      << Joined(damaged);
 }
 
 // A head written down fixes the log: more records keep it in the chain; cutting the log and its
