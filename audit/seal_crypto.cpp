@@ -1,10 +1,13 @@
 #include "seal_crypto.h"
 
 #include <cstring>
-#include <memory>
 
 #if defined(LYRUTIL_SEALING)
-#include <openssl/evp.h>
+// SHA-256's own functions rather than the EVP interface: EVP's dispatch and the reference counts
+// it shares between threads cost three times the digest of a seal's 72 bytes, and copying an EVP
+// context allocates. libcrypto 3 marks them deprecated, yet keeps them, with the same SHA code.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/sha.h>
 #include <sodium.h>
 #endif
 
@@ -12,18 +15,32 @@ namespace lyrutil {
 
 #if defined(LYRUTIL_SEALING)
 
+static_assert(sizeof(SHA256_CTX) <= sizeof(KeyedMac) / 2 && alignof(SHA256_CTX) <= 8,
+              "a SHA-256 state fits the room KeyedMac keeps for it");
+
 namespace {
 
-const EVP_MD* Sha256Method() {
-  static EVP_MD* const sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
-  return sha256;
+// A state the size of libcrypto's, in and out of the room KeyedMac keeps.
+void Store(const SHA256_CTX& state, unsigned char* room) {
+  std::memcpy(room, &state, sizeof state);
 }
 
-// One context per thread, started again for every digest (no allocation after the first).
-EVP_MD_CTX* ThreadContext() {
-  thread_local const std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context(EVP_MD_CTX_new(),
-                                                                                EVP_MD_CTX_free);
-  return context.get();
+SHA256_CTX Restored(const unsigned char* room) {
+  SHA256_CTX state;
+  std::memcpy(&state, room, sizeof state);
+  return state;
+}
+
+// The key, shorter than a block, padded with zeros and combined with `pad`'s byte.
+SHA256_CTX PadState(const SealDigest& key, unsigned char pad) {
+  unsigned char block[SHA256_CBLOCK];
+  std::memset(block, pad, sizeof block);
+  for (size_t i = 0; i < key.size(); ++i) block[i] ^= key[i];
+  SHA256_CTX state;
+  SHA256_Init(&state);
+  SHA256_Update(&state, block, sizeof block);
+  sodium_memzero(block, sizeof block);
+  return state;
 }
 
 }  // namespace
@@ -35,19 +52,36 @@ bool CryptoReady() {
 
 SealDigest Sha256(const void* first, size_t firstSize, const void* second, size_t secondSize) {
   SealDigest out;
-  unsigned int length = 0;
-  EVP_MD_CTX* context = ThreadContext();
-  if (Sha256Method() && context && EVP_DigestInit_ex2(context, Sha256Method(), nullptr) == 1 &&
-      EVP_DigestUpdate(context, first, firstSize) == 1 &&
-      EVP_DigestUpdate(context, second, secondSize) == 1 &&
-      EVP_DigestFinal_ex(context, out.data(), &length) == 1 && length == out.size())
-    return out;
-  // libcrypto failed (no memory for its context): libsodium's portable code, same digest.
-  crypto_hash_sha256_state state;
-  crypto_hash_sha256_init(&state);
-  crypto_hash_sha256_update(&state, static_cast<const unsigned char*>(first), firstSize);
-  crypto_hash_sha256_update(&state, static_cast<const unsigned char*>(second), secondSize);
-  crypto_hash_sha256_final(&state, out.data());
+  SHA256_CTX state;
+  SHA256_Init(&state);
+  SHA256_Update(&state, first, firstSize);
+  SHA256_Update(&state, second, secondSize);
+  SHA256_Final(out.data(), &state);
+  return out;
+}
+
+// HMAC as its definition has it: SHA-256 of the outer pad and of the SHA-256 of the inner pad
+// and the message, each pad's state computed once.
+KeyedMac::KeyedMac(const SealDigest& key) {
+  static_assert(sizeof(SealDigest) <= SHA256_CBLOCK, "an HMAC key longer than a block is hashed");
+  Store(PadState(key, 0x36), innerState_);
+  Store(PadState(key, 0x5c), outerState_);
+}
+
+KeyedMac::~KeyedMac() {
+  sodium_memzero(innerState_, sizeof innerState_);
+  sodium_memzero(outerState_, sizeof outerState_);
+}
+
+SealDigest KeyedMac::Of(const unsigned char* message, size_t size) const {
+  SealDigest inner, out;
+  SHA256_CTX state = Restored(innerState_);
+  SHA256_Update(&state, message, size);
+  SHA256_Final(inner.data(), &state);
+  state = Restored(outerState_);
+  SHA256_Update(&state, inner.data(), inner.size());
+  SHA256_Final(out.data(), &state);
+  sodium_memzero(&state, sizeof state);
   return out;
 }
 
@@ -65,12 +99,16 @@ bool SameMac(const SealDigest& a, const SealDigest& b) {
   return sodium_memcmp(a.data(), b.data(), a.size()) == 0;
 }
 
-KeyedMac::~KeyedMac() {
-  sodium_memzero(inner_, sizeof inner_);
-  sodium_memzero(outer_, sizeof outer_);
+#else
+
+namespace {
+
+void Clear(unsigned char* bytes, size_t size) {
+  volatile unsigned char* cleared = bytes;
+  for (size_t i = 0; i < size; ++i) cleared[i] = 0;
 }
 
-#else
+}  // namespace
 
 bool CryptoReady() {
   return false;
@@ -78,46 +116,25 @@ bool CryptoReady() {
 SealDigest Sha256(const void*, size_t, const void*, size_t) {
   return {};
 }
+KeyedMac::KeyedMac(const SealDigest&) : innerState_(), outerState_() {}
+KeyedMac::~KeyedMac() = default;
+SealDigest KeyedMac::Of(const unsigned char*, size_t) const {
+  return {};
+}
 SealDigest RandomKey() {
   return {};
 }
 void Erase(SealDigest* key) {
-  volatile unsigned char* bytes = key->data();
-  for (size_t i = 0; i < key->size(); ++i) bytes[i] = 0;
+  Clear(key->data(), key->size());
 }
 bool SameMac(const SealDigest& a, const SealDigest& b) {
   return a == b;
-}
-KeyedMac::~KeyedMac() {
-  volatile unsigned char* bytes = inner_;
-  for (size_t i = 0; i < sizeof inner_; ++i) bytes[i] = 0;
-  bytes = outer_;
-  for (size_t i = 0; i < sizeof outer_; ++i) bytes[i] = 0;
 }
 
 #endif
 
 SealDigest Sha256(const void* bytes, size_t size) {
   return Sha256(bytes, size, nullptr, 0);
-}
-
-// HMAC as its definition has it (the key, shorter than a block, padded with zeros): SHA-256 of
-// the outer pad and of the SHA-256 of the inner pad and the message. Two blocks more than
-// keeping the pads' digest states, and no allocation: copying a libcrypto context allocates.
-KeyedMac::KeyedMac(const SealDigest& key) {
-  static_assert(sizeof(SealDigest) <= sizeof inner_, "an HMAC key longer than a block is hashed");
-  std::memset(inner_, 0, sizeof inner_);
-  std::memcpy(inner_, key.data(), key.size());
-  std::memcpy(outer_, inner_, sizeof outer_);
-  for (size_t i = 0; i < sizeof inner_; ++i) {
-    inner_[i] ^= 0x36;
-    outer_[i] ^= 0x5c;
-  }
-}
-
-SealDigest KeyedMac::Of(const unsigned char* message, size_t size) const {
-  const SealDigest inner = Sha256(inner_, sizeof inner_, message, size);
-  return Sha256(outer_, sizeof outer_, inner.data(), inner.size());
 }
 
 SealDigest NextKey(const SealDigest& key) {

@@ -1,8 +1,8 @@
 // The cryptography of sealed audit logs: SHA-256 for records and the chain, HMAC-SHA-256 for the
-// seals and the key's evolution. Both go through libcrypto, which uses the processor's SHA
-// instructions where it has them (several times faster than portable code: verification takes
-// the digest of every record and the MAC of every seal); libsodium computes the same values
-// should libcrypto fail, and supplies the randomness and the erasing of keys.
+// seals and the key's evolution, both on libcrypto's SHA-256, which uses the processor's SHA
+// instructions where it has them (five times libsodium's portable code: verification takes the
+// digest of every record and the MAC of every seal). libsodium supplies the keys' randomness,
+// their erasing and the MACs' comparison.
 //
 // Without LYRUTIL_SEALING (the Windows build) the functions exist and compute nothing:
 // CryptoReady() says false and the callers stop there.
@@ -36,9 +36,10 @@ class KeyedMac {
   SealDigest Of(const unsigned char* message, size_t size) const;
 
  private:
-  // The key's inner and outer pads: the key itself, in effect, so erased with it.
-  unsigned char inner_[64];
-  unsigned char outer_[64];
+  // SHA-256's states after the key's inner and outer pads, as libcrypto keeps them: the key
+  // itself, in effect, so erased with it.
+  alignas(8) unsigned char innerState_[128];
+  alignas(8) unsigned char outerState_[128];
 };
 
 // A key from the system's random source (zero where the build does not seal).

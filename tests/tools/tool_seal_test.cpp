@@ -187,6 +187,47 @@ TEST_F(ToolSealTest, AWrittenDownHeadFindsBothFilesCutBack) {
   EXPECT_NE(anchored.out.find("is not in the chain"), std::string::npos) << anchored.out;
 }
 
+// The seal is plain SHA-256 and HMAC-SHA-256 as the README lays them out, so that another
+// program (the Windows build, with the system's cryptography) can verify a log: here coreutils'
+// sha256sum recomputes a seal made two epochs after the key was given.
+TEST_F(ToolSealTest, ASealIsWhatSha256sumComputesFromTheKey) {
+  const std::string key = StartSealing("1s");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  Append(Log(), 2);
+  const auto sha256 = [this](const std::string& bytes) {
+    WriteHostFile(Prefix() + "/piece", bytes);
+    ToolRun sum = Run("sha256sum '" + Prefix() + "/piece'");
+    std::string digest;
+    for (size_t i = 0; i + 1 < 64 && sum.out.size() >= 64; i += 2)
+      digest += static_cast<char>(std::stoi(sum.out.substr(i, 2), nullptr, 16));
+    return digest;
+  };
+  const auto hmac = [&sha256](const std::string& key, const std::string& message) {
+    std::string inner(64, '\x36'), outer(64, '\x5c');
+    for (size_t i = 0; i < key.size(); ++i) {
+      inner[i] ^= key[i];
+      outer[i] ^= key[i];
+    }
+    return sha256(outer + sha256(inner + message));
+  };
+  std::string epochKey;
+  for (size_t i = 0; i < 64; i += 2)
+    epochKey += static_cast<char>(std::stoi(key.substr(i, 2), nullptr, 16));
+
+  const std::string log = ReadHostFile(Log()), seal = ReadHostFile(Log() + ".seal");
+  ASSERT_EQ(seal.size(), 64u + 2 * 112);
+  const std::string entry = seal.substr(64 + 112, 112);  // record 1's
+  const std::string previousChain = seal.substr(64 + 48, 32);
+  EXPECT_EQ(entry.substr(0, 8), std::string("\x01\0\0\0\0\0\0\0", 8));  // its index
+  EXPECT_EQ(entry.substr(16, 32), sha256(Record(log, 1)));
+  EXPECT_EQ(entry.substr(48, 32),
+            sha256(previousChain + entry.substr(0, 8) + entry.substr(16, 32)));
+  const int epoch = static_cast<unsigned char>(entry[8]);
+  EXPECT_GE(epoch, 1);
+  for (int e = 0; e < epoch; ++e) epochKey = hmac(epochKey, "lyrutil audit seal: next epoch");
+  EXPECT_EQ(entry.substr(80, 32), hmac(epochKey, entry.substr(48, 32) + entry.substr(0, 16)));
+}
+
 // Whoever holds today's key, and the machine, cannot seal again a record of an earlier epoch
 // unseen: rewriting the log and sealing it afresh leaves records sealed epochs after their time,
 // and keeping the log but dropping its seal leaves records written after sealing began unsealed.
