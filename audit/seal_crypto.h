@@ -1,8 +1,8 @@
 // The cryptography of sealed audit logs: SHA-256 for records and the chain, HMAC-SHA-256 for the
 // seals and the key's evolution, both on libcrypto's SHA-256, which uses the processor's SHA
 // instructions where it has them (five times libsodium's portable code: verification takes the
-// digest of every record and the MAC of every seal). libsodium supplies the keys' randomness,
-// their erasing and the MACs' comparison.
+// digest of every record and the MAC of every seal). libsodium supplies the keys' randomness
+// and their erasing.
 //
 // Without LYRUTIL_SEALING (the Windows build) the functions exist and compute nothing:
 // CryptoReady() says false and the callers stop there.
