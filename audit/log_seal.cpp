@@ -234,10 +234,12 @@ class EntryReader {
   std::vector<SealEntry> entries_;
 };
 
-// The log's records read in loads, by index, with their digests.
+// The log's records read in loads, by index, with their digests; each record shown to the
+// visitor, if any, the first time it is read.
 class RecordReader {
  public:
-  RecordReader(std::string path, uint64_t count) : path_(std::move(path)), count_(count) {}
+  RecordReader(std::string path, uint64_t count, const RecordVisitor& visit)
+      : path_(std::move(path)), count_(count), visit_(visit) {}
   const LOG_ENTRY_STRUCT& At(uint64_t i) {
     if (i < first_ || i >= first_ + records_.size()) Load(i);
     return records_[i - first_];
@@ -246,6 +248,10 @@ class RecordReader {
     At(i);
     return digests_[i - first_];
   }
+  // Reads what the visitor has not seen yet.
+  void VisitTheRest() {
+    while (visit_ && visited_ < count_) Load(visited_);
+  }
 
  private:
   void Load(uint64_t i) {
@@ -253,13 +259,19 @@ class RecordReader {
     records_.resize(static_cast<size_t>(n));
     digests_.resize(static_cast<size_t>(n));
     ReadLoad(path_, i * kEntryBytes, records_.data(), static_cast<UINT>(n * kEntryBytes));
+    first_ = i;
+    if (visit_ && i <= visited_ && visited_ < i + n) {
+      visit_(&records_[visited_ - i], static_cast<size_t>(i + n - visited_));
+      visited_ = i + n;
+    }
     InParallelParts(records_.size(), 64, [this](size_t from, size_t to) {
       for (size_t k = from; k < to; ++k) digests_[k] = Sha256(&records_[k], kEntryBytes);
     });
-    first_ = i;
   }
   std::string path_;
   uint64_t count_;
+  const RecordVisitor& visit_;
+  uint64_t visited_ = 0;  // records before it were shown to the visitor
   uint64_t first_ = 0;
   std::vector<LOG_ENTRY_STRUCT> records_;
   std::vector<SealDigest> digests_;
@@ -598,7 +610,7 @@ SealDigest CheckSealEntries(EntryReader& entries, const SealHeader& header,
 }  // namespace
 
 SealReport VerifySeals(const char* logPath, const SealVerificationKey* key,
-                       const std::string& expectedHead, int64_t now) {
+                       const std::string& expectedHead, int64_t now, const RecordVisitor& visit) {
   SealReport report;
   if (!CryptoReady()) throw std::runtime_error("this build of the library does not seal");
   CFile log;
@@ -645,7 +657,7 @@ SealReport VerifySeals(const char* logPath, const SealVerificationKey* key,
   seal.Close();
   log.Close();
   EntryReader entries(sealPath, (length - kHeaderBytes) / kEntryBytesOnDisk);
-  RecordReader records(logPath, report.records);
+  RecordReader records(logPath, report.records, visit);
   report.sealEntries = entries.Count();
 
   const SealDigest chain = CheckSealEntries(entries, header, key, epochs, now, &report.findings);
@@ -727,6 +739,8 @@ SealReport VerifySeals(const char* logPath, const SealVerificationKey* key,
                                 "added behind the seal's back)");
     }
   }
+  records.VisitTheRest();
+  report.visitedAll = visit != nullptr;
   report.head = HeadText(header.first + entries.Count(), chain);
   if (!expectedHead.empty() && expectedHead != report.head) {
     // A head written down earlier must still be in the chain: the seal of that record holds it.

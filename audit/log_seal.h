@@ -21,6 +21,7 @@
 #include <LyrUtil.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -96,15 +97,23 @@ struct SealReport {
   uint64_t sealEntries = 0;
   std::vector<std::string> findings;  // one line each, with record numbers
   std::string head;                   // as SealHead gives it
+  bool visitedAll = false;            // each record went to the visitor (see VerifySeals)
 };
+
+// Called with the log's records in order, each once, a load at a time, as verification reads
+// them: a caller's own checks of the records ride along instead of reading the log again.
+using RecordVisitor = std::function<void(const LOG_ENTRY_STRUCT* records, size_t count)>;
 
 // Checks every record of the log against its seal. With `key` (the verification key), each
 // seal's MAC and epoch too, the epochs counted from the key's start and interval; without, the
 // chain only, which finds accidental damage but not a forger who rewrote the seal file.
 // `expectedHead`, when not empty, is a head written down earlier that the log must still hold.
-// Throws std::runtime_error when a file cannot be read.
+// `visit`, when given, sees every record of the log (`visitedAll`) unless the seal file is
+// missing or has no header. Throws std::runtime_error when a file cannot be read, and what
+// `visit` throws.
 SealReport VerifySeals(const char* logPath, const SealVerificationKey* key,
-                       const std::string& expectedHead, int64_t now);
+                       const std::string& expectedHead, int64_t now,
+                       const RecordVisitor& visit = nullptr);
 
 std::string DigestHex(const SealDigest& digest);
 // False unless `hex` is 64 hexadecimal digits.

@@ -28,43 +28,40 @@ std::string Text(const char (&field)[N]) {
   return Cp1252ToUtf8(FieldOf(field).str());
 }
 
-// What `verify` finds in one log: each count a kind of damage, 0 when whole.
-nlohmann::json VerifyLog(const std::string& hostPath, const std::vector<BacklogRecord>& backlog) {
-  const off_t size = RequireReadableFile(hostPath);
-  const off_t recordBytes = sizeof(LOG_ENTRY_STRUCT);
-  nlohmann::json report;
-  report["log"] = HostPathText(hostPath);
-  report["records"] = size / recordBytes;
-  report["torn_tail_bytes"] = size % recordBytes;
-  size_t outOfOrder = 0;
-  size_t garbled = 0;
-  nlohmann::json garbledRecords = nlohmann::json::array();
-  int32_t previous = INT32_MIN;
-  LogCursor cursor(hostPath, ReadOrder::kOldestFirst, TornTail::kLeftAside);
-  size_t index = 0;
-  for (const LOG_ENTRY_STRUCT* r; (r = cursor.Next()) != nullptr; ++index) {
-    if (r->Time < previous) ++outOfOrder;
-    previous = r->Time;
-    if (UnterminatedFields(*r)) {
-      ++garbled;
-      if (garbledRecords.size() < 20) garbledRecords.push_back(index);
+// The records' own checks: times going back, text fields not ended inside them.
+class RecordChecks {
+ public:
+  void Add(const LOG_ENTRY_STRUCT* records, size_t count) {
+    for (size_t k = 0; k < count; ++k, ++index_) {
+      const LOG_ENTRY_STRUCT& r = records[k];
+      if (r.Time < previous_) ++outOfOrder_;
+      previous_ = r.Time;
+      if (UnterminatedFields(r)) {
+        ++garbled_;
+        if (garbledRecords_.size() < 20) garbledRecords_.push_back(index_);
+      }
     }
   }
-  report["out_of_order"] = outOfOrder;
-  report["unterminated_records"] = garbled;
-  report["unterminated_record_indexes"] = garbledRecords;
-  std::string dos = DosName(hostPath);
-  size_t parked = 0;
-  for (const BacklogRecord& b : backlog)
-    parked += b.intact && lstrcmpiA(b.record.LogFile, dos.c_str()) == 0;
-  report["parked_in_backlog"] = parked;
-  report["clean"] =
-      report["torn_tail_bytes"] == 0 && outOfOrder == 0 && garbled == 0 && parked == 0;
-  return report;
-}
+  void Report(nlohmann::json* report) const {
+    (*report)["out_of_order"] = outOfOrder_;
+    (*report)["unterminated_records"] = garbled_;
+    (*report)["unterminated_record_indexes"] = garbledRecords_;
+  }
+  bool Clean() const { return outOfOrder_ == 0 && garbled_ == 0; }
 
-// The seal's findings for one log: none when it has no seal file and nothing asks for one.
-nlohmann::json CheckSeal(const std::string& hostPath, const SealCheck& check) {
+ private:
+  size_t index_ = 0;
+  size_t outOfOrder_ = 0;
+  size_t garbled_ = 0;
+  nlohmann::json garbledRecords_ = nlohmann::json::array();
+  int32_t previous_ = INT32_MIN;
+};
+
+// The seal's findings for one log, its records shown to `checks` on the way: none when it has no
+// seal file and nothing asks for one (then `checks` saw nothing).
+nlohmann::json CheckSeal(const std::string& hostPath, const SealCheck& check, RecordChecks* checks,
+                         bool* checked) {
+  *checked = false;
   lyrutil::SealVerificationKey key;
   const bool withKey = !check.key.empty();
   if (withKey && !lyrutil::VerificationKeyFromText(check.key, &key))
@@ -76,12 +73,14 @@ nlohmann::json CheckSeal(const std::string& hostPath, const SealCheck& check) {
   if (!withKey && check.head.empty() && !hasSeal) return nullptr;
   lyrutil::SealReport report;
   try {
-    report =
-        lyrutil::VerifySeals(dos.c_str(), withKey ? &key : nullptr, check.head, std::time(nullptr));
+    report = lyrutil::VerifySeals(
+        dos.c_str(), withKey ? &key : nullptr, check.head, std::time(nullptr),
+        [checks](const LOG_ENTRY_STRUCT* records, size_t count) { checks->Add(records, count); });
   } catch (const std::runtime_error& e) {
     throw ToolError(hostPath + ": " + e.what());
   }
   key.key.fill(0);
+  *checked = report.visitedAll;
   nlohmann::json seal;
   seal["sealed"] = report.sealed;
   seal["key_checked"] = withKey;
@@ -90,6 +89,38 @@ nlohmann::json CheckSeal(const std::string& hostPath, const SealCheck& check) {
   seal["head"] = report.head;
   seal["findings"] = report.findings;
   return seal;
+}
+
+// What `verify` finds in one log: each count a kind of damage, 0 when whole. A sealed log is read
+// once, its records checked as the seal's verification reads them.
+nlohmann::json VerifyLog(const std::string& hostPath, const std::vector<BacklogRecord>& backlog,
+                         const SealCheck& sealCheck) {
+  const off_t size = RequireReadableFile(hostPath);
+  const off_t recordBytes = sizeof(LOG_ENTRY_STRUCT);
+  nlohmann::json report;
+  report["log"] = HostPathText(hostPath);
+  report["records"] = size / recordBytes;
+  report["torn_tail_bytes"] = size % recordBytes;
+  RecordChecks checks;
+  bool checked = false;
+  const nlohmann::json seal = CheckSeal(hostPath, sealCheck, &checks, &checked);
+  if (!checked) {
+    checks = RecordChecks();
+    LogCursor cursor(hostPath, ReadOrder::kOldestFirst, TornTail::kLeftAside);
+    for (const LOG_ENTRY_STRUCT* r; (r = cursor.Next()) != nullptr;) checks.Add(r, 1);
+  }
+  checks.Report(&report);
+  std::string dos = DosName(hostPath);
+  size_t parked = 0;
+  for (const BacklogRecord& b : backlog)
+    parked += b.intact && lstrcmpiA(b.record.LogFile, dos.c_str()) == 0;
+  report["parked_in_backlog"] = parked;
+  report["clean"] = report["torn_tail_bytes"] == 0 && checks.Clean() && parked == 0;
+  if (!seal.is_null()) {
+    report["seal"] = seal;
+    if (!seal["findings"].empty()) report["clean"] = false;
+  }
+  return report;
 }
 
 }  // namespace
@@ -104,12 +135,7 @@ int RunVerify(const std::vector<std::string>& logs, bool json, std::ostream& out
   bool clean = torn == 0;
   for (const std::string& log : logs) {
     RequireReadableFile(log);
-    nlohmann::json report = VerifyLog(log, backlog);
-    const nlohmann::json seal = CheckSeal(log, sealCheck);
-    if (!seal.is_null()) {
-      report["seal"] = seal;
-      if (!seal["findings"].empty()) report["clean"] = false;
-    }
+    nlohmann::json report = VerifyLog(log, backlog, sealCheck);
     clean = clean && report["clean"].get<bool>();
     all["logs"].push_back(report);
   }

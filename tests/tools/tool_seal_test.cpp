@@ -37,7 +37,7 @@ class ToolSealTest : public ToolTest {
   // `verify --key` of a copy of the log and its seal made by `tamper`: the seal findings.
   std::vector<std::string> Findings(const std::string& key,
                                     const std::function<void(std::string&, std::string&)>& tamper,
-                                    int* status = nullptr) {
+                                    int* status = nullptr, nlohmann::json* whole = nullptr) {
     std::string log = ReadHostFile(Log());
     std::string seal = ReadHostFile(Log() + ".seal");
     tamper(log, seal);
@@ -49,6 +49,7 @@ class ToolSealTest : public ToolTest {
     ::unlink((copy + ".seal").c_str());
     if (status) *status = r.status;
     nlohmann::json report = nlohmann::json::parse(r.out)["logs"][0];
+    if (whole) *whole = report;
     return report.contains("seal") ? report["seal"]["findings"].get<std::vector<std::string>>()
                                    : std::vector<std::string>{};
   }
@@ -147,13 +148,30 @@ TEST_F(ToolSealTest, ChangesAreFoundWhereverTheyFallInALongLog) {
       ": sealed late, by a later append (its writer stopped before sealing it, or a program "
       "that does not seal wrote it)\n";
   EXPECT_EQ(Joined(Findings(key, [](std::string&, std::string&) {})), "records 1-8999" + late);
-  EXPECT_EQ(Joined(Findings(key,
-                            [](std::string& log, std::string&) {
-                              for (size_t i : {700, 8191, 8192, 9000}) log[i * kRecord + 960] ^= 1;
-                            })),
+  // The records' own checks ride along with the seal's reading of the log, through every load.
+  nlohmann::json report;
+  const std::vector<std::string> changed = Findings(
+      key,
+      [](std::string& log, std::string&) {
+        for (size_t i : {700, 8191, 8192, 9000}) log[i * kRecord + 960] ^= 1;
+        LOG_ENTRY_STRUCT entry;
+        std::memcpy(&entry, &log[8500 * kRecord], kRecord);
+        entry.Time = 0;
+        std::memcpy(&log[8500 * kRecord], &entry, kRecord);
+        std::memcpy(&entry, &log[8600 * kRecord], kRecord);
+        std::memset(entry.SysMess, 'x', sizeof entry.SysMess);
+        std::memcpy(&log[8600 * kRecord], &entry, kRecord);
+      },
+      nullptr, &report);
+  EXPECT_EQ(report["out_of_order"], 1);
+  EXPECT_EQ(report["unterminated_records"], 1);
+  EXPECT_EQ(report["unterminated_record_indexes"], nlohmann::json::array({8600}));
+  EXPECT_EQ(Joined(changed),
             "records 1-699" + late + "record 700: changed since it was sealed\n" +
                 "records 701-8190" + late + "records 8191-8192: changed since it was sealed\n" +
-                "records 8193-8999" + late + "record 9000: changed since it was sealed\n");
+                "records 8193-8499" + late + "record 8500: changed since it was sealed\n" +
+                "records 8501-8599" + late + "record 8600: changed since it was sealed\n" +
+                "records 8601-8999" + late + "record 9000: changed since it was sealed\n");
   // The last seal of one load damaged: its own chain and MAC fail, and so does the chain of the
   // first seal of the next load, which follows from it.
   const std::vector<std::string> damaged =
