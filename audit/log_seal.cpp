@@ -22,6 +22,8 @@ constexpr UINT kEntryBytesOnDisk = 112;
 // The key state: magic, start, interval, epoch, key.
 constexpr char kKeyMagic[8] = {'L', 'Y', 'R', 'S', 'K', 'E', 'Y', '1'};
 constexpr UINT kKeyStateBytes = 8 + 8 + 4 + 4 + 32;
+// A log's seal file is its name with this after it.
+constexpr char kSealSuffix[] = ".seal";
 
 struct SealHeader {
   uint32_t interval = 0;
@@ -333,7 +335,7 @@ bool SealingEnabled(const char* keyPath) {
 }
 
 std::string SealFilePath(const char* logPath) {
-  return std::string(logPath) + ".seal";
+  return std::string(logPath) + kSealSuffix;
 }
 
 bool StartSealing(uint32_t interval, int64_t now, SealVerificationKey* verificationKey,
@@ -423,7 +425,7 @@ void SealNewRecords(CFile& log, const char* logPath, uint64_t recordsBefore,
 
     // Made when missing; kept as it is otherwise (no truncation).
     char sealPath[2 * MAX_PATH];
-    const int named = std::snprintf(sealPath, sizeof sealPath, "%s.seal", logPath);
+    const int named = std::snprintf(sealPath, sizeof sealPath, "%s%s", logPath, kSealSuffix);
     if (named < 0 || static_cast<size_t>(named) >= sizeof sealPath ||
         !Open(seal, sealPath, kOpenCreateReadWrite)) {
       keyFile.Close();
