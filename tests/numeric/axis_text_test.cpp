@@ -51,24 +51,17 @@ TEST(GetAxisTest, DegenerateRangesStillReturn) {
 }
 
 TEST(TextUtilitiesTest, TitlesBreakAtTheSpaceNearestTheMiddle) {
-  char first[64], second[64];
-  ParseTitle("abc def ghi", first, second);
-  EXPECT_STREQ(first, "abc");
-  EXPECT_STREQ(second, "def ghi");
-  ParseTitle("ab cd", first, second);
-  EXPECT_STREQ(first, "ab");
-  EXPECT_STREQ(second, "cd");
-  ParseTitle("abcdef", first, second);
-  EXPECT_STREQ(first, "abcdef");
-  EXPECT_STREQ(second, "");
-  ParseTitle("", first, second);
-  EXPECT_STREQ(first, "");
-  EXPECT_STREQ(second, "");
-  ParseTitle("a bc d", first, second);
-  EXPECT_STREQ(first, "a");
-  EXPECT_STREQ(second, "bc d");
-  ParseTitle("ab\tcd", first, second);  // only the space counts
-  EXPECT_STREQ(first, "ab\tcd");
+  const struct {
+    const char *title, *first, *second;
+  } cases[] = {{"abc def ghi", "abc", "def ghi"}, {"ab cd", "ab", "cd"},
+               {"abcdef", "abcdef", ""},          {"", "", ""},
+               {"a bc d", "a", "bc d"},           {"ab\tcd", "ab\tcd", ""}};  // a tab is no break
+  for (const auto& c : cases) {
+    char first[64], second[64];
+    ParseTitle(c.title, first, second);
+    EXPECT_STREQ(first, c.first) << c.title;
+    EXPECT_STREQ(second, c.second) << c.title;
+  }
 }
 
 TEST(TextUtilitiesTest, SpacesAndFlags) {
