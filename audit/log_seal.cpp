@@ -4,7 +4,6 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
-#include <optional>
 #include <stdexcept>
 
 #include "audit_files.h"
