@@ -112,7 +112,7 @@ class LargeLogTest : public LyrTest {
       at = exported.find("| " + message + " |", at);
       ASSERT_NE(at, std::string::npos) << message;
     }
-    EXPECT_EQ(std::count(exported.begin(), exported.end(), '\n'), 5);
+    EXPECT_EQ(LineCount(exported), 5);
     char extract[] = "C:\\last.log";
     EXPECT_EQ(log.CreateTempLog(extract), 5u);
     std::vector<LOG_ENTRY_STRUCT> last = ParseLog(ReadHostFile(DriveC() + "/last.log"));

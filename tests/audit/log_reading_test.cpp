@@ -212,7 +212,7 @@ TEST_F(LogReadingTest, AnExportOrExtractOntoItsOwnLogIsRefused) {
   char other[] = "C:\\other.txt";  // the same object exports elsewhere as before
   log.ExportASCIILog(other);
   const std::string text = ReadHostFile(DriveC() + "/other.txt");
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 120);
+  EXPECT_EQ(LineCount(text), 120);
 }
 
 // Each exported line's date and time are the texts of the record's time stamp, around both

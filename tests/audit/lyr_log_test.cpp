@@ -244,8 +244,7 @@ TEST_F(LyrLogTest, TheCommentDialogEditsTheUserMessage) {
 TEST_F(LyrLogTest, AllocationFailuresMarkTheObjectAndNoteTheHeap) {
   LyrFailGlobalAllocs(1);
   EXPECT_TRUE(ThrowsMfc<CMemoryException>([] { CLyrLog log; }));
-  EXPECT_NE(ReadHostFile(DriveC() + "/Tessera/sylwin.ini").find("Heapfragmented=1"),
-            std::string::npos);
+  EXPECT_CONTAINS(ReadHostFile(DriveC() + "/Tessera/sylwin.ini"), "Heapfragmented=1");
 }
 #endif
 

@@ -76,8 +76,7 @@ TEST_F(FileOperationsTest, CopyBufferShrinksWhenMemoryIsShort) {
   LyrFailGlobalAllocs(3);  // 65535, 32767 and 16383 bytes fail; 8191 bytes will do
   EXPECT_EQ(CopyFileA(dest, source), 1);
   EXPECT_EQ(ReadHostFile(DriveC() + "/dest.bin"), std::string(100000, 's'));
-  EXPECT_NE(ReadHostFile(DriveC() + "/Tessera/sylwin.ini").find("Heapfragmented=1"),
-            std::string::npos);
+  EXPECT_CONTAINS(ReadHostFile(DriveC() + "/Tessera/sylwin.ini"), "Heapfragmented=1");
 
   LyrFailGlobalAllocs(100);  // no buffer at all
   EXPECT_EQ(CopyFileA(dest, source), 0);

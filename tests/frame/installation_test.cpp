@@ -49,8 +49,7 @@ TEST_F(InstallationTest, WorkingDirectoryComesFromTheSuiteIniFile) {
   EXPECT_STREQ(GetWorkingDirectory(), "D:\\Data\\");  // as the file holds it
 
   SetHeapFragmentation(1);
-  EXPECT_NE(ReadHostFile(DriveC() + "/Tessera/sylwin.ini").find("[General]\r\nHeapfragmented=1"),
-            std::string::npos);
+  EXPECT_CONTAINS(ReadHostFile(DriveC() + "/Tessera/sylwin.ini"), "[General]\r\nHeapfragmented=1");
 }
 
 TEST_F(InstallationTest, WindowsDirectoryAtADriveRoot) {

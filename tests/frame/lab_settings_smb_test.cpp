@@ -42,7 +42,7 @@ TEST_F(LabSettingsTest, AnInstallationKeepsItsSettingsWorkingDirectoryAndLogsOnT
   char flag[8] = "";
   GetPrivateProfileStringA("General", "Heapfragmented", "", flag, sizeof flag, ini.c_str());
   EXPECT_STREQ(flag, "1");
-  EXPECT_NE(OnServer("Tessera/sylwin.ini").find("WorkingDirectory=" + work), std::string::npos);
+  EXPECT_CONTAINS(OnServer("Tessera/sylwin.ini"), "WorkingDirectory=" + work);
   // A change that shortens the file leaves exactly the new text.
   ASSERT_TRUE(WritePrivateProfileStringA("General", nullptr, nullptr, ini.c_str()));
   EXPECT_EQ(OnServer("Tessera/sylwin.ini"), "[WORKING PATH]\r\nWorkingDirectory=" + work + "\r\n");

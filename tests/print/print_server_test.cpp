@@ -136,7 +136,7 @@ TEST_F(PrintServerTest, ADocumentArrivesAsOneCompletePdfJobNamedAfterIt) {
   std::string words;
   for (const PdfWord& word : PdfWords(Prefix() + "/job1.pdf")) words += word.text + " ";
   EXPECT_EQ(words, "Hello from the bench ");
-  EXPECT_NE(server.JobControl(1).find("Run 42 report"), std::string::npos);  // the job's name
+  EXPECT_CONTAINS(server.JobControl(1), "Run 42 report");  // the job's name
 
   // A stopped queue holds the job: it is sent, and waits there.
   ASSERT_GT(PrintPage("paused1", "waits", &why, &job), 0);
@@ -228,8 +228,7 @@ TEST_F(PrintServerTest, AQueuePrintsOnThePaperItsDriverNames) {
   ASSERT_GT(PrintPage("letter1", "On letter paper", &why, &job), 0);
   ASSERT_EQ(job, "letter1-1");
   WriteHostFile(Prefix() + "/letter.pdf", server.JobDocument(1));
-  EXPECT_NE(CommandOutput("pdfinfo '" + Prefix() + "/letter.pdf'").find("612 x 792 pts"),
-            std::string::npos);
+  EXPECT_CONTAINS(CommandOutput("pdfinfo '" + Prefix() + "/letter.pdf'"), "612 x 792 pts");
   const std::vector<PdfWord> words = PdfWords(Prefix() + "/letter.pdf");
   ASSERT_FALSE(words.empty());
   EXPECT_NEAR(words[0].xMin, 36 + 100 * 72.0 / 600, 1);  // inside the half-inch margin

@@ -59,7 +59,7 @@ TEST_F(PrintTest, ThreeLinesMakeOnePageWithEachTextWhereItWasPut) {
   std::map<std::string, std::string> info = InfoOf(pdf);
   EXPECT_EQ(info["Pages"], "1");
   EXPECT_EQ(info.count("Title"), 0u) << info["Title"];  // the empty document name
-  EXPECT_NE(info["Page size"].find("595.276 x 841.89"), std::string::npos) << info["Page size"];
+  EXPECT_CONTAINS(info["Page size"], "595.276 x 841.89");
 
   // Device units are dots at 600 per inch from the printable area, 150 dots inside the paper.
   const std::vector<PdfWord> words = PdfWords(pdf);
@@ -277,8 +277,7 @@ TEST_F(PrintTest, UnwritableOutputsFailAtStartDocAndAFullDiskAtEndDoc) {
   EXPECT_EQ(ended, SP_ERROR);
   EXPECT_TRUE(error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) << error;
   EXPECT_EQ(ReadHostFile(DriveC() + "/report.pdf"), "the old report");
-  for (const std::string& name : HostFolderNames(DriveC()))
-    EXPECT_EQ(name.find("lyrprint"), std::string::npos) << name;
+  for (const std::string& name : HostFolderNames(DriveC())) EXPECT_LACKS(name, "lyrprint");
   DeleteDC(dc);
 
   EXPECT_EQ(CreateDCA(nullptr, "No Such Printer", nullptr, nullptr), nullptr);

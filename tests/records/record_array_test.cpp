@@ -136,8 +136,7 @@ TEST_F(RecordArrayTest, CopiesAndFailedAllocations) {
   EXPECT_TRUE(ThrowsMfc<CMemoryException>([&] { target.ShiftArray(0, 3, 5); }));
   EXPECT_EQ(Letters(target), "PQR");  // as it was
   EXPECT_EQ(target.Unlock(), 0);
-  EXPECT_NE(ReadHostFile(DriveC() + "/Tessera/sylwin.ini").find("Heapfragmented=1"),
-            std::string::npos);
+  EXPECT_CONTAINS(ReadHostFile(DriveC() + "/Tessera/sylwin.ini"), "Heapfragmented=1");
   LyrFailGlobalAllocs(1);
   EXPECT_TRUE(ThrowsMfc<CMemoryException>([] { CXRecordArray failing(4, 4); }));
 }

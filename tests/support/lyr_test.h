@@ -20,6 +20,19 @@
 #include <string>
 #include <vector>
 
+// Whether `text` holds `part`; a failure shows both.
+#define EXPECT_CONTAINS(text, part) EXPECT_PRED_FORMAT2(::testing::IsSubstring, part, text)
+#define ASSERT_CONTAINS(text, part) ASSERT_PRED_FORMAT2(::testing::IsSubstring, part, text)
+#define EXPECT_LACKS(text, part) EXPECT_PRED_FORMAT2(::testing::IsNotSubstring, part, text)
+#define ASSERT_LACKS(text, part) ASSERT_PRED_FORMAT2(::testing::IsNotSubstring, part, text)
+
+// How many line ends `text` holds.
+inline long LineCount(const std::string& text) {
+  long ends = 0;
+  for (char c : text) ends += c == '\n';
+  return ends;
+}
+
 // Beeps and foreground changes are Windows' own on Windows (MessageBeep, SetForegroundWindow);
 // only the stand-in hands them to the host's interface, so only there can a test count them.
 #ifdef _WIN32

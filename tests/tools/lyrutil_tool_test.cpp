@@ -24,9 +24,9 @@ namespace {
 TEST_F(ToolTest, InstallShowsWhatTheLibraryFinds) {
   ToolRun r = Tool("install --suite-dir 'C:\\Suite' --working-dir 'C:\\Suite\\Data'");
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("suite folder (registry): C:\\Suite\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("working directory: C:\\Suite\\Data\n"), std::string::npos);
-  EXPECT_NE(r.out.find("\"._cv\" association: Compare"), std::string::npos);
+  EXPECT_CONTAINS(r.out, "suite folder (registry): C:\\Suite\n");
+  EXPECT_CONTAINS(r.out, "working directory: C:\\Suite\\Data\n");
+  EXPECT_CONTAINS(r.out, "\"._cv\" association: Compare");
   EXPECT_TRUE(HostFileExists(DriveC() + "/Suite/sylwin.ini"));
   EXPECT_EQ(Tool("info").out, r.out);
 }
@@ -47,14 +47,14 @@ TEST_F(ToolTest, ShowFiltersAndEveryFormatParsesBack) {
   EXPECT_EQ(bob[0]["system"], "LC-2");
 
   ToolRun since = Tool("audit show " + Log() + " --since '2026-12-05 09:00' -o jsonl");
-  EXPECT_EQ(std::count(since.out.begin(), since.out.end(), '\n'), 2);
+  EXPECT_EQ(LineCount(since.out), 2);
   EXPECT_EQ(nlohmann::json::parse(since.out.substr(0, since.out.find('\n')))["user"], "bob");
   // The tool's own ISO time reads back, in another zone too; clock times are today's, and
   // "N ago" counts back from now (the records are of 2026-12-05).
   const std::string bobTime = bob[0]["time"];
   auto count = [&](const std::string& options, const std::string& shell = "") {
     const std::string out = Tool("audit show " + Log() + " " + options, "", shell).out;
-    return std::count(out.begin(), out.end(), '\n');
+    return LineCount(out);
   };
   EXPECT_EQ(count("--since '" + bobTime + "'"), 2) << bobTime;
   EXPECT_EQ(count("--since '" + bobTime + "'", "TZ=Asia/Tokyo"), 2);
@@ -82,13 +82,13 @@ TEST_F(ToolTest, ShowFiltersAndEveryFormatParsesBack) {
 
   ToolRun last = Tool("audit show " + Log() + " -n 2 -r");
   EXPECT_LT(last.out.find("CAROL"), last.out.find("bob"));
-  EXPECT_EQ(last.out.find("ALICE"), std::string::npos);
+  EXPECT_LACKS(last.out, "ALICE");
 
   ToolRun csv = Tool("audit show " + Log() + " -o csv");
   EXPECT_EQ(csv.out.substr(0, csv.out.find("\r\n")),
             "time,user,author,system,project,sample_id,sample,ar,channel,method,type,"
             "system_message,user_message");
-  EXPECT_NE(csv.out.find(",\"a, \"\"b\"\"\"\r\n"), std::string::npos) << csv.out;
+  EXPECT_CONTAINS(csv.out, ",\"a, \"\"b\"\"\"\r\n");
 
   nlohmann::json stats = nlohmann::json::parse(Tool("audit stats " + Log() + " -o json").out);
   EXPECT_EQ(stats["records"], 3);
@@ -100,8 +100,8 @@ TEST_F(ToolTest, ExportAndExtractWriteWholeFiles) {
   ToolRun exported = Tool("audit export " + Log() + " --to " + DriveC() + "/out.txt --user carol");
   ASSERT_EQ(exported.status, 0) << exported.err;
   std::string text = ReadHostFile(DriveC() + "/out.txt");
-  EXPECT_NE(text.find(" | CAROL | CAROL | LC-1 | "), std::string::npos) << text;
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
+  EXPECT_CONTAINS(text, " | CAROL | CAROL | LC-1 | ");
+  EXPECT_EQ(LineCount(text), 1);
   ASSERT_EQ(Tool("audit extract " + Log() + " --to " + DriveC() + "/part.log --system lc-1").status,
             0);
   EXPECT_EQ(ReadHostFile(DriveC() + "/part.log").size(), 2 * sizeof(LOG_ENTRY_STRUCT));
@@ -117,7 +117,7 @@ TEST_F(ToolTest, ExportAndExtractWriteWholeFiles) {
       ToolRun self =
           Tool(std::string("audit ") + command + " " + Log() + " --to " + to + " --user carol");
       EXPECT_EQ(self.status, 2) << command << " " << to;
-      EXPECT_NE(self.err.find("is the log being read"), std::string::npos) << self.err;
+      EXPECT_CONTAINS(self.err, "is the log being read");
       ASSERT_TRUE(ReadHostFile(Log()) == before);
     }
   }
@@ -129,7 +129,7 @@ TEST_F(ToolTest, AppendRefusesALogWhoseFolderIsMissing) {
   ASSERT_EQ(Tool("install").status, 0);
   ToolRun r = Tool("audit append " + DriveC() + "/no/such/audit.log --user u --message m");
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("does not exist"), std::string::npos) << r.err;
+  EXPECT_CONTAINS(r.err, "does not exist");
   EXPECT_FALSE(HostFileExists(DriveC() + "/no"));
   EXPECT_FALSE(HostFileExists(DriveC() + "/Work/error.blg"));
 }
@@ -162,14 +162,14 @@ TEST_F(ToolTest, FollowShowsWhatAnotherProcessAppendsAndSurvivesATruncation) {
     return ReadHostFile(errFile).find(words) != std::string::npos;
   };
   EXPECT_TRUE(readUntil("CAROL"));  // what was there
-  ASSERT_EQ(Tool("audit append " + Log() + " --user DAVE --message late").status, 0);
+  Append(Log(), "--user DAVE --message late");
   EXPECT_TRUE(readUntil("DAVE")) << seen;
   const size_t line = seen.rfind('\n', seen.size() - 2);
   EXPECT_EQ(nlohmann::json::parse(seen.substr(line + 1))["user_message"], "late");
 
   WriteHostFile(Log(), three.substr(0, sizeof(LOG_ENTRY_STRUCT)));
   EXPECT_TRUE(said(Log() + ": truncated; following from its new end"));
-  ASSERT_EQ(Tool("audit append " + Log() + " --user ERIN --message after").status, 0);
+  Append(Log(), "--user ERIN --message after");
   EXPECT_TRUE(readUntil("ERIN")) << seen;
 
   // A log replaced by another file (renamed over it) is followed from the new file's start.
@@ -177,7 +177,7 @@ TEST_F(ToolTest, FollowShowsWhatAnotherProcessAppendsAndSurvivesATruncation) {
   WriteHostFile(replacement, three.substr(sizeof(LOG_ENTRY_STRUCT), sizeof(LOG_ENTRY_STRUCT)));
   ASSERT_EQ(std::rename(replacement.c_str(), Log().c_str()), 0);
   EXPECT_TRUE(said(Log() + ": replaced; following the new file from its start"));
-  ASSERT_EQ(Tool("audit append " + Log() + " --user FRANK --message replaced").status, 0);
+  Append(Log(), "--user FRANK --message replaced");
   EXPECT_TRUE(readUntil("FRANK")) << seen;
   const size_t bobAgain = seen.rfind("\"user\":\"bob\"");
   EXPECT_GT(bobAgain, seen.find("ERIN"));  // the new file's own record, shown from its start
@@ -205,10 +205,10 @@ TEST_F(ToolTest, OnATerminalShowGoesThroughAPagerUnlessToldNot) {
   for (size_t at = paged.find("paged:"); at != std::string::npos; at = paged.find("paged:", at + 1))
     ++lines;
   EXPECT_EQ(lines, 3u) << paged;
-  EXPECT_NE(paged.find("paged:2026-12-05 08:00:00  ALICE"), std::string::npos) << paged;
-  EXPECT_EQ(shown(marked, " --no-pager", true).find("paged:"), std::string::npos);
-  EXPECT_EQ(shown(marked, "", false).find("paged:"), std::string::npos);
-  EXPECT_NE(shown("cat", "", true).find("ALICE"), std::string::npos);
+  EXPECT_CONTAINS(paged, "paged:2026-12-05 08:00:00  ALICE");
+  EXPECT_LACKS(shown(marked, " --no-pager", true), "paged:");
+  EXPECT_LACKS(shown(marked, "", false), "paged:");
+  EXPECT_CONTAINS(shown("cat", "", true), "ALICE");
 }
 
 TEST_F(ToolTest, VerifyFindsTornTailsAndGarbledRecords) {
@@ -230,7 +230,7 @@ TEST_F(ToolTest, VerifyFindsTornTailsAndGarbledRecords) {
   // show still shows it, as the library reads it, and says that it is not as the suite writes.
   ToolRun shown = Tool("audit show " + Log());
   EXPECT_EQ(shown.status, 0);
-  EXPECT_NE(shown.out.find("  XXXXXXXXXXXXXXX (for bob)"), std::string::npos) << shown.out;
+  EXPECT_CONTAINS(shown.out, "  XXXXXXXXXXXXXXX (for bob)");
   EXPECT_EQ(shown.err,
             "lyrutil: warning: 1 record shown with a text not ended inside its field: not written "
             "by the suite, or damaged (lyrutil audit verify)\n");
@@ -256,10 +256,10 @@ TEST_F(ToolTest, BadInputGetsOneLineAndStatusTwo) {
     SCOPED_TRACE(args);
     ToolRun r = Tool(args, args == "frame decode -" ? "not;a;frame" : "", "timeout 20");
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(LineCount(r.err), 1) << r.err;
     EXPECT_EQ(r.err.rfind("lyrutil: ", 0), 0u) << r.err;
   }
-  EXPECT_NE(Tool("frame decode - < /dev/zero").err.find("too large"), std::string::npos);
+  EXPECT_CONTAINS(Tool("frame decode - < /dev/zero").err, "too large");
   EXPECT_FALSE(HostFileExists(DriveC() + "/x.txt"));
 }
 
@@ -276,15 +276,15 @@ TEST_F(ToolTest, OnlyInstallMakesInstallationsAndMistypesAreNamed) {
 
   ToolRun typo = Run("\"$LYRUTIL_TOOL\" --prefix '" + Prefix() + "/typo' info");
   EXPECT_EQ(typo.status, 2);
-  EXPECT_NE(typo.err.find("typo: no installation here"), std::string::npos) << typo.err;
+  EXPECT_CONTAINS(typo.err, "typo: no installation here");
   EXPECT_FALSE(HostFileExists(Prefix() + "/typo"));
 
   ToolRun shown = Run(user + "audit show -o jsonl '" + Log() + "'");
   EXPECT_EQ(shown.status, 0) << shown.err;
-  EXPECT_EQ(std::count(shown.out.begin(), shown.out.end(), '\n'), 3);
+  EXPECT_EQ(LineCount(shown.out), 3);
   ToolRun appended = Run(user + "audit append '" + Log() + "' --user DAN --message x");
   EXPECT_EQ(appended.status, 2);
-  EXPECT_NE(appended.err.find("install makes one"), std::string::npos) << appended.err;
+  EXPECT_CONTAINS(appended.err, "install makes one");
   EXPECT_EQ(HostFolderNames(home), std::vector<std::string>());
 
   for (const char* mistyped : {"audit shwo", "aduit show"}) {
@@ -292,7 +292,7 @@ TEST_F(ToolTest, OnlyInstallMakesInstallationsAndMistypesAreNamed) {
     EXPECT_EQ(r.status, 2);
     const std::string word =
         std::string(mistyped).find("shwo") != std::string::npos ? "shwo" : "aduit";
-    EXPECT_NE(r.err.find("unknown command '" + word + "'"), std::string::npos) << r.err;
+    EXPECT_CONTAINS(r.err, "unknown command '" + word + "'");
   }
 }
 
@@ -301,24 +301,17 @@ TEST_F(ToolTest, OnlyInstallMakesInstallationsAndMistypesAreNamed) {
 // or newest first) are refused with the reason instead of showing nothing.
 TEST_F(ToolTest, TextLinesEscapeControlsAndMeaninglessOptionsAreRefused) {
   ASSERT_EQ(Tool("install").status, 0);
-  ASSERT_EQ(
-      Tool("audit append " + Log() + " --user bob --message \"$(printf 'one\\ntwo \\033[31m')\"")
-          .status,
-      0);
-  ASSERT_EQ(Tool("audit append " + Log() + " --user bob --message plain").status, 0);
+  Append(Log(), "--user bob --message \"$(printf 'one\\ntwo \\033[31m')\"");
+  Append(Log(), "--user bob --message plain");
   ToolRun text = Tool("audit show " + Log());
   ASSERT_EQ(text.status, 0) << text.err;
-  EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 2) << text.out;
-  EXPECT_NE(text.out.find("one\\ntwo \\x1b[31m"), std::string::npos) << text.out;
+  EXPECT_EQ(LineCount(text.out), 2) << text.out;
+  EXPECT_CONTAINS(text.out, "one\\ntwo \\x1b[31m");
   EXPECT_EQ(text.out.find('\x1b'), std::string::npos);
   // The euro sign is code page 1252's 0x80; JSON escapes what it must and the text line its
   // controls alone.
-  ASSERT_EQ(Tool("audit append " + Log() +
-                 " --user bob --message \"$(printf 'euro \\342\\202\\254 \\033 \\\\ \"')\"")
-                .status,
-            0);
-  EXPECT_NE(Tool("audit show " + Log() + " -n 1").out.find("euro \xe2\x82\xac \\x1b \\ \"\n"),
-            std::string::npos);
+  Append(Log(), "--user bob --message \"$(printf 'euro \\342\\202\\254 \\033 \\\\ \"')\"");
+  EXPECT_CONTAINS(Tool("audit show " + Log() + " -n 1").out, "euro \xe2\x82\xac \\x1b \\ \"\n");
   EXPECT_EQ(
       nlohmann::json::parse(Tool("audit show " + Log() + " -n 1 -o jsonl").out)["user_message"],
       "euro \xe2\x82\xac \x1b \\ \"");
@@ -335,10 +328,10 @@ TEST_F(ToolTest, TextLinesEscapeControlsAndMeaninglessOptionsAreRefused) {
     SCOPED_TRACE(options);
     ToolRun r = Tool("audit show " + Log() + " " + options, "", "timeout 20");
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+    EXPECT_CONTAINS(r.err, reason);
   }
   // An overlong NUL (C0 80) is no character: the filter is not cut short to "bo".
-  ASSERT_EQ(Tool("audit append " + Log() + " --user bo --message short").status, 0);
+  Append(Log(), "--user bo --message short");
   ToolRun smuggled = Tool("audit show " + Log() + " --user \"$(printf 'bo\\300\\200x')\"");
   EXPECT_EQ(smuggled.status, 0);
   EXPECT_EQ(smuggled.out, "");
@@ -352,30 +345,30 @@ TEST_F(ToolTest, SummerTimeNeitherHidesNorMergesRecords) {
   ASSERT_EQ(Tool("install").status, 0);
   for (const char* when : {"@1774745000", "@1774746000", "@1774747200", "@1792887000",
                            "@1792888200", "@1792890000", "@1792891800", "@1792893000"})
-    ASSERT_EQ(Tool("audit append " + Log() + " --user u --message m --time " + when).status, 0);
+    Append(Log(), std::string("--user u --message m --time ") + when);
   const std::string berlin = "TZ=Europe/Berlin";
   const std::string text = Tool("audit show " + Log(), "", berlin).out;
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 8);
+  EXPECT_EQ(LineCount(text), 8);
   EXPECT_NE(text.find("2026-10-25 02:30:00"), text.rfind("2026-10-25 02:30:00")) << text;
   const std::string iso = Tool("audit show -o short-iso " + Log(), "", berlin).out;
-  EXPECT_NE(iso.find("\n2026-10-25T02:30:00+02:00"), std::string::npos) << iso;
-  EXPECT_NE(iso.find("\n2026-10-25T02:30:00+01:00"), std::string::npos) << iso;
+  EXPECT_CONTAINS(iso, "\n2026-10-25T02:30:00+02:00");
+  EXPECT_CONTAINS(iso, "\n2026-10-25T02:30:00+01:00");
 
   auto count = [&](const std::string& window) {
     const std::string out = Tool("audit show " + Log() + " " + window, "", berlin).out;
-    return std::count(out.begin(), out.end(), '\n');
+    return LineCount(out);
   };
   EXPECT_EQ(count("--since '2026-10-25 02:30'"), 4);  // both 02:30s and what follows
   EXPECT_EQ(count("--since 2026-10-01 --until '2026-10-25 02:30'"), 4);
   EXPECT_EQ(count("--since '2026-03-29 02:30' --until 2026-03-30"), 2);  // 03:00 and 03:20
   EXPECT_EQ(count("--until '2026-03-29 02:30'"), 1);                     // 01:43 only
   ToolRun noted = Tool("audit show " + Log() + " --since '2026-10-25 02:30'", "", berlin);
-  EXPECT_NE(noted.err.find("happens twice here"), std::string::npos) << noted.err;
+  EXPECT_CONTAINS(noted.err, "happens twice here");
   // Amsterdam's clocks went from +00:19:32 to +01:19:32 at 23:40:28 UTC: records of one minute
   // on both sides of it each get their own offset, whichever comes first.
   const std::string early = DriveC() + "/1916.log";
   for (const char* when : {"@-1693700342", "@-1693700382", "@-1693700362"})
-    ASSERT_EQ(Tool("audit append " + early + " --user u --message m --time " + when).status, 0);
+    Append(early, std::string("--user u --message m --time ") + when);
   EXPECT_EQ(Tool("audit show -o short-iso " + early, "", "TZ=Europe/Amsterdam").out,
             "1916-05-01T01:00:30+01:19  u @   -- m\n"
             "1916-04-30T23:59:50+00:19  u @   -- m\n"
@@ -388,20 +381,19 @@ TEST_F(ToolTest, AppendSaysWhatItChangedAndStrictRefuses) {
   ToolRun cut = Tool("audit append " + Log() +
                      " --user 12345678901234567 --message 'ok \xe2\x82\xac \xf0\x9f\x98\x80'");
   EXPECT_EQ(cut.status, 0) << cut.err;
-  EXPECT_NE(cut.err.find("--user: cut from 17 to 15"), std::string::npos) << cut.err;
-  EXPECT_NE(cut.err.find("--message: characters code page 1252 lacks"), std::string::npos);
+  EXPECT_CONTAINS(cut.err, "--user: cut from 17 to 15");
+  EXPECT_CONTAINS(cut.err, "--message: characters code page 1252 lacks");
   ToolRun strict = Tool("audit append " + Log() + " --user '' --message x --strict");
   EXPECT_EQ(strict.status, 2);
-  EXPECT_NE(strict.err.find("--user: empty"), std::string::npos) << strict.err;
+  EXPECT_CONTAINS(strict.err, "--user: empty");
   ToolRun fits = Tool("audit append " + Log() +
                       " --user b\xc3\xa9\x61 --message x --channel \xc3\xa9 --strict");
   EXPECT_EQ(fits.status, 0) << fits.err;  // é is one character of code page 1252
   ToolRun shown = Tool("audit show -o jsonl " + Log());
-  ASSERT_EQ(std::count(shown.out.begin(), shown.out.end(), '\n'), 2) << shown.out;
-  EXPECT_NE(shown.out.find("\"user\":\"123456789012345\""), std::string::npos);
-  EXPECT_NE(shown.out.find("\"user_message\":\"ok \xe2\x82\xac ?\""), std::string::npos)
-      << shown.out;
-  EXPECT_NE(shown.out.find("\"channel\":\"\xc3\xa9\""), std::string::npos);
+  ASSERT_EQ(LineCount(shown.out), 2) << shown.out;
+  EXPECT_CONTAINS(shown.out, "\"user\":\"123456789012345\"");
+  EXPECT_CONTAINS(shown.out, "\"user_message\":\"ok \xe2\x82\xac ?\"");
+  EXPECT_CONTAINS(shown.out, "\"channel\":\"\xc3\xa9\"");
 }
 
 // `bmp decode` paints through the library; an independent decoder (netpbm) must agree.
@@ -414,7 +406,7 @@ TEST_F(ToolTest, BmpFilesAreDescribedAndDecodedAsTheLibraryPaintsThem) {
   WriteHostFile(DriveC() + "/in.ppm", ppm);
   ToolRun info = Tool("bmp info " + DriveC() + "/in.ppm");
   EXPECT_EQ(info.status, 2);  // not a BMP file
-  EXPECT_NE(info.err.find("not a BMP file"), std::string::npos) << info.err;
+  EXPECT_CONTAINS(info.err, "not a BMP file");
   if (::access("/usr/bin/ppmtobmp", X_OK) != 0) GTEST_SKIP() << "netpbm is not installed";
   ASSERT_EQ(std::system(("/usr/bin/ppmtobmp -bpp 24 '" + DriveC() + "/in.ppm' > '" + DriveC() +
                          "/in.bmp' 2>/dev/null")
@@ -434,7 +426,7 @@ TEST_F(ToolTest, BmpFilesAreDescribedAndDecodedAsTheLibraryPaintsThem) {
                 .status,
             0);
   EXPECT_TRUE(ReadHostFile(DriveC() + "/piped.ppm") == ppm);
-  EXPECT_NE(Tool("bmp info " + DriveC()).err.find("not a file"), std::string::npos);
+  EXPECT_CONTAINS(Tool("bmp info " + DriveC()).err, "not a file");
   // ImageMagick's own BMP (a 124-byte header, which the library reads as a core header) is
   // painted straight through GDI, which reads it.
   if (::access("/usr/bin/convert", X_OK) == 0) {
@@ -519,8 +511,7 @@ TEST_F(ToolTest, PrintPutsTheLinesOnOnePageTenPointsApart) {
   ToolRun cut = Tool("print " + DriveC() + "/tall.txt");
   EXPECT_EQ(cut.status, 0);
   EXPECT_EQ(cut.out, Prefix() + "/printed/0002.pdf\n");
-  EXPECT_NE(cut.err.find("only the first 80 of 100 lines fit on the page"), std::string::npos)
-      << cut.err;
+  EXPECT_CONTAINS(cut.err, "only the first 80 of 100 lines fit on the page");
   EXPECT_EQ(Tool("print " + DriveC() + "/missing.txt").status, 2);
 }
 
@@ -541,7 +532,7 @@ TEST_F(ToolTest, PrintNamesTheDocumentItWroteAndFailsWhenNoneWasWritten) {
     ASSERT_EQ(results[i].status, 0) << i;
     const std::string pdf = results[i].out.substr(0, results[i].out.size() - 1);
     const std::string text = CommandOutput("pdftotext '" + pdf + "' - 2>&1");
-    EXPECT_NE(text.find("Document" + std::to_string(i) + " after"), std::string::npos) << text;
+    EXPECT_CONTAINS(text, "Document" + std::to_string(i) + " after");
   }
 
   const std::string preload = "LD_PRELOAD='" + std::string(LYRUTIL_TEST_HELPERS) +
@@ -549,8 +540,7 @@ TEST_F(ToolTest, PrintNamesTheDocumentItWroteAndFailsWhenNoneWasWritten) {
   ToolRun linkless = Tool("print " + DriveC() + "/doc0.txt", "", preload);
   ASSERT_EQ(linkless.status, 0) << linkless.err;
   EXPECT_EQ(linkless.out, Prefix() + "/printed/0005.pdf\n");
-  EXPECT_NE(CommandOutput("pdftotext '" + Prefix() + "/printed/0005.pdf' -").find("Document0"),
-            std::string::npos);
+  EXPECT_CONTAINS(CommandOutput("pdftotext '" + Prefix() + "/printed/0005.pdf' -"), "Document0");
 
   ToolRun full = Tool("print " + DriveC() + "/doc0.txt", "", "ulimit -f 2;");
   EXPECT_EQ(full.status, 2);
@@ -560,7 +550,7 @@ TEST_F(ToolTest, PrintNamesTheDocumentItWroteAndFailsWhenNoneWasWritten) {
   EXPECT_EQ(full.out, "");
   EXPECT_EQ(CommandOutput("ls -A '" + Prefix() + "/printed'"),
             "0001.pdf\n0002.pdf\n0003.pdf\n0004.pdf\n0005.pdf\n");  // no temporary left
-  EXPECT_NE(Tool("print " + DriveC()).err.find("not a file"), std::string::npos);
+  EXPECT_CONTAINS(Tool("print " + DriveC()).err, "not a file");
 }
 
 // `audit print`: the report over as many pages as it takes, each headed and numbered, messages
@@ -594,33 +584,30 @@ TEST_F(ToolTest, AuditPrintLaysTheReportOverNumberedPagesForSigning) {
   for (size_t k = 0; k < pages.size(); ++k) {
     SCOPED_TRACE(k);
     EXPECT_EQ(pages[k].find("AUDIT TRAIL REPORT"), 0u);
-    EXPECT_NE(
-        pages[k].find("Page " + std::to_string(k + 1) + " of " + std::to_string(pages.size())),
-        std::string::npos);
-    EXPECT_NE(pages[k].find("Filters: none"), std::string::npos);
+    EXPECT_CONTAINS(pages[k],
+                    "Page " + std::to_string(k + 1) + " of " + std::to_string(pages.size()));
+    EXPECT_CONTAINS(pages[k], "Filters: none");
     EXPECT_EQ(pages[k].find("Reviewed by:") != std::string::npos, k + 1 == pages.size());
     for (size_t at = 0; (at = pages[k].find("pressure", at)) != std::string::npos; ++at) ++pressure;
   }
   EXPECT_EQ(pressure, 60u);  // no word cut at a line's end
-  EXPECT_NE(pages.back().find("60 records. End of report."), std::string::npos);
-  EXPECT_NE(pages.back().find("not sealed"), std::string::npos) << pages.back();
-  EXPECT_NE(pages[0].find("2025-12-08 08:00:00 BOB"), std::string::npos) << pages[0];
+  EXPECT_CONTAINS(pages.back(), "60 records. End of report.");
+  EXPECT_CONTAINS(pages.back(), "not sealed");
+  EXPECT_CONTAINS(pages[0], "2025-12-08 08:00:00 BOB");
 
   const std::vector<std::string> carol = pagesOf("--user carol");
   ASSERT_FALSE(carol.empty());
-  EXPECT_NE(carol[0].find("Filters: user carol"), std::string::npos) << carol[0];
-  EXPECT_EQ(carol[0].find(" BOB "), std::string::npos);
-  EXPECT_NE(carol.back().find("30 records. End of report."), std::string::npos);
+  EXPECT_CONTAINS(carol[0], "Filters: user carol");
+  EXPECT_LACKS(carol[0], " BOB ");
+  EXPECT_CONTAINS(carol.back(), "30 records. End of report.");
   // Forty users to filter on do not fit a heading: every page points to page 1, which has them.
   std::string many;
   for (int i = 0; i < 40; ++i) many += " --user reviewer" + std::to_string(i);
   const std::vector<std::string> listed = pagesOf(many + " --user carol");
   ASSERT_FALSE(listed.empty());
-  for (const std::string& page : listed)
-    EXPECT_NE(page.find("Filters: in full on page 1"), std::string::npos) << page;
-  EXPECT_NE(listed[0].find("Filters: user reviewer0 or reviewer1 or"), std::string::npos)
-      << listed[0];
-  EXPECT_NE(listed.back().find("30 records. End of report."), std::string::npos);
+  for (const std::string& page : listed) EXPECT_CONTAINS(page, "Filters: in full on page 1");
+  EXPECT_CONTAINS(listed[0], "Filters: user reviewer0 or reviewer1 or");
+  EXPECT_CONTAINS(listed.back(), "30 records. End of report.");
   EXPECT_EQ(Tool("audit print " + DriveC() + "/missing.log --printer 'LyrUtil PDF'").status, 2);
 }
 
@@ -651,22 +638,21 @@ TEST_F(ToolTest, PrintersListsTheServersQueuesAndPrintSendsAJobThere) {
   ASSERT_EQ(printed.status, 0) << printed.err;
   EXPECT_EQ(printed.out, "lab1-1\n");
   WriteHostFile(Prefix() + "/job.pdf", server.JobDocument(1));
-  EXPECT_NE(CommandOutput("pdftotext '" + Prefix() + "/job.pdf' -").find("Signed by the reviewer"),
-            std::string::npos);
-  ASSERT_EQ(Tool("audit append " + Log() + " --user ANNA --message reviewed").status, 0);
+  EXPECT_CONTAINS(CommandOutput("pdftotext '" + Prefix() + "/job.pdf' -"),
+                  "Signed by the reviewer");
+  Append(Log(), "--user ANNA --message reviewed");
   const ToolRun report = Tool("audit print " + Log() + " --printer lab1");
   ASSERT_EQ(report.status, 0) << report.err;
   EXPECT_EQ(report.out, "lab1-2\n");
   WriteHostFile(Prefix() + "/report.pdf", server.JobDocument(2));
-  EXPECT_NE(CommandOutput("pdftotext '" + Prefix() + "/report.pdf' -").find("Page 1 of 1"),
-            std::string::npos);
+  EXPECT_CONTAINS(CommandOutput("pdftotext '" + Prefix() + "/report.pdf' -"), "Page 1 of 1");
   const ToolRun refused = Tool("print " + DriveC() + "/page.txt --printer closed1");
   EXPECT_EQ(refused.status, 2);
   EXPECT_EQ(refused.err.rfind("lyrutil: the document was not printed: ", 0), 0u) << refused.err;
   server.Stop();
   const ToolRun gone = Tool("print " + DriveC() + "/page.txt --printer lab1");
   EXPECT_EQ(gone.status, 2);
-  EXPECT_NE(gone.err.find("no printer named \"lab1\""), std::string::npos) << gone.err;
+  EXPECT_CONTAINS(gone.err, "no printer named \"lab1\"");
 }
 
 TEST_F(ToolTest, FrameNumbersAndAxis) {
@@ -692,25 +678,24 @@ TEST_F(ToolTest, FrameNumbersAndAxis) {
 TEST_F(ToolTest, TheDemoLeavesTheTrailItDescribes) {
   ToolRun demo = Tool("demo");
   ASSERT_EQ(demo.status, 0) << demo.err;
-  EXPECT_NE(demo.out.find("17 actions recorded; backlog now holds 0 entries."), std::string::npos)
-      << demo.out;
+  EXPECT_CONTAINS(demo.out, "17 actions recorded; backlog now holds 0 entries.");
   const std::string audit = DriveC() + "/Tessera/Work/Audit";
   const std::string pdf = Prefix() + "/printed/0001.pdf";
-  EXPECT_NE(demo.out.find("   " + pdf + "\n"), std::string::npos) << demo.out;
+  EXPECT_CONTAINS(demo.out, "   " + pdf + "\n");
 
   nlohmann::json day = nlohmann::json::parse(ReadHostFile(audit + "/day.json"));
   ASSERT_EQ(day.size(), 17u);
   const std::string csv = ReadHostFile(audit + "/day.csv");
-  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 18) << "a header and 17 rows";
+  EXPECT_EQ(LineCount(csv), 18) << "a header and 17 rows";
 
   // The printed report holds the day's 17 records, as a PDF reader extracts them, and below them
   // the heads of both sealed logs, as `seal head` gives them, and the signature block.
   const std::string text = CommandOutput("pdftotext -layout '" + pdf + "' - 2>&1");
-  EXPECT_NE(text.find("17 records. End of report."), std::string::npos) << text;
-  EXPECT_NE(text.find("Sample injected (while the log was"), std::string::npos) << text;
+  EXPECT_CONTAINS(text, "17 records. End of report.");
+  EXPECT_CONTAINS(text, "Sample injected (while the log was");
   const std::string head = Tool("audit seal head " + audit + "/LC-2.log").out;
-  EXPECT_NE(text.find("LC-2.log " + head.substr(0, 40)), std::string::npos) << head << text;
-  EXPECT_NE(text.find("Reviewed by:"), std::string::npos) << text;
+  EXPECT_CONTAINS(text, "LC-2.log " + head.substr(0, 40)) << head << text;
+  EXPECT_CONTAINS(text, "Reviewed by:");
 
   // As the demo says: both logs whole, one record out of time order in LC-2.log.
   ToolRun verify = Tool("audit verify " + audit + "/LC-1.log " + audit + "/LC-2.log -o json");
@@ -722,9 +707,8 @@ TEST_F(ToolTest, TheDemoLeavesTheTrailItDescribes) {
       Tool("audit verify " + audit + "/LC-1.log -o json --key " + key).out)["logs"][0];
   EXPECT_EQ(sealed["seal"]["sealed_records"], 9);
   EXPECT_TRUE(sealed["seal"]["findings"].empty()) << sealed.dump();
-  EXPECT_NE(demo.out.find("  seal: record 3: missing: the record sealed here is not in the log\n"),
-            std::string::npos)
-      << demo.out;
+  EXPECT_CONTAINS(demo.out,
+                  "  seal: record 3: missing: the record sealed here is not in the log\n");
 }
 
 // On a terminal, export and extract show a bar on standard error while they read (after a second;
@@ -777,7 +761,7 @@ TEST_F(ToolTest, ModuleLookupGivesTheRowTheLibraryFinds) {
   for (const std::string args : {"tcd --value 1.0000001", "fid"}) {
     ToolRun other = Tool("module lookup " + args + " --table " + table);
     EXPECT_EQ(other.status, 0) << other.err;
-    EXPECT_NE(other.out.find("module: AUTRE\n"), std::string::npos) << other.out;
+    EXPECT_CONTAINS(other.out, "module: AUTRE\n");
   }
   // Without a catch-all nothing may fit (exit 1); the installation's own table is used when
   // there, and its absence is an error.
@@ -793,7 +777,7 @@ TEST_F(ToolTest, ModuleLookupGivesTheRowTheLibraryFinds) {
   WriteHostFile(table, "MODULES;2\rheader\rD\xe9tecteur;1;0;FIX;;;;;;;;;\r");
   ToolRun accented = Tool("module lookup 'D\xc3\x89TECTEUR' --value 1 --table " + table);
   EXPECT_EQ(accented.status, 0) << accented.err;
-  EXPECT_NE(accented.out.find("module: D\xc3\xa9tecteur\n"), std::string::npos) << accented.out;
+  EXPECT_CONTAINS(accented.out, "module: D\xc3\xa9tecteur\n");
 }
 
 // Several logs merge by time while each keeps its stored order: a record stored behind a later
@@ -806,10 +790,8 @@ TEST_F(ToolTest, ShowMergesLogsByTimeAndKeepsEachLogsStoredOrder) {
   const std::string b = DriveC() + "/b.log";
   auto append = [&](const std::string& log, const char* message, const char* time,
                     const char* action) {
-    ASSERT_EQ(Tool("audit append " + log + " --user U --message " + message + " --time '" + time +
-                   "' --system-message '" + action + "'")
-                  .status,
-              0);
+    Append(log, std::string("--user U --message ") + message + " --time '" + time +
+                    "' --system-message '" + action + "'");
   };
   append(a, "a9", "2026-12-05 09:00", "Logged on");
   append(a, "a11", "2026-12-05 11:00", "Sample injected");
@@ -837,6 +819,5 @@ TEST_F(ToolTest, ShowMergesLogsByTimeAndKeepsEachLogsStoredOrder) {
   // The export goes through the library's one-value masks: several values are refused.
   ToolRun twice = Tool("audit export " + a + " --user U --user V --to -");
   EXPECT_EQ(twice.status, 2);
-  EXPECT_NE(twice.err.find("--user: the library's filter holds one value"), std::string::npos)
-      << twice.err;
+  EXPECT_CONTAINS(twice.err, "--user: the library's filter holds one value");
 }

@@ -39,7 +39,7 @@ TEST_F(ToolHeldLogTest, AHeldLogFailsTheRunAndReplacesNothing) {
                           "retries\n");
   ToolRun exported = Tool("audit export " + Log() + " --to " + target);
   EXPECT_EQ(exported.status, 2);
-  EXPECT_NE(exported.err.find("held by another program"), std::string::npos) << exported.err;
+  EXPECT_CONTAINS(exported.err, "held by another program");
   EXPECT_EQ(ReadHostFile(target), "the last good export\n");
 
   const std::string command = std::string(LYRUTIL_TOOL) + " --prefix '" + Prefix() +
@@ -99,7 +99,7 @@ TEST_F(ToolHeldLogTest, AHoldDuringAReadFailsTheRun) {
   ::waitpid(reader, &status, 0);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 2);
-  const size_t lines = static_cast<size_t>(std::count(shown.begin(), shown.end(), '\n'));
+  const size_t lines = static_cast<size_t>(LineCount(shown));
   EXPECT_GT(lines, 0u);
   EXPECT_LT(lines, 21000u);
   EXPECT_EQ(ReadHostFile(errFile),
@@ -118,21 +118,19 @@ TEST_F(ToolHeldLogTest, ParkedEntriesWaitSafelyAndMoveOnlyIntoAuditLogs) {
     auto holder = Hold("C:\\audit.log", 60);
     ToolRun parked = Tool("audit append " + Log() + " --user DAVE --message late");
     EXPECT_EQ(parked.status, 3);
-    EXPECT_NE(parked.err.find("safe in the backlog"), std::string::npos) << parked.err;
+    EXPECT_CONTAINS(parked.err, "safe in the backlog");
     const std::string waiting = ReadHostFile(backlog);
     ASSERT_EQ(waiting.size(), sizeof(LOG_BACKLOG_STRUCT));
     ToolRun stillHeld = Tool("audit backlog --flush");
     EXPECT_EQ(stillHeld.status, 1);
-    EXPECT_NE(stillHeld.err.find("still cannot be written; 1 entries stay parked"),
-              std::string::npos)
-        << stillHeld.err;
+    EXPECT_CONTAINS(stillHeld.err, "still cannot be written; 1 entries stay parked");
     EXPECT_TRUE(ReadHostFile(backlog) == waiting) << "the failed flush added its own entry";
   }
   const std::string log = ReadHostFile(Log());
   WriteHostFile(Log(), "notes, not an audit log\n");
   ToolRun refused = Tool("audit backlog --flush");
   EXPECT_EQ(refused.status, 1);
-  EXPECT_NE(refused.err.find("not an audit log"), std::string::npos) << refused.err;
+  EXPECT_CONTAINS(refused.err, "not an audit log");
   EXPECT_EQ(ReadHostFile(Log()), "notes, not an audit log\n");
   EXPECT_EQ(ReadHostFile(backlog).size(), sizeof(LOG_BACKLOG_STRUCT));
 
@@ -141,7 +139,7 @@ TEST_F(ToolHeldLogTest, ParkedEntriesWaitSafelyAndMoveOnlyIntoAuditLogs) {
   EXPECT_EQ(flushed.status, 0) << flushed.err;
   EXPECT_EQ(ReadHostFile(backlog).size(), 0u);
   EXPECT_EQ(ReadHostFile(Log()).size(), 5 * sizeof(LOG_ENTRY_STRUCT));
-  EXPECT_NE(Tool("audit show " + Log()).out.find("DAVE"), std::string::npos);
+  EXPECT_CONTAINS(Tool("audit show " + Log()).out, "DAVE");
 }
 
 // In an installation that seals, an entry that waited in the backlog is sealed when it moves in,
@@ -151,18 +149,16 @@ TEST_F(ToolHeldLogTest, EntriesMovedInFromTheBacklogAreSealed) {
   ToolRun init = Tool("audit seal init");
   ASSERT_EQ(init.status, 0) << init.err;
   const std::string key = LastLine(init.out);
-  ASSERT_EQ(Tool("audit append " + Log() + " --user A --message first").status, 0);
+  Append(Log(), "--user A --message first");
   {
     auto holder = Hold("C:\\audit.log", 60);
     EXPECT_EQ(Tool("audit append " + Log() + " --user B --message parked").status, 3);
   }
-  ASSERT_EQ(Tool("audit append " + Log() + " --user C --message third").status, 0);
+  Append(Log(), "--user C --message third");
   // Verify still reports the moved entry as stored out of time order, and nothing of its seal.
   ToolRun verified = Tool("audit verify " + Log() + " --key " + key);
-  EXPECT_EQ(verified.out.find("seal:"), std::string::npos) << verified.out;
-  EXPECT_NE(verified.out.find("3 records, 3 sealed (seals checked with the key)"),
-            std::string::npos)
-      << verified.out;
+  EXPECT_LACKS(verified.out, "seal:");
+  EXPECT_CONTAINS(verified.out, "3 records, 3 sealed (seals checked with the key)");
 }
 
 }  // namespace

@@ -29,14 +29,14 @@ TEST_F(ToolSafetyTest, OutputsReplaceOnlyRegularWritableFiles) {
   WriteHostFile(other, std::string(2 * sizeof(LOG_ENTRY_STRUCT), 'o'));
   ToolRun extract = Tool("audit extract " + Log() + " --to " + other);
   EXPECT_EQ(extract.status, 2);
-  EXPECT_NE(extract.err.find("exists"), std::string::npos) << extract.err;
+  EXPECT_CONTAINS(extract.err, "exists");
   EXPECT_EQ(ReadHostFile(other), std::string(2 * sizeof(LOG_ENTRY_STRUCT), 'o'));
 
   const std::string kept = DriveC() + "/kept.txt";
   WriteHostFile(kept, "yesterday's export\n");
   ToolRun none = Tool("audit export " + Log() + " --to " + kept + " --user nobody");
   EXPECT_EQ(none.status, 0) << none.err;
-  EXPECT_NE(none.err.find("no record matched"), std::string::npos) << none.err;
+  EXPECT_CONTAINS(none.err, "no record matched");
   EXPECT_EQ(ReadHostFile(kept), "yesterday's export\n");
   EXPECT_EQ(Tool("audit export " + Log() + " --to " + DriveC() + "/new.txt --user nobody").status,
             0);
@@ -67,7 +67,7 @@ TEST_F(ToolSafetyTest, OutputsReplaceOnlyRegularWritableFiles) {
   ASSERT_EQ(::stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u) << "the replaced file keeps its mode";
   const std::string text = ReadHostFile(target);
-  EXPECT_NE(text.find(" | CAROL | "), std::string::npos) << text;
+  EXPECT_CONTAINS(text, " | CAROL | ");
   ASSERT_EQ(::symlink((DriveC() + "/nowhere.txt").c_str(), (DriveC() + "/dangling").c_str()), 0);
   EXPECT_EQ(Tool("audit export " + Log() + " --to " + DriveC() + "/dangling").status, 2);
   EXPECT_FALSE(HostFileExists(DriveC() + "/nowhere.txt"));
@@ -82,15 +82,10 @@ TEST_F(ToolSafetyTest, OutputsReplaceOnlyRegularWritableFiles) {
 // line cut at 1023 characters takes its line end with it.
 TEST_F(ToolSafetyTest, ExportCountsRecordsNotLines) {
   ASSERT_EQ(Tool("install").status, 0);
-  ASSERT_EQ(Tool("audit append " + Log() + " --user U --message m --system-message " +
-                 "\"$(printf 'one\\ntwo\\nthree')\"")
-                .status,
-            0);
-  ASSERT_EQ(Tool("audit append " + Log() + " --user U --message " + std::string(250, 'm') +
-                 " --system-message " + std::string(250, 's') + " --method " +
-                 std::string(255, 'x') + " --ar " + std::string(255, 'a'))
-                .status,
-            0);
+  Append(Log(), "--user U --message m --system-message \"$(printf 'one\\ntwo\\nthree')\"");
+  Append(Log(), "--user U --message " + std::string(250, 'm') + " --system-message " +
+                    std::string(250, 's') + " --method " + std::string(255, 'x') + " --ar " +
+                    std::string(255, 'a'));
   ToolRun r = Tool("audit export " + Log() + " --to " + DriveC() + "/out.txt");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "2 records written to " + DriveC() + "/out.txt\n");
@@ -103,7 +98,7 @@ TEST_F(ToolSafetyTest, FullDisksAndBrokenOutputFailTheRun) {
   const std::string part = DriveC() + "/part.log";
   ToolRun cut = Tool("audit extract " + Log() + " --to " + part, "", "ulimit -f 3;");
   EXPECT_EQ(cut.status, 2) << cut.err;
-  EXPECT_NE(cut.err.find("cannot be written"), std::string::npos) << cut.err;
+  EXPECT_CONTAINS(cut.err, "cannot be written");
   EXPECT_FALSE(HostFileExists(part));
   ToolRun exportCut =
       Tool("audit export " + Log() + " --to " + DriveC() + "/e.txt --since " + "'2026-12-05 08:00'",
@@ -118,7 +113,7 @@ TEST_F(ToolSafetyTest, FullDisksAndBrokenOutputFailTheRun) {
     SCOPED_TRACE(command);
     ToolRun full = Tool(command + " >/dev/full");
     EXPECT_EQ(full.status, 2);
-    EXPECT_NE(full.err.find("standard output"), std::string::npos) << full.err;
+    EXPECT_CONTAINS(full.err, "standard output");
   }
 }
 
@@ -142,7 +137,7 @@ TEST_F(ToolSafetyTest, NamesTheSuiteCannotNameAreRefused) {
     ToolRun r = Tool(args, "", "timeout 20");
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("the suite cannot name this file"), std::string::npos) << r.err;
+    EXPECT_CONTAINS(r.err, "the suite cannot name this file");
   }
   EXPECT_EQ(ReadHostFile(DriveC() + "/x/y.log"), records);
   EXPECT_FALSE(HostFileExists(DriveC() + "/con.log"));
@@ -180,7 +175,7 @@ TEST_F(ToolSafetyTest, TheDemoRefusesAnExistingInstallation) {
   const std::string before = ReadHostFile(Log());
   ToolRun demo = Tool("demo");
   EXPECT_EQ(demo.status, 2);
-  EXPECT_NE(demo.err.find("holds an installation already"), std::string::npos) << demo.err;
+  EXPECT_CONTAINS(demo.err, "holds an installation already");
   EXPECT_EQ(ReadHostFile(Log()), before);
   EXPECT_FALSE(HostFileExists(DriveC() + "/Tessera/Work/Audit/LC-1.log"));
 }

@@ -27,12 +27,11 @@ class ToolSealTest : public ToolTest {
     EXPECT_EQ(key.find('/'), 64u) << init.out;
     return key;
   }
+  using ToolTest::Append;
   void Append(const std::string& log, int n, const std::string& options = "") {
     for (int i = 0; i < n; ++i)
-      ASSERT_EQ(Tool("audit append " + log + " --user U" + std::to_string(i) + " --message m" +
-                     std::to_string(i) + " " + options)
-                    .status,
-                0);
+      Append(log,
+             "--user U" + std::to_string(i) + " --message m" + std::to_string(i) + " " + options);
   }
   // `verify --key` of a copy of the log and its seal made by `tamper`: the seal findings.
   std::vector<std::string> Findings(const std::string& key,
@@ -67,7 +66,7 @@ std::string Joined(const std::vector<std::string>& lines) {
 TEST_F(ToolSealTest, EveryKindOfTamperingIsFoundWithItsRecordNumbers) {
   const std::string key = StartSealing();
   EXPECT_EQ(Tool("audit seal init").status, 2);  // once only
-  EXPECT_NE(Tool("audit seal status " + Log()).out.find("sealing: on"), std::string::npos);
+  EXPECT_CONTAINS(Tool("audit seal status " + Log()).out, "sealing: on");
   Append(Log(), 6);
   EXPECT_EQ(ReadHostFile(Log() + ".seal").size(), 64 + 6 * 112u);
   int status = -1;
@@ -124,7 +123,7 @@ TEST_F(ToolSealTest, EveryKindOfTamperingIsFoundWithItsRecordNumbers) {
   ToolRun missing = Tool("audit verify " + Log() + " --key " + key, "",
                          "mv " + Log() + ".seal " + Log() + ".moved;");
   EXPECT_EQ(missing.status, 1);
-  EXPECT_NE(missing.out.find("seal: seal file missing"), std::string::npos) << missing.out;
+  EXPECT_CONTAINS(missing.out, "seal: seal file missing");
   EXPECT_EQ(Tool("audit verify " + Log() + " --key nothex").status, 2);
 }
 
@@ -202,7 +201,7 @@ TEST_F(ToolSealTest, AWrittenDownHeadFindsBothFilesCutBack) {
   EXPECT_EQ(Tool("audit verify " + Log() + " --key " + key).status, 0);  // no anchor: unseen
   ToolRun anchored = Tool("audit verify " + Log() + " --key " + key + " --head " + written);
   EXPECT_EQ(anchored.status, 1);
-  EXPECT_NE(anchored.out.find("is not in the chain"), std::string::npos) << anchored.out;
+  EXPECT_CONTAINS(anchored.out, "is not in the chain");
 }
 
 // The seal is plain SHA-256 and HMAC-SHA-256 as the README lays them out, so that another
@@ -263,23 +262,18 @@ TEST_F(ToolSealTest, TodaysKeyCannotSealYesterdaysRecordsAgainUnseen) {
   ::unlink((Log() + ".seal").c_str());
   ::unlink(Log().c_str());
   Append(Log(), 1, "--time @" + stamp);
-  ASSERT_EQ(Tool("audit append " + Log() + " --user U1 --message forged --time @" + stamp).status,
-            0);
+  Append(Log(), "--user U1 --message forged --time @" + stamp);
   Append(Log(), 1, "--time @" + stamp);
   ToolRun resealed = Tool("audit verify " + Log() + " --key " + key);
   EXPECT_EQ(resealed.status, 1);
-  EXPECT_NE(resealed.out.find("records 0-2: sealed in a later epoch than its time"),
-            std::string::npos)
-      << resealed.out;
+  EXPECT_CONTAINS(resealed.out, "records 0-2: sealed in a later epoch than its time");
 
   // The records kept, the seal dropped: the next append starts a seal behind them.
   ::unlink((Log() + ".seal").c_str());
   Append(Log(), 1);
   ToolRun dropped = Tool("audit verify " + Log() + " --key " + key);
   EXPECT_EQ(dropped.status, 1);
-  EXPECT_NE(dropped.out.find("records 0-2: written after sealing began, yet not sealed"),
-            std::string::npos)
-      << dropped.out;
+  EXPECT_CONTAINS(dropped.out, "records 0-2: written after sealing began, yet not sealed");
 }
 
 // A record another program appended without sealing (or whose writer stopped before sealing)
@@ -293,9 +287,8 @@ TEST_F(ToolSealTest, UnsealedRecordsAreSealedLateAndConcurrentWritersKeepTheChai
   Append(Log(), 1);
   ToolRun late = Tool("audit verify " + Log() + " --key " + key);
   EXPECT_EQ(late.status, 1);
-  EXPECT_NE(late.out.find("record 2: sealed late, by a later append"), std::string::npos)
-      << late.out;
-  EXPECT_EQ(late.out.find("changed"), std::string::npos) << late.out;
+  EXPECT_CONTAINS(late.out, "record 2: sealed late, by a later append");
+  EXPECT_LACKS(late.out, "changed");
 
   const std::string other = DriveC() + "/shared.log";
   const std::string writer = "for i in 1 2 3 4 5 6 7 8 9 10; do $LYRUTIL_TOOL --prefix '" +
@@ -305,7 +298,7 @@ TEST_F(ToolSealTest, UnsealedRecordsAreSealedLateAndConcurrentWritersKeepTheChai
   EXPECT_EQ(both.status, 0) << both.err;
   ToolRun verified = Tool("audit verify " + other + " --key " + key);
   EXPECT_EQ(verified.status, 0) << verified.out;
-  EXPECT_NE(verified.out.find("20 records, 20 sealed"), std::string::npos) << verified.out;
+  EXPECT_CONTAINS(verified.out, "20 records, 20 sealed");
 }
 
 // On a terminal the key comes as a QR code too: a square of half-block lines, with the key still

@@ -21,33 +21,33 @@ class ToolShareTest : public LabShareTest<ToolTest> {
 
 TEST_F(ToolShareTest, ALogOnAShareIsAppendedReviewedAndVerifiedByItsNetworkName) {
   const std::string log = "'\\\\127.0.0.1\\lab\\Audit\\LC-1.log'";
-  ASSERT_EQ(Tool("audit append " + log + " --user ana --message 'column changed'").status, 0);
+  Append(log, "--user ana --message 'column changed'");
   ASSERT_EQ(
       Tool("audit append //127.0.0.1/lab/Audit/LC-1.log --user ben --message 'run 12'").status, 0);
   ToolRun show = Tool("audit show " + log);
   EXPECT_EQ(show.status, 0) << show.err;
-  EXPECT_NE(show.out.find("ana @   -- column changed"), std::string::npos) << show.out;
-  EXPECT_NE(show.out.find("ben @   -- run 12"), std::string::npos) << show.out;
+  EXPECT_CONTAINS(show.out, "ana @   -- column changed");
+  EXPECT_CONTAINS(show.out, "ben @   -- run 12");
   EXPECT_EQ(ReadHostFile(server_->Folder() + "/lab/Audit/LC-1.log").size(), 2 * 1216u);
   ToolRun verify = Tool("audit verify " + log);
   EXPECT_EQ(verify.status, 0) << verify.out << verify.err;
 
   ToolRun missing = Tool("audit show '\\\\127.0.0.1\\nolab\\LC-1.log'");
   EXPECT_EQ(missing.status, 2);
-  EXPECT_NE(missing.err.find("the server has no such share"), std::string::npos) << missing.err;
+  EXPECT_CONTAINS(missing.err, "the server has no such share");
 
   // The server goes away: the entry is parked, said so, and moved in by a flush once it is back.
   server_->Stop();
   ToolRun parked = Tool("audit append " + log + " --user cy --message 'while away'");
   EXPECT_EQ(parked.status, 3) << parked.err;
-  EXPECT_NE(parked.err.find("the entry is safe in the backlog"), std::string::npos) << parked.err;
+  EXPECT_CONTAINS(parked.err, "the entry is safe in the backlog");
   ToolRun unreachable = Tool("audit show " + log);
   EXPECT_EQ(unreachable.status, 2);
-  EXPECT_NE(unreachable.err.find("the server cannot be reached"), std::string::npos);
+  EXPECT_CONTAINS(unreachable.err, "the server cannot be reached");
   ASSERT_TRUE(server_->Start());
   EXPECT_EQ(Tool("audit backlog --flush").status, 0);
   show = Tool("audit show " + log);
-  EXPECT_NE(show.out.find("cy @   -- while away"), std::string::npos) << show.out;
+  EXPECT_CONTAINS(show.out, "cy @   -- while away");
   EXPECT_EQ(Tool("audit backlog").out, "the backlog is empty\n");
 }
 
@@ -55,9 +55,8 @@ TEST_F(ToolShareTest, AnInstallationKeepsItsSettingsAndWorkingDirectoryOnTheShar
   ToolRun install = Tool(
       "install --suite-dir '\\\\127.0.0.1\\lab\\Tessera' --working-dir '\\\\127.0.0.1\\lab\\Work'");
   ASSERT_EQ(install.status, 0) << install.out << install.err;
-  EXPECT_NE(ReadHostFile(server_->Folder() + "/lab/Tessera/sylwin.ini")
-                .find("WorkingDirectory=\\\\127.0.0.1\\lab\\Work"),
-            std::string::npos);
+  EXPECT_CONTAINS(ReadHostFile(server_->Folder() + "/lab/Tessera/sylwin.ini"),
+                  "WorkingDirectory=\\\\127.0.0.1\\lab\\Work");
   // An entry whose log is held past the retries waits in the backlog on the share.
   const std::string log = "'\\\\127.0.0.1\\lab\\Audit\\LC-4.log'";
   HelperProcess holder(HelperPath("hold_file"), {"\\\\127.0.0.1\\lab\\Audit\\LC-4.log",
@@ -77,7 +76,7 @@ TEST_F(ToolShareTest, AnInstallationKeepsItsSettingsAndWorkingDirectoryOnTheShar
                 "MODULES;2\rheader\rTCD;1;0;FIX;;;;;;;;;\r");
   ToolRun module = Tool("module lookup tcd --value 1");
   EXPECT_EQ(module.status, 0) << module.err;
-  EXPECT_NE(module.out.find("module: TCD\n"), std::string::npos) << module.out;
+  EXPECT_CONTAINS(module.out, "module: TCD\n");
 }
 
 TEST_F(ToolShareTest, ALogOnAShareIsSealedBesideItAndVerifiedWithTheKey) {
@@ -86,11 +85,11 @@ TEST_F(ToolShareTest, ALogOnAShareIsSealedBesideItAndVerifiedWithTheKey) {
   const std::string key = LastLine(init.out);
   const std::string log = "'\\\\127.0.0.1\\lab\\Audit\\LC-3.log'";
   for (const char* user : {"ana", "ben"})
-    ASSERT_EQ(Tool("audit append " + log + " --user " + user + " --message sealed").status, 0);
+    Append(log, std::string("--user ") + user + " --message sealed");
   EXPECT_EQ(ReadHostFile(server_->Folder() + "/lab/Audit/LC-3.log.seal").empty(), false);
   ToolRun verify = Tool("audit verify " + log + " --key " + key);
   EXPECT_EQ(verify.status, 0) << verify.out << verify.err;
-  EXPECT_NE(verify.out.find("2 records, 2 sealed"), std::string::npos) << verify.out;
+  EXPECT_CONTAINS(verify.out, "2 records, 2 sealed");
   // A record changed on the server's disk is found through the share.
   std::string bytes = ReadHostFile(server_->Folder() + "/lab/Audit/LC-3.log");
   bytes[1216 + 20] ^= 1;
@@ -103,13 +102,13 @@ TEST_F(ToolShareTest, AShareForAUserIsReachedWithTheLoginTheInstallationKeeps) {
   const std::string log = "'\\\\127.0.0.1\\private\\LC-2.log'";
   ToolRun guest = Tool("audit append " + log + " --user ana --message 'as guest'");
   EXPECT_EQ(guest.status, 2);
-  EXPECT_NE(guest.err.find("access denied"), std::string::npos) << guest.err;
+  EXPECT_CONTAINS(guest.err, "access denied");
 
   // The password comes on standard input, never on the command line.
   ToolRun login = Tool("install --network-login '\\\\127.0.0.1' --user " + SmbServer::User(),
                        std::string(SmbServer::kPassword) + "\n");
   ASSERT_EQ(login.status, 0) << login.err;
-  EXPECT_EQ(login.out.find(SmbServer::kPassword), std::string::npos);
+  EXPECT_LACKS(login.out, SmbServer::kPassword);
   const std::string file = Prefix() + "/network-logins/127.0.0.1";
   struct stat st;
   ASSERT_EQ(::stat(file.c_str(), &st), 0);
@@ -124,7 +123,7 @@ TEST_F(ToolShareTest, AShareForAUserIsReachedWithTheLoginTheInstallationKeeps) {
   ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
   ToolRun exposed = Tool("audit show " + log);
   EXPECT_EQ(exposed.status, 2);
-  EXPECT_NE(exposed.err.find("refused the login"), std::string::npos) << exposed.err;
+  EXPECT_CONTAINS(exposed.err, "refused the login");
 }
 
 }  // namespace

@@ -63,23 +63,16 @@ class ToolTest : public LyrTest {
     }
     return any;
   }
+  // `audit append` to `log` with `options`, which must succeed.
+  void Append(const std::string& log, const std::string& options) {
+    const ToolRun r = Tool("audit append " + log + " " + options);
+    EXPECT_EQ(r.status, 0) << options << ": " << r.err;
+  }
   void AppendThree() {
     ASSERT_EQ(Tool("install").status, 0);
-    ASSERT_EQ(Tool("audit append " + Log() +
-                   " --user ALICE --system LC-1 --message first "
-                   "--time '2026-12-05 08:00'")
-                  .status,
-              0);
-    ASSERT_EQ(Tool("audit append " + Log() +
-                   " --user bob --system LC-2 --message 'a, \"b\"' "
-                   "--time '2026-12-05 09:00'")
-                  .status,
-              0);
-    ASSERT_EQ(Tool("audit append " + Log() +
-                   " --user CAROL --system LC-1 --message third "
-                   "--time '2026-12-05 10:00'")
-                  .status,
-              0);
+    Append(Log(), "--user ALICE --system LC-1 --message first --time '2026-12-05 08:00'");
+    Append(Log(), "--user bob --system LC-2 --message 'a, \"b\"' --time '2026-12-05 09:00'");
+    Append(Log(), "--user CAROL --system LC-1 --message third --time '2026-12-05 10:00'");
   }
 };
 

@@ -54,10 +54,10 @@ TEST_F(RegistryTest, ValuesRoundTripThroughAReadableFile) {
 #if LYR_POSIX_TESTS
   std::string text = RegistryText();
   EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
-  EXPECT_NE(text.find("\\Vendor\\Product]\r\n"), std::string::npos);
-  EXPECT_NE(text.find("\"Path\"=\"C:\\\\Program Files\\\\Quote\\\"d\""), std::string::npos);
-  EXPECT_NE(text.find("\"Count\"=dword:0000002a"), std::string::npos);
-  EXPECT_NE(text.find("\"Blob\"=hex:00,01,fe,7f"), std::string::npos);
+  EXPECT_CONTAINS(text, "\\Vendor\\Product]\r\n");
+  EXPECT_CONTAINS(text, "\"Path\"=\"C:\\\\Program Files\\\\Quote\\\"d\"");
+  EXPECT_CONTAINS(text, "\"Count\"=dword:0000002a");
+  EXPECT_CONTAINS(text, "\"Blob\"=hex:00,01,fe,7f");
 #endif
 
   // Names match without case and keep the case they were made with.
@@ -88,8 +88,7 @@ TEST_F(RegistryTest, DefaultValuesSubKeysAndDeletion) {
   EXPECT_EQ(QueryString(HKEY_CLASSES_ROOT, "Compare\\shell\\open\\command", nullptr),
             "C:\\x\\compare.exe %1");
 #if LYR_POSIX_TESTS
-  EXPECT_NE(RegistryText().find("[HKEY_CLASSES_ROOT\\Compare\\shell\\open\\command]\r\n@="),
-            std::string::npos);
+  EXPECT_CONTAINS(RegistryText(), "[HKEY_CLASSES_ROOT\\Compare\\shell\\open\\command]\r\n@=");
 #endif
 
   // A key with sub keys cannot be deleted; its leaves can, then it can.
@@ -207,7 +206,7 @@ TEST_F(RegistryTest, AUtf16FileIsReadAndStaysUtf16) {
   ASSERT_TRUE(SetString("Software\\Lab", "Room", "B12"));
   const std::string text = RegistryText();
   EXPECT_EQ(text.compare(0, 2, "\xFF\xFE"), 0);
-  EXPECT_NE(text.find(Utf16(u"\"Site\"=\"Z\u00fcrich \u20ac\"").substr(2)), std::string::npos);
+  EXPECT_CONTAINS(text, Utf16(u"\"Site\"=\"Z\u00fcrich \u20ac\"").substr(2));
   EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, "Software\\Lab", "Site"), "Z\xFCrich \x80");
   EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, "Software\\Lab", "Room"), "B12");
 
@@ -234,8 +233,7 @@ TEST_F(RegistryTest, LinesNotUnderstoodAreKeptAsTheyStand) {
   ASSERT_TRUE(SetString("Software\\Lab", "Room", "B12"));
   ASSERT_TRUE(SetString("Software\\Lab", "Room", "B13"));
   const std::string text = RegistryText();
-  for (const char* line : kept)
-    EXPECT_NE(text.find(std::string(line) + "\r\n"), std::string::npos) << line;
+  for (const char* line : kept) EXPECT_CONTAINS(text, std::string(line) + "\r\n") << line;
   EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, "Software\\Lab", "Room"), "B13");
 }
 #endif

@@ -61,7 +61,7 @@ class SettingsWriterTest : public LyrTest {
     // The next writer completes what a killed one left, so the file itself is whole again.
     write('c');
     EXPECT_TRUE(read() == std::string(kValueBytes, 'c'));
-    EXPECT_NE(readRaw().find(std::string(kValueBytes, 'c')), std::string::npos);
+    EXPECT_CONTAINS(readRaw(), std::string(kValueBytes, 'c'));
     EXPECT_EQ(PendingJournals(), 0);
     return torn;
   }

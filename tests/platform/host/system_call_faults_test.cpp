@@ -104,7 +104,7 @@ TEST_F(SystemCallFaultTest, WhenTheUndoFailsTooTheJournalMakesTheFileWhole) {
   EXPECT_EQ(Setting(), "new");
   EXPECT_TRUE(WritePrivateProfileStringA("Section", "Other", "1", "C:\\set.ini"));
   EXPECT_EQ(Setting(), "new");
-  EXPECT_NE(Profile().find("Other=1"), std::string::npos);
+  EXPECT_CONTAINS(Profile(), "Other=1");
 }
 
 // Signals interrupt calls: each is tried again, and nothing is lost or doubled.

@@ -125,10 +125,10 @@ TEST_F(ProfileTest, WritesChangeOneLineAndKeepTheRest) {
 
   // The text after the first three writes: the lines around each change as they stood.
   SKIP_UNDER_WINE("Wine writes the file anew from what it parsed (todo_wine in its tests)");
-  EXPECT_NE(text.find("Name=new\r\n"), std::string::npos);
-  EXPECT_NE(text.find(";Comment=hidden\r\n"), std::string::npos);
-  EXPECT_NE(text.find("Hex=0x1F\r\nAdded=1\r\n\r\n[ Spaced Section ]"), std::string::npos);
-  EXPECT_NE(text.find("final=no newline\r\n[New Section]\r\nKey=Value\r\n"), std::string::npos);
+  EXPECT_CONTAINS(text, "Name=new\r\n");
+  EXPECT_CONTAINS(text, ";Comment=hidden\r\n");
+  EXPECT_CONTAINS(text, "Hex=0x1F\r\nAdded=1\r\n\r\n[ Spaced Section ]");
+  EXPECT_CONTAINS(text, "final=no newline\r\n[New Section]\r\nKey=Value\r\n");
 }
 
 TEST_F(ProfileTest, WritesCreateFilesButNotFolders) {
