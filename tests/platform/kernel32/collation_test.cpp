@@ -12,23 +12,28 @@ int Sign(int v) {
   return (v > 0) - (v < 0);
 }
 
+// Pairs and the sign of their comparison. The texts are code page 1252 in octal escapes, which
+// end after three digits: \351 é, \311 É, \337 ß, \346 æ, \234 œ, \255 the soft hyphen.
+struct Ordered {
+  const char* a;
+  const char* b;
+  int sign;
+};
+
+void ExpectOrders(bool caseBlind, std::initializer_list<Ordered> pairs) {
+  for (const Ordered& p : pairs) {
+    const int order = caseBlind ? lstrcmpiA(p.a, p.b) : lstrcmpA(p.a, p.b);
+    EXPECT_EQ(Sign(order), p.sign) << (caseBlind ? "lstrcmpiA " : "lstrcmpA ")
+                                   << (p.a ? p.a : "NULL") << " " << (p.b ? p.b : "NULL");
+  }
+}
+
 TEST(CollationTest, WordSortOrdersAsPeopleRead) {
   // Hyphens and apostrophes weigh only when all else is equal; symbols come before digits,
   // digits before letters; an accent weighs only where the letters are equal.
-  std::vector<std::string> expected = {"!x",
-                                       "#1",
-                                       "1abc",
-                                       "9",
-                                       "cant",
-                                       "can't",
-                                       "coop",
-                                       "co-op",
-                                       "cop",
-                                       "eclair",
-                                       "\xE9"
-                                       "clair",
-                                       "ezra",
-                                       "fa"};
+  std::vector<std::string> expected = {"!x",        "#1",   "1abc",  "9",   "cant",
+                                       "can't",     "coop", "co-op", "cop", "eclair",
+                                       "\351clair", "ezra", "fa"};
   std::vector<std::string> shuffled = expected;
   std::reverse(shuffled.begin(), shuffled.end());
   std::rotate(shuffled.begin(), shuffled.begin() + 5, shuffled.end());
@@ -36,62 +41,38 @@ TEST(CollationTest, WordSortOrdersAsPeopleRead) {
     return lstrcmpiA(a.c_str(), b.c_str()) < 0;
   });
   EXPECT_EQ(shuffled, expected);
-
-  EXPECT_LT(lstrcmpiA("\xE9", "f"), 0);  // é before f
-  EXPECT_GT(lstrcmpiA("\xE9", "e"), 0);  // and after e
-  EXPECT_LT(lstrcmpiA("\xE9"
-                      "a",
-                      "eb"),
-            0);  // the accent does not outweigh a later letter
-  EXPECT_LT(lstrcmpiA("r\xE9sum\xE9", "resumes"), 0);
-  EXPECT_LT(lstrcmpiA("a-b", "a-c"), 0);
-  EXPECT_LT(lstrcmpiA("ab", "a-b"), 0);
+  ExpectOrders(true, {{"\351", "f", -1},    // é before f
+                      {"\351", "e", 1},     // and after e
+                      {"\351a", "eb", -1},  // the accent does not outweigh a later letter
+                      {"r\351sum\351", "resumes", -1},
+                      {"a-b", "a-c", -1},
+                      {"ab", "a-b", -1}});
 }
 
 // Where Wine's word sort weighs otherwise: set-aside characters compared by where they stand,
 // and control characters that weigh nothing.
 TEST(CollationTest, SetAsideAndControlCharactersWeighAsInTheWordSort) {
   SKIP_UNDER_WINE("Wine finds \"co-op\" and \"coo-p\" equal and weighs control characters");
-  EXPECT_LT(lstrcmpiA("co-op", "coo-p"), 0);  // the earlier set-aside character first
-  EXPECT_EQ(lstrcmpA("a\x01"
-                     "b",
-                     "ab"),
-            0);
+  ExpectOrders(true, {{"co-op", "coo-p", -1}});  // the earlier set-aside character first
+  ExpectOrders(false, {{"a\001b", "ab", 0}});
 }
 
 TEST(CollationTest, ExpansionsAndCase) {
-  EXPECT_EQ(lstrcmpiA("stra\xDF"
-                      "e",
-                      "STRASSE"),
-            0);                               // ß is ss
-  EXPECT_EQ(lstrcmpiA("\xE6on", "AEON"), 0);  // æ is ae
-  EXPECT_EQ(lstrcmpiA("\x9C"
-                      "uvre",
-                      "oeuvre"),
-            0);  // œ is oe
-  EXPECT_EQ(lstrcmpiA("\xC9T\xC9", "\xE9t\xE9"), 0);
-  EXPECT_LT(lstrcmpiA("stra\xDF"
-                      "e",
-                      "strasser"),
-            0);
+  ExpectOrders(true, {{"stra\337e", "STRASSE", 0},  // ß is ss
+                      {"\346on", "AEON", 0},        // æ is ae
+                      {"\234uvre", "oeuvre", 0},    // œ is oe
+                      {"\311T\311", "\351t\351", 0},
+                      {"stra\337e", "strasser", -1},
+                      {"ab\255c", "abc", 0},  // the soft hyphen weighs nothing
+                      {nullptr, nullptr, 0},  // a null pointer sorts before every string
+                      {nullptr, "", -1}});
   // Case counts only where everything else is equal, lower case first.
-  EXPECT_LT(lstrcmpA("a", "A"), 0);
-  EXPECT_LT(lstrcmpA("A", "b"), 0);
-  EXPECT_LT(lstrcmpA("Apple", "apples"), 0);
-  EXPECT_NE(lstrcmpA("stra\xDF"
-                     "e",
-                     "STRASSE"),
-            0);
-  EXPECT_EQ(lstrcmpA("same", "same"), 0);
-  // The soft hyphen weighs nothing.
-  EXPECT_EQ(lstrcmpiA("ab\xAD"
-                      "c",
-                      "abc"),
-            0);
-  // A null pointer sorts before every string.
-  EXPECT_EQ(lstrcmpiA(nullptr, nullptr), 0);
-  EXPECT_LT(lstrcmpiA(nullptr, ""), 0);
-  EXPECT_GT(lstrcmpA("", nullptr), 0);
+  ExpectOrders(false, {{"a", "A", -1},
+                       {"A", "b", -1},
+                       {"Apple", "apples", -1},
+                       {"stra\337e", "STRASSE", -1},
+                       {"same", "same", 0},
+                       {"", nullptr, 1}});
 }
 
 TEST(CollationTest, CompareStringAResultsLengthsAndFlags) {
