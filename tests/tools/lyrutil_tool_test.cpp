@@ -127,9 +127,8 @@ TEST_F(ToolTest, ExportAndExtractWriteWholeFiles) {
 // first, and writes nothing.
 TEST_F(ToolTest, AppendRefusesALogWhoseFolderIsMissing) {
   ASSERT_EQ(Tool("install").status, 0);
-  ToolRun r = Tool("audit append " + DriveC() + "/no/such/audit.log --user u --message m");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_CONTAINS(r.err, "does not exist");
+  ExpectError(2, "does not exist",
+              "audit append " + DriveC() + "/no/such/audit.log --user u --message m");
   EXPECT_FALSE(HostFileExists(DriveC() + "/no"));
   EXPECT_FALSE(HostFileExists(DriveC() + "/Work/error.blg"));
 }
@@ -326,9 +325,7 @@ TEST_F(ToolTest, TextLinesEscapeControlsAndMeaninglessOptionsAreRefused) {
       {"-r -f", "cannot go together"}};
   for (const auto& [options, reason] : refused) {
     SCOPED_TRACE(options);
-    ToolRun r = Tool("audit show " + Log() + " " + options, "", "timeout 20");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_CONTAINS(r.err, reason);
+    ExpectError(2, reason, "audit show " + Log() + " " + options, "", "timeout 20");
   }
   // An overlong NUL (C0 80) is no character: the filter is not cut short to "bo".
   Append(Log(), "--user bo --message short");
@@ -650,9 +647,7 @@ TEST_F(ToolTest, PrintersListsTheServersQueuesAndPrintSendsAJobThere) {
   EXPECT_EQ(refused.status, 2);
   EXPECT_EQ(refused.err.rfind("lyrutil: the document was not printed: ", 0), 0u) << refused.err;
   server.Stop();
-  const ToolRun gone = Tool("print " + DriveC() + "/page.txt --printer lab1");
-  EXPECT_EQ(gone.status, 2);
-  EXPECT_CONTAINS(gone.err, "no printer named \"lab1\"");
+  ExpectError(2, "no printer named \"lab1\"", "print " + DriveC() + "/page.txt --printer lab1");
 }
 
 TEST_F(ToolTest, FrameNumbersAndAxis) {
@@ -759,9 +754,7 @@ TEST_F(ToolTest, ModuleLookupGivesTheRowTheLibraryFinds) {
   EXPECT_EQ(row["values"], nlohmann::json::parse("[5,6,7,8,9,10,60,60,13]"));  // 11, 12 empty
   // A value off by any amount, or another module, gets the catch-all row.
   for (const std::string args : {"tcd --value 1.0000001", "fid"}) {
-    ToolRun other = Tool("module lookup " + args + " --table " + table);
-    EXPECT_EQ(other.status, 0) << other.err;
-    EXPECT_CONTAINS(other.out, "module: AUTRE\n");
+    ExpectOutput(0, "module: AUTRE\n", "module lookup " + args + " --table " + table);
   }
   // Without a catch-all nothing may fit (exit 1); the installation's own table is used when
   // there, and its absence is an error.
@@ -775,9 +768,8 @@ TEST_F(ToolTest, ModuleLookupGivesTheRowTheLibraryFinds) {
   EXPECT_EQ(Tool("module lookup tcd --table " + DriveC() + "/missing.csv").status, 2);
   // A name typed in a UTF-8 shell finds its code page 1252 row, case ignored, and prints as UTF-8.
   WriteHostFile(table, "MODULES;2\rheader\rD\xe9tecteur;1;0;FIX;;;;;;;;;\r");
-  ToolRun accented = Tool("module lookup 'D\xc3\x89TECTEUR' --value 1 --table " + table);
-  EXPECT_EQ(accented.status, 0) << accented.err;
-  EXPECT_CONTAINS(accented.out, "module: D\xc3\xa9tecteur\n");
+  ExpectOutput(0, "module: D\xc3\xa9tecteur\n",
+               "module lookup 'D\xc3\x89TECTEUR' --value 1 --table " + table);
 }
 
 // Several logs merge by time while each keeps its stored order: a record stored behind a later
@@ -817,7 +809,6 @@ TEST_F(ToolTest, ShowMergesLogsByTimeAndKeepsEachLogsStoredOrder) {
   EXPECT_EQ(Tool("audit show " + a + " --user nobody -o json").out, "[]\n");
   EXPECT_EQ(Tool("audit show " + a + " -n 0 -o jsonl").out, "");
   // The export goes through the library's one-value masks: several values are refused.
-  ToolRun twice = Tool("audit export " + a + " --user U --user V --to -");
-  EXPECT_EQ(twice.status, 2);
-  EXPECT_CONTAINS(twice.err, "--user: the library's filter holds one value");
+  ExpectError(2, "--user: the library's filter holds one value",
+              "audit export " + a + " --user U --user V --to -");
 }

@@ -37,9 +37,7 @@ TEST_F(ToolHeldLogTest, AHeldLogFailsTheRunAndReplacesNothing) {
   EXPECT_EQ(show.err, "lyrutil: " + Log() +
                           ": cannot be read: held by another program beyond the library's "
                           "retries\n");
-  ToolRun exported = Tool("audit export " + Log() + " --to " + target);
-  EXPECT_EQ(exported.status, 2);
-  EXPECT_CONTAINS(exported.err, "held by another program");
+  ExpectError(2, "held by another program", "audit export " + Log() + " --to " + target);
   EXPECT_EQ(ReadHostFile(target), "the last good export\n");
 
   const std::string command = std::string(LYRUTIL_TOOL) + " --prefix '" + Prefix() +
@@ -121,16 +119,12 @@ TEST_F(ToolHeldLogTest, ParkedEntriesWaitSafelyAndMoveOnlyIntoAuditLogs) {
     EXPECT_CONTAINS(parked.err, "safe in the backlog");
     const std::string waiting = ReadHostFile(backlog);
     ASSERT_EQ(waiting.size(), sizeof(LOG_BACKLOG_STRUCT));
-    ToolRun stillHeld = Tool("audit backlog --flush");
-    EXPECT_EQ(stillHeld.status, 1);
-    EXPECT_CONTAINS(stillHeld.err, "still cannot be written; 1 entries stay parked");
+    ExpectError(1, "still cannot be written; 1 entries stay parked", "audit backlog --flush");
     EXPECT_TRUE(ReadHostFile(backlog) == waiting) << "the failed flush added its own entry";
   }
   const std::string log = ReadHostFile(Log());
   WriteHostFile(Log(), "notes, not an audit log\n");
-  ToolRun refused = Tool("audit backlog --flush");
-  EXPECT_EQ(refused.status, 1);
-  EXPECT_CONTAINS(refused.err, "not an audit log");
+  ExpectError(1, "not an audit log", "audit backlog --flush");
   EXPECT_EQ(ReadHostFile(Log()), "notes, not an audit log\n");
   EXPECT_EQ(ReadHostFile(backlog).size(), sizeof(LOG_BACKLOG_STRUCT));
 

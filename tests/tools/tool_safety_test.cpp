@@ -27,16 +27,12 @@ TEST_F(ToolSafetyTest, OutputsReplaceOnlyRegularWritableFiles) {
   AppendThree();
   const std::string other = DriveC() + "/other.log";
   WriteHostFile(other, std::string(2 * sizeof(LOG_ENTRY_STRUCT), 'o'));
-  ToolRun extract = Tool("audit extract " + Log() + " --to " + other);
-  EXPECT_EQ(extract.status, 2);
-  EXPECT_CONTAINS(extract.err, "exists");
+  ExpectError(2, "exists", "audit extract " + Log() + " --to " + other);
   EXPECT_EQ(ReadHostFile(other), std::string(2 * sizeof(LOG_ENTRY_STRUCT), 'o'));
 
   const std::string kept = DriveC() + "/kept.txt";
   WriteHostFile(kept, "yesterday's export\n");
-  ToolRun none = Tool("audit export " + Log() + " --to " + kept + " --user nobody");
-  EXPECT_EQ(none.status, 0) << none.err;
-  EXPECT_CONTAINS(none.err, "no record matched");
+  ExpectError(0, "no record matched", "audit export " + Log() + " --to " + kept + " --user nobody");
   EXPECT_EQ(ReadHostFile(kept), "yesterday's export\n");
   EXPECT_EQ(Tool("audit export " + Log() + " --to " + DriveC() + "/new.txt --user nobody").status,
             0);
@@ -96,9 +92,8 @@ TEST_F(ToolSafetyTest, ExportCountsRecordsNotLines) {
 TEST_F(ToolSafetyTest, FullDisksAndBrokenOutputFailTheRun) {
   AppendThree();
   const std::string part = DriveC() + "/part.log";
-  ToolRun cut = Tool("audit extract " + Log() + " --to " + part, "", "ulimit -f 3;");
-  EXPECT_EQ(cut.status, 2) << cut.err;
-  EXPECT_CONTAINS(cut.err, "cannot be written");
+  ExpectError(2, "cannot be written", "audit extract " + Log() + " --to " + part, "",
+              "ulimit -f 3;");
   EXPECT_FALSE(HostFileExists(part));
   ToolRun exportCut =
       Tool("audit export " + Log() + " --to " + DriveC() + "/e.txt --since " + "'2026-12-05 08:00'",
@@ -111,9 +106,7 @@ TEST_F(ToolSafetyTest, FullDisksAndBrokenOutputFailTheRun) {
        {"audit show " + Log(), "audit show " + Log() + " -o json", "audit stats " + Log(),
         "audit verify " + Log(), "audit export " + Log() + " --to -"}) {
     SCOPED_TRACE(command);
-    ToolRun full = Tool(command + " >/dev/full");
-    EXPECT_EQ(full.status, 2);
-    EXPECT_CONTAINS(full.err, "standard output");
+    ExpectError(2, "standard output", command + " >/dev/full");
   }
 }
 
@@ -173,9 +166,7 @@ TEST_F(ToolSafetyTest, JsonHoldsValidUtf8WhateverTheTextWas) {
 TEST_F(ToolSafetyTest, TheDemoRefusesAnExistingInstallation) {
   AppendThree();
   const std::string before = ReadHostFile(Log());
-  ToolRun demo = Tool("demo");
-  EXPECT_EQ(demo.status, 2);
-  EXPECT_CONTAINS(demo.err, "holds an installation already");
+  ExpectError(2, "holds an installation already", "demo");
   EXPECT_EQ(ReadHostFile(Log()), before);
   EXPECT_FALSE(HostFileExists(DriveC() + "/Tessera/Work/Audit/LC-1.log"));
 }

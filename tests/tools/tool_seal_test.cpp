@@ -199,9 +199,8 @@ TEST_F(ToolSealTest, AWrittenDownHeadFindsBothFilesCutBack) {
   WriteHostFile(Log(), log.substr(0, 2 * kRecord));
   WriteHostFile(Log() + ".seal", seal.substr(0, 64 + 2 * 112));
   EXPECT_EQ(Tool("audit verify " + Log() + " --key " + key).status, 0);  // no anchor: unseen
-  ToolRun anchored = Tool("audit verify " + Log() + " --key " + key + " --head " + written);
-  EXPECT_EQ(anchored.status, 1);
-  EXPECT_CONTAINS(anchored.out, "is not in the chain");
+  ExpectOutput(1, "is not in the chain",
+               "audit verify " + Log() + " --key " + key + " --head " + written);
 }
 
 // The seal is plain SHA-256 and HMAC-SHA-256 as the README lays them out, so that another
@@ -264,16 +263,14 @@ TEST_F(ToolSealTest, TodaysKeyCannotSealYesterdaysRecordsAgainUnseen) {
   Append(Log(), 1, "--time @" + stamp);
   Append(Log(), "--user U1 --message forged --time @" + stamp);
   Append(Log(), 1, "--time @" + stamp);
-  ToolRun resealed = Tool("audit verify " + Log() + " --key " + key);
-  EXPECT_EQ(resealed.status, 1);
-  EXPECT_CONTAINS(resealed.out, "records 0-2: sealed in a later epoch than its time");
+  ExpectOutput(1, "records 0-2: sealed in a later epoch than its time",
+               "audit verify " + Log() + " --key " + key);
 
   // The records kept, the seal dropped: the next append starts a seal behind them.
   ::unlink((Log() + ".seal").c_str());
   Append(Log(), 1);
-  ToolRun dropped = Tool("audit verify " + Log() + " --key " + key);
-  EXPECT_EQ(dropped.status, 1);
-  EXPECT_CONTAINS(dropped.out, "records 0-2: written after sealing began, yet not sealed");
+  ExpectOutput(1, "records 0-2: written after sealing began, yet not sealed",
+               "audit verify " + Log() + " --key " + key);
 }
 
 // A record another program appended without sealing (or whose writer stopped before sealing)
@@ -296,9 +293,7 @@ TEST_F(ToolSealTest, UnsealedRecordsAreSealedLateAndConcurrentWritersKeepTheChai
                              " --user W --message m 2>/dev/null || exit 1; done";
   ToolRun both = Run("(" + writer + ") & (" + writer + ") & wait");
   EXPECT_EQ(both.status, 0) << both.err;
-  ToolRun verified = Tool("audit verify " + other + " --key " + key);
-  EXPECT_EQ(verified.status, 0) << verified.out;
-  EXPECT_CONTAINS(verified.out, "20 records, 20 sealed");
+  ExpectOutput(0, "20 records, 20 sealed", "audit verify " + other + " --key " + key);
 }
 
 // On a terminal the key comes as a QR code too: a square of half-block lines, with the key still

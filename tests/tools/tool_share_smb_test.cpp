@@ -32,18 +32,13 @@ TEST_F(ToolShareTest, ALogOnAShareIsAppendedReviewedAndVerifiedByItsNetworkName)
   ToolRun verify = Tool("audit verify " + log);
   EXPECT_EQ(verify.status, 0) << verify.out << verify.err;
 
-  ToolRun missing = Tool("audit show '\\\\127.0.0.1\\nolab\\LC-1.log'");
-  EXPECT_EQ(missing.status, 2);
-  EXPECT_CONTAINS(missing.err, "the server has no such share");
+  ExpectError(2, "the server has no such share", "audit show '\\\\127.0.0.1\\nolab\\LC-1.log'");
 
   // The server goes away: the entry is parked, said so, and moved in by a flush once it is back.
   server_->Stop();
-  ToolRun parked = Tool("audit append " + log + " --user cy --message 'while away'");
-  EXPECT_EQ(parked.status, 3) << parked.err;
-  EXPECT_CONTAINS(parked.err, "the entry is safe in the backlog");
-  ToolRun unreachable = Tool("audit show " + log);
-  EXPECT_EQ(unreachable.status, 2);
-  EXPECT_CONTAINS(unreachable.err, "the server cannot be reached");
+  ExpectError(3, "the entry is safe in the backlog",
+              "audit append " + log + " --user cy --message 'while away'");
+  ExpectError(2, "the server cannot be reached", "audit show " + log);
   ASSERT_TRUE(server_->Start());
   EXPECT_EQ(Tool("audit backlog --flush").status, 0);
   show = Tool("audit show " + log);
@@ -74,9 +69,7 @@ TEST_F(ToolShareTest, AnInstallationKeepsItsSettingsAndWorkingDirectoryOnTheShar
   EXPECT_EQ(Tool("module lookup tcd --value 1").status, 2);
   WriteHostFile(server_->Folder() + "/lab/Work/module.csv",
                 "MODULES;2\rheader\rTCD;1;0;FIX;;;;;;;;;\r");
-  ToolRun module = Tool("module lookup tcd --value 1");
-  EXPECT_EQ(module.status, 0) << module.err;
-  EXPECT_CONTAINS(module.out, "module: TCD\n");
+  ExpectOutput(0, "module: TCD\n", "module lookup tcd --value 1");
 }
 
 TEST_F(ToolShareTest, ALogOnAShareIsSealedBesideItAndVerifiedWithTheKey) {
@@ -100,9 +93,7 @@ TEST_F(ToolShareTest, ALogOnAShareIsSealedBesideItAndVerifiedWithTheKey) {
 TEST_F(ToolShareTest, AShareForAUserIsReachedWithTheLoginTheInstallationKeeps) {
   ASSERT_TRUE(server_->PasswordSet());
   const std::string log = "'\\\\127.0.0.1\\private\\LC-2.log'";
-  ToolRun guest = Tool("audit append " + log + " --user ana --message 'as guest'");
-  EXPECT_EQ(guest.status, 2);
-  EXPECT_CONTAINS(guest.err, "access denied");
+  ExpectError(2, "access denied", "audit append " + log + " --user ana --message 'as guest'");
 
   // The password comes on standard input, never on the command line.
   ToolRun login = Tool("install --network-login '\\\\127.0.0.1' --user " + SmbServer::User(),
@@ -121,9 +112,7 @@ TEST_F(ToolShareTest, AShareForAUserIsReachedWithTheLoginTheInstallationKeeps) {
 
   // A login file that others may read is not used.
   ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
-  ToolRun exposed = Tool("audit show " + log);
-  EXPECT_EQ(exposed.status, 2);
-  EXPECT_CONTAINS(exposed.err, "refused the login");
+  ExpectError(2, "refused the login", "audit show " + log);
 }
 
 }  // namespace

@@ -38,6 +38,19 @@ class ToolTest : public LyrTest {
     return Run(shell + " " + std::string(LYRUTIL_TOOL) + " --prefix '" + Prefix() + "' " + args,
                input);
   }
+  // Runs `args` and expects exit status `status` with `part` in standard error (ExpectError)
+  // or standard output (ExpectOutput).
+  void ExpectError(int status, const std::string& part, const std::string& args,
+                   const std::string& input = "", const std::string& shell = "") {
+    const ToolRun r = Tool(args, input, shell);
+    EXPECT_EQ(r.status, status) << args << ": " << r.err;
+    EXPECT_CONTAINS(r.err, part) << args;
+  }
+  void ExpectOutput(int status, const std::string& part, const std::string& args) {
+    const ToolRun r = Tool(args);
+    EXPECT_EQ(r.status, status) << args << ": " << r.err;
+    EXPECT_CONTAINS(r.out, part) << args;
+  }
   // Runs a shell command line as it stands (the tool is $LYRUTIL_TOOL there).
   ToolRun Run(std::string command, const std::string& input = "") {
     std::string errFile = Prefix() + "/stderr.txt";
