@@ -43,6 +43,12 @@ HDIB MakeDib(int width, int height, WORD bitCount, DWORD clrUsed, DWORD compress
   return reinterpret_cast<HDIB>(block);
 }
 
+// Saves `dib` as a BMP file at `dosPath`: what SaveDIB returns.
+int SaveTo(HDIB dib, const char* dosPath) {
+  CFile out(dosPath, CFile::modeCreate | CFile::modeWrite);
+  return SaveDIB(dib, out);
+}
+
 // A 32-bit top-down DIB section selected into a new memory DC.
 HDC SurfaceDc(int width, int height) {
   BITMAPINFO info = {};
@@ -207,9 +213,7 @@ TEST_F(DibTest, HeaderAccessorsFollowTheHeaderKind) {
   EXPECT_EQ(PaletteSize(lpbi), 6);
   EXPECT_EQ(DIBWidth(lpbi), 3u);
   GlobalUnlock(core);
-  CFile out("C:\\core.bmp", CFile::modeCreate | CFile::modeWrite);
-  EXPECT_EQ(SaveDIB(reinterpret_cast<HDIB>(core), out), 0);
-  out.Close();
+  EXPECT_EQ(SaveTo(reinterpret_cast<HDIB>(core), "C:\\core.bmp"), 0);
   EXPECT_EQ(ReadHostFile(DriveC() + "/core.bmp"), "");
   CPalette palette;
   EXPECT_NE(CreateDIBPalette(reinterpret_cast<HDIB>(core), &palette), 0);
@@ -222,10 +226,7 @@ TEST_F(DibTest, SavedFilesReadBackAndBadFilesAreRefused) {
   char* lpbi = static_cast<char*>(GlobalLock(dib));
   for (int i = 0; i < 36; ++i) FindDIBBits(lpbi)[i] = static_cast<char>(i);
   GlobalUnlock(dib);
-  {
-    CFile out("C:\\eight.bmp", CFile::modeCreate | CFile::modeWrite);
-    EXPECT_EQ(SaveDIB(dib, out), 1);
-  }
+  EXPECT_EQ(SaveTo(dib, "C:\\eight.bmp"), 1);
   const std::string file = ReadHostFile(DriveC() + "/eight.bmp");
   ASSERT_EQ(file.size(), 14u + 40 + 1024 + 36);
   BITMAPFILEHEADER fileHeader;
@@ -260,10 +261,7 @@ TEST_F(DibTest, SavedFilesReadBackAndBadFilesAreRefused) {
             nullptr);
   std::memcpy(static_cast<char*>(GlobalLock(masked)) + 40, fields, sizeof fields);
   GlobalUnlock(masked);
-  {
-    CFile out("C:\\fields.bmp", CFile::modeCreate | CFile::modeWrite);
-    EXPECT_EQ(SaveDIB(masked, out), 1);
-  }
+  EXPECT_EQ(SaveTo(masked, "C:\\fields.bmp"), 1);
   const std::string saved = ReadHostFile(DriveC() + "/fields.bmp");
   ASSERT_EQ(saved.size(), 14u + 40 + sizeof fields);
   std::memcpy(&fileHeader, saved.data(), sizeof fileHeader);
@@ -313,10 +311,7 @@ TEST_F(DibTest, ShortOrLyingDibsAreNeitherReadNorSavedPastTheirBlocks) {
 
   // The 40-byte header of a 10 x 3 8-bit DIB with no room for its colours and rows: the save
   // would copy 1,060 bytes of other memory into the file.
-  {
-    CFile out("C:\\lyingshort.bmp", CFile::modeCreate | CFile::modeWrite);
-    EXPECT_EQ(SaveDIB(partial, out), 0);
-  }
+  EXPECT_EQ(SaveTo(partial, "C:\\lyingshort.bmp"), 0);
   EXPECT_EQ(ReadHostFile(DriveC() + "/lyingshort.bmp"), "");
   GlobalFree(partial);
 
@@ -324,10 +319,7 @@ TEST_F(DibTest, ShortOrLyingDibsAreNeitherReadNorSavedPastTheirBlocks) {
   HDIB topDown = MakeDib(10, 3, 8, 0);
   reinterpret_cast<BITMAPINFOHEADER*>(GlobalLock(topDown))->biHeight = -3;
   GlobalUnlock(topDown);
-  {
-    CFile out("C:\\topdown.bmp", CFile::modeCreate | CFile::modeWrite);
-    EXPECT_EQ(SaveDIB(topDown, out), 1);
-  }
+  EXPECT_EQ(SaveTo(topDown, "C:\\topdown.bmp"), 1);
   EXPECT_EQ(ReadHostFile(DriveC() + "/topdown.bmp").size(), 14u + 40 + 1024 + 36);
   EXPECT_EQ(reinterpret_cast<BITMAPINFOHEADER*>(GlobalLock(topDown))->biSizeImage, 36u);
   GlobalUnlock(topDown);

@@ -127,7 +127,7 @@ TEST_F(ToolSealTest, EveryKindOfTamperingIsFoundWithItsRecordNumbers) {
   EXPECT_EQ(Tool("audit verify " + Log() + " --key nothex").status, 2);
 }
 
-// Verification takes the records' digests a load of 1,024 at a time, shared among the
+// Verification takes the records' digests a load of 8,192 at a time, shared among the
 // processor's cores: a change is found in any share of a load, at a load's edge and at the end.
 TEST_F(ToolSealTest, ChangesAreFoundWhereverTheyFallInALongLog) {
   const std::string key = StartSealing();
