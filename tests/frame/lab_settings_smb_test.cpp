@@ -49,8 +49,8 @@ TEST_F(LabSettingsTest, AnInstallationKeepsItsSettingsWorkingDirectoryAndLogsOnT
   {  // held by a program of another machine that shares nothing: refused, after a wait
     HelperProcess holder(HelperPath("hold_file"), {ini, std::to_string(GENERIC_READ), "0", "3"});
     ASSERT_EQ(holder.FirstLine(), "ready");
-    EXPECT_FALSE(WritePrivateProfileStringA("General", "Heapfragmented", "0", ini.c_str()));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_FAILS(WritePrivateProfileStringA("General", "Heapfragmented", "0", ini.c_str()),
+                 ERROR_SHARING_VIOLATION);
     EXPECT_EQ(holder.Wait(), 0);
   }
   char text[] = "balance not answering\r\n";

@@ -43,8 +43,8 @@ class PrintServerTest : public LyrTest {
   }
   std::vector<PRINTER_INFO_2A> Printers(std::vector<BYTE>* buffer) {
     DWORD needed = 0, count = 0;
-    EXPECT_FALSE(EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_FAILS(EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count),
+                 ERROR_INSUFFICIENT_BUFFER);
     buffer->assign(needed, 0);
     EXPECT_TRUE(
         EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer->data(), needed, &needed, &count));
@@ -69,10 +69,9 @@ TEST_F(PrintServerTest, TheServersQueuesAreListedWithTheirStatesAndItsDefaultCom
   HANDLE opened = nullptr;
   EXPECT_TRUE(OpenPrinterA(const_cast<char*>("Lab1"), &opened, nullptr));
   EXPECT_TRUE(ClosePrinter(opened));
-  EXPECT_FALSE(ClosePrinter(opened));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-  EXPECT_FALSE(OpenPrinterA(const_cast<char*>("lab9"), &opened, nullptr));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME));
+  EXPECT_FAILS(ClosePrinter(opened), ERROR_INVALID_HANDLE);
+  EXPECT_FAILS(OpenPrinterA(const_cast<char*>("lab9"), &opened, nullptr),
+               ERROR_INVALID_PRINTER_NAME);
   EXPECT_STREQ(printers[0].pPrinterName, "lab1");
   EXPECT_NE(printers[0].Attributes & PRINTER_ATTRIBUTE_DEFAULT, 0u);
   EXPECT_STREQ(printers[0].pComment, "Bench printer");
@@ -106,8 +105,8 @@ TEST_F(PrintServerTest, TheServersQueuesAreListedWithTheirStatesAndItsDefaultCom
   EXPECT_EQ(names, "lab1 LyrUtil PDF closed1 paused1 ");
   ASSERT_TRUE(EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 1, buffer.data(), 4096, &needed, &count));
   EXPECT_STREQ(reinterpret_cast<PRINTER_INFO_1A*>(buffer.data())[0].pName, "lab1");
-  EXPECT_FALSE(EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 3, buffer.data(), 4096, &needed, &count));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_LEVEL));
+  EXPECT_FAILS(EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 3, buffer.data(), 4096, &needed, &count),
+               ERROR_INVALID_LEVEL);
 
   // The print dialog offers them all, the server's default chosen.
   PRINTDLGA dialog = {};

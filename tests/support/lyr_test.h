@@ -26,6 +26,13 @@
 #define EXPECT_LACKS(text, part) EXPECT_PRED_FORMAT2(::testing::IsNotSubstring, part, text)
 #define ASSERT_LACKS(text, part) ASSERT_PRED_FORMAT2(::testing::IsNotSubstring, part, text)
 
+// `call` fails (gives FALSE, 0 or a null pointer) and sets the last error to `error`.
+#define EXPECT_FAILS(call, error)                                  \
+  do {                                                             \
+    EXPECT_FALSE(call);                                            \
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(error)) << #call; \
+  } while (0)
+
 // How many line ends `text` holds.
 inline long LineCount(const std::string& text) {
   long ends = 0;

@@ -216,8 +216,7 @@ TEST_F(RegistryTest, AUtf16FileIsReadAndStaysUtf16) {
                       u"[HKEY_LOCAL_MACHINE\\Software\\Lab]\r\n\"Site\"=\"\u4e2d\"\r\n"));
   const std::string before = RegistryText();
   EXPECT_EQ(QueryString(HKEY_LOCAL_MACHINE, "Software\\Lab", "Site"), "?");
-  EXPECT_FALSE(SetString("Software\\Lab", "Room", "B12"));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_REGISTRY_CORRUPT));
+  EXPECT_FAILS(SetString("Software\\Lab", "Room", "B12"), ERROR_REGISTRY_CORRUPT);
   EXPECT_TRUE(RegistryText() == before);
 }
 #endif

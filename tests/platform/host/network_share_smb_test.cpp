@@ -27,8 +27,7 @@ TEST_F(NetworkShareTest, FilesOnAShareAreMadeReadAndNamedAsOnADisk) {
   EXPECT_EQ(Open(log, GENERIC_WRITE, 0, OPEN_ALWAYS), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
   ASSERT_TRUE(CreateDirectoryA("\\\\127.0.0.1\\lab\\Audit", nullptr));
-  EXPECT_FALSE(CreateDirectoryA("//127.0.0.1/lab/audit", nullptr));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  EXPECT_FAILS(CreateDirectoryA("//127.0.0.1/lab/audit", nullptr), ERROR_ALREADY_EXISTS);
 
   HANDLE file = Open(log, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW);
   ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
@@ -76,11 +75,10 @@ TEST_F(NetworkShareTest, FilesOnAShareAreMadeReadAndNamedAsOnADisk) {
   EXPECT_TRUE(CopyFileA(log, "\\\\127.0.0.1\\lab\\Audit\\copy.log", TRUE));
   EXPECT_EQ(ReadHostFile(OnServer("Audit/copy.log")), "first");
   EXPECT_TRUE(MoveFileA("\\\\127.0.0.1\\lab\\Audit\\copy.log", "\\\\127.0.0.1\\lab\\moved.log"));
-  EXPECT_FALSE(MoveFileA("\\\\127.0.0.1\\lab\\moved.log", "C:\\moved.log"));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SAME_DEVICE));
+  EXPECT_FAILS(MoveFileA("\\\\127.0.0.1\\lab\\moved.log", "C:\\moved.log"), ERROR_NOT_SAME_DEVICE);
   EXPECT_TRUE(SetFileAttributesA("\\\\127.0.0.1\\lab\\moved.log", FILE_ATTRIBUTE_READONLY));
-  EXPECT_FALSE(DeleteFileA("\\\\127.0.0.1\\lab\\moved.log"));  // read-only, as on a disk
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_FAILS(DeleteFileA("\\\\127.0.0.1\\lab\\moved.log"),
+               ERROR_ACCESS_DENIED);  // read-only, as on a disk
   EXPECT_TRUE(SetFileAttributesA("\\\\127.0.0.1\\lab\\moved.log", FILE_ATTRIBUTE_NORMAL));
   EXPECT_TRUE(DeleteFileA("\\\\127.0.0.1\\lab\\moved.log"));
   EXPECT_FALSE(HostFileExists(OnServer("moved.log")));
@@ -180,8 +178,7 @@ TEST_F(NetworkShareTest, AServerThatIsGoneOrAReadOnlyShareAnswersAsWindowsDoes) 
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   server_->Stop(/*kill=*/true);
   DWORD done = 0;
-  EXPECT_FALSE(WriteFile(file, "x", 1, &done, nullptr));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NETNAME_DELETED));
+  EXPECT_FAILS(WriteFile(file, "x", 1, &done, nullptr), ERROR_NETNAME_DELETED);
   CloseHandle(file);
   EXPECT_EQ(Open("\\\\127.0.0.1\\lab\\open.log", GENERIC_READ, 0, OPEN_EXISTING),
             INVALID_HANDLE_VALUE);

@@ -95,10 +95,8 @@ TEST_F(ShareModeTest, RefusedTruncationLeavesTheContents) {
 TEST_F(ShareModeTest, DeleteAndRenameNeedDeleteSharing) {
   WriteHostFile(DriveC() + "/a.txt", "a");
   HANDLE held = CreateFileA("C:\\a.txt", R, SR | SW, nullptr, OPEN_EXISTING, 0, nullptr);
-  EXPECT_FALSE(DeleteFileA("C:\\a.txt"));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-  EXPECT_FALSE(MoveFileA("C:\\a.txt", "C:\\b.txt"));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_FAILS(DeleteFileA("C:\\a.txt"), ERROR_SHARING_VIOLATION);
+  EXPECT_FAILS(MoveFileA("C:\\a.txt", "C:\\b.txt"), ERROR_SHARING_VIOLATION);
   CloseHandle(held);
 
   held = CreateFileA("C:\\a.txt", R, SR | SW | SD, nullptr, OPEN_EXISTING, 0, nullptr);

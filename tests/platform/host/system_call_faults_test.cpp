@@ -54,8 +54,7 @@ TEST_F(SystemCallFaultTest, AProfileWriteThatFailsPartWayPutsTheOldTextBack) {
   const std::string before = Profile();
   {
     Fault full("write", 2, 1, ENOSPC);
-    EXPECT_FALSE(WriteSetting("new"));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+    EXPECT_FAILS(WriteSetting("new"), ERROR_DISK_FULL);
   }
   EXPECT_EQ(Profile(), before);
   {
@@ -141,8 +140,7 @@ TEST_F(SystemCallFaultTest, FailedWritesAndFlushesReachTheCaller) {
   DWORD done = 0;
   {
     Fault full("write", 1, 1, ENOSPC);
-    EXPECT_FALSE(WriteFile(file, "abc", 3, &done, nullptr));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+    EXPECT_FAILS(WriteFile(file, "abc", 3, &done, nullptr), ERROR_DISK_FULL);
   }
   {
     Fault lost("fsync", 1, 1, EIO);
@@ -159,8 +157,7 @@ TEST_F(SystemCallFaultTest, CopiesMovesAndDeletionsThatFailLeaveTheFilesAsTheyWe
   WriteHostFile(DriveC() + "/a.txt", std::string(5000, 'a'));
   {
     Fault full("write", 1, 1, ENOSPC);
-    EXPECT_FALSE(CopyFileA("C:\\a.txt", "C:\\b.txt", TRUE));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+    EXPECT_FAILS(CopyFileA("C:\\a.txt", "C:\\b.txt", TRUE), ERROR_DISK_FULL);
   }
   EXPECT_FALSE(HostFileExists(DriveC() + "/b.txt"));
   {

@@ -134,8 +134,7 @@ TEST_F(WindowsNamesTest, AFileOpenForWritingWithReadSharingCanBeCopied) {
   CloseHandle(writer);
   // A writer that shares nothing still keeps copiers out.
   writer = CreateFileA("C:\\run.log", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  EXPECT_FALSE(CopyFileA("C:\\run.log", "C:\\copy2.log", FALSE));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_FAILS(CopyFileA("C:\\run.log", "C:\\copy2.log", FALSE), ERROR_SHARING_VIOLATION);
   CloseHandle(writer);
 }
 

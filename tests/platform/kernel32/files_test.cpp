@@ -77,8 +77,7 @@ TEST_F(FilesTest, MissingThingsGiveWindowsErrors) {
   EXPECT_EQ(CreateFileA("C:\\bad|name", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
             INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
-  EXPECT_FALSE(CreateDirectoryA("C:\\windows", nullptr));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  EXPECT_FAILS(CreateDirectoryA("C:\\windows", nullptr), ERROR_ALREADY_EXISTS);
   EXPECT_FALSE(SetCurrentDirectoryA("Q:\\"));
 #if LYR_POSIX_TESTS  // drives are links in the prefix's dosdevices
   // A drive whose link points nowhere does not exist.
@@ -172,8 +171,7 @@ TEST_F(FilesTest, ReadOnlyAttributeIsEnforcedForEveryone) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   EXPECT_EQ(CreateFileA("C:\\ro.txt", GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
             INVALID_HANDLE_VALUE);
-  EXPECT_FALSE(DeleteFileA("C:\\ro.txt"));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_FAILS(DeleteFileA("C:\\ro.txt"), ERROR_ACCESS_DENIED);
   EXPECT_EQ(ReadHostFile(DriveC() + "/ro.txt"), "keep");
   ASSERT_TRUE(SetFileAttributesA("C:\\ro.txt", FILE_ATTRIBUTE_NORMAL));
   EXPECT_TRUE(DeleteFileA("C:\\ro.txt"));
@@ -199,15 +197,13 @@ TEST_F(FilesTest, HandlesReadWriteSeekAndTruncate) {
   ASSERT_TRUE(SetEndOfFile(file));
   EXPECT_EQ(GetFileSize(file, nullptr), 3u);
   ASSERT_TRUE(CloseHandle(file));
-  EXPECT_FALSE(CloseHandle(file));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_FAILS(CloseHandle(file), ERROR_INVALID_HANDLE);
 
   // A new handle (made from the closed one's object) has its own rights and starts at the
   // beginning; two handles on one file each keep their own pointer.
   file = CreateFileA("C:\\f.bin", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-  EXPECT_FALSE(WriteFile(file, "x", 1, &n, nullptr));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_FAILS(WriteFile(file, "x", 1, &n, nullptr), ERROR_ACCESS_DENIED);
   HANDLE second =
       CreateFileA("C:\\f.bin", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(second, INVALID_HANDLE_VALUE);
@@ -243,14 +239,11 @@ TEST_F(FilesTest, FindFilesWithWildcardsAndMoveAndRemove) {
   EXPECT_TRUE(find("C:\\find\\*.xyz").empty());
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 
-  EXPECT_FALSE(MoveFileA("C:\\find\\a.m3", "C:\\find\\B.m3"));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  EXPECT_FAILS(MoveFileA("C:\\find\\a.m3", "C:\\find\\B.m3"), ERROR_ALREADY_EXISTS);
   EXPECT_TRUE(MoveFileA("C:\\find\\a.m3", "C:\\find\\d.m3"));
-  EXPECT_FALSE(RemoveDirectoryA("C:\\find"));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
+  EXPECT_FAILS(RemoveDirectoryA("C:\\find"), ERROR_DIR_NOT_EMPTY);
   EXPECT_TRUE(CopyFileA("C:\\find\\c.txt", "C:\\copy.txt", TRUE));
-  EXPECT_FALSE(CopyFileA("C:\\find\\c.txt", "C:\\copy.txt", TRUE));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+  EXPECT_FAILS(CopyFileA("C:\\find\\c.txt", "C:\\copy.txt", TRUE), ERROR_FILE_EXISTS);
   EXPECT_EQ(ReadHostFile(DriveC() + "/copy.txt"), "x");
 }
 

@@ -21,10 +21,8 @@ TEST_F(MemoryStringsTest, MovableBlocksCountLocksAndZeroFill) {
   EXPECT_EQ(GlobalLock(block), p);
   EXPECT_EQ(GlobalFlags(block) & GMEM_LOCKCOUNT, 2u);
   EXPECT_TRUE(GlobalUnlock(block));
-  EXPECT_FALSE(GlobalUnlock(block));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(NO_ERROR));
-  EXPECT_FALSE(GlobalUnlock(block));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_LOCKED));
+  EXPECT_FAILS(GlobalUnlock(block), NO_ERROR);
+  EXPECT_FAILS(GlobalUnlock(block), ERROR_NOT_LOCKED);
 
   HGLOBAL grown = GlobalReAlloc(block, 1000, GMEM_MOVEABLE | GMEM_ZEROINIT);
   EXPECT_EQ(grown, block);  // a movable block keeps its handle

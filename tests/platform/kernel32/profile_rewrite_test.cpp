@@ -41,15 +41,15 @@ class ProfileRewriteTest : public LyrTest {
 TEST_F(ProfileRewriteTest, AHolderThatSharesNothingRefusesTheChange) {
   HANDLE holder = CreateFileA("C:\\set.ini", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-  EXPECT_FALSE(WritePrivateProfileStringA("Main", "B", "2", "C:\\set.ini"));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_FAILS(WritePrivateProfileStringA("Main", "B", "2", "C:\\set.ini"),
+               ERROR_SHARING_VIOLATION);
   CloseHandle(holder);
   EXPECT_EQ(ReadHostFile(DriveC() + "/set.ini"), "[Main]\r\nA=1\r\n");
   // A holder that shares reading only still keeps writers out.
   holder =
       CreateFileA("C:\\set.ini", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  EXPECT_FALSE(WritePrivateProfileStringA("Main", "B", "2", "C:\\set.ini"));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_FAILS(WritePrivateProfileStringA("Main", "B", "2", "C:\\set.ini"),
+               ERROR_SHARING_VIOLATION);
   CloseHandle(holder);
   EXPECT_TRUE(WritePrivateProfileStringA("Main", "B", "2", "C:\\set.ini"));
 }
@@ -155,8 +155,8 @@ TEST_F(ProfileRewriteTest, AUnicodeIniIsReadAndWrittenInUtf16) {
   const std::string wide = Utf16(u"[Main]\r\nSite=\u4e2d\r\n");
   WriteHostFile(DriveC() + "/uni.ini", wide);
   EXPECT_EQ(Value("Site", "C:\\uni.ini"), "?");
-  EXPECT_FALSE(WritePrivateProfileStringA("Main", "Room", "1", "C:\\uni.ini"));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+  EXPECT_FAILS(WritePrivateProfileStringA("Main", "Room", "1", "C:\\uni.ini"),
+               ERROR_NO_UNICODE_TRANSLATION);
   EXPECT_TRUE(ReadHostFile(DriveC() + "/uni.ini") == wide);
 }
 

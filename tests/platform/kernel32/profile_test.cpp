@@ -104,8 +104,8 @@ TEST_F(ProfileTest, MissingOrHeldFileReadsAsEmpty) {
   HANDLE held = CreateFileA("C:\\test.ini", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   EXPECT_EQ(Get("General", "Name"), "default");
-  EXPECT_FALSE(WritePrivateProfileStringA("General", "Name", "x", "C:\\test.ini"));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_FAILS(WritePrivateProfileStringA("General", "Name", "x", "C:\\test.ini"),
+               ERROR_SHARING_VIOLATION);
   CloseHandle(held);
 }
 
@@ -134,14 +134,13 @@ TEST_F(ProfileTest, WritesChangeOneLineAndKeepTheRest) {
 TEST_F(ProfileTest, WritesCreateFilesButNotFolders) {
   ASSERT_TRUE(WritePrivateProfileStringA("S", "k", "v", "C:\\fresh.ini"));
   EXPECT_EQ(ReadHostFile(DriveC() + "/fresh.ini"), "[S]\r\nk=v\r\n");
-  EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "v", "C:\\no\\such\\dir.ini"));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_FAILS(WritePrivateProfileStringA("S", "k", "v", "C:\\no\\such\\dir.ini"),
+               ERROR_PATH_NOT_FOUND);
   // A name without a folder lives in the Windows directory.
   ASSERT_TRUE(WritePrivateProfileStringA("S", "k", "w", "bare.ini"));
   EXPECT_TRUE(HostFileExists(DriveC() + "/windows/bare.ini"));
   ASSERT_TRUE(SetFileAttributesA("C:\\fresh.ini", FILE_ATTRIBUTE_READONLY));
-  EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "x", "C:\\fresh.ini"));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_FAILS(WritePrivateProfileStringA("S", "k", "x", "C:\\fresh.ini"), ERROR_ACCESS_DENIED);
 }
 
 }  // namespace

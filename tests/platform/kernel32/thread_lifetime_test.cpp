@@ -44,8 +44,7 @@ TEST_F(ThreadLifetimeTest, MfcThreadsHaveTheirPriorityBeforeTheyRun) {
   ASSERT_NE(kept, nullptr);
   kept->m_bAutoDelete = FALSE;
   EXPECT_EQ(kept->GetThreadPriority(), THREAD_PRIORITY_HIGHEST);
-  EXPECT_FALSE(kept->SetThreadPriority(7));  // not a priority class
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_FAILS(kept->SetThreadPriority(7), ERROR_INVALID_PARAMETER);  // not a priority class
   kept->ResumeThread();
   EXPECT_EQ(WaitForSingleObject(kept->m_hThread, 5000), WAIT_OBJECT_0);
   EXPECT_EQ(g_wrongPriority, 0);
