@@ -482,8 +482,7 @@ TEST_F(DibTest, ASourceRectanglePastThePicturePaintsItWhereItFalls) {
 TEST_F(DibTest, GdiObjectsAnswerAsWindowsDocumentsThem) {
   HDC fresh = CreateCompatibleDC(nullptr);
   HDC other = CreateCompatibleDC(nullptr);
-  EXPECT_EQ(SetStretchBltMode(fresh, 0), 0);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_FAILS_AS(SetStretchBltMode(fresh, 0), 0, ERROR_INVALID_PARAMETER);
 
   // A fresh memory DC holds a 1x1 monochrome bitmap, so its compatible bitmaps are monochrome.
   HBITMAP mono = CreateCompatibleBitmap(fresh, 8, 8);

@@ -117,8 +117,8 @@ TEST_F(PrintServerTest, TheServersQueuesAreListedWithTheirStatesAndItsDefaultCom
   std::string job;
   DeleteDC(dialog.hDC);
   server.Stop();
-  EXPECT_EQ(PrintPage("lab1", "gone", &why, &job), -100);  // no server: no such printer
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME));
+  EXPECT_FAILS_AS(PrintPage("lab1", "gone", &why, &job), -100,
+                  ERROR_INVALID_PRINTER_NAME);  // no server: no such printer
 }
 
 TEST_F(PrintServerTest, ADocumentArrivesAsOneCompletePdfJobNamedAfterIt) {
@@ -174,8 +174,7 @@ TEST_F(PrintServerTest, ADocumentArrivesAsOneCompletePdfJobNamedAfterIt) {
   EXPECT_EQ(LyrLastDocument(nullptr), static_cast<DWORD>(ERROR_CANCELLED));
   ASSERT_GT(StartDocA(dc, &info), 0);
   server.Stop();
-  EXPECT_EQ(EndDoc(dc), SP_ERROR);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(RPC_S_SERVER_UNAVAILABLE));
+  EXPECT_FAILS_AS(EndDoc(dc), SP_ERROR, RPC_S_SERVER_UNAVAILABLE);
   DeleteDC(dc);
   EXPECT_EQ(server.JobCount(), 2);
   EXPECT_TRUE(HostFolderNames(Prefix() + "/spool").empty());  // no temporary left behind

@@ -252,11 +252,9 @@ TEST_F(PrintTest, UnwritableOutputsFailAtStartDocAndAFullDiskAtEndDoc) {
   DOCINFOA info = {};
   info.cbSize = sizeof info;
   info.lpszOutput = "C:\\Missing\\report.pdf";
-  EXPECT_EQ(StartDocA(dc, &info), SP_ERROR);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_FAILS_AS(StartDocA(dc, &info), SP_ERROR, ERROR_PATH_NOT_FOUND);
   info.lpszOutput = "C:\\";
-  EXPECT_EQ(StartDocA(dc, &info), SP_ERROR);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_FAILS_AS(StartDocA(dc, &info), SP_ERROR, ERROR_ACCESS_DENIED);
   EXPECT_EQ(StartPage(dc), SP_ERROR);  // no document
   EXPECT_FALSE(TextOutA(dc, 0, 0, "x", 1));
 
@@ -280,8 +278,8 @@ TEST_F(PrintTest, UnwritableOutputsFailAtStartDocAndAFullDiskAtEndDoc) {
   for (const std::string& name : HostFolderNames(DriveC())) EXPECT_LACKS(name, "lyrprint");
   DeleteDC(dc);
 
-  EXPECT_EQ(CreateDCA(nullptr, "No Such Printer", nullptr, nullptr), nullptr);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME));
+  EXPECT_FAILS_AS(CreateDCA(nullptr, "No Such Printer", nullptr, nullptr), nullptr,
+                  ERROR_INVALID_PRINTER_NAME);
 }
 
 TEST_F(PrintTest, ThePrintDialogAsksTheHostAndReturnsTheChosenPrintersDc) {

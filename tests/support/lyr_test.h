@@ -33,6 +33,13 @@
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(error)) << #call; \
   } while (0)
 
+// `call` gives `result`, its failure value, and sets the last error to `error`.
+#define EXPECT_FAILS_AS(call, result, error)                       \
+  do {                                                             \
+    EXPECT_EQ(call, result);                                       \
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(error)) << #call; \
+  } while (0)
+
 // How many line ends `text` holds.
 inline long LineCount(const std::string& text) {
   long ends = 0;

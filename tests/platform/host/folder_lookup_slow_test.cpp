@@ -26,8 +26,8 @@ TEST_F(FolderLookupTest, ANameFoundMissingIsFoundOnceAnotherProgramMakesIt) {
   auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(1100)); };
   settle();
   for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(GetFileAttributesA("C:\\LOGS\\Backlog.DAT"), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_FAILS_AS(GetFileAttributesA("C:\\LOGS\\Backlog.DAT"), INVALID_FILE_ATTRIBUTES,
+                    ERROR_FILE_NOT_FOUND);
   }
   WriteHostFile(folder + "/backlog.dat", "x");
   EXPECT_NE(GetFileAttributesA("C:\\LOGS\\Backlog.DAT"), INVALID_FILE_ATTRIBUTES);

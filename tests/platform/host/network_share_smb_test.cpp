@@ -24,8 +24,8 @@ HANDLE Open(const char* path, DWORD access, DWORD share, DWORD disposition) {
 TEST_F(NetworkShareTest, FilesOnAShareAreMadeReadAndNamedAsOnADisk) {
   const char* log = "\\\\127.0.0.1\\lab\\Audit\\LC-1.log";
   // The folder is not there yet: the open says so, as Windows does.
-  EXPECT_EQ(Open(log, GENERIC_WRITE, 0, OPEN_ALWAYS), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_FAILS_AS(Open(log, GENERIC_WRITE, 0, OPEN_ALWAYS), INVALID_HANDLE_VALUE,
+                  ERROR_PATH_NOT_FOUND);
   ASSERT_TRUE(CreateDirectoryA("\\\\127.0.0.1\\lab\\Audit", nullptr));
   EXPECT_FAILS(CreateDirectoryA("//127.0.0.1/lab/audit", nullptr), ERROR_ALREADY_EXISTS);
 
@@ -46,8 +46,7 @@ TEST_F(NetworkShareTest, FilesOnAShareAreMadeReadAndNamedAsOnADisk) {
   // The server's disk holds what was written, under the name given.
   EXPECT_EQ(ReadHostFile(OnServer("Audit/LC-1.log")), "first");
 
-  EXPECT_EQ(Open(log, GENERIC_WRITE, 0, CREATE_NEW), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+  EXPECT_FAILS_AS(Open(log, GENERIC_WRITE, 0, CREATE_NEW), INVALID_HANDLE_VALUE, ERROR_FILE_EXISTS);
   file = Open("\\\\127.0.0.1\\lab\\AUDIT\\.\\..\\Audit\\lc-1.LOG", GENERIC_READ, FILE_SHARE_READ,
               OPEN_ALWAYS);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
@@ -84,13 +83,13 @@ TEST_F(NetworkShareTest, FilesOnAShareAreMadeReadAndNamedAsOnADisk) {
   EXPECT_FALSE(HostFileExists(OnServer("moved.log")));
 
   // What is not there: the name, the share, the server.
-  EXPECT_EQ(GetFileAttributesA("\\\\127.0.0.1\\lab\\none.log"), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_FAILS_AS(GetFileAttributesA("\\\\127.0.0.1\\lab\\none.log"), INVALID_FILE_ATTRIBUTES,
+                  ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(Open("\\\\127.0.0.1\\nosuchshare\\x.log", GENERIC_READ, 0, OPEN_EXISTING),
             INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_NET_NAME));
-  EXPECT_EQ(GetFullPathNameA("\\\\127.0.0.1", MAX_PATH, full, nullptr), 0u);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_PATHNAME));
+  EXPECT_FAILS_AS(GetFullPathNameA("\\\\127.0.0.1", MAX_PATH, full, nullptr), 0u,
+                  ERROR_BAD_PATHNAME);
 }
 
 TEST_F(NetworkShareTest, ADriveMappedToAShareWorksLikeALocalDrive) {
@@ -153,8 +152,8 @@ TEST_F(NetworkShareTest, TheServerAnswersEveryProcessByTheHoldersSharing) {
     EXPECT_EQ(Open(log, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    EXPECT_EQ(Open(log, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));  // denies its writing
+    EXPECT_FAILS_AS(Open(log, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE,
+                    ERROR_SHARING_VIOLATION);  // denies its writing
     holder.Kill();
   }
   // The server lets go of a killed client's files once it sees the connection end, a moment

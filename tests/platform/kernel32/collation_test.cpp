@@ -89,12 +89,12 @@ TEST(CollationTest, CompareStringAResultsLengthsAndFlags) {
   EXPECT_EQ(CompareStringA(LOCALE_USER_DEFAULT, SORT_STRINGSORT, "co-op", -1, "coa", -1),
             CSTR_LESS_THAN);
   // Errors: 0 and the reason.
-  EXPECT_EQ(CompareStringA(LOCALE_USER_DEFAULT, 0, nullptr, -1, "a", -1), 0);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_FAILS_AS(CompareStringA(LOCALE_USER_DEFAULT, 0, nullptr, -1, "a", -1), 0,
+                  ERROR_INVALID_PARAMETER);
   EXPECT_EQ(CompareStringA(LOCALE_USER_DEFAULT, LOCALE_USE_CP_ACP, "b", -1, "a", -1),
             CSTR_GREATER_THAN);  // the ANSI code page asked for by name
-  EXPECT_EQ(CompareStringA(LOCALE_USER_DEFAULT, 0x80000000, "a", -1, "a", -1), 0);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_FLAGS));
+  EXPECT_FAILS_AS(CompareStringA(LOCALE_USER_DEFAULT, 0x80000000, "a", -1, "a", -1), 0,
+                  ERROR_INVALID_FLAGS);
 }
 
 TEST(CollationTest, TheOrderIsTotalOverEveryPairOfCharacters) {

@@ -83,8 +83,7 @@ TEST_F(FilesTest, MissingThingsGiveWindowsErrors) {
   // A drive whose link points nowhere does not exist.
   const std::string link = Prefix() + "/dosdevices/d:";
   ASSERT_EQ(::symlink("/nonexistent-folder", link.c_str()), 0);
-  EXPECT_EQ(GetFileAttributesA("D:\\x"), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_FAILS_AS(GetFileAttributesA("D:\\x"), INVALID_FILE_ATTRIBUTES, ERROR_PATH_NOT_FOUND);
   // A drive made, re-pointed or removed by another program counts from the next call on.
   for (const char* folder : {"/first", "/second"}) {
     ::mkdir((Prefix() + folder).c_str(), 0777);
@@ -101,13 +100,12 @@ TEST_F(FilesTest, MissingThingsGiveWindowsErrors) {
     EXPECT_STREQ(text, folder);
   }
   ASSERT_EQ(::unlink(link.c_str()), 0);
-  EXPECT_EQ(GetFileAttributesA("D:\\x"), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_FAILS_AS(GetFileAttributesA("D:\\x"), INVALID_FILE_ATTRIBUTES, ERROR_PATH_NOT_FOUND);
 #endif
   // A drive that does not exist is a path that is not there.
   SKIP_UNDER_WINE("Wine answers ERROR_FILE_NOT_FOUND for a file on a drive that does not exist");
-  EXPECT_EQ(GetFileAttributesA("Q:\\anything"), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_FAILS_AS(GetFileAttributesA("Q:\\anything"), INVALID_FILE_ATTRIBUTES,
+                  ERROR_PATH_NOT_FOUND);
 }
 
 // A file's name followed by a separator names a folder that is not there; opening it, the name
@@ -115,12 +113,11 @@ TEST_F(FilesTest, MissingThingsGiveWindowsErrors) {
 TEST_F(FilesTest, ASeparatorAfterAFileNameNamesNothing) {
   ASSERT_TRUE(CreateDirectoryA("C:\\dir", nullptr));
   WriteHostFile(DriveC() + "/dir/file.txt", "x");
-  EXPECT_EQ(GetFileAttributesA("C:\\dir\\file.txt\\x"), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_FAILS_AS(GetFileAttributesA("C:\\dir\\file.txt\\x"), INVALID_FILE_ATTRIBUTES,
+                  ERROR_PATH_NOT_FOUND);
   for (const char* name : {"C:\\dir\\file.txt\\", "C:\\dir\\file.txt/", "c:/DIR/FILE.TXT/"}) {
     SCOPED_TRACE(name);
-    EXPECT_EQ(GetFileAttributesA(name), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_FAILS_AS(GetFileAttributesA(name), INVALID_FILE_ATTRIBUTES, ERROR_PATH_NOT_FOUND);
     EXPECT_EQ(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
@@ -191,8 +188,8 @@ TEST_F(FilesTest, HandlesReadWriteSeekAndTruncate) {
   EXPECT_EQ(std::string(buffer, n), "6789");
   ASSERT_TRUE(ReadFile(file, buffer, sizeof buffer, &n, nullptr));  // at the end: TRUE, nothing
   EXPECT_EQ(n, 0u);
-  EXPECT_EQ(SetFilePointer(file, -20, nullptr, FILE_CURRENT), INVALID_SET_FILE_POINTER);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NEGATIVE_SEEK));
+  EXPECT_FAILS_AS(SetFilePointer(file, -20, nullptr, FILE_CURRENT), INVALID_SET_FILE_POINTER,
+                  ERROR_NEGATIVE_SEEK);
   EXPECT_EQ(SetFilePointer(file, 3, nullptr, FILE_BEGIN), 3u);
   ASSERT_TRUE(SetEndOfFile(file));
   EXPECT_EQ(GetFileSize(file, nullptr), 3u);

@@ -36,8 +36,7 @@ TEST_F(MemoryStringsTest, MovableBlocksCountLocksAndZeroFill) {
 #if LYR_POSIX_TESTS  // the stand-in fails allocations on request
 TEST_F(MemoryStringsTest, InjectedAllocationFailures) {
   LyrFailGlobalAllocs(2);
-  EXPECT_EQ(GlobalAlloc(GHND, 10), nullptr);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+  EXPECT_FAILS_AS(GlobalAlloc(GHND, 10), nullptr, ERROR_NOT_ENOUGH_MEMORY);
   EXPECT_EQ(GlobalAlloc(GHND, 10), nullptr);
   HGLOBAL ok = GlobalAlloc(GHND, 10);
   EXPECT_NE(ok, nullptr);

@@ -249,10 +249,8 @@ TEST_F(ProfileBufferTest, TinyListingBuffersAndMissingFilesGiveTheDocumentedResu
   for (DWORD size : {0u, 1u, 2u}) {
     SCOPED_TRACE(size);
     auto missing = Value("Alpha", "Key", size, "C:\\none.ini");
-    EXPECT_EQ(missing.returned, size == 2 ? 1u : 0u);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(Sections(size, "C:\\none.ini").returned, 0u);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_FAILS_AS(missing.returned, size == 2 ? 1u : 0u, ERROR_FILE_NOT_FOUND);
+    EXPECT_FAILS_AS(Sections(size, "C:\\none.ini").returned, 0u, ERROR_FILE_NOT_FOUND);
   }
   EXPECT_EQ(Value("Alpha", "Key", 2, "C:\\none.ini").bytes, std::string("d\0XXXXXXXXXXXXXX", 16));
 }

@@ -264,17 +264,14 @@ TEST_F(ThreadLifetimeTest, SuspensionCountsAreBoundedAndEndedThreadsRefuseThem) 
   ASSERT_NE(thread, nullptr);
   for (DWORD count = 1; count < MAXIMUM_SUSPEND_COUNT; ++count)
     ASSERT_EQ(SuspendThread(thread), count);
-  EXPECT_EQ(SuspendThread(thread), static_cast<DWORD>(-1));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SIGNAL_REFUSED));
+  EXPECT_FAILS_AS(SuspendThread(thread), static_cast<DWORD>(-1), ERROR_SIGNAL_REFUSED);
   while (ResumeThread(thread) > 1) {
   }
   ASSERT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
-  EXPECT_EQ(SuspendThread(thread), static_cast<DWORD>(-1));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_FAILS_AS(SuspendThread(thread), static_cast<DWORD>(-1), ERROR_ACCESS_DENIED);
   EXPECT_EQ(GetThreadPriority(thread), THREAD_PRIORITY_NORMAL);
   CloseHandle(thread);
-  EXPECT_EQ(GetThreadPriority(thread), THREAD_PRIORITY_ERROR_RETURN);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_FAILS_AS(GetThreadPriority(thread), THREAD_PRIORITY_ERROR_RETURN, ERROR_INVALID_HANDLE);
 }
 
 TEST_F(ThreadLifetimeTest, AForkedChildHasAThreadIdOfItsOwn) {

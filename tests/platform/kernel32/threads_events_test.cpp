@@ -54,11 +54,9 @@ TEST_F(ThreadsEventsTest, EventsResetAsTheyWereMade) {
   EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 0), static_cast<DWORD>(WAIT_TIMEOUT));
   SetEvent(manual);
   EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 0), WAIT_OBJECT_0);
-  EXPECT_EQ(WaitForMultipleObjects(0, both, TRUE, 0), WAIT_FAILED);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_FAILS_AS(WaitForMultipleObjects(0, both, TRUE, 0), WAIT_FAILED, ERROR_INVALID_PARAMETER);
   for (HANDLE h : {autoReset, manual, first, second}) EXPECT_TRUE(CloseHandle(h));
-  EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_FAILED);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_FAILS_AS(WaitForSingleObject(manual, 0), WAIT_FAILED, ERROR_INVALID_HANDLE);
   EXPECT_FALSE(SetEvent(manual));
 }
 
@@ -181,8 +179,7 @@ TEST_F(ThreadsEventsTest, WaitAllRefusesOneObjectTwice) {
   HANDLE again = CreateEventA(nullptr, TRUE, TRUE, "LyrTestTwice");
   for (const auto& pair : {std::make_pair(event, event), std::make_pair(event, again)}) {
     HANDLE both[2] = {pair.first, pair.second};
-    EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 0), WAIT_FAILED);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_FAILS_AS(WaitForMultipleObjects(2, both, TRUE, 0), WAIT_FAILED, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_OBJECT_0);  // wait-any may
   }
   CloseHandle(event);

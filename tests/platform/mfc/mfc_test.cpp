@@ -86,11 +86,11 @@ TEST_F(MfcTest, TheThirtyTwoBitFilePointerRefusesWhatItCannotReport) {
   CFile file("C:\\big.bin", CFile::modeCreate | CFile::modeReadWrite);
   file.SetLength(big);
   file.SeekToEnd();
-  EXPECT_EQ(SetFilePointer(file.m_hFile, 0, nullptr, FILE_END), INVALID_SET_FILE_POINTER);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_FAILS_AS(SetFilePointer(file.m_hFile, 0, nullptr, FILE_END), INVALID_SET_FILE_POINTER,
+                  ERROR_INVALID_PARAMETER);
   LONG high = 0x7FFFFFFF;  // 5 GiB plus nearly 2^63: the 64-bit sum overflows
-  EXPECT_EQ(SetFilePointer(file.m_hFile, 0, &high, FILE_END), INVALID_SET_FILE_POINTER);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NEGATIVE_SEEK));
+  EXPECT_FAILS_AS(SetFilePointer(file.m_hFile, 0, &high, FILE_END), INVALID_SET_FILE_POINTER,
+                  ERROR_NEGATIVE_SEEK);
   EXPECT_EQ(file.GetPosition(), big);  // a refused move moves nothing
 }
 
