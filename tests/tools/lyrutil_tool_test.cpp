@@ -33,16 +33,13 @@ TEST_F(ToolTest, InstallShowsWhatTheLibraryFinds) {
 
 TEST_F(ToolTest, ShowFiltersAndEveryFormatParsesBack) {
   AppendThree();
-  ToolRun json = Tool("audit show " + Log() + " -o json");
-  ASSERT_EQ(json.status, 0) << json.err;
-  nlohmann::json all = nlohmann::json::parse(json.out);
+  nlohmann::json all = JsonOf("audit show " + Log() + " -o json");
   ASSERT_EQ(all.size(), 3u);
   EXPECT_EQ(all[1]["user"], "bob");
   EXPECT_EQ(all[1]["user_message"], "a, \"b\"");
   EXPECT_EQ(all[0]["system"], "LC-1");
 
-  nlohmann::json bob =
-      nlohmann::json::parse(Tool("audit show " + Log() + " --user BOB -o json").out);
+  nlohmann::json bob = JsonOf("audit show " + Log() + " --user BOB -o json");
   ASSERT_EQ(bob.size(), 1u);
   EXPECT_EQ(bob[0]["system"], "LC-2");
 
@@ -90,7 +87,7 @@ TEST_F(ToolTest, ShowFiltersAndEveryFormatParsesBack) {
             "system_message,user_message");
   EXPECT_CONTAINS(csv.out, ",\"a, \"\"b\"\"\"\r\n");
 
-  nlohmann::json stats = nlohmann::json::parse(Tool("audit stats " + Log() + " -o json").out);
+  nlohmann::json stats = JsonOf("audit stats " + Log() + " -o json");
   EXPECT_EQ(stats["records"], 3);
   EXPECT_EQ(stats["systems"]["LC-1"], 2);
 }
@@ -215,15 +212,11 @@ TEST_F(ToolTest, VerifyFindsTornTailsAndGarbledRecords) {
   EXPECT_EQ(Tool("audit verify " + Log()).status, 0);
   std::string bytes = ReadHostFile(Log());
   WriteHostFile(Log(), bytes + "torn");
-  ToolRun torn = Tool("audit verify " + Log() + " -o json");
-  EXPECT_EQ(torn.status, 1);
-  EXPECT_EQ(nlohmann::json::parse(torn.out)["logs"][0]["torn_tail_bytes"], 4);
+  EXPECT_EQ(JsonOf("audit verify " + Log() + " -o json", 1)["logs"][0]["torn_tail_bytes"], 4);
   std::string garbled = bytes;
   for (size_t i = 4; i < 4 + 16; ++i) garbled[sizeof(LOG_ENTRY_STRUCT) + i] = 'X';  // UsrId
   WriteHostFile(Log(), garbled);
-  ToolRun bad = Tool("audit verify " + Log() + " -o json");
-  EXPECT_EQ(bad.status, 1);
-  nlohmann::json report = nlohmann::json::parse(bad.out)["logs"][0];
+  nlohmann::json report = JsonOf("audit verify " + Log() + " -o json", 1)["logs"][0];
   EXPECT_EQ(report["unterminated_records"], 1);
   EXPECT_EQ(report["unterminated_record_indexes"][0], 1);
   // show still shows it, as the library reads it, and says that it is not as the suite writes.
@@ -311,9 +304,8 @@ TEST_F(ToolTest, TextLinesEscapeControlsAndMeaninglessOptionsAreRefused) {
   // controls alone.
   Append(Log(), "--user bob --message \"$(printf 'euro \\342\\202\\254 \\033 \\\\ \"')\"");
   EXPECT_CONTAINS(Tool("audit show " + Log() + " -n 1").out, "euro \xe2\x82\xac \\x1b \\ \"\n");
-  EXPECT_EQ(
-      nlohmann::json::parse(Tool("audit show " + Log() + " -n 1 -o jsonl").out)["user_message"],
-      "euro \xe2\x82\xac \x1b \\ \"");
+  EXPECT_EQ(JsonOf("audit show " + Log() + " -n 1 -o jsonl")["user_message"],
+            "euro \xe2\x82\xac \x1b \\ \"");
 
   const std::pair<const char*, const char*> refused[] = {
       {"--user 1234567890123456", "at most 15"},
@@ -409,8 +401,7 @@ TEST_F(ToolTest, BmpFilesAreDescribedAndDecodedAsTheLibraryPaintsThem) {
                          "/in.bmp' 2>/dev/null")
                             .c_str()),
             0);
-  nlohmann::json described =
-      nlohmann::json::parse(Tool("bmp info " + DriveC() + "/in.bmp --json").out);
+  nlohmann::json described = JsonOf("bmp info " + DriveC() + "/in.bmp --json");
   EXPECT_EQ(described["width"], 5);
   EXPECT_EQ(described["height"], 3);
   EXPECT_EQ(described["colors"], 0);
@@ -438,7 +429,7 @@ TEST_F(ToolTest, BmpFilesAreDescribedAndDecodedAsTheLibraryPaintsThem) {
   topDown.append(reinterpret_cast<const char*>(header), sizeof header);
   topDown += std::string("\0\0\xff\0\0\xff\0\0", 8) + std::string("\xff\0\0\xff\0\0\0\0", 8);
   WriteHostFile(DriveC() + "/top.bmp", topDown);
-  nlohmann::json top = nlohmann::json::parse(Tool("bmp info " + DriveC() + "/top.bmp -o json").out);
+  nlohmann::json top = JsonOf("bmp info " + DriveC() + "/top.bmp -o json");
   EXPECT_EQ(top["height"], 2);
   EXPECT_EQ(top["top_down"], true);
   ASSERT_EQ(Tool("bmp decode " + DriveC() + "/top.bmp --to " + DriveC() + "/top.ppm").status, 0);
@@ -620,9 +611,7 @@ TEST_F(ToolTest, PrintersListsTheServersQueuesAndPrintSendsAJobThere) {
                     "Yes\n</DefaultPrinter>\n<Printer closed1>\nDeviceURI "
                     "file:///dev/null\nAccepting No\n</Printer>\n");
   ASSERT_TRUE(server.Running());
-  const ToolRun listed = Tool("printers -o json");
-  ASSERT_EQ(listed.status, 0) << listed.err;
-  const nlohmann::json printers = nlohmann::json::parse(listed.out);
+  const nlohmann::json printers = JsonOf("printers -o json");
   ASSERT_EQ(printers.size(), 3u);
   EXPECT_EQ(printers[0]["name"], "lab1");
   EXPECT_EQ(printers[0]["default"], true);
@@ -651,11 +640,9 @@ TEST_F(ToolTest, PrintersListsTheServersQueuesAndPrintSendsAJobThere) {
 }
 
 TEST_F(ToolTest, FrameNumbersAndAxis) {
-  ToolRun frame = Tool("frame decode - -o json",
-                       "1;2.5;3;4.5;5;6.5;7.5;8.5;9.5;10.5;0.5;12;13;14.5;15.5;16.5;17.5;18;"
-                       "10;P1;5;20;T2;80;#Run7;");
-  ASSERT_EQ(frame.status, 0) << frame.err;
-  nlohmann::json j = nlohmann::json::parse(frame.out);
+  nlohmann::json j = JsonOf("frame decode - -o json", 0,
+                            "1;2.5;3;4.5;5;6.5;7.5;8.5;9.5;10.5;0.5;12;13;14.5;15.5;16.5;17.5;18;"
+                            "10;P1;5;20;T2;80;#Run7;");
   EXPECT_EQ(j["fields"]["2"], 2.5);
   EXPECT_EQ(j["name"], "Run7");
   EXPECT_EQ(Tool("axis 0 100").out, "0 50 100\n");
@@ -698,8 +685,8 @@ TEST_F(ToolTest, TheDemoLeavesTheTrailItDescribes) {
   // Sealed from the first record, with the key in the file the demo named; the copy it tampered
   // with is caught.
   const std::string key = LastLine(ReadHostFile(Prefix() + "/verification-key.txt"));
-  nlohmann::json sealed = nlohmann::json::parse(
-      Tool("audit verify " + audit + "/LC-1.log -o json --key " + key).out)["logs"][0];
+  nlohmann::json sealed =
+      JsonOf("audit verify " + audit + "/LC-1.log -o json --key " + key)["logs"][0];
   EXPECT_EQ(sealed["seal"]["sealed_records"], 9);
   EXPECT_TRUE(sealed["seal"]["findings"].empty()) << sealed.dump();
   EXPECT_CONTAINS(demo.out,
@@ -745,9 +732,7 @@ TEST_F(ToolTest, ModuleLookupGivesTheRowTheLibraryFinds) {
   WriteHostFile(table,
                 "MODULES;3\rname;value;v3;type;5;6;7;8;9;10;11;12;13\r"
                 "TCD;1;2.5;FIX;5;6;7;8;9;10;;;13\rAUTRE;0;0;VAR;;;;;;;;;\r");
-  ToolRun tcd = Tool("module lookup tcd --value 1 --type fix -o json --table " + table);
-  ASSERT_EQ(tcd.status, 0) << tcd.err;
-  nlohmann::json row = nlohmann::json::parse(tcd.out);
+  nlohmann::json row = JsonOf("module lookup tcd --value 1 --type fix -o json --table " + table);
   EXPECT_EQ(row["module"], "TCD");
   EXPECT_EQ(row["value3"], 2.5);
   EXPECT_EQ(row["type"], "FIX");
@@ -791,7 +776,7 @@ TEST_F(ToolTest, ShowMergesLogsByTimeAndKeepsEachLogsStoredOrder) {
   append(b, "b8", "2026-12-05 08:00", "Result approved");  // stored after a later record
   append(b, "b12", "2026-12-05 12:00", "Logged off");
   auto messages = [&](const std::string& args) {
-    nlohmann::json all = nlohmann::json::parse(Tool("audit show " + args + " -o json").out);
+    nlohmann::json all = JsonOf("audit show " + args + " -o json");
     std::string order;
     for (const auto& r : all) order += r["user_message"].get<std::string>() + " ";
     return order;

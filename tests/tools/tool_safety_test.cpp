@@ -140,25 +140,21 @@ TEST_F(ToolSafetyTest, NamesTheSuiteCannotNameAreRefused) {
 
 // Code page 1252 text and file names that are not UTF-8 leave the tool as valid JSON.
 TEST_F(ToolSafetyTest, JsonHoldsValidUtf8WhateverTheTextWas) {
-  ToolRun frame = Tool("frame decode - -o json",
-                       "1;2.5;3;4.5;5;6.5;7.5;8.5;9.5;10.5;0.5;12;13;14.5;15.5;16.5;17.5;18;"
-                       "10;P1;5;20;T2;80;#Caf\xe9;");
-  ASSERT_EQ(frame.status, 0) << frame.err;
-  EXPECT_EQ(nlohmann::json::parse(frame.out)["name"], "Caf\xc3\xa9");
+  EXPECT_EQ(JsonOf("frame decode - -o json", 0,
+                   "1;2.5;3;4.5;5;6.5;7.5;8.5;9.5;10.5;0.5;12;13;14.5;15.5;16.5;17.5;18;"
+                   "10;P1;5;20;T2;80;#Caf\xe9;")["name"],
+            "Caf\xc3\xa9");
 
   ASSERT_EQ(Tool("install").status, 0);
   const std::string table = DriveC() + "/table.csv";
   WriteHostFile(table, "MODULES;2\rheader\rD\xc9T;1;0;FIX;;;;;;;;;\r");
-  ToolRun module = Tool("module lookup d\xc3\xa9t --value 1 --json --table " + table);
-  ASSERT_EQ(module.status, 0) << module.err;
-  EXPECT_EQ(nlohmann::json::parse(module.out)["module"], "D\xc3\x89T");
+  EXPECT_EQ(JsonOf("module lookup d\xc3\xa9t --value 1 --json --table " + table)["module"],
+            "D\xc3\x89T");
 
   AppendThree();
   const std::string odd = DriveC() + "/r\xe9sum\xe9.log";
   WriteHostFile(odd, ReadHostFile(Log()));
-  ToolRun verify = Tool("audit verify '" + odd + "' -o json");
-  ASSERT_EQ(verify.status, 0) << verify.err;
-  const nlohmann::json report = nlohmann::json::parse(verify.out);
+  const nlohmann::json report = JsonOf("audit verify '" + odd + "' -o json");
   EXPECT_EQ(report["logs"][0]["log"], DriveC() + "/r\xef\xbf\xbdsum\xef\xbf\xbd.log");
 }
 

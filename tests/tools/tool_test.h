@@ -5,6 +5,8 @@
 
 #include "lyr_test.h"
 
+#include <nlohmann/json.hpp>
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -50,6 +52,15 @@ class ToolTest : public LyrTest {
     const ToolRun r = Tool(args);
     EXPECT_EQ(r.status, status) << args << ": " << r.err;
     EXPECT_CONTAINS(r.out, part) << args;
+  }
+  // Runs `args`, expecting exit status `status`, and parses what it printed as JSON (null when it
+  // is not JSON, which fails the test).
+  nlohmann::json JsonOf(const std::string& args, int status = 0, const std::string& input = "") {
+    const ToolRun r = Tool(args, input);
+    EXPECT_EQ(r.status, status) << args << ": " << r.err;
+    nlohmann::json parsed = nlohmann::json::parse(r.out, nullptr, false);
+    EXPECT_FALSE(parsed.is_discarded()) << args << ": " << r.out;
+    return parsed.is_discarded() ? nlohmann::json() : parsed;
   }
   // Runs a shell command line as it stands (the tool is $LYRUTIL_TOOL there).
   ToolRun Run(std::string command, const std::string& input = "") {
