@@ -20,6 +20,16 @@ class LyrLogTest : public LyrTest {
     return ReadHostFile(DriveC() + "/Logs/" + name);
   }
   std::string Backlog() { return ReadHostFile(DriveC() + "/Work/error.blg"); }
+  // Points `log` at C:\Logs\audit.log.
+  static void SetAuditLog(CLyrLog& log) {
+    char path[] = "C:\\Logs\\audit.log";
+    log.SetFile(path);
+  }
+  // Appends an entry whose system message is `message`, without the comment dialog.
+  static void Write(CLyrLog& log, const char* message) {
+    log.SetSysMess(message);
+    log.FixLogMess(0);
+  }
   void WriteBacklog(const std::vector<std::pair<std::string, LOG_ENTRY_STRUCT>>& records) {
     std::string bytes;
     for (const auto& [path, entry] : records) {
@@ -63,13 +73,10 @@ TEST_F(LyrLogTest, AppendsGoToTheEndOfTheLog) {
   log.FixLogMess(0);
   EXPECT_FALSE(HostFileExists(DriveC() + "/Logs/audit.log"));
 
-  char path[] = "C:\\Logs\\audit.log";
-  log.SetFile(path);
+  SetAuditLog(log);
   log.SetTime(1000);
-  log.SetSysMess("first");
-  log.FixLogMess(0);
-  log.SetSysMess("second");
-  log.FixLogMess(0);
+  Write(log, "first");
+  Write(log, "second");
   std::vector<LOG_ENTRY_STRUCT> entries = ParseLog(Log());
   ASSERT_EQ(Log().size(), 2432u);
   EXPECT_EQ(entries[0].Time, 1000);
@@ -80,8 +87,7 @@ TEST_F(LyrLogTest, AppendsGoToTheEndOfTheLog) {
 
   // A torn tail left by a crash: the next record starts at the record boundary.
   WriteHostFile(DriveC() + "/Logs/audit.log", Log() + std::string(100, 'x'));
-  log.SetSysMess("third");
-  log.FixLogMess(0);
+  Write(log, "third");
   entries = ParseLog(Log());
   ASSERT_EQ(Log().size(), 3648u);
   EXPECT_STREQ(entries[2].SysMess, "third");
@@ -108,16 +114,12 @@ TEST_F(LyrLogTest, TheLogsFolderIsMadeOneLevelDeep) {
 #if LYR_POSIX_TESTS  // resource limits and failing allocations
 TEST_F(LyrLogTest, AFailedWriteIsParkedWithoutATornRecordAndMovedInLater) {
   CLyrLog log;
-  char path[] = "C:\\Logs\\audit.log";
-  log.SetFile(path);
-  log.SetSysMess("one");
-  log.FixLogMess(0);
-  log.SetSysMess("two");
-  log.FixLogMess(0);
+  SetAuditLog(log);
+  Write(log, "one");
+  Write(log, "two");
   {
     ScopedFileSizeLimit full(3000);  // the log's third record does not fit; a backlog record does
-    log.SetSysMess("parked");
-    log.FixLogMess(0);
+    Write(log, "parked");
   }
 
   EXPECT_EQ(Log().size(), 2432u);  // no partial record
@@ -126,21 +128,17 @@ TEST_F(LyrLogTest, AFailedWriteIsParkedWithoutATornRecordAndMovedInLater) {
   EXPECT_STREQ(parked[0].LogFile, "C:\\Logs\\audit.log");
   EXPECT_STREQ(parked[0].Entry.SysMess, "parked");
 
-  log.SetSysMess("after");
-  log.FixLogMess(0);
+  Write(log, "after");
   std::vector<LOG_ENTRY_STRUCT> entries = ParseLog(Log());
   ASSERT_EQ(entries.size(), 4u);
   EXPECT_STREQ(entries[2].SysMess, "after");   // the new entry first,
   EXPECT_STREQ(entries[3].SysMess, "parked");  // then the parked one
   EXPECT_EQ(Backlog(), "");
 }
-#endif
 
-#if LYR_POSIX_TESTS  // resource limits and failing allocations
 TEST_F(LyrLogTest, FullDiskForLogAndBacklogReachesTheCaller) {
   CLyrLog log;
-  char path[] = "C:\\Logs\\audit.log";
-  log.SetFile(path);
+  SetAuditLog(log);
   {
     ScopedFileSizeLimit full(1000);
     EXPECT_EQ(FileExceptionCause([&] { log.FixLogMess(0); }), CFileException::diskFull);
@@ -155,8 +153,7 @@ TEST_F(LyrLogTest, BacklogFlushMovesThisLogsEntriesInOrderAndKeepsTheOthers) {
   WriteBacklog(
       {{"c:\\LOGS\\Audit.LOG", a1}, {"C:\\Logs\\other.log", b}, {"C:\\Logs\\audit.log", a2}});
   CLyrLog log;
-  char path[] = "C:\\Logs\\audit.log";
-  log.SetFile(path);
+  SetAuditLog(log);
   log.SetUsrId("new");
   log.FixLogMess(0);
   std::vector<LOG_ENTRY_STRUCT> entries = ParseLog(Log());
@@ -174,21 +171,18 @@ TEST_F(LyrLogTest, BacklogFlushMovesThisLogsEntriesInOrderAndKeepsTheOthers) {
 TEST_F(LyrLogTest, ATornBacklogRecordIsNeverMovedIntoALog) {
   // Park one entry through the library, so that it carries its seal, then tear it.
   CLyrLog log;
-  char path[] = "C:\\Logs\\audit.log";
-  log.SetFile(path);
+  SetAuditLog(log);
   WriteHostFile(DriveC() + "/Logs/audit.log", std::string(2432, '\0'));
   {
     ScopedFileSizeLimit full(3000);
-    log.SetSysMess("will be torn");
-    log.FixLogMess(0);
+    Write(log, "will be torn");
   }
   std::string backlog = Backlog();
   ASSERT_EQ(backlog.size(), 1476u);
   std::memset(&backlog[800], 'Z', 100);  // half old, half new: what a cut rewrite leaves
   WriteHostFile(DriveC() + "/Work/error.blg", backlog);
 
-  log.SetSysMess("fresh");
-  log.FixLogMess(0);
+  Write(log, "fresh");
   std::vector<LOG_ENTRY_STRUCT> entries = ParseLog(Log());
   ASSERT_EQ(entries.size(), 3u);
   EXPECT_STREQ(entries[2].SysMess, "fresh");
@@ -198,8 +192,7 @@ TEST_F(LyrLogTest, ATornBacklogRecordIsNeverMovedIntoALog) {
 
 TEST_F(LyrLogTest, TheCommentDialogEditsTheUserMessage) {
   CLyrLog log;
-  char path[] = "C:\\Logs\\audit.log";
-  log.SetFile(path);
+  SetAuditLog(log);
   log.SetSysMess("Method saved");
   log.SetUsrMess(std::string(258, 'p').c_str());
   ui_.dialogScript = [](LyrDialog& dialog) {
