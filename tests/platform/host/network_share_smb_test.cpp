@@ -85,9 +85,8 @@ TEST_F(NetworkShareTest, FilesOnAShareAreMadeReadAndNamedAsOnADisk) {
   // What is not there: the name, the share, the server.
   EXPECT_FAILS_AS(GetFileAttributesA("\\\\127.0.0.1\\lab\\none.log"), INVALID_FILE_ATTRIBUTES,
                   ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(Open("\\\\127.0.0.1\\nosuchshare\\x.log", GENERIC_READ, 0, OPEN_EXISTING),
-            INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_NET_NAME));
+  EXPECT_FAILS_AS(Open("\\\\127.0.0.1\\nosuchshare\\x.log", GENERIC_READ, 0, OPEN_EXISTING),
+                  INVALID_HANDLE_VALUE, ERROR_BAD_NET_NAME);
   EXPECT_FAILS_AS(GetFullPathNameA("\\\\127.0.0.1", MAX_PATH, full, nullptr), 0u,
                   ERROR_BAD_PATHNAME);
 }
@@ -104,9 +103,9 @@ TEST_F(NetworkShareTest, ADriveMappedToAShareWorksLikeALocalDrive) {
   DWORD done = 0;
   EXPECT_TRUE(WriteFile(file, "abc", 3, &done, nullptr));
   // Held without sharing through the drive: refused by its UNC name too.
-  EXPECT_EQ(Open("\\\\127.0.0.1\\lab\\Mapped\\a.log", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING),
-            INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_FAILS_AS(
+      Open("\\\\127.0.0.1\\lab\\Mapped\\a.log", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING),
+      INVALID_HANDLE_VALUE, ERROR_SHARING_VIOLATION);
   CloseHandle(file);
   EXPECT_EQ(ReadHostFile(OnServer("Mapped/a.log")), "abc");
 
@@ -135,9 +134,8 @@ TEST_F(NetworkShareTest, TheServerAnswersEveryProcessByTheHoldersSharing) {
   HANDLE held = Open(log, GENERIC_WRITE, 0, OPEN_ALWAYS);
   ASSERT_NE(held, INVALID_HANDLE_VALUE) << GetLastError();
   // In this process and in another, which is its own client of the server.
-  EXPECT_EQ(Open(log, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING),
-            INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_FAILS_AS(Open(log, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING),
+                  INVALID_HANDLE_VALUE, ERROR_SHARING_VIOLATION);
   CloseHandle(held);
 
   // Another process holds the log for writing and shares reading only: readers open it, a
@@ -149,9 +147,8 @@ TEST_F(NetworkShareTest, TheServerAnswersEveryProcessByTheHoldersSharing) {
     HANDLE reader = Open(log, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
     EXPECT_NE(reader, INVALID_HANDLE_VALUE);
     CloseHandle(reader);
-    EXPECT_EQ(Open(log, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING),
-              INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_FAILS_AS(Open(log, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING),
+                    INVALID_HANDLE_VALUE, ERROR_SHARING_VIOLATION);
     EXPECT_FAILS_AS(Open(log, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE,
                     ERROR_SHARING_VIOLATION);  // denies its writing
     holder.Kill();
@@ -169,9 +166,8 @@ TEST_F(NetworkShareTest, TheServerAnswersEveryProcessByTheHoldersSharing) {
 }
 
 TEST_F(NetworkShareTest, AServerThatIsGoneOrAReadOnlyShareAnswersAsWindowsDoes) {
-  EXPECT_EQ(Open("\\\\127.0.0.1\\archive\\new.log", GENERIC_WRITE, 0, OPEN_ALWAYS),
-            INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_FAILS_AS(Open("\\\\127.0.0.1\\archive\\new.log", GENERIC_WRITE, 0, OPEN_ALWAYS),
+                  INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED);
 
   HANDLE file = Open("\\\\127.0.0.1\\lab\\open.log", GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
@@ -179,9 +175,8 @@ TEST_F(NetworkShareTest, AServerThatIsGoneOrAReadOnlyShareAnswersAsWindowsDoes) 
   DWORD done = 0;
   EXPECT_FAILS(WriteFile(file, "x", 1, &done, nullptr), ERROR_NETNAME_DELETED);
   CloseHandle(file);
-  EXPECT_EQ(Open("\\\\127.0.0.1\\lab\\open.log", GENERIC_READ, 0, OPEN_EXISTING),
-            INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_NETPATH));
+  EXPECT_FAILS_AS(Open("\\\\127.0.0.1\\lab\\open.log", GENERIC_READ, 0, OPEN_EXISTING),
+                  INVALID_HANDLE_VALUE, ERROR_BAD_NETPATH);
 
   ASSERT_TRUE(server_->Start());
   file = Open("\\\\127.0.0.1\\lab\\open.log", GENERIC_READ, 0, OPEN_EXISTING);

@@ -85,9 +85,8 @@ TEST_F(ShareModeTest, RefusedTruncationLeavesTheContents) {
   WriteHostFile(DriveC() + "/data.txt", "precious");
   HANDLE held = CreateFileA("C:\\data.txt", R, SR, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(CreateFileA("C:\\data.txt", W, SR, nullptr, CREATE_ALWAYS, 0, nullptr),
-            INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_FAILS_AS(CreateFileA("C:\\data.txt", W, SR, nullptr, CREATE_ALWAYS, 0, nullptr),
+                  INVALID_HANDLE_VALUE, ERROR_SHARING_VIOLATION);
   CloseHandle(held);
   EXPECT_EQ(ReadHostFile(DriveC() + "/data.txt"), "precious");
 }

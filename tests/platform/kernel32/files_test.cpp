@@ -59,24 +59,21 @@ TEST_F(FilesTest, ComponentsMatchWithoutCaseAndNewNamesKeepTheirs) {
   file = CreateFileA("c:\\data\\method.m3", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_NE(file, INVALID_HANDLE_VALUE);
   CloseHandle(file);
-  EXPECT_EQ(CreateFileA("c:\\data\\METHOD.m3", GENERIC_READ, 0, nullptr, CREATE_NEW, 0, nullptr),
-            INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+  EXPECT_FAILS_AS(
+      CreateFileA("c:\\data\\METHOD.m3", GENERIC_READ, 0, nullptr, CREATE_NEW, 0, nullptr),
+      INVALID_HANDLE_VALUE, ERROR_FILE_EXISTS);
   // Code page 1252 letters match across case too.
   ASSERT_TRUE(CreateDirectoryA("C:\\\xC9t\xE9", nullptr));
   EXPECT_NE(GetFileAttributesA("C:\\\xE9T\xC9"), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(FilesTest, MissingThingsGiveWindowsErrors) {
-  EXPECT_EQ(CreateFileA("C:\\nofile", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
-            INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(CreateFileA("C:\\nodir\\f", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
-            INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-  EXPECT_EQ(CreateFileA("C:\\bad|name", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
-            INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+  EXPECT_FAILS_AS(CreateFileA("C:\\nofile", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+                  INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
+  EXPECT_FAILS_AS(CreateFileA("C:\\nodir\\f", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
+                  INVALID_HANDLE_VALUE, ERROR_PATH_NOT_FOUND);
+  EXPECT_FAILS_AS(CreateFileA("C:\\bad|name", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
+                  INVALID_HANDLE_VALUE, ERROR_INVALID_NAME);
   EXPECT_FAILS(CreateDirectoryA("C:\\windows", nullptr), ERROR_ALREADY_EXISTS);
   EXPECT_FALSE(SetCurrentDirectoryA("Q:\\"));
 #if LYR_POSIX_TESTS  // drives are links in the prefix's dosdevices
@@ -118,9 +115,9 @@ TEST_F(FilesTest, ASeparatorAfterAFileNameNamesNothing) {
   for (const char* name : {"C:\\dir\\file.txt\\", "C:\\dir\\file.txt/", "c:/DIR/FILE.TXT/"}) {
     SCOPED_TRACE(name);
     EXPECT_FAILS_AS(GetFileAttributesA(name), INVALID_FILE_ATTRIBUTES, ERROR_PATH_NOT_FOUND);
-    EXPECT_EQ(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr),
-              INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_FAILS_AS(
+        CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr),
+        INVALID_HANDLE_VALUE, ERROR_INVALID_NAME);
     WIN32_FIND_DATAA found;
     EXPECT_EQ(FindFirstFileA(name, &found), INVALID_HANDLE_VALUE);
     EXPECT_FALSE(DeleteFileA(name));
@@ -163,9 +160,8 @@ TEST_F(FilesTest, ReadOnlyAttributeIsEnforcedForEveryone) {
   ASSERT_TRUE(SetFileAttributesA("C:\\ro.txt", FILE_ATTRIBUTE_READONLY));
   EXPECT_EQ(GetFileAttributesA("C:\\ro.txt"),
             static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
-  EXPECT_EQ(CreateFileA("C:\\ro.txt", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
-            INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_FAILS_AS(CreateFileA("C:\\ro.txt", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+                  INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED);
   EXPECT_EQ(CreateFileA("C:\\ro.txt", GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
             INVALID_HANDLE_VALUE);
   EXPECT_FAILS(DeleteFileA("C:\\ro.txt"), ERROR_ACCESS_DENIED);
