@@ -60,22 +60,16 @@ class AuditStressTest : public LyrTest {
     Census census;
     const std::regex pattern("w[0-9]+-[0-9]+");
     std::string log = ReadHostFile(DriveC() + "/audit.log");
-    for (const LOG_ENTRY_STRUCT& e : ParseLog(log)) {
+    auto tally = [&](const LOG_ENTRY_STRUCT& e) {
       ++census.records;
-      if (std::string(e.UsrId) != "stress" || !std::regex_match(e.SysMess, pattern)) {
+      if (std::string(e.UsrId) != "stress" || !std::regex_match(e.SysMess, pattern))
         ++census.garbled;
-        continue;
-      }
-      ++census.copies[e.SysMess];
-    }
-    for (const LOG_BACKLOG_STRUCT& r : ParseBacklog(ReadHostFile(DriveC() + "/Work/error.blg"))) {
-      ++census.records;
-      if (std::string(r.Entry.UsrId) != "stress" || !std::regex_match(r.Entry.SysMess, pattern)) {
-        ++census.garbled;
-        continue;
-      }
-      ++census.copies[r.Entry.SysMess];
-    }
+      else
+        ++census.copies[e.SysMess];
+    };
+    for (const LOG_ENTRY_STRUCT& e : ParseLog(log)) tally(e);
+    for (const LOG_BACKLOG_STRUCT& r : ParseBacklog(ReadHostFile(DriveC() + "/Work/error.blg")))
+      tally(r.Entry);
     return census;
   }
 };
@@ -125,11 +119,7 @@ TEST_F(AuditStressTest, WritersKilledAtRandomMomentsWhileAppendingAndFlushingLos
     std::string parked;
     for (int i = 0; i < 300; ++i) {
       std::string message = "w" + std::to_string(100000 + rounds) + "-" + std::to_string(i);
-      LOG_BACKLOG_STRUCT record;
-      std::memset(&record, 0, sizeof record);
-      std::strcpy(record.LogFile, "C:\\audit.log");
-      record.Entry = MakeEntry(1, "stress", ' ', message.c_str());
-      parked += Bytes(&record, sizeof record);
+      parked += ParkedBytes("C:\\audit.log", MakeEntry(1, "stress", ' ', message.c_str()));
       safe.insert(message);
     }
     WriteHostFile(DriveC() + "/Work/error.blg",

@@ -23,6 +23,15 @@ inline std::string Bytes(const void* data, size_t size) {
   return std::string(static_cast<const char*>(data), size);
 }
 
+// A backlog record parking `entry` for the log at `logPath`, as the backlog file holds it.
+inline std::string ParkedBytes(const std::string& logPath, const LOG_ENTRY_STRUCT& entry) {
+  LOG_BACKLOG_STRUCT record;
+  std::memset(&record, 0, sizeof record);
+  std::strncpy(record.LogFile, logPath.c_str(), sizeof record.LogFile - 1);
+  record.Entry = entry;
+  return Bytes(&record, sizeof record);
+}
+
 inline std::vector<LOG_ENTRY_STRUCT> ParseLog(const std::string& bytes) {
   std::vector<LOG_ENTRY_STRUCT> entries(bytes.size() / sizeof(LOG_ENTRY_STRUCT));
   if (!entries.empty())

@@ -23,14 +23,6 @@ class BacklogRewriteTest : public LyrTest {
     InstallSuiteWorkingIn();
   }
 
-  static LOG_BACKLOG_STRUCT Parked(const std::string& logPath, const std::string& message) {
-    LOG_BACKLOG_STRUCT record;
-    std::memset(&record, 0, sizeof record);
-    std::strncpy(record.LogFile, logPath.c_str(), sizeof record.LogFile - 1);
-    record.Entry = MakeEntry(1000, "parker", ' ', message.c_str());
-    return record;
-  }
-
   // Log X holds one entry; the backlog holds ten entries of log Y, then fifteen of X and fifteen
   // more of Y in turn, written as another make's library writes them (no seal), so that a torn
   // record could not be told from a whole one.
@@ -39,8 +31,7 @@ class BacklogRewriteTest : public LyrTest {
     WriteHostFile(DriveC() + "/x.log", Bytes(&old, sizeof old));
     std::string backlog;
     auto park = [&](const std::string& log, const std::string& message) {
-      LOG_BACKLOG_STRUCT record = Parked(log, message);
-      backlog += Bytes(&record, sizeof record);
+      backlog += ParkedBytes(log, MakeEntry(1000, "parker", ' ', message.c_str()));
     };
     int y = 0;
     for (; y < 10; ++y) park(yPath, "y-" + std::to_string(y));

@@ -32,13 +32,7 @@ class LyrLogTest : public LyrTest {
   }
   void WriteBacklog(const std::vector<std::pair<std::string, LOG_ENTRY_STRUCT>>& records) {
     std::string bytes;
-    for (const auto& [path, entry] : records) {
-      LOG_BACKLOG_STRUCT record;
-      std::memset(&record, 0, sizeof record);
-      std::strcpy(record.LogFile, path.c_str());
-      record.Entry = entry;
-      bytes += Bytes(&record, sizeof record);
-    }
+    for (const auto& [path, entry] : records) bytes += ParkedBytes(path, entry);
     WriteHostFile(DriveC() + "/Work/error.blg", bytes);
   }
 };
