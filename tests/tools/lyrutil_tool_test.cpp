@@ -137,20 +137,11 @@ TEST_F(ToolTest, FollowShowsWhatAnotherProcessAppendsAndSurvivesATruncation) {
   AppendThree();
   const std::string three = ReadHostFile(Log());
   const std::string errFile = Prefix() + "/follow.err";
-  int out[2];
-  ASSERT_EQ(::pipe(out), 0);
-  pid_t follower = ::fork();
-  if (follower == 0) {
-    ::dup2(out[1], 1);
-    ::close(out[0]);
-    if (std::freopen(errFile.c_str(), "w", stderr) == nullptr) ::_exit(126);
-    ::execl(LYRUTIL_TOOL, LYRUTIL_TOOL, "--prefix", Prefix().c_str(), "audit", "show",
-            Log().c_str(), "-f", "-o", "jsonl", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(out[1]);
+  int out = -1;
+  const pid_t follower = StartTool({"audit", "show", Log(), "-f", "-o", "jsonl"}, errFile, &out);
+  ASSERT_GT(follower, 0);
   std::string seen;
-  auto readUntil = [&](const std::string& wanted) { return ReadUntil(out[0], &seen, wanted); };
+  auto readUntil = [&](const std::string& wanted) { return ReadUntil(out, &seen, wanted); };
   // Whether the follower said `words` on standard error within 20 seconds.
   auto said = [&](const std::string& words) {
     for (int i = 0; i < 400 && ReadHostFile(errFile).find(words) == std::string::npos; ++i)
@@ -181,7 +172,7 @@ TEST_F(ToolTest, FollowShowsWhatAnotherProcessAppendsAndSurvivesATruncation) {
   int status = 0;
   ::waitpid(follower, &status, 0);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "no crash before the signal";
-  ::close(out[0]);
+  ::close(out);
 }
 
 // A terminal gets show's records through a pager (`script` gives the run one); a pipe, --no-pager

@@ -3,8 +3,6 @@
 #include "tool_test.h"
 
 #include <chrono>
-#include <dirent.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <thread>
@@ -40,13 +38,10 @@ TEST_F(ToolHeldLogTest, AHeldLogFailsTheRunAndReplacesNothing) {
   ExpectError(2, "held by another program", "audit export " + Log() + " --to " + target);
   EXPECT_EQ(ReadHostFile(target), "the last good export\n");
 
-  const std::string command = std::string(LYRUTIL_TOOL) + " --prefix '" + Prefix() +
-                              "' audit export " + Log() + " --to " + target + " 2>/dev/null";
-  pid_t exporter = ::fork();
-  if (exporter == 0) {
-    ::execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
+  int out = -1;
+  const pid_t exporter =
+      StartTool({"audit", "export", Log(), "--to", target}, Prefix() + "/export.err", &out);
+  ASSERT_GT(exporter, 0);
   // The export waits in the library's retries with its private folder made.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(8);
   while (!AnyPrivateFolderIn(DriveC()) && std::chrono::steady_clock::now() < deadline)
@@ -55,6 +50,7 @@ TEST_F(ToolHeldLogTest, AHeldLogFailsTheRunAndReplacesNothing) {
   ::kill(exporter, SIGTERM);
   int status = 0;
   ::waitpid(exporter, &status, 0);
+  ::close(out);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
   EXPECT_FALSE(AnyPrivateFolderIn(DriveC()));
   EXPECT_EQ(ReadHostFile(target), "the last good export\n");
@@ -69,30 +65,20 @@ TEST_F(ToolHeldLogTest, AHoldDuringAReadFailsTheRun) {
   std::string many;
   for (int i = 0; i < 7000; ++i) many += three;  // 21,000 records, about twenty loads
   WriteHostFile(Log(), many);
-  int out[2];
-  ASSERT_EQ(::pipe(out), 0);
   const std::string errFile = Prefix() + "/show.err";
-  pid_t reader = ::fork();
-  if (reader == 0) {
-    ::dup2(out[1], 1);
-    const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(err, 2);
-    ::close(out[0]);
-    ::execl(LYRUTIL_TOOL, LYRUTIL_TOOL, "--prefix", Prefix().c_str(), "audit", "show",
-            Log().c_str(), "-o", "jsonl", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(out[1]);
+  int out = -1;
+  const pid_t reader = StartTool({"audit", "show", Log(), "-o", "jsonl"}, errFile, &out);
+  ASSERT_GT(reader, 0);
   // Once the reader has written, it fills the pipe (64 KB, some 150 records) at once and waits.
-  struct pollfd written = {out[0], POLLIN, 0};
+  struct pollfd written = {out, POLLIN, 0};
   ASSERT_EQ(::poll(&written, 1, 30000), 1);
   std::this_thread::sleep_for(std::chrono::seconds(1));
   auto holder = Hold("C:\\audit.log", 60);
   std::string shown;
   char buffer[65536];
   ssize_t n;
-  while ((n = ::read(out[0], buffer, sizeof buffer)) > 0) shown.append(buffer, n);
-  ::close(out[0]);
+  while ((n = ::read(out, buffer, sizeof buffer)) > 0) shown.append(buffer, n);
+  ::close(out);
   int status = 0;
   ::waitpid(reader, &status, 0);
   ASSERT_TRUE(WIFEXITED(status));

@@ -11,10 +11,12 @@
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 #include <string>
 #include <sys/wait.h>
+#include <vector>
 
 struct ToolRun {
   int status;
@@ -75,6 +77,28 @@ class ToolTest : public LyrTest {
     while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
     int status = ::pclose(pipe);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, ReadHostFile(errFile)};
+  }
+  // Starts lyrutil with the test's prefix and `args` in a process of its own, its standard error
+  // going to `errFile`; `*out` gets the reading end of a pipe its standard output goes to.
+  pid_t StartTool(const std::vector<std::string>& args, const std::string& errFile, int* out) {
+    int pipe[2];
+    if (::pipe(pipe) != 0) return -1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::dup2(pipe[1], 1);
+      ::dup2(::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+      ::close(pipe[0]);
+      std::vector<std::string> line = {LYRUTIL_TOOL, "--prefix", Prefix()};
+      line.insert(line.end(), args.begin(), args.end());
+      std::vector<char*> argv;
+      for (std::string& word : line) argv.push_back(&word[0]);
+      argv.push_back(nullptr);
+      ::execv(LYRUTIL_TOOL, argv.data());
+      ::_exit(127);
+    }
+    ::close(pipe[1]);
+    *out = pipe[0];
+    return child;
   }
   std::string Log() { return DriveC() + "/audit.log"; }
   // Whether `folder` holds a private folder of a run that writes an output file there.
