@@ -3,6 +3,7 @@
 
 #include "audit_test_support.h"
 
+#include <cstddef>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -173,6 +174,15 @@ TEST_F(LyrLogTest, ATornBacklogRecordIsNeverMovedIntoALog) {
   }
   std::string backlog = Backlog();
   ASSERT_EQ(backlog.size(), 1476u);
+  // The seal is "LYRC" and the CRC-32 of the path, its end and the entry, as gzip computes it
+  // (the last eight bytes of its output: the CRC, then the length): a seal of another form would
+  // make every entry a previous version parked look torn, and stay parked for good.
+  const std::string path = "C:\\Logs\\audit.log";
+  ASSERT_EQ(backlog.compare(0, path.size() + 5, path + '\0' + "LYRC"), 0);
+  WriteHostFile(DriveC() + "/sealed.bin", backlog.substr(0, path.size() + 1) +
+                                              backlog.substr(offsetof(LOG_BACKLOG_STRUCT, Entry)));
+  EXPECT_EQ(CommandOutput("gzip -c '" + DriveC() + "/sealed.bin' | tail -c 8 | head -c 4"),
+            backlog.substr(path.size() + 5, 4));
   std::memset(&backlog[800], 'Z', 100);  // half old, half new: what a cut rewrite leaves
   WriteHostFile(DriveC() + "/Work/error.blg", backlog);
 
