@@ -87,6 +87,8 @@ TEST_F(LogReadingTest, TheTimeWindowStartsWhereTheBeginTimeFallsAndStopsAfterThe
   EXPECT_EQ(Times(log), (std::vector<int32_t>{300, 400}));
   log.SetBeginTimeMask(200);
   EXPECT_EQ(Times(log), (std::vector<int32_t>{200, 300, 400}));
+  log.SetBeginTimeMask(400);  // the last record's own time
+  EXPECT_EQ(Times(log), (std::vector<int32_t>{400}));
   log.SetBeginTimeMask(450);
   EXPECT_TRUE(Times(log).empty());
   log.SetBeginTimeMask(50);
