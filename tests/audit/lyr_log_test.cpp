@@ -164,33 +164,38 @@ TEST_F(LyrLogTest, BacklogFlushMovesThisLogsEntriesInOrderAndKeepsTheOthers) {
 
 #if LYR_POSIX_TESTS  // resource limits and failing allocations
 TEST_F(LyrLogTest, ATornBacklogRecordIsNeverMovedIntoALog) {
-  // Park one entry through the library, so that it carries its seal, then tear it.
-  CLyrLog log;
-  SetAuditLog(log);
-  WriteHostFile(DriveC() + "/Logs/audit.log", std::string(2432, '\0'));
-  {
-    ScopedFileSizeLimit full(3000);
-    Write(log, "will be torn");
-  }
-  std::string backlog = Backlog();
-  ASSERT_EQ(backlog.size(), 1476u);
-  // The seal is "LYRC" and the CRC-32 of the path, its end and the entry, as gzip computes it
-  // (the last eight bytes of its output: the CRC, then the length): a seal of another form would
-  // make every entry a previous version parked look torn, and stay parked for good.
-  const std::string path = "C:\\Logs\\audit.log";
-  ASSERT_EQ(backlog.compare(0, path.size() + 5, path + '\0' + "LYRC"), 0);
-  WriteHostFile(DriveC() + "/sealed.bin", backlog.substr(0, path.size() + 1) +
-                                              backlog.substr(offsetof(LOG_BACKLOG_STRUCT, Entry)));
-  EXPECT_EQ(CommandOutput("gzip -c '" + DriveC() + "/sealed.bin' | tail -c 8 | head -c 4"),
-            backlog.substr(path.size() + 5, 4));
-  std::memset(&backlog[800], 'Z', 100);  // half old, half new: what a cut rewrite leaves
-  WriteHostFile(DriveC() + "/Work/error.blg", backlog);
+  // Park one entry through the library, so that it carries its seal, then tear it; also for a
+  // path of 251 characters, the longest that leaves the seal room behind it.
+  for (const std::string& name : {std::string("audit.log"), std::string(239, 'a') + ".log"}) {
+    SCOPED_TRACE(name.size());
+    CLyrLog log;
+    std::string path = "C:\\Logs\\" + name;
+    log.SetFile(&path[0]);
+    WriteHostFile(DriveC() + "/Logs/" + name, std::string(2432, '\0'));
+    {
+      ScopedFileSizeLimit full(3000);
+      Write(log, "will be torn");
+    }
+    std::string backlog = Backlog();
+    ASSERT_EQ(backlog.size(), 1476u);
+    // The seal is "LYRC" and the CRC-32 of the path, its end and the entry, as gzip computes it
+    // (the last eight bytes of its output: the CRC, then the length): a seal of another form
+    // would make every entry a previous version parked look torn, and stay parked for good.
+    ASSERT_EQ(backlog.compare(0, path.size() + 5, path + '\0' + "LYRC"), 0);
+    WriteHostFile(
+        DriveC() + "/sealed.bin",
+        backlog.substr(0, path.size() + 1) + backlog.substr(offsetof(LOG_BACKLOG_STRUCT, Entry)));
+    EXPECT_EQ(CommandOutput("gzip -c '" + DriveC() + "/sealed.bin' | tail -c 8 | head -c 4"),
+              backlog.substr(path.size() + 5, 4));
+    std::memset(&backlog[800], 'Z', 100);  // half old, half new: what a cut rewrite leaves
+    WriteHostFile(DriveC() + "/Work/error.blg", backlog);
 
-  Write(log, "fresh");
-  std::vector<LOG_ENTRY_STRUCT> entries = ParseLog(Log());
-  ASSERT_EQ(entries.size(), 3u);
-  EXPECT_STREQ(entries[2].SysMess, "fresh");
-  EXPECT_EQ(Backlog(), "");
+    Write(log, "fresh");
+    std::vector<LOG_ENTRY_STRUCT> entries = ParseLog(Log(name.c_str()));
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_STREQ(entries[2].SysMess, "fresh");
+    EXPECT_EQ(Backlog(), "");
+  }
 }
 #endif
 
