@@ -94,6 +94,8 @@ TEST_F(LogReadingTest, TheTimeWindowStartsWhereTheBeginTimeFallsAndStopsAfterThe
   log.SetBeginTimeMask(50);
   log.SetEndTimeMask(80);
   EXPECT_EQ(log.SetMask(), 0);
+  log.SetEndTimeMask(100);  // the first record's own time
+  EXPECT_EQ(Times(log), (std::vector<int32_t>{100}));
   log.SetBeginTimeMask();
   log.SetEndTimeMask(250);
   EXPECT_EQ(Times(log), (std::vector<int32_t>{100, 200}));

@@ -160,6 +160,15 @@ TEST_F(LyrLogTest, BacklogFlushMovesThisLogsEntriesInOrderAndKeepsTheOthers) {
   ASSERT_EQ(Backlog().size(), 1476u);
   EXPECT_STREQ(left[0].LogFile, "C:\\Logs\\other.log");
   EXPECT_STREQ(left[0].Entry.UsrId, "b");
+
+  // A path of 255 characters leaves no room for the seal: its entries are moved in as they are.
+  const std::string name = std::string(243, 'l') + ".log";
+  std::string longPath = "C:\\Logs\\" + name;
+  WriteBacklog({{longPath, MakeEntry(40, "long")}});
+  log.SetFile(&longPath[0]);
+  log.FixLogMess(0);
+  EXPECT_EQ(ParseLog(Log(name.c_str())).size(), 2u);
+  EXPECT_EQ(Backlog(), "");
 }
 
 #if LYR_POSIX_TESTS  // resource limits and failing allocations
