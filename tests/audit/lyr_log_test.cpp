@@ -205,6 +205,25 @@ TEST_F(LyrLogTest, ATornBacklogRecordIsNeverMovedIntoALog) {
     EXPECT_STREQ(entries[2].SysMess, "fresh");
     EXPECT_EQ(Backlog(), "");
   }
+  // One character more and the seal has no room: the entry is parked unsealed, every byte of
+  // it as it was (a seal written anyway would run into the entry's time), and moved in whole.
+  std::string path = "C:\\Logs\\" + std::string(240, 'b') + ".log";
+  CLyrLog log;
+  log.SetFile(&path[0]);
+  log.SetTime(0x12345678);
+  WriteHostFile(DriveC() + "/Logs/" + path.substr(8), std::string(2432, '\0'));
+  {
+    ScopedFileSizeLimit full(3000);
+    Write(log, "unsealed");
+  }
+  ASSERT_EQ(Backlog().size(), 1476u);
+  EXPECT_EQ(Backlog().substr(path.size(), offsetof(LOG_BACKLOG_STRUCT, Entry) - path.size()),
+            std::string(offsetof(LOG_BACKLOG_STRUCT, Entry) - path.size(), '\0'));
+  Write(log, "fresh");
+  std::vector<LOG_ENTRY_STRUCT> entries = ParseLog(Log(path.substr(8).c_str()));
+  ASSERT_EQ(entries.size(), 4u);
+  EXPECT_EQ(entries[3].Time, 0x12345678);
+  EXPECT_STREQ(entries[3].SysMess, "unsealed");
 }
 #endif
 
