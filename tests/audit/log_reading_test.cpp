@@ -4,6 +4,7 @@
 #include "audit_test_support.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -77,6 +78,29 @@ TEST_F(LogReadingTest, TextMasksCompareWholeTextsWithoutCase) {
   EXPECT_EQ(log.GetNext(), 0);
   EXPECT_EQ(log.SetMask(), 1);
   EXPECT_EQ(log.GetTime(), 1);
+
+  // Each text mask compares its own field and no other.
+  const std::pair<void (CLyrLog::*)(const char*), size_t> masks[] = {
+      {&CLyrLog::SetUsrIdMask, offsetof(LOG_ENTRY_STRUCT, UsrId)},
+      {&CLyrLog::SetAuthIdMask, offsetof(LOG_ENTRY_STRUCT, AuthId)},
+      {&CLyrLog::SetSysIdMask, offsetof(LOG_ENTRY_STRUCT, SysId)},
+      {&CLyrLog::SetPrjIdMask, offsetof(LOG_ENTRY_STRUCT, PrjId)},
+      {&CLyrLog::SetSmpIdMask, offsetof(LOG_ENTRY_STRUCT, SmpId)},
+      {&CLyrLog::SetSmpNameMask, offsetof(LOG_ENTRY_STRUCT, SmpName)},
+      {&CLyrLog::SetARNameMask, offsetof(LOG_ENTRY_STRUCT, ARName)},
+      {&CLyrLog::SetMethNameMask, offsetof(LOG_ENTRY_STRUCT, MethName)},
+      {&CLyrLog::SetMethTypeMask, offsetof(LOG_ENTRY_STRUCT, MethType)}};
+  for (const auto& [setMask, field] : masks) {
+    SCOPED_TRACE(field);
+    std::vector<LOG_ENTRY_STRUCT> entries = {MakeEntry(1, "u"), MakeEntry(2, "u")};
+    std::strcpy(reinterpret_cast<char*>(&entries[0]) + field, "wanted");
+    std::strcpy(reinterpret_cast<char*>(&entries[1]) + field, "other");
+    WriteLog(entries);
+    CLyrLog masked;
+    masked.SetFile(path_);
+    (masked.*setMask)("WANTED");
+    EXPECT_EQ(Times(masked), std::vector<int32_t>{1});
+  }
 }
 
 TEST_F(LogReadingTest, TheTimeWindowStartsWhereTheBeginTimeFallsAndStopsAfterTheEnd) {
