@@ -17,6 +17,9 @@ std::vector<double> Ticks(double lo, double hi) {
 TEST(GetAxisTest, RoundStepsAndTheirMultiples) {
   EXPECT_EQ(Ticks(0, 100), (std::vector<double>{0, 50, 100}));
   EXPECT_EQ(Ticks(0, 7), (std::vector<double>{0, 2, 4, 6}));
+  // 0 to 24 in four parts: for the ideal step 6 the base 5 is on the edge, 5 x (6 - 5) = 5, and
+  // stays 5 (not the next decade, 50), the nearest step of all.
+  EXPECT_EQ(Ticks(0, 24), (std::vector<double>{0, 5, 10, 15, 20}));
   EXPECT_EQ(Ticks(0, 4), (std::vector<double>{0, 1, 2, 3, 4}));
   EXPECT_EQ(Ticks(-3, 7), (std::vector<double>{0, 5}));
   EXPECT_EQ(Ticks(-1, 1), (std::vector<double>{-1, -0.5, 0, 0.5, 1}));
