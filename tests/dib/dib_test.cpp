@@ -381,11 +381,12 @@ TEST_F(DibTest, PaintingCopiesOrStretchesAndNeverReadsPastTheBlock) {
   GlobalFree(dib);
 
   // A header that promises more than its block holds (1000 rows where there are two, a colour
-  // table past the end, RLE bytes that are not there, a header longer than the block) is not
-  // painted: GDI would read past the block.
-  for (int lie = 0; lie < 4; ++lie) {
+  // table past the end, RLE bytes that are not there, a header longer than the block, bit-field
+  // masks the block lacks) is not painted: GDI would read past the block.
+  for (int lie = 0; lie < 5; ++lie) {
     SCOPED_TRACE(lie);
-    HDIB liar = MakeDib(2, 2, lie == 1 ? 8 : 24, 0);
+    // (The masks of one 32-bit pixel run eight bytes past the pixel, which ends the block.)
+    HDIB liar = lie == 4 ? MakeDib(1, 1, 32, 0, BI_BITFIELDS) : MakeDib(2, 2, lie == 1 ? 8 : 24, 0);
     auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(liar));
     if (lie == 0) header->biHeight = header->biWidth = 1000;
     if (lie == 1) header->biClrUsed = 4096;
