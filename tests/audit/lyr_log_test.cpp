@@ -36,6 +36,15 @@ class LyrLogTest : public LyrTest {
     for (const auto& [path, entry] : records) bytes += ParkedBytes(path, entry);
     WriteHostFile(DriveC() + "/Work/error.blg", bytes);
   }
+#if LYR_POSIX_TESTS
+  // Parks an entry for `log`, C:\Logs\<name>, through the library: the log holds two records and
+  // may not grow past 3,000 bytes, so a third does not fit where a backlog record does.
+  void Park(CLyrLog& log, const std::string& name, const char* message) {
+    WriteHostFile(DriveC() + "/Logs/" + name, std::string(2432, '\0'));
+    ScopedFileSizeLimit full(3000);
+    Write(log, message);
+  }
+#endif
 };
 
 TEST_F(LyrLogTest, ANewEntryHoldsTheDefaultsAndTextsAreCutToTheirFields) {
@@ -180,11 +189,7 @@ TEST_F(LyrLogTest, ATornBacklogRecordIsNeverMovedIntoALog) {
     CLyrLog log;
     std::string path = "C:\\Logs\\" + name;
     log.SetFile(&path[0]);
-    WriteHostFile(DriveC() + "/Logs/" + name, std::string(2432, '\0'));
-    {
-      ScopedFileSizeLimit full(3000);
-      Write(log, "will be torn");
-    }
+    Park(log, name, "will be torn");
     std::string backlog = Backlog();
     ASSERT_EQ(backlog.size(), 1476u);
     // The seal is "LYRC" and the CRC-32 of the path, its end and the entry, as gzip computes it
@@ -211,11 +216,7 @@ TEST_F(LyrLogTest, ATornBacklogRecordIsNeverMovedIntoALog) {
   CLyrLog log;
   log.SetFile(&path[0]);
   log.SetTime(0x12345678);
-  WriteHostFile(DriveC() + "/Logs/" + path.substr(8), std::string(2432, '\0'));
-  {
-    ScopedFileSizeLimit full(3000);
-    Write(log, "unsealed");
-  }
+  Park(log, path.substr(8), "unsealed");
   ASSERT_EQ(Backlog().size(), 1476u);
   EXPECT_EQ(Backlog().substr(path.size(), offsetof(LOG_BACKLOG_STRUCT, Entry) - path.size()),
             std::string(offsetof(LOG_BACKLOG_STRUCT, Entry) - path.size(), '\0'));

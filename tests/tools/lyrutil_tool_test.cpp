@@ -49,17 +49,13 @@ TEST_F(ToolTest, ShowFiltersAndEveryFormatParsesBack) {
   // The tool's own ISO time reads back, in another zone too; clock times are today's, and
   // "N ago" counts back from now (the records are of 2026-12-05).
   const std::string bobTime = bob[0]["time"];
-  auto count = [&](const std::string& options, const std::string& shell = "") {
-    const std::string out = Tool("audit show " + Log() + " " + options, "", shell).out;
-    return LineCount(out);
-  };
-  EXPECT_EQ(count("--since '" + bobTime + "'"), 2) << bobTime;
-  EXPECT_EQ(count("--since '" + bobTime + "'", "TZ=Asia/Tokyo"), 2);
-  EXPECT_EQ(count("--until '" + bobTime + "'"), 2);
-  EXPECT_EQ(count("--since 00:00"), 0);
-  EXPECT_EQ(count("--until 23:59:59"), 3);
-  EXPECT_EQ(count("--since '1000 days ago'"), 3);
-  EXPECT_EQ(count("--since '1 h ago'"), 0);
+  EXPECT_EQ(LinesShown("--since '" + bobTime + "'"), 2) << bobTime;
+  EXPECT_EQ(LinesShown("--since '" + bobTime + "'", "TZ=Asia/Tokyo"), 2);
+  EXPECT_EQ(LinesShown("--until '" + bobTime + "'"), 2);
+  EXPECT_EQ(LinesShown("--since 00:00"), 0);
+  EXPECT_EQ(LinesShown("--until 23:59:59"), 3);
+  EXPECT_EQ(LinesShown("--since '1000 days ago'"), 3);
+  EXPECT_EQ(LinesShown("--since '1 h ago'"), 0);
 
   // --grep searches every text (extended expressions; -i ignores case), with -n and follow too.
   auto users = [&](const std::string& options) {
@@ -334,10 +330,7 @@ TEST_F(ToolTest, SummerTimeNeitherHidesNorMergesRecords) {
   EXPECT_CONTAINS(iso, "\n2026-10-25T02:30:00+02:00");
   EXPECT_CONTAINS(iso, "\n2026-10-25T02:30:00+01:00");
 
-  auto count = [&](const std::string& window) {
-    const std::string out = Tool("audit show " + Log() + " " + window, "", berlin).out;
-    return LineCount(out);
-  };
+  auto count = [&](const std::string& window) { return LinesShown(window, berlin); };
   EXPECT_EQ(count("--since '2026-10-25 02:30'"), 4);  // both 02:30s and what follows
   EXPECT_EQ(count("--since 2026-10-01 --until '2026-10-25 02:30'"), 4);
   EXPECT_EQ(count("--since '2026-03-29 02:30' --until 2026-03-30"), 2);  // 03:00 and 03:20

@@ -101,6 +101,10 @@ class ToolTest : public LyrTest {
     return child;
   }
   std::string Log() { return DriveC() + "/audit.log"; }
+  // How many lines `audit show` of the test's log with `options` prints.
+  long LinesShown(const std::string& options, const std::string& shell = "") {
+    return LineCount(Tool("audit show " + Log() + " " + options, "", shell).out);
+  }
   // Whether `folder` holds a private folder of a run that writes an output file there.
   static bool AnyPrivateFolderIn(const std::string& folder) {
     bool any = false;
